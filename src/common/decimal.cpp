@@ -1,0 +1,152 @@
+#include "common/decimal.hpp"
+
+#include <charconv>
+#include <limits>
+#include <system_error>
+
+namespace som {
+
+std::ptrdiff_t scan_decimal(const char* text, const char* end, bool complete) {
+  const std::ptrdiff_t size = end - text;
+  // Returns the character at i, -1 at a true end, -2 where more text may come.
+  auto at = [&](std::ptrdiff_t i) -> int {
+    if (i < size) return static_cast<unsigned char>(text[i]);
+    return complete ? -1 : -2;
+  };
+  std::ptrdiff_t i = 0;
+  int c = at(i);
+  if (c == -2) return -1;
+  if (c == '+' || c == '-') c = at(++i);
+  std::ptrdiff_t digits = 0;
+  while (is_digit(c)) {
+    ++digits;
+    c = at(++i);
+  }
+  if (c == '.') {
+    c = at(++i);
+    while (is_digit(c)) {
+      ++digits;
+      c = at(++i);
+    }
+  }
+  if (c == -2) return -1;
+  if (digits == 0) return 0;
+  if (c == 'e' || c == 'E') {
+    std::ptrdiff_t j = i + 1;
+    int e = at(j);
+    if (e == '+' || e == '-') e = at(++j);
+    if (e == -2) return -1;
+    if (is_digit(e)) {
+      while (is_digit(e)) e = at(++j);
+      if (e == -2) return -1;
+      i = j;
+    }
+  }
+  return i;
+}
+
+namespace {
+
+// For a number whose conversion is out of range: true when it is too large
+// (its leading digit's decimal order plus the exponent is not negative).
+bool overflows(const char* text, std::size_t length) {
+  std::size_t i = 0;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  std::int64_t order = 0;
+  bool found = false;
+  std::int64_t integer_digits_after = -1;
+  for (; i < length && is_digit(text[i]); ++i) {
+    if (found) {
+      ++integer_digits_after;
+    } else if (text[i] != '0') {
+      found = true;
+      integer_digits_after = 0;
+    }
+  }
+  if (found) {
+    order = integer_digits_after;
+  } else if (i < length && text[i] == '.') {
+    ++i;
+    std::int64_t position = 0;
+    for (; i < length && is_digit(text[i]); ++i) {
+      --position;
+      if (text[i] != '0') {
+        order = position;
+        break;
+      }
+    }
+  }
+  while (i < length && text[i] != 'e' && text[i] != 'E') ++i;
+  std::int64_t exponent = 0;
+  if (i < length) {
+    ++i;
+    bool negative = false;
+    if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+    for (; i < length; ++i) {
+      if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  return order + exponent >= 0;
+}
+
+}  // namespace
+
+double convert_decimal(const char* text, std::size_t length) {
+  const char* first = text;
+  const char* last = text + length;
+  if (*first == '+') ++first;
+  double value = 0.0;
+  const auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    const bool negative = *first == '-';
+    const double magnitude =
+        overflows(text, length) ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+  }
+  return value;
+}
+
+bool read_decimal(byte_reader& reader, double& value) {
+  std::size_t want = 64;
+  while (true) {
+    // Skip white space first, so that the look-ahead starts at the number.
+    int c;
+    while ((c = reader_peek(reader)) != -1 && is_space(c)) reader_advance(reader, 1);
+    if (c == -1) return false;
+    const std::size_t available = reader_fill(reader, want);
+    const char* text = reader.data + reader.begin;
+    const std::ptrdiff_t length = scan_decimal(text, text + available, reader.exhausted);
+    if (length < 0) {
+      want = available * 2;
+      continue;
+    }
+    if (length == 0) return false;
+    value = convert_decimal(text, static_cast<std::size_t>(length));
+    reader_advance(reader, static_cast<std::size_t>(length));
+    return true;
+  }
+}
+
+bool read_u32(byte_reader& reader, std::uint32_t& value) {
+  int c;
+  while ((c = reader_peek(reader)) != -1 && is_space(c)) reader_advance(reader, 1);
+  std::size_t i = 0;
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    i = 1;
+  }
+  if (!is_digit(reader_peek(reader, i))) return false;
+  reader_advance(reader, i);
+  std::uint32_t result = 0;
+  int d;
+  while (is_digit(d = reader_peek(reader))) {
+    result = result * 10u + static_cast<std::uint32_t>(d - '0');
+    reader_advance(reader, 1);
+  }
+  value = negative ? 0u - result : result;
+  return true;
+}
+
+}  // namespace som

@@ -1,0 +1,30 @@
+#include "common/text_format.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace som {
+
+void append_u32(std::string& out, std::uint32_t value) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void append_fixed6(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out += std::signbit(value) ? "-nan" : "nan";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += std::signbit(value) ? "-inf" : "inf";
+    return;
+  }
+  // 309 integer digits, the point, six decimals and a sign fit easily.
+  char buffer[400];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+  out.append(buffer, result.ptr);
+}
+
+}  // namespace som

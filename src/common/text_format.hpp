@@ -1,0 +1,23 @@
+// Locale-independent formatting of the numbers the program writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace som {
+
+// Appends the value as "%u" would write it.
+void append_u32(std::string& out, std::uint32_t value);
+
+// Appends the value as "%f" would write it in the C locale: fixed notation,
+// six digits after the decimal point, correctly rounded.
+void append_fixed6(std::string& out, double value);
+
+// The line end that text files get on this host (CR LF on Windows).
+#ifdef _WIN32
+inline constexpr const char* host_line_end = "\r\n";
+#else
+inline constexpr const char* host_line_end = "\n";
+#endif
+
+}  // namespace som

@@ -1,0 +1,84 @@
+#include "run/run_sequence.hpp"
+
+#include <cstdio>
+#include <ctime>
+
+#include "common/byte_reader.hpp"
+#include "common/messages.hpp"
+#include "common/random.hpp"
+#include "common/text_format.hpp"
+#include "run/sample_data.hpp"
+#include "run/setup_file.hpp"
+#include "som/map_storage.hpp"
+#include "som/train_map.hpp"
+#include "state/results_file.hpp"
+#include "state/weights_file.hpp"
+
+namespace som {
+
+int run_sequence() {
+  std::FILE* console = stdout;
+
+  byte_reader setup_reader;
+  if (!open_reader(setup_reader, setup_file_name)) {
+    print(console, open_failed_message(setup_file_name));
+    return 1;
+  }
+  setup_params setup = read_setup(setup_reader, console);
+  if (!close_reader(setup_reader)) {
+    print(console, close_failed_message(setup_file_name));
+    return 1;
+  }
+  if (!training_can_end(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius)) {
+    print_line(console, "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!");
+    return 1;
+  }
+
+  if (setup.seed == 0) setup.seed = static_cast<std::uint32_t>(std::time(nullptr));
+  random_generator gen;
+  seed_random(gen, setup.seed);
+
+  const std::uint32_t samples_count = count_samples(data_file_name);
+
+  const std::uint32_t lanes = default_grid_lanes();
+  check_run_sizes(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes);
+  sample_matrix samples = alloc_sample_matrix(setup.dimension, samples_count);
+  weight_grid grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
+  assignment_table assignments = alloc_assignment_table(samples_count);
+  if (assignments.count != 0 && assignments.records == nullptr) {
+    print_line(console, out_of_memory_text);
+    return 1;
+  }
+
+  load_weights(grid, assignments, gen, console);
+  load_samples(samples, console);
+
+  std::FILE* log = std::fopen(training_log_file_name, "wb");
+  if (log == nullptr) {
+    print(console, open_failed_message(training_log_file_name));
+    return 1;
+  }
+  std::fputs("Rozdil\tRadius", log);
+  std::fputs(host_line_end, log);
+  std::uint32_t Rozdil = 0;
+  train_map(log, samples, grid, setup.Krok, setup.radius_decay, setup.rate_decay,
+            setup.stop_radius, Rozdil, assignments);
+  if (std::fclose(log) != 0) {
+    print(console, close_failed_message(training_log_file_name));
+    return 1;
+  }
+
+  // Whatever happens to the saves, the console so far is already out.
+  std::fflush(console);
+  save_results(assignments, setup.Krok, setup.seed, Rozdil);
+  save_weights(grid);
+
+  free_assignment_table(assignments);
+  free_sample_matrix(samples);
+  free_weight_grid(grid);
+
+  print_line(console, "Hello world!");
+  return 0;
+}
+
+}  // namespace som

@@ -1,0 +1,119 @@
+#include "som/map_storage.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "common/messages.hpp"
+
+namespace som {
+
+namespace {
+
+constexpr std::size_t alignment = 64;
+constexpr std::uint64_t max_bytes = static_cast<std::uint64_t>(
+    std::numeric_limits<std::ptrdiff_t>::max() < std::numeric_limits<std::size_t>::max()
+        ? static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max())
+        : std::numeric_limits<std::size_t>::max());
+
+// a × b, or 0 with `overflow` set when it does not fit.
+std::uint64_t multiply(std::uint64_t a, std::uint64_t b, bool& overflow) {
+  if (a != 0 && b > std::numeric_limits<std::uint64_t>::max() / a) {
+    overflow = true;
+    return 0;
+  }
+  return a * b;
+}
+
+// Room for `count` elements of `size` bytes plus alignment slack.
+bool fits(std::uint64_t count, std::uint64_t size) {
+  bool overflow = false;
+  const std::uint64_t bytes = multiply(count, size, overflow);
+  return !overflow && bytes <= max_bytes - alignment;
+}
+
+std::uint64_t grid_tiles(std::uint64_t neurons, std::uint32_t lanes) {
+  return neurons / lanes + (neurons % lanes != 0 ? 1 : 0);
+}
+
+}  // namespace
+
+void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
+                     std::uint32_t map_cols, std::uint32_t lanes) {
+  bool overflow = false;
+  const std::uint64_t neurons = std::uint64_t{map_rows} * map_cols;
+  const std::uint64_t grid_values =
+      multiply(multiply(grid_tiles(neurons, lanes), lanes, overflow), dimension, overflow);
+  const bool ok = !overflow && fits(std::uint64_t{samples} * dimension, sizeof(double)) &&
+                  fits(grid_values, sizeof(double)) && fits(samples, sizeof(assignment)) &&
+                  neurons <= std::numeric_limits<std::size_t>::max();
+  if (!ok) fatal_out_of_memory();
+}
+
+sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples) {
+  sample_matrix matrix;
+  matrix.count = samples;
+  matrix.dimension = dimension;
+  const std::size_t values = std::size_t{samples} * dimension;
+  if (values != 0) {
+    matrix.block = static_cast<double*>(std::malloc(values * sizeof(double)));
+    if (matrix.block == nullptr) fatal_out_of_memory();
+  }
+  return matrix;
+}
+
+void free_sample_matrix(sample_matrix& matrix) {
+  std::free(matrix.block);
+  matrix = sample_matrix{};
+}
+
+weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
+                              std::uint32_t dimension, std::uint32_t lanes) {
+  weight_grid grid;
+  grid.map_rows = map_rows;
+  grid.map_cols = map_cols;
+  grid.dimension = dimension;
+  grid.lanes = lanes;
+  grid.neurons = std::size_t{map_rows} * map_cols;
+  grid.tiles = static_cast<std::size_t>(grid_tiles(grid.neurons, lanes));
+  const std::size_t values = grid.tiles * lanes * dimension;
+  if (values != 0) {
+    grid.allocation = std::malloc(values * sizeof(double) + alignment);
+    if (grid.allocation == nullptr) fatal_out_of_memory();
+    const auto address = reinterpret_cast<std::uintptr_t>(grid.allocation);
+    grid.block = reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
+    // Lanes past the last neuron stay NaN for good.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (std::size_t n = grid.neurons; n < grid.tiles * lanes; ++n) {
+      for (std::uint32_t k = 0; k < dimension; ++k) grid.at(n, k) = nan;
+    }
+  }
+  return grid;
+}
+
+void free_weight_grid(weight_grid& grid) {
+  std::free(grid.allocation);
+  grid = weight_grid{};
+}
+
+assignment_table alloc_assignment_table(std::uint32_t samples) {
+  assignment_table table;
+  table.count = samples;
+  if (samples != 0) {
+    table.records = static_cast<assignment*>(std::calloc(samples, sizeof(assignment)));
+  }
+  return table;
+}
+
+void free_assignment_table(assignment_table& table) {
+  std::free(table.records);
+  table = assignment_table{};
+}
+
+void init_random_weights(weight_grid& grid, random_generator& gen) {
+  for (std::size_t n = 0; n < grid.neurons; ++n) {
+    for (std::uint32_t k = 0; k < grid.dimension; ++k) grid.at(n, k) = random_weight(draw_random(gen));
+  }
+}
+
+}  // namespace som

@@ -1,0 +1,89 @@
+// The numeric state of a run: samples, the map's weights and each sample's
+// assignment to a neuron, with the rule for random starting weights.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/random.hpp"
+
+namespace som {
+
+struct grid_pos {
+  std::uint32_t row = 0;
+  std::uint32_t col = 0;
+};
+using assignment = grid_pos;
+
+// N rows of `dimension` doubles in one row-major block.
+struct sample_matrix {
+  double* block = nullptr;
+  std::uint32_t count = 0;      // N
+  std::uint32_t dimension = 0;
+
+  const double* row(std::uint32_t i) const { return block + std::size_t{i} * dimension; }
+  double* row(std::uint32_t i) { return block + std::size_t{i} * dimension; }
+};
+
+// The weights of map_rows × map_cols neurons, `dimension` doubles each.
+//
+// Neurons are numbered in row-major order (n = row × map_cols + col), which
+// is the order of the weights file and of the random draws. In memory they
+// are kept in tiles of `lanes` neurons: component k of the neurons of one
+// tile lies in `lanes` consecutive doubles, so that the training kernels can
+// work on the neurons of a tile side by side. With lanes = 1 this is the plain
+// row-major block, neuron after neuron. Unused lanes of the last tile hold NaN,
+// which never compares as nearer than anything.
+struct weight_grid {
+  double* block = nullptr;
+  void* allocation = nullptr;
+  std::uint32_t map_rows = 0;
+  std::uint32_t map_cols = 0;
+  std::uint32_t dimension = 0;
+  std::uint32_t lanes = 1;
+  std::size_t neurons = 0;  // map_rows × map_cols
+  std::size_t tiles = 0;    // neurons / lanes, rounded up
+
+  std::size_t offset(std::size_t neuron, std::uint32_t k) const {
+    return (neuron / lanes) * lanes * dimension + std::size_t{k} * lanes + neuron % lanes;
+  }
+  double& at(std::size_t neuron, std::uint32_t k) { return block[offset(neuron, k)]; }
+  double at(std::size_t neuron, std::uint32_t k) const { return block[offset(neuron, k)]; }
+};
+
+// N assignment records.
+struct assignment_table {
+  assignment* records = nullptr;
+  std::uint32_t count = 0;
+};
+
+// The tile width that this build's training kernels work on.
+std::uint32_t default_grid_lanes();
+
+// Refuses, with "Malo pameti!" and status 1, sizes whose element counts or
+// byte sizes cannot be represented on this host. Called before any allocation.
+void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
+                     std::uint32_t map_cols, std::uint32_t lanes);
+
+// Each of these ends the process with "Malo pameti!" when memory runs out.
+sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples);
+void free_sample_matrix(sample_matrix& matrix);
+
+weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
+                              std::uint32_t dimension, std::uint32_t lanes);
+void free_weight_grid(weight_grid& grid);
+
+// Zero-filled; returns an empty table with records == nullptr and count != 0
+// when the allocation fails, so that the caller can report it.
+assignment_table alloc_assignment_table(std::uint32_t samples);
+void free_assignment_table(assignment_table& table);
+
+// One starting weight from one draw (0 to 32767): r × 2^-15 − 0.5.
+inline double random_weight(std::uint32_t draw) {
+  return static_cast<double>(draw) * 0.000030517578125 - 0.5;
+}
+
+// Fills every weight from the generator, in neuron order, component order.
+void init_random_weights(weight_grid& grid, random_generator& gen);
+
+}  // namespace som

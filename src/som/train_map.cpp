@@ -1,0 +1,41 @@
+#include "som/train_map.hpp"
+
+#include <string>
+
+#include "common/text_format.hpp"
+#include "som/train_epoch.hpp"
+
+namespace som {
+
+#ifdef SOM_PLAIN_KERNELS
+std::uint32_t default_grid_lanes() { return 1; }
+#else
+std::uint32_t default_grid_lanes() { return 1; }
+#endif
+
+void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
+               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
+               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
+  const double radius_decay_d = static_cast<double>(radius_decay);
+  const double rate_decay_d = static_cast<double>(rate_decay);
+  const double stop_radius_d = static_cast<double>(stop_radius);
+  const double squared_size = squared_map_size(grid.map_rows, grid.map_cols);
+  std::string line;
+  epoch_schedule schedule;
+  do {
+    Rozdil = 0;
+    ++Krok;
+    schedule = schedule_at(Krok, radius_decay_d, rate_decay_d, squared_size);
+    Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
+                               schedule.radius);
+    line.clear();
+    append_u32(line, Rozdil);
+    line += '\t';
+    append_fixed6(line, schedule.radius);
+    line += host_line_end;
+    std::fwrite(line.data(), 1, line.size(), log);
+    std::fflush(log);
+  } while (schedule.radius > stop_radius_d);
+}
+
+}  // namespace som

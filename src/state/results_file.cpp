@@ -1,0 +1,73 @@
+#include "state/results_file.hpp"
+
+#include <string>
+
+#include "common/byte_reader.hpp"
+#include "common/decimal.hpp"
+#include "common/messages.hpp"
+#include "common/output_file.hpp"
+#include "common/text_format.hpp"
+
+namespace som {
+
+void load_assignments(assignment_table& assignments) {
+  byte_reader reader;
+  if (!open_reader(reader, assignments_file_name)) {
+    fatal_exit(open_failed_message(assignments_file_name));
+  }
+  for (std::uint32_t s = 0; s < assignments.count; ++s) {
+    assignment& record = assignments.records[s];
+    if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) {
+      fatal_exit(std::string("Chybi hodnota v souboru ") + assignments_file_name + "!");
+    }
+  }
+  if (!close_reader(reader)) fatal_exit(close_failed_message(assignments_file_name));
+}
+
+namespace {
+
+void finish(output_file& out, const char* name) {
+  if (!commit_output(out)) fatal_exit(close_failed_message(name));
+}
+
+}  // namespace
+
+void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
+                  std::uint32_t Rozdil) {
+  output_file out;
+  if (!open_output(out, assignments_file_name)) {
+    fatal_exit(open_failed_message(assignments_file_name));
+  }
+  std::string text;
+  constexpr std::size_t chunk = std::size_t{1} << 16;
+  for (std::uint32_t s = 0; s < assignments.count; ++s) {
+    append_u32(text, assignments.records[s].row);
+    text += '\t';
+    append_u32(text, assignments.records[s].col);
+    text += host_line_end;
+    if (text.size() >= chunk) {
+      write_output(out, text);
+      text.clear();
+    }
+  }
+  write_output(out, text);
+  finish(out, assignments_file_name);
+
+  if (!open_output(out, final_parameters_file_name)) {
+    fatal_exit(open_failed_message(final_parameters_file_name));
+  }
+  text.clear();
+  append_u32(text, Krok);
+  text += "\tKrok";
+  text += host_line_end;
+  append_u32(text, seed);
+  text += "\tSeed for random number generator";
+  text += host_line_end;
+  append_u32(text, Rozdil);
+  text += "\tRozdil";
+  text += host_line_end;
+  write_output(out, text);
+  finish(out, final_parameters_file_name);
+}
+
+}  // namespace som

@@ -1,0 +1,91 @@
+#include "state/weights_file.hpp"
+
+#include <bit>
+#include <cstring>
+
+#include "common/messages.hpp"
+#include "common/output_file.hpp"
+#include "state/results_file.hpp"
+
+namespace som {
+
+namespace {
+
+constexpr std::size_t chunk_values = 4096;
+constexpr const char* read_failed_text = "Nepodarila se nacist data!";
+constexpr const char* write_failed_text = "Nepodarila se zapsat data!";
+
+double decode_le(const unsigned char* bytes) {
+  std::uint64_t bits = 0;
+  for (int b = 7; b >= 0; --b) bits = (bits << 8) | bytes[b];
+  return std::bit_cast<double>(bits);
+}
+
+void encode_le(double value, unsigned char* bytes) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  for (int b = 0; b < 8; ++b) {
+    bytes[b] = static_cast<unsigned char>(bits & 0xFFu);
+    bits >>= 8;
+  }
+}
+
+}  // namespace
+
+void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
+                  std::FILE* console) {
+  std::FILE* file = std::fopen(weights_file_name, "rb");
+  if (file == nullptr) {
+    std::string text = open_failed_message(weights_file_name);
+    text.back() = ' ';
+    print(console, text);
+    print_line(console, "Sit se bude ucit z nahodnych vah.");
+    init_random_weights(grid, gen);
+    return;
+  }
+  unsigned char buffer[chunk_values * 8];
+  const std::size_t values = grid.neurons * grid.dimension;
+  std::size_t n = 0;
+  std::uint32_t k = 0;
+  for (std::size_t done = 0; done < values;) {
+    const std::size_t want = values - done < chunk_values ? values - done : chunk_values;
+    const std::size_t got = std::fread(buffer, 8, want, file);
+    if (got != want) fatal_exit(std::string(read_failed_text) + "\n");
+    for (std::size_t v = 0; v < got; ++v) {
+      grid.at(n, k) = decode_le(buffer + v * 8);
+      if (++k == grid.dimension) {
+        k = 0;
+        ++n;
+      }
+    }
+    done += got;
+  }
+  if (std::fclose(file) != 0) fatal_exit(close_failed_message(weights_file_name));
+  load_assignments(assignments);
+}
+
+void save_weights(const weight_grid& grid) {
+  output_file out;
+  if (!open_output(out, weights_file_name)) fatal_exit(open_failed_message(weights_file_name));
+  unsigned char buffer[chunk_values * 8];
+  const std::size_t values = grid.neurons * grid.dimension;
+  std::size_t n = 0;
+  std::uint32_t k = 0;
+  for (std::size_t done = 0; done < values;) {
+    const std::size_t count = values - done < chunk_values ? values - done : chunk_values;
+    for (std::size_t v = 0; v < count; ++v) {
+      encode_le(grid.at(n, k), buffer + v * 8);
+      if (++k == grid.dimension) {
+        k = 0;
+        ++n;
+      }
+    }
+    if (!write_output(out, buffer, count * 8)) {
+      discard_output(out);
+      fatal_exit(std::string(write_failed_text) + "\n");
+    }
+    done += count;
+  }
+  if (!commit_output(out)) fatal_exit(close_failed_message(weights_file_name));
+}
+
+}  // namespace som

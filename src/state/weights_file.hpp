@@ -1,0 +1,26 @@
+// vahy.bin: the map's weights between runs, as raw little-endian binary64
+// values in neuron order, components in order, with no header.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "common/random.hpp"
+#include "som/map_storage.hpp"
+
+namespace som {
+
+inline constexpr const char* weights_file_name = "vahy.bin";
+
+// Fills the grid from vahy.bin and then the assignments from vystup.txt.
+// When vahy.bin cannot be opened, says so on the console, fills the grid with
+// random weights and leaves the assignments at zero. Ends the process on a
+// short or unreadable file.
+void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
+                  std::FILE* console);
+
+// Writes the grid to vahy.bin, replacing the old file only once the new one
+// is complete on disk. Ends the process on failure, old file untouched.
+void save_weights(const weight_grid& grid);
+
+}  // namespace som
