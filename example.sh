@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the program and trains a map on the bundled colour example, in a
+# copy of examples/colors under build/example/ (run it again to continue).
+set -euo pipefail
+cd "$(dirname "$0")"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target som_train
+mkdir -p build/example
+cp examples/colors/setup.txt examples/colors/data.txt build/example/
+rm -f build/example/vahy.bin build/example/vystup.txt build/example/konecne_parametry.txt
+cd build/example
+../src/som_train
+echo "Vysledky: $(pwd)"

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "run/setup_file.hpp"
+#include "support/console_capture.hpp"
+#include "support/program_runner.hpp"
+
+namespace {
+
+using som_test::console_capture;
+using som_test::temp_folder;
+
+struct read_outcome {
+  std::vector<std::uint32_t> values;
+  std::string console;
+  std::string rest;  // what the reader left unread
+};
+
+// Reads `entries` entries from a file holding `content`.
+read_outcome read_entries(const std::string& content, int entries) {
+  temp_folder folder;
+  folder.write("setup.txt", content);
+  som::byte_reader reader;
+  EXPECT_TRUE(som::open_reader(reader, (folder / "setup.txt").string().c_str()));
+  console_capture console;
+  read_outcome out;
+  for (int e = 0; e < entries; ++e) out.values.push_back(som::read_setup_value(reader, console.stream()));
+  int c;
+  while ((c = som::reader_peek(reader)) != -1) {
+    out.rest += static_cast<char>(c);
+    som::reader_advance(reader, 1);
+  }
+  EXPECT_TRUE(som::close_reader(reader));
+  out.console = console.text();
+  return out;
+}
+
+struct entry_case {
+  const char* name;
+  std::string file;
+  std::uint32_t value;
+  std::string console;
+  std::string rest;
+};
+
+// Each case is checked with LF line ends and again with CR LF line ends: the
+// value, the echo and the position after the entry must not change.
+TEST(ReadSetupValue, SingleEntriesWithLfAndCrLf) {
+  const std::vector<entry_case> cases = {
+      {"number, tab, comment", "5\tKrok\nnext", 5, "Precteno 5\tKrok\n", "next"},
+      {"no comment", "7\nnext", 7, "Precteno 7\n", "next"},
+      {"blank lines first", "\n\n  42 rows\nnext", 42, "Precteno 42 rows\n", "next"},
+      {"minus one wraps", "-1\tx\n", 4294967295u, "Precteno 4294967295\tx\n", ""},
+      {"plus sign", "+8\n", 8, "Precteno 8\n", ""},
+      {"letters after digits", "12abc\nnext", 12, "Precteno 12abc\n", "next"},
+      {"digits in the comment", "3 is 4 or 5\n", 3, "Precteno 3 is 4 or 5\n", ""},
+      {"above 2^32 wraps", "4294967296\n", 0, "Precteno 0\n", ""},
+      {"far above 2^32 wraps", "18446744073709551621\n", 5, "Precteno 5\n", ""},
+      {"below -2^32 wraps", "-4294967297\n", 4294967295u, "Precteno 4294967295\n", ""},
+      {"text, not a number", "abc def\nnext", 0,
+       "Chybi hodnota v souboru!\nPrecteno 0abc def\n", "next"},
+      {"lone sign is left for the echo", "-abc\nnext", 0,
+       "Chybi hodnota v souboru!\nPrecteno 0-abc\n", "next"},
+      {"sign then space", "+ 5\n", 0, "Chybi hodnota v souboru!\nPrecteno 0+ 5\n", ""},
+      {"end of file", "", 0, "Chybi hodnota v souboru!\nPrecteno 0\n", ""},
+      {"only white space", " \n\t\n", 0, "Chybi hodnota v souboru!\nPrecteno 0\n", ""},
+      {"last line without line end", "9\tseed", 9, "Precteno 9\tseed\n", ""},
+      {"trailing white space kept", "1  \t \nnext", 1, "Precteno 1  \t \n", "next"},
+  };
+  for (const entry_case& c : cases) {
+    for (const bool crlf : {false, true}) {
+      std::string file;
+      for (char ch : c.file) {
+        if (ch == '\n' && crlf) file += '\r';
+        file += ch;
+      }
+      const read_outcome out = read_entries(file, 1);
+      SCOPED_TRACE(std::string(c.name) + (crlf ? " (CR LF)" : " (LF)"));
+      EXPECT_EQ(out.values.at(0), c.value);
+      EXPECT_EQ(out.console, c.console);
+      EXPECT_EQ(out.rest, c.rest);
+    }
+  }
+}
+
+TEST(ReadSetupValue, CarriageReturnInsideACommentIsEchoed) {
+  const read_outcome out = read_entries("4 a\rb\r\r\nnext", 1);
+  EXPECT_EQ(out.console, "Precteno 4 a\rb\r\n");
+  EXPECT_EQ(out.rest, "next");
+}
+
+TEST(ReadSetupValue, SixEntriesLeaveTwoWarnings) {
+  const read_outcome out = read_entries("1\n2\n3\n4\n5\n6\n", 8);
+  EXPECT_EQ(out.values, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6, 0, 0}));
+  EXPECT_EQ(out.console,
+            "Precteno 1\nPrecteno 2\nPrecteno 3\nPrecteno 4\nPrecteno 5\nPrecteno 6\n"
+            "Chybi hodnota v souboru!\nPrecteno 0\nChybi hodnota v souboru!\nPrecteno 0\n");
+}
+
+TEST(ReadSetupValue, CommentLineTakesThePlaceOfAnEntry) {
+  const read_outcome out = read_entries("# sizes\n10\n", 2);
+  EXPECT_EQ(out.values, (std::vector<std::uint32_t>{0, 10}));
+  EXPECT_EQ(out.console, "Chybi hodnota v souboru!\nPrecteno 0# sizes\nPrecteno 10\n");
+}
+
+TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
+  std::string file(200000, '0');
+  file += "17";
+  file += std::string(100000, 'x');
+  file += "\n";
+  const read_outcome out = read_entries(file, 1);
+  EXPECT_EQ(out.values.at(0), 17u);
+  EXPECT_EQ(out.console, "Precteno 17" + std::string(100000, 'x') + "\n");
+}
+
+TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
+  temp_folder folder;
+  folder.write("setup.txt", "1\n2\n3\n4\n5\n6\n7\n8\nignored\n");
+  som::byte_reader reader;
+  ASSERT_TRUE(som::open_reader(reader, (folder / "setup.txt").string().c_str()));
+  const som::setup_params p = som::read_setup(reader, nullptr);
+  som::close_reader(reader);
+  EXPECT_EQ(p.map_rows, 1u);
+  EXPECT_EQ(p.map_cols, 2u);
+  EXPECT_EQ(p.dimension, 3u);
+  EXPECT_EQ(p.radius_decay, 4u);
+  EXPECT_EQ(p.rate_decay, 5u);
+  EXPECT_EQ(p.stop_radius, 6u);
+  EXPECT_EQ(p.Krok, 7u);
+  EXPECT_EQ(p.seed, 8u);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "support/program_runner.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace som_test {
+
+namespace fs = std::filesystem;
+
+temp_folder::temp_folder() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+#ifdef _WIN32
+  const long process = static_cast<long>(std::rand());
+#else
+  const long process = static_cast<long>(::getpid());
+#endif
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::ostringstream name;
+    name << "som_test_" << process << "_" << stamp << "_" << counter++;
+    fs::path candidate = fs::temp_directory_path() / name.str();
+    if (fs::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+temp_folder::~temp_folder() {
+  std::error_code ignored;
+  // A test may have made the folder read-only; make it writable again first.
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+void temp_folder::write(std::string_view name, std::string_view content) const {
+  write_file(path_ / name, content);
+}
+
+std::string temp_folder::read(std::string_view name) const { return read_file(path_ / name); }
+
+bool temp_folder::exists(std::string_view name) const { return fs::exists(path_ / name); }
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_file(const fs::path& path, std::string_view content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string host_lines(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') {
+      out += eol;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+run_result run_program(const temp_folder& folder, std::string_view shell_prefix,
+                       const std::string& program) {
+  // The console goes to a file outside the working folder, so that the
+  // program's view of its folder is exactly what the test put there.
+  temp_folder capture;
+  const fs::path console_file = capture / "console.txt";
+  run_result result;
+#ifdef _WIN32
+  (void)shell_prefix;
+  const std::string command = "cd /d \"" + folder.path().string() + "\" && \"" +
+                              fs::path(program).make_preferred().string() + "\" > \"" +
+                              console_file.string() + "\"";
+  result.status = std::system(("\"" + command + "\"").c_str());
+#else
+  const std::string command = "cd '" + folder.path().string() + "' && " +
+                              std::string(shell_prefix) + " '" + program + "' > '" +
+                              console_file.string() + "' 2>&1";
+  const int raw = std::system(command.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  std::error_code ignored;
+  if (fs::exists(console_file, ignored)) result.console = read_file(console_file);
+  return result;
+}
+
+}  // namespace som_test

@@ -1,0 +1,55 @@
+// Runs the built program in a fresh folder of its own and collects what it
+// printed and left behind.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace som_test {
+
+// A new empty folder, removed with everything in it at the end of its scope.
+class temp_folder {
+ public:
+  temp_folder();
+  ~temp_folder();
+  temp_folder(const temp_folder&) = delete;
+  temp_folder& operator=(const temp_folder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+  void write(std::string_view name, std::string_view content) const;
+  std::string read(std::string_view name) const;
+  bool exists(std::string_view name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct run_result {
+  int status = -1;      // exit status, or -1 when the program did not exit normally
+  std::string console;  // everything written to standard output
+};
+
+// Runs `program` (som_train by default) with `folder` as its working folder.
+// `shell_prefix` goes before the command in the POSIX shell (for instance
+// "ulimit -f 1;"); it is ignored on Windows.
+run_result run_program(const temp_folder& folder, std::string_view shell_prefix = "",
+                       const std::string& program = SOM_TRAIN_EXE);
+
+// The line end the host writes in text files and on the console.
+#ifdef _WIN32
+inline constexpr std::string_view eol = "\r\n";
+#else
+inline constexpr std::string_view eol = "\n";
+#endif
+
+// Replaces every "\n" of a text by the host's line end.
+std::string host_lines(std::string_view text);
+
+// Reads a whole file as bytes.
+std::string read_file(const std::filesystem::path& path);
+void write_file(const std::filesystem::path& path, std::string_view content);
+
+}  // namespace som_test
