@@ -1,0 +1,450 @@
+// End-to-end runs of the built program in fresh folders.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/program_runner.hpp"
+
+namespace {
+
+using som_test::eol;
+using som_test::host_lines;
+using som_test::run_program;
+using som_test::run_result;
+using som_test::temp_folder;
+
+struct setup_values {
+  std::uint32_t rows = 2, cols = 2, dimension = 2, radius_decay = 1, rate_decay = 1,
+                stop_radius = 2, krok = 0, seed = 7;
+};
+
+std::string setup_text(const setup_values& v) {
+  return std::to_string(v.rows) + "\tmap_rows\n" + std::to_string(v.cols) + "\tmap_cols\n" +
+         std::to_string(v.dimension) + "\tdimension\n" + std::to_string(v.radius_decay) +
+         "\tradius_decay\n" + std::to_string(v.rate_decay) + "\trate_decay\n" +
+         std::to_string(v.stop_radius) + "\tstop_radius\n" + std::to_string(v.krok) +
+         "\tKrok\n" + std::to_string(v.seed) + "\tSeed for random number generator\n";
+}
+
+std::string echo_text(const setup_values& v) {
+  std::string out;
+  const std::string names[] = {"map_rows", "map_cols", "dimension", "radius_decay",
+                               "rate_decay", "stop_radius", "Krok",
+                               "Seed for random number generator"};
+  const std::uint32_t values[] = {v.rows,       v.cols,        v.dimension, v.radius_decay,
+                                  v.rate_decay, v.stop_radius, v.krok,      v.seed};
+  for (int i = 0; i < 8; ++i) out += "Precteno " + std::to_string(values[i]) + "\t" + names[i] + "\n";
+  return out;
+}
+
+const std::string random_start =
+    "Soubor vahy.bin se nepodarilo otevrit. Sit se bude ucit z nahodnych vah.\n";
+
+std::string doubles_le(const std::vector<double>& values) {
+  std::string out;
+  for (double v : values) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    for (int b = 0; b < 8; ++b) {
+      out += static_cast<char>(bits & 0xFF);
+      bits >>= 8;
+    }
+  }
+  return out;
+}
+
+std::vector<double> read_doubles_le(const std::string& bytes) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t bits = 0;
+    for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[i + b]);
+    out.push_back(std::bit_cast<double>(bits));
+  }
+  return out;
+}
+
+// The generator's first draws for a seed, as starting weights.
+std::vector<double> random_weights(std::uint32_t seed, std::size_t count) {
+  std::vector<double> out;
+  std::uint32_t state = seed;
+  for (std::size_t i = 0; i < count; ++i) {
+    state = state * 214013u + 2531011u;
+    out.push_back(static_cast<double>((state >> 16) & 0x7FFF) * 0.000030517578125 - 0.5);
+  }
+  return out;
+}
+
+// The lines of a text file, each of which must end with the host's line end.
+std::vector<std::string> file_lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find(eol, start);
+    EXPECT_NE(end, std::string::npos) << "last line without a line end";
+    if (end == std::string::npos) break;
+    out.push_back(text.substr(start, end - start));
+    start = end + eol.size();
+  }
+  return out;
+}
+
+const char* const state_files[] = {"vahy.bin", "vystup.txt", "konecne_parametry.txt"};
+
+TEST(Run, MissingSetupFile) {
+  temp_folder folder;
+  folder.write("data.txt", "1 2\n");
+  const run_result r = run_program(folder);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.console, host_lines("Soubor setup.txt se nepodarilo otevrit.\n"));
+  for (const char* name : {"vahy.bin", "vystup.txt", "konecne_parametry.txt", "trenovani.txt"}) {
+    EXPECT_FALSE(folder.exists(name)) << name;
+  }
+}
+
+TEST(Run, SetupEdgeCasesOnTheConsole) {
+  struct console_case {
+    const char* name;
+    std::string setup;
+    std::string echo;
+  };
+  const std::vector<console_case> cases = {
+      {"blank lines and comments", "\n\n1\trows\n1 cols\n\n1\n0\t\n0\n1\n5\tKrok\n3\tseed\n",
+       "Precteno 1\trows\nPrecteno 1 cols\nPrecteno 1\nPrecteno 0\t\nPrecteno 0\nPrecteno 1\n"
+       "Precteno 5\tKrok\nPrecteno 3\tseed\n"},
+      {"letters after the number, -1", "1abc\n1\n1\n0\n0\n-1\n0\n3\n",
+       "Precteno 1abc\nPrecteno 1\nPrecteno 1\nPrecteno 0\nPrecteno 0\nPrecteno 4294967295\n"
+       "Precteno 0\nPrecteno 3\n"},
+      {"six entries only", "1\n1\n1\n0\n0\n0\n",
+       "Precteno 1\nPrecteno 1\nPrecteno 1\nPrecteno 0\nPrecteno 0\nPrecteno 0\n"
+       "Chybi hodnota v souboru!\nPrecteno 0\nChybi hodnota v souboru!\nPrecteno 0\n"},
+  };
+  for (const console_case& c : cases) {
+    for (const bool crlf : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (crlf ? " CR LF" : " LF"));
+      temp_folder folder;
+      std::string setup;
+      for (char ch : c.setup) {
+        if (ch == '\n' && crlf) setup += '\r';
+        setup += ch;
+      }
+      folder.write("setup.txt", setup);
+      folder.write("data.txt", "0.5\n");
+      const run_result r = run_program(folder);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.console, host_lines(c.echo + random_start + "Hello world!\n"));
+    }
+  }
+}
+
+TEST(Run, FreshThenContinuedRun) {
+  temp_folder folder;
+  setup_values v;
+  v.rows = 3;
+  v.cols = 4;
+  v.dimension = 2;
+  v.radius_decay = 2;
+  v.rate_decay = 10;
+  v.stop_radius = 5;
+  v.seed = 0;
+  folder.write("setup.txt", setup_text(v));
+  folder.write("data.txt", "0.1 0.2\n0.9 0.8\n\n  0.4 0.6\n0.3 0.3\n");
+
+  const run_result fresh = run_program(folder);
+  ASSERT_EQ(fresh.status, 0);
+  // Eight echo lines, the random-start line and the greeting.
+  std::string console = fresh.console;
+  const std::size_t seed_line = console.find("Precteno ", console.find("\tKrok"));
+  const std::string clock_seed =
+      console.substr(seed_line + 9, console.find('\t', seed_line) - seed_line - 9);
+  EXPECT_EQ(clock_seed, "0");
+  EXPECT_EQ(fresh.console, host_lines(echo_text(v) + random_start + "Hello world!\n"));
+
+  // S = 25; R = 25 / (t/2 + 1) ≤ 5 first at t = 8.
+  const std::vector<std::string> params = file_lines(folder.read("konecne_parametry.txt"));
+  ASSERT_EQ(params.size(), 3u);
+  EXPECT_EQ(params[0], "8\tKrok");
+  const std::string seed_text = params[1].substr(0, params[1].find('\t'));
+  EXPECT_EQ(params[1], seed_text + "\tSeed for random number generator");
+  EXPECT_NE(seed_text, "0");  // the clock's value, not 0
+  EXPECT_EQ(folder.read("vahy.bin").size(), 3u * 4u * 2u * 8u);
+  std::vector<std::string> log = file_lines(folder.read("trenovani.txt"));
+  ASSERT_EQ(log.size(), 9u);
+  EXPECT_EQ(log[0], "Rozdil\tRadius");
+  EXPECT_EQ(log[8].substr(log[8].find('\t')), "\t5.000000");
+  const std::string weights_after_fresh = folder.read("vahy.bin");
+
+  // Continue: Krok from line 1 of the final parameters; stop a bit lower.
+  v.krok = 8;
+  v.stop_radius = 3;  // R ≤ 3 first at t = 15
+  folder.write("setup.txt", setup_text(v));
+  const run_result continued = run_program(folder);
+  ASSERT_EQ(continued.status, 0);
+  EXPECT_EQ(continued.console, host_lines(echo_text(v) + "Hello world!\n"));
+  const std::vector<std::string> params2 = file_lines(folder.read("konecne_parametry.txt"));
+  ASSERT_EQ(params2.size(), 3u);
+  EXPECT_EQ(params2[0], "15\tKrok");
+  EXPECT_EQ(params2[1], params[1]);
+  log = file_lines(folder.read("trenovani.txt"));
+  ASSERT_EQ(log.size(), 8u);  // header and 7 epochs
+  EXPECT_EQ(log[1].substr(log[1].find('\t')), "\t4.545455");  // t = 9: 25 / 5.5
+  EXPECT_NE(folder.read("vahy.bin"), weights_after_fresh);
+
+  // A fresh start with the recorded seed draws the same starting map: with
+  // rate_decay 0 training leaves the weights as drawn.
+  temp_folder again;
+  setup_values w = v;
+  w.krok = 0;
+  w.rate_decay = 0;
+  w.seed = static_cast<std::uint32_t>(std::stoul(seed_text));
+  again.write("setup.txt", setup_text(w));
+  again.write("data.txt", "0.1 0.2\n");
+  ASSERT_EQ(run_program(again).status, 0);
+  EXPECT_EQ(again.read("vahy.bin"), doubles_le(random_weights(w.seed, 24)));
+}
+
+TEST(Run, WorkedRunFromSavedFiles) {
+  temp_folder folder;
+  setup_values v;
+  v.rows = 1;
+  v.cols = 3;
+  v.dimension = 2;
+  v.radius_decay = 2;
+  v.rate_decay = 4;
+  v.stop_radius = 2;
+  v.seed = 99;
+  folder.write("setup.txt", setup_text(v));
+  folder.write("data.txt", "0.1 0.2\n0.9 0.8\n0.4 0.6\n");
+  folder.write("vahy.bin", doubles_le({0, 0, 0.5, 0.5, 1, 1}));
+  folder.write("vystup.txt", "0\t0\n0\t0\n0\t0\n");
+  const run_result r = run_program(folder);
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.console, host_lines(echo_text(v) + "Hello world!\n"));
+  EXPECT_EQ(folder.read("trenovani.txt"),
+            host_lines("Rozdil\tRadius\n4\t6.666667\n0\t5.000000\n1\t4.000000\n0\t3.333333\n"
+                       "0\t2.857143\n0\t2.500000\n0\t2.222222\n0\t2.000000\n"));
+  EXPECT_EQ(folder.read("vystup.txt"), host_lines("0\t0\n0\t2\n0\t1\n"));
+  EXPECT_EQ(folder.read("konecne_parametry.txt"),
+            host_lines("8\tKrok\n99\tSeed for random number generator\n0\tRozdil\n"));
+  EXPECT_EQ(folder.read("vahy.bin"),
+            doubles_le({0.28293790429548005, 0.4438194197870965, 0.49536302686079237,
+                        0.5806246998090279, 0.5953275244022719, 0.6781117028874605}));
+  for (const char* name : state_files) {
+    EXPECT_FALSE(folder.exists(std::string(name) + ".tmp")) << name;
+  }
+}
+
+TEST(Run, WeightsFileFormat) {
+  temp_folder folder;
+  setup_values v;  // 2 × 2 map of dimension 3, nothing moves (rate_decay 0)
+  v.dimension = 3;
+  v.rate_decay = 0;
+  v.radius_decay = 0;
+  v.stop_radius = 0;
+  folder.write("setup.txt", setup_text(v));
+  folder.write("data.txt", "1 1 1\n");
+  std::vector<double> w = {0.5, 1.0, 0.5, 1.0, -2.0, 0.25, 0, 0, 0, 3, 3, 3};
+  // Extra bytes at the end are ignored and not written back.
+  folder.write("vahy.bin", doubles_le(w) + "extra bytes");
+  folder.write("vystup.txt", "0 0");
+  ASSERT_EQ(run_program(folder).status, 0);
+  const std::string bytes = folder.read("vahy.bin");
+  ASSERT_EQ(bytes.size(), 96u);
+  EXPECT_EQ(bytes.substr(0, 16), std::string("\x00\x00\x00\x00\x00\x00\xE0\x3F"
+                                             "\x00\x00\x00\x00\x00\x00\xF0\x3F", 16));
+  EXPECT_EQ(read_doubles_le(bytes), w);
+}
+
+TEST(Run, AssignmentFileLayouts) {
+  setup_values v;
+  v.rows = 1;
+  v.cols = 3;
+  v.dimension = 1;
+  v.radius_decay = 0;
+  v.stop_radius = 0;
+  for (const std::string& records :
+       {std::string("0 2 0 1 0 0"), std::string("0\t2\n\n\n0 1\r\n0\t0"),
+        std::string("0 2\n0 1\n0 0\n5 5\n9 9\n")}) {
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", "0\n1\n2\n");
+    folder.write("vahy.bin", doubles_le({0, 1, 2}));
+    folder.write("vystup.txt", records);
+    ASSERT_EQ(run_program(folder).status, 0);
+    // Units (0,0), (0,1), (0,2) against the loaded (0,2), (0,1), (0,0): 4 + 0 + 4.
+    EXPECT_EQ(folder.read("konecne_parametry.txt"),
+              host_lines("1\tKrok\n7\tSeed for random number generator\n8\tRozdil\n"));
+    EXPECT_EQ(folder.read("vystup.txt"), host_lines("0\t0\n0\t1\n0\t2\n"));
+  }
+}
+
+TEST(Run, DataFileCases) {
+  setup_values v;
+  v.rows = 1;
+  v.cols = 2;
+  v.dimension = 2;
+  v.radius_decay = 0;
+  v.stop_radius = 0;
+  {
+    // A title line is not counted, but stops the loading pass at once.
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", "x y\n1 2\n3 4\n");
+    const run_result r = run_program(folder);
+    EXPECT_EQ(r.status, 0);
+    std::string missing;
+    for (int i = 0; i < 4; ++i) missing += "Chybi hodnota v souboru data.txt!\n";
+    EXPECT_EQ(r.console, host_lines(echo_text(v) + random_start + missing + "Hello world!\n"));
+    EXPECT_EQ(file_lines(folder.read("vystup.txt")).size(), 2u);
+  }
+  {
+    // No numbers at all: no samples; the files are still written.
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", "nothing here\n\n");
+    const run_result r = run_program(folder);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(folder.read("vystup.txt"), "");
+    EXPECT_EQ(folder.read("trenovani.txt"), host_lines("Rozdil\tRadius\n0\t0.000000\n"));
+    // Continuing with no samples opens vystup.txt without reading from it.
+    v.krok = 1;
+    folder.write("setup.txt", setup_text(v));
+    EXPECT_EQ(run_program(folder).status, 0);
+    v.krok = 0;
+  }
+  {
+    // A 20000-character line whose second piece begins with a number.
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    std::string line = "1 2" + std::string(16380, ' ') + "3 4" + std::string(3614, ' ') + "\n";
+    folder.write("data.txt", line);
+    EXPECT_EQ(run_program(folder).status, 0);
+    EXPECT_EQ(file_lines(folder.read("vystup.txt")).size(), 2u);
+  }
+}
+
+TEST(Run, MissingDataFile) {
+  temp_folder folder;
+  folder.write("setup.txt", setup_text(setup_values{}));
+  const run_result r = run_program(folder);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.console,
+            host_lines(echo_text(setup_values{}) + "Soubor data.txt se nepodarilo otevrit.\n"));
+}
+
+// Failures of a continued run before anything is saved leave the state alone.
+TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
+  setup_values v;
+  v.rows = 1;
+  v.cols = 2;
+  v.dimension = 1;
+  const std::string weights = doubles_le({0.25, 0.75});
+  struct failure_case {
+    const char* name;
+    std::string data;
+    std::string vahy;
+    std::string vystup;  // "-" for none
+    std::string message;
+    bool trenovani_is_folder;
+  };
+  const std::vector<failure_case> cases = {
+      {"short weights file", "1\n", weights.substr(0, 15), "0 0\n",
+       "Nepodarila se nacist data!\n", false},
+      {"no assignments file", "1\n", weights, "-", "Soubor vystup.txt se nepodarilo otevrit.\n",
+       false},
+      {"too few assignments", "1\n2\n3\n", weights, "0 0\n0 1\n",
+       "Chybi hodnota v souboru vystup.txt!", false},
+      {"text in the assignments", "1\n", weights, "0 x\n", "Chybi hodnota v souboru vystup.txt!",
+       false},
+      {"log cannot be created", "1\n", weights, "0 1\n",
+       "Soubor trenovani.txt se nepodarilo otevrit.\n", true},
+  };
+  for (const failure_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", c.data);
+    folder.write("vahy.bin", c.vahy);
+    if (c.vystup != "-") folder.write("vystup.txt", c.vystup);
+    folder.write("konecne_parametry.txt", "old\n");
+    if (c.trenovani_is_folder) std::filesystem::create_directory(folder / "trenovani.txt");
+    const run_result r = run_program(folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.console, host_lines(echo_text(v) + c.message));
+    EXPECT_EQ(folder.read("vahy.bin"), c.vahy);
+    EXPECT_EQ(folder.read("konecne_parametry.txt"), "old\n");
+    if (c.vystup != "-") {
+      EXPECT_EQ(folder.read("vystup.txt"), c.vystup);
+    }
+  }
+}
+
+// A save that cannot be completed leaves the previous file whole.
+TEST(Run, FailedSavesKeepThePreviousFiles) {
+  setup_values v;
+  v.rows = 1;
+  v.cols = 2;
+  v.dimension = 1;
+  v.radius_decay = 0;
+  v.stop_radius = 0;
+  const std::string weights = doubles_le({0.25, 0.75});
+  struct blocked_case {
+    const char* blocked;  // a folder stands where this temporary file would go
+    std::string message;
+    int files_replaced;   // vystup.txt, then konecne_parametry.txt are written first
+  };
+  const blocked_case cases[] = {
+      {"vystup.txt.tmp", "Soubor vystup.txt se nepodarilo otevrit.\n", 0},
+      {"konecne_parametry.txt.tmp", "Soubor konecne_parametry.txt se nepodarilo otevrit.\n", 1},
+      {"vahy.bin.tmp", "Soubor vahy.bin se nepodarilo otevrit.\n", 2},
+  };
+  for (const blocked_case& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    temp_folder folder;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", "1\n");
+    folder.write("vahy.bin", weights);
+    folder.write("vystup.txt", "0 0\n");
+    folder.write("konecne_parametry.txt", "old\n");
+    std::filesystem::create_directory(folder / c.blocked);
+    const run_result r = run_program(folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.console, host_lines(echo_text(v) + c.message));
+    EXPECT_EQ(folder.read("vahy.bin"), weights);
+    EXPECT_EQ(folder.read("vystup.txt"), c.files_replaced > 0 ? host_lines("0\t1\n") : "0 0\n");
+    EXPECT_EQ(folder.read("konecne_parametry.txt"),
+              c.files_replaced > 1
+                  ? host_lines("1\tKrok\n7\tSeed for random number generator\n1\tRozdil\n")
+                  : "old\n");
+  }
+}
+
+TEST(Run, RefusedSizesAndSchedules) {
+  {
+    temp_folder folder;
+    setup_values v;
+    v.rows = v.cols = v.dimension = 4294967295u;
+    v.stop_radius = 4294967295u;
+    folder.write("setup.txt", setup_text(v));
+    folder.write("data.txt", "1\n");
+    const run_result r = run_program(folder);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.console, host_lines(echo_text(v) + "Malo pameti!\n"));
+    EXPECT_FALSE(folder.exists("trenovani.txt"));
+  }
+  {
+    temp_folder folder;
+    setup_values v;
+    v.stop_radius = 0;
+    v.radius_decay = 10;
+    folder.write("setup.txt", setup_text(v));
+    const run_result r = run_program(folder);  // not even data.txt is needed
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.console,
+              host_lines(echo_text(v) +
+                         "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
+  }
+}
+
+}  // namespace
