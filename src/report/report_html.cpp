@@ -82,6 +82,8 @@ value_range finite_range(const std::vector<double>& values) {
     if (!r.any || v > r.high) r.high = v;
     r.any = true;
   }
+  // Differences at the level of rounding (a uniform map) are no contrast.
+  if (r.any && r.high - r.low <= 1e-12 * std::max(std::abs(r.low), std::abs(r.high))) r.high = r.low;
   return r;
 }
 
@@ -140,6 +142,8 @@ std::string legend(const std::string& id, const colour_scale& scale, const value
   const double lo = range.any ? range.low : 0.0;
   const double hi = range.any ? range.high : 0.0;
   const double mid = lo + (hi - lo) / 2.0;
+  // Enough digits that the ends of a narrow range read differently.
+  while (precision < 15 && lo != hi && number_text(lo, precision) == number_text(hi, precision)) ++precision;
   const char* anchors[] = {"start", "middle", "end"};
   const double values[] = {lo, mid, hi};
   for (int i = 0; i < 3; ++i) {
