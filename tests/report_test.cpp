@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
-#include <cstring>
+#include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
