@@ -1,0 +1,126 @@
+#include "report/map_measures.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "som/find_bmu.hpp"
+
+namespace som {
+
+namespace {
+
+double distance_between(const weight_grid& grid, std::size_t a, std::size_t b) {
+  const double* wa = grid.block + a * grid.dimension;
+  const double* wb = grid.block + b * grid.dimension;
+  return std::sqrt(squared_distance(wa, wb, grid.dimension));
+}
+
+}  // namespace
+
+std::vector<double> u_matrix(const weight_grid& grid) {
+  std::vector<double> values(grid.neurons, 0.0);
+  const std::size_t cols = grid.map_cols;
+  for (std::size_t r = 0; r < grid.map_rows; ++r) {
+    for (std::size_t c = 0; c < cols; ++c) {
+      const std::size_t n = r * cols + c;
+      double sum = 0.0;
+      unsigned count = 0;
+      auto add = [&](std::size_t other) {
+        sum = sum + distance_between(grid, n, other);
+        ++count;
+      };
+      if (r > 0) add(n - cols);
+      if (c > 0) add(n - 1);
+      if (c + 1 < cols) add(n + 1);
+      if (r + 1 < grid.map_rows) add(n + cols);
+      values[n] = count == 0 ? 0.0 : sum / static_cast<double>(count);
+    }
+  }
+  return values;
+}
+
+std::vector<std::uint32_t> hit_counts(std::uint32_t map_rows, std::uint32_t map_cols,
+                                      const assignment_table& assignments) {
+  std::vector<std::uint32_t> hits(std::size_t{map_rows} * map_cols, 0);
+  for (std::uint32_t s = 0; s < assignments.count; ++s) {
+    const assignment& a = assignments.records[s];
+    ++hits[std::size_t{a.row} * map_cols + a.col];
+  }
+  return hits;
+}
+
+best_two find_best_two(const weight_grid& grid, const double* sample) {
+  best_two out;
+  double best = std::numeric_limits<double>::max();
+  double second = std::numeric_limits<double>::max();
+  const double* weight = grid.block;
+  for (std::uint32_t i = 0; i < grid.map_rows; ++i) {
+    for (std::uint32_t j = 0; j < grid.map_cols; ++j) {
+      const double distance = squared_distance(sample, weight, grid.dimension);
+      // Strict comparisons keep the earlier neuron on ties; a neuron pushed
+      // down from first place is the earliest of its distance seen so far.
+      if (distance < best) {
+        if (best < std::numeric_limits<double>::max()) {
+          second = best;
+          out.second = out.best;
+          out.has_second = true;
+        }
+        best = distance;
+        out.best = grid_pos{i, j};
+      } else if (distance < second) {
+        second = distance;
+        out.second = grid_pos{i, j};
+        out.has_second = true;
+      }
+      weight += grid.dimension;
+    }
+  }
+  out.best_distance = best;
+  return out;
+}
+
+map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples) {
+  map_errors out;
+  if (samples.count == 0) return out;
+  double sum = 0.0;
+  for (std::uint32_t s = 0; s < samples.count; ++s) {
+    const best_two units = find_best_two(grid, samples.row(s));
+    const double* weight = grid.block + (std::size_t{units.best.row} * grid.map_cols + units.best.col) * grid.dimension;
+    sum = sum + std::sqrt(squared_distance(samples.row(s), weight, grid.dimension));
+    if (units.has_second && !grid_neighbours(units.best, units.second)) ++out.topographic_count;
+  }
+  out.quantization = sum / static_cast<double>(samples.count);
+  out.topographic = static_cast<double>(out.topographic_count) / static_cast<double>(samples.count);
+  return out;
+}
+
+std::vector<std::size_t> curve_points(const std::vector<double>& values, std::size_t limit) {
+  if (limit < 4) limit = 4;
+  const std::size_t n = values.size();
+  std::vector<std::size_t> kept;
+  if (n <= limit) {
+    for (std::size_t i = 0; i < n; ++i) kept.push_back(i);
+    return kept;
+  }
+  const std::size_t runs = (limit - 2) / 2;
+  const std::size_t inner = n - 2;
+  kept.push_back(0);
+  for (std::size_t b = 0; b < runs; ++b) {
+    const std::size_t from = 1 + b * inner / runs;
+    const std::size_t to = 1 + (b + 1) * inner / runs;
+    std::size_t low = n;
+    std::size_t high = n;
+    for (std::size_t i = from; i < to; ++i) {
+      if (!std::isfinite(values[i])) continue;
+      if (low == n || values[i] < values[low]) low = i;
+      if (high == n || values[i] > values[high]) high = i;
+    }
+    if (low == n) continue;
+    kept.push_back(low < high ? low : high);
+    if (low != high) kept.push_back(low < high ? high : low);
+  }
+  kept.push_back(n - 1);
+  return kept;
+}
+
+}  // namespace som

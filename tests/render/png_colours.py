@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Checks that a screenshot (8-bit RGB or RGBA PNG) is not blank: it must hold
+many distinct colours, and the saturated red, green and blue that the colour
+picture of the bundled example shows in its corners."""
+import struct
+import sys
+import zlib
+
+
+def decode(path):
+    data = open(path, 'rb').read()
+    if data[:8] != b'\x89PNG\r\n\x1a\n':
+        sys.exit(f'{path}: not a PNG')
+    pos, idat, header = 8, b'', None
+    while pos < len(data):
+        length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b'IHDR':
+            header = struct.unpack('>IIBB', body[:10])
+        elif kind == b'IDAT':
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour = header
+    if depth != 8 or colour not in (2, 6):
+        sys.exit(f'{path}: unexpected PNG format depth={depth} colour={colour}')
+    bpp = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * bpp
+    prev = bytearray(stride)
+    rows = []
+    for y in range(height):
+        start = y * (stride + 1)
+        kind = raw[start]
+        line = bytearray(raw[start + 1:start + 1 + stride])
+        if kind == 1:
+            for i in range(bpp, stride):
+                line[i] = (line[i] + line[i - bpp]) & 255
+        elif kind == 2:
+            line = bytearray((a + b) & 255 for a, b in zip(line, prev))
+        elif kind == 3:
+            for i in range(stride):
+                left = line[i - bpp] if i >= bpp else 0
+                line[i] = (line[i] + ((left + prev[i]) >> 1)) & 255
+        elif kind == 4:
+            for i in range(stride):
+                a = line[i - bpp] if i >= bpp else 0
+                b = prev[i]
+                c = prev[i - bpp] if i >= bpp else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prev = line
+    return width, height, bpp, rows
+
+
+def main():
+    width, height, bpp, rows = decode(sys.argv[1])
+    colours = set()
+    for row in rows:
+        for i in range(0, len(row), bpp):
+            colours.add(row[i:i + 3])
+    def has(test):
+        return any(test(*c) for c in colours)
+    checks = {
+        'red': has(lambda r, g, b: r > 230 and g < 30 and b < 30),
+        'green': has(lambda r, g, b: g > 230 and r < 30 and b < 30),
+        'blue': has(lambda r, g, b: b > 230 and r < 30 and g < 30),
+    }
+    print(f'{width}x{height}, {len(colours)} distinct colours, ' +
+          ', '.join(f'{k}: {"yes" if v else "no"}' for k, v in checks.items()))
+    if len(colours) < 200 or not all(checks.values()):
+        sys.exit('the screenshot looks blank or lacks the colour picture')
+
+
+main()

@@ -1,0 +1,441 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "report/map_measures.hpp"
+#include "report/png_image.hpp"
+#include "report/report_html.hpp"
+#include "som/find_bmu.hpp"
+#include "support/program_runner.hpp"
+
+namespace {
+
+using som_test::run_program;
+using som_test::temp_folder;
+
+// A plain-layout grid holding `weights` in neuron order.
+struct grid_holder {
+  som::weight_grid grid;
+  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim, const std::vector<double>& weights)
+      : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
+    for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
+  }
+  ~grid_holder() { som::free_weight_grid(grid); }
+};
+
+som::sample_matrix samples_of(std::vector<double>& values, std::uint32_t dim) {
+  som::sample_matrix m;
+  m.block = values.data();
+  m.dimension = dim;
+  m.count = static_cast<std::uint32_t>(values.size() / dim);
+  return m;
+}
+
+// The hand-worked map: 2 × 3 neurons of dimension 1,
+//   row 0: 0 1 3
+//   row 1: 2 2 7
+// and five samples. Per sample, the squared distances to the six neurons:
+//   0.25: .0625 .5625 7.5625 3.0625 3.0625 45.5625 -> best (0,0), second (0,1): neighbours
+//   2.0:  4 1 1 0 0 25                              -> best (1,0), second (1,1): neighbours
+//   1.5:  2.25 .25 2.25 .25 .25 30.25               -> best (0,1), second (1,0) (first of
+//                                                      the ties, not (1,1)): not neighbours
+//   5.0:  25 16 4 9 9 4                             -> best (0,2), second (1,2): neighbours
+//   2.75: 7.5625 3.0625 .0625 .5625 .5625 18.0625   -> best (0,2), second (1,0): not neighbours
+// Quantization error (0.25 + 0 + 0.5 + 2 + 0.25) / 5 = 0.6; topographic 2 / 5.
+const std::vector<double> hand_weights = {0, 1, 3, 2, 2, 7};
+const std::vector<double> hand_samples = {0.25, 2.0, 1.5, 5.0, 2.75};
+
+TEST(ReportMeasures, HandWorkedUMatrixHitsAndErrors) {
+  grid_holder map(2, 3, 1, hand_weights);
+  // Neighbours above, left, right, below: (0,0): 1, 2; (0,1): 1, 2, 1; (0,2): 2, 4;
+  // (1,0): 2, 0; (1,1): 1, 0, 5; (1,2): 4, 5.
+  const std::vector<double> u = som::u_matrix(map.grid);
+  ASSERT_EQ(u.size(), 6u);
+  EXPECT_DOUBLE_EQ(u[0], 1.5);
+  EXPECT_DOUBLE_EQ(u[1], 4.0 / 3.0);
+  EXPECT_DOUBLE_EQ(u[2], 3.0);
+  EXPECT_DOUBLE_EQ(u[3], 1.0);
+  EXPECT_DOUBLE_EQ(u[4], 2.0);
+  EXPECT_DOUBLE_EQ(u[5], 4.5);
+
+  std::vector<som::assignment> records = {{0, 0}, {1, 0}, {0, 1}, {0, 2}, {0, 2}};
+  const som::assignment_table table{records.data(), 5};
+  EXPECT_EQ(som::hit_counts(2, 3, table), (std::vector<std::uint32_t>{1, 1, 2, 1, 0, 0}));
+
+  std::vector<double> values = hand_samples;
+  const som::sample_matrix samples = samples_of(values, 1);
+  const som::map_errors errors = som::measure_errors(map.grid, samples);
+  EXPECT_DOUBLE_EQ(errors.quantization, 0.6);
+  EXPECT_EQ(errors.topographic_count, 2u);
+  EXPECT_DOUBLE_EQ(errors.topographic, 0.4);
+
+  const som::grid_pos expected_second[] = {{0, 1}, {1, 1}, {1, 0}, {1, 2}, {1, 0}};
+  for (std::uint32_t s = 0; s < samples.count; ++s) {
+    SCOPED_TRACE(s);
+    const som::best_two two = som::find_best_two(map.grid, samples.row(s));
+    const som::grid_pos bmu = som::find_bmu(2, 3, 1, samples.row(s), map.grid);
+    EXPECT_EQ(two.best.row, bmu.row);
+    EXPECT_EQ(two.best.col, bmu.col);
+    ASSERT_TRUE(two.has_second);
+    EXPECT_EQ(two.second.row, expected_second[s].row);
+    EXPECT_EQ(two.second.col, expected_second[s].col);
+  }
+}
+
+TEST(ReportMeasures, EuclideanDistancesEdgeMapsAndDemotedBest) {
+  // Two neurons 3-4-5 apart: both see one neighbour at distance 5.
+  grid_holder pair(1, 2, 2, {0, 0, 3, 4});
+  EXPECT_EQ(som::u_matrix(pair.grid), (std::vector<double>{5.0, 5.0}));
+
+  // One neuron: no neighbours, no second-best unit, no topographic error.
+  grid_holder single(1, 1, 2, {1, 1});
+  EXPECT_EQ(som::u_matrix(single.grid), std::vector<double>{0.0});
+  std::vector<double> values = {4, 5};
+  const som::map_errors errors = som::measure_errors(single.grid, samples_of(values, 2));
+  EXPECT_DOUBLE_EQ(errors.quantization, 5.0);
+  EXPECT_EQ(errors.topographic_count, 0u);
+  EXPECT_FALSE(som::find_best_two(single.grid, values.data()).has_second);
+
+  // Squared distances 1, 1, 0: the last neuron wins and the first one, pushed
+  // down from first place, stays ahead of the equally near second neuron.
+  grid_holder row(1, 3, 1, {1, 1, 0});
+  const double sample = 0.0;
+  const som::best_two two = som::find_best_two(row.grid, &sample);
+  EXPECT_EQ(two.best.col, 2u);
+  EXPECT_EQ(two.second.col, 0u);
+  EXPECT_FALSE(som::grid_neighbours(two.best, two.second));
+}
+
+TEST(ReportMeasures, LongCurvesKeepEndsAndExtremes) {
+  std::vector<double> values(10000);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = 1000.0 / static_cast<double>(i + 1);
+  values[5001] = 1e6;                                        // a spike
+  values[7000] = std::numeric_limits<double>::quiet_NaN();  // never an extreme
+  const std::vector<std::size_t> kept = som::curve_points(values, 2000);
+  ASSERT_LE(kept.size(), 2000u);
+  EXPECT_GT(kept.size(), 1000u);
+  EXPECT_EQ(kept.front(), 0u);
+  EXPECT_EQ(kept.back(), values.size() - 1);
+  for (std::size_t i = 1; i < kept.size(); ++i) ASSERT_LT(kept[i - 1], kept[i]);
+  EXPECT_NE(std::find(kept.begin(), kept.end(), 5001u), kept.end());
+  EXPECT_EQ(std::find(kept.begin(), kept.end(), 7000u), kept.end());
+
+  const std::vector<std::size_t> all = som::curve_points(std::vector<double>(50, 1.0), 2000);
+  EXPECT_EQ(all.size(), 50u);
+}
+
+// ---- Reading the pictures back out of a page.
+
+std::string base64_decode(const std::string& text) {
+  std::string out;
+  std::uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    int v;
+    if (c >= 'A' && c <= 'Z') v = c - 'A';
+    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') v = c - '0' + 52;
+    else if (c == '+') v = 62;
+    else if (c == '/') v = 63;
+    else break;
+    bits = (bits << 6) | static_cast<std::uint32_t>(v);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      out += static_cast<char>((bits >> count) & 0xFFu);
+    }
+  }
+  return out;
+}
+
+std::uint32_t be32(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
+  return v;
+}
+
+std::uint32_t crc_of(const std::string& s, std::size_t from, std::size_t length) {
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (std::size_t i = from; i < from + length; ++i) {
+    c ^= static_cast<unsigned char>(s[i]);
+    for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+  }
+  return c ^ 0xFFFFFFFFu;
+}
+
+struct decoded_png {
+  std::uint32_t width = 0, height = 0;
+  int colour_type = -1;
+  std::size_t palette_entries = 0;
+  std::vector<std::string> rows;  // unfiltered pixel bytes of each row
+};
+
+// Decodes what the report writes: stored deflate blocks, filter 0, with
+// every chunk's CRC and the zlib checksum checked.
+decoded_png decode_png(const std::string& png) {
+  decoded_png out;
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n"));
+  std::string idat;
+  for (std::size_t pos = 8; pos + 12 <= png.size();) {
+    const std::uint32_t length = be32(png, pos);
+    const std::string type = png.substr(pos + 4, 4);
+    EXPECT_EQ(crc_of(png, pos + 4, length + 4), be32(png, pos + 8 + length)) << type;
+    const std::string body = png.substr(pos + 8, length);
+    if (type == "IHDR") {
+      out.width = be32(body, 0);
+      out.height = be32(body, 4);
+      out.colour_type = body[9];
+    } else if (type == "PLTE") {
+      out.palette_entries = length / 3;
+    } else if (type == "IDAT") {
+      idat += body;
+    }
+    pos += 12 + length;
+  }
+  std::string raw;
+  std::size_t pos = 2;
+  for (bool last = false; !last;) {
+    last = (idat[pos] & 1) != 0;
+    EXPECT_EQ(idat[pos] & 6, 0);  // stored
+    const std::size_t length = static_cast<unsigned char>(idat[pos + 1]) |
+                               static_cast<std::size_t>(static_cast<unsigned char>(idat[pos + 2])) << 8;
+    raw += idat.substr(pos + 5, length);
+    pos += 5 + length;
+  }
+  std::uint32_t a = 1, b = 0;
+  for (char c : raw) {
+    a = (a + static_cast<unsigned char>(c)) % 65521u;
+    b = (b + a) % 65521u;
+  }
+  EXPECT_EQ(be32(idat, pos), (b << 16) | a);
+  const std::size_t bytes = out.colour_type == 2 ? 3 : 1;
+  const std::size_t stride = out.width * bytes + 1;
+  EXPECT_EQ(raw.size(), stride * out.height);
+  for (std::size_t y = 0; y < out.height && (y + 1) * stride <= raw.size(); ++y) {
+    EXPECT_EQ(raw[y * stride], '\0');
+    out.rows.push_back(raw.substr(y * stride + 1, stride - 1));
+  }
+  return out;
+}
+
+std::vector<decoded_png> page_pictures(const std::string& page) {
+  std::vector<decoded_png> out;
+  const std::string marker = "href=\"data:image/png;base64,";
+  for (std::size_t at = page.find(marker); at != std::string::npos; at = page.find(marker, at + 1)) {
+    const std::size_t begin = at + marker.size();
+    out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));
+  }
+  return out;
+}
+
+// Checks that every tag is closed in order (void elements written as "<x/>").
+::testing::AssertionResult tags_balanced(const std::string& page) {
+  std::vector<std::string> open;
+  for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
+    const std::size_t end = page.find('>', at);
+    if (end == std::string::npos) return ::testing::AssertionFailure() << "unclosed '<' at " << at;
+    const std::string tag = page.substr(at + 1, end - at - 1);
+    if (tag.empty()) return ::testing::AssertionFailure() << "empty tag at " << at;
+    if (tag[0] == '!') continue;
+    if (tag.find('<') != std::string::npos) return ::testing::AssertionFailure() << "'<' inside a tag at " << at;
+    if (tag.back() == '/') continue;
+    if (tag[0] == '/') {
+      const std::string name = tag.substr(1);
+      if (open.empty() || open.back() != name) {
+        return ::testing::AssertionFailure() << "</" << name << "> closes <" << (open.empty() ? "" : open.back())
+                                             << "> at " << at;
+      }
+      open.pop_back();
+    } else {
+      open.push_back(tag.substr(0, tag.find_first_of(" \t\n")));
+    }
+  }
+  if (!open.empty()) return ::testing::AssertionFailure() << "<" << open.back() << "> never closed";
+  return ::testing::AssertionSuccess();
+}
+
+struct run_holder {
+  som::run_state run;
+  std::vector<som::assignment> records;
+  std::vector<double> values;
+  run_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim, const std::vector<double>& weights,
+             std::vector<double> samples, std::vector<som::assignment> assigned)
+      : records(std::move(assigned)), values(std::move(samples)) {
+    run.setup.map_rows = rows;
+    run.setup.map_cols = cols;
+    run.setup.dimension = dim;
+    run.grid = som::alloc_weight_grid(rows, cols, dim, 1);
+    for (std::size_t i = 0; i < weights.size(); ++i) run.grid.block[i] = weights[i];
+    run.samples = samples_of(values, dim);
+    run.assignments = som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
+    run.final = som::final_parameters{12, 2026, 0};
+    run.log.Rozdil = {9, 3, 0};
+    run.log.Radius = {5.5, 4.25, 3.0};
+  }
+  ~run_holder() { som::free_weight_grid(run.grid); }
+};
+
+TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {
+  run_holder small(2, 3, 1, hand_weights, hand_samples, {{0, 0}, {1, 0}, {0, 1}, {0, 2}, {0, 2}});
+  const std::string page = som::render_report(small.run);
+  EXPECT_TRUE(tags_balanced(page));
+  EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>Topograficka chyba</td><td class=\"n\">0.4 (2 z 5 vzorku)</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>Krok</td><td class=\"n\">12</td>"), std::string::npos);
+  // Nothing is fetched: no scripts, links or sources, and every reference is inline.
+  for (const char* outside : {"<script", "<link", " src=", "@import", "url(http"}) {
+    EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+  }
+  for (std::size_t at = page.find(" href=\""); at != std::string::npos; at = page.find(" href=\"", at + 1)) {
+    EXPECT_EQ(page.compare(at + 7, 5, "data:"), 0);
+  }
+
+  // U-matrix, hits and one component plane, in this order.
+  const std::vector<decoded_png> pictures = page_pictures(page);
+  ASSERT_EQ(pictures.size(), 3u);
+  for (const decoded_png& p : pictures) {
+    EXPECT_EQ(p.width, 3u);
+    EXPECT_EQ(p.height, 2u);
+    EXPECT_EQ(p.colour_type, 3);
+    EXPECT_EQ(p.palette_entries, 256u);
+  }
+  // The scale runs from the lowest value (palette entry 0) to the highest (254):
+  // U-matrix 1.0 at (1,0) and 4.5 at (1,2); hits 0 at (1,1) and 2 at (0,2).
+  ASSERT_EQ(pictures[0].rows.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[0].rows[1][0]), 0u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[0].rows[1][2]), 254u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[0].rows[0][2]), 145u);  // 3.0: 2 / 3.5 × 254
+  ASSERT_EQ(pictures[1].rows.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[1].rows[1][1]), 0u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[1].rows[0][2]), 254u);
+  EXPECT_EQ(static_cast<unsigned char>(pictures[1].rows[0][1]), 127u);
+}
+
+TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
+  // Dimension 3: the weights as colours, clamped to [0, 1].
+  run_holder colours(1, 2, 3, {1.5, 0.5, -0.25, 0.0, 1.0, 0.2}, {}, {});
+  const std::string page3 = som::render_report(colours.run);
+  EXPECT_TRUE(tags_balanced(page3));
+  const std::vector<decoded_png> pictures3 = page_pictures(page3);
+  ASSERT_EQ(pictures3.size(), 2u + 1u + 3u);
+  const decoded_png& rgb = pictures3[2];
+  EXPECT_EQ(rgb.colour_type, 2);
+  ASSERT_EQ(rgb.rows.size(), 1u);
+  EXPECT_EQ(rgb.rows[0], std::string("\xff\x80\x00\x00\xff\x33", 6));
+  EXPECT_NE(page3.find("<td>Kvantizacni chyba</td><td class=\"n\">-</td>"), std::string::npos);
+
+  // Twenty components: sixteen planes, and the page says so.
+  std::vector<double> weights(4 * 20);
+  for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = static_cast<double>(i % 7);
+  run_holder wide(2, 2, 20, weights, {}, {});
+  const std::string page20 = som::render_report(wide.run);
+  EXPECT_TRUE(tags_balanced(page20));
+  EXPECT_EQ(page_pictures(page20).size(), 2u + 16u);
+  EXPECT_NE(page20.find("Zobrazeno prvnich 16 slozek z 20."), std::string::npos);
+}
+
+TEST(ReportPage, LargeMapStaysCompact) {
+  std::vector<double> weights(200 * 200 * 3);
+  for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = static_cast<double>(i % 1000) / 1000.0;
+  run_holder large(200, 200, 3, weights, {}, {});
+  const std::string page = som::render_report(large.run);
+  EXPECT_LT(page.size(), 1500000u);
+  // No element per neuron: the hit counts are only written into small maps.
+  std::size_t texts = 0;
+  for (std::size_t at = page.find("<text"); at != std::string::npos; at = page.find("<text", at + 1)) ++texts;
+  EXPECT_LT(texts, 200u);
+  EXPECT_EQ(page_pictures(page).size(), 2u + 1u + 3u);
+  for (const decoded_png& p : page_pictures(page)) {
+    EXPECT_EQ(p.width, 200u);
+    EXPECT_EQ(p.height, 200u);
+  }
+}
+
+// ---- The program on the files of a run.
+
+std::string doubles_le(const std::vector<double>& values) {
+  std::string out;
+  for (double v : values) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    for (int b = 0; b < 8; ++b, bits >>= 8) out += static_cast<char>(bits & 0xFFu);
+  }
+  return out;
+}
+
+// The hand-worked map as the files of a finished run.
+void write_hand_run(const temp_folder& folder) {
+  folder.write("setup.txt",
+               "2\tmap_rows\n3\tmap_cols\n1\tdimension\n10\tradius_decay\n10\trate_decay\n1\tstop_radius\n"
+               "0\tKrok\n7\tseed\n");
+  folder.write("data.txt", "0.25\n2.0\n1.5\n5.0\n2.75\n");
+  folder.write("vahy.bin", doubles_le(hand_weights));
+  folder.write("vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n0\t2\n");
+  folder.write("trenovani.txt", "Rozdil\tRadius\n4\t11.818182\n1\t10.833333\n0\t-nan\n");
+  folder.write("konecne_parametry.txt", "3\tKrok\n7\tSeed for random number generator\n0\tRozdil\n");
+}
+
+TEST(ReportProgram, WritesTheReportOfAHandMadeRun) {
+  temp_folder folder;
+  write_hand_run(folder);
+  const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.console, "Prehled mapy je v souboru report.html.\n");
+  const std::string page = folder.read("report.html");
+  EXPECT_TRUE(tags_balanced(page));
+  EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>Epoch posledniho behu</td><td class=\"n\">3</td>"), std::string::npos);
+  EXPECT_EQ(page_pictures(page).size(), 3u);
+  EXPECT_FALSE(folder.exists("report.html.tmp"));
+}
+
+TEST(ReportProgram, FilesThatDoNotFitEachOther) {
+  struct mismatch {
+    const char* name;
+    const char* file;
+    std::string content;
+    std::string console;
+  };
+  const std::vector<mismatch> cases = {
+      {"short weights", "vahy.bin", doubles_le({0, 1, 3, 2, 2}),
+       "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n"},
+      {"long weights", "vahy.bin", doubles_le({0, 1, 3, 2, 2, 7, 8}),
+       "Soubor vahy.bin je delsi, nez odpovida rozmerum mapy v souboru setup.txt.\n"},
+      {"fewer assignments", "vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n",
+       "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n"},
+      {"more assignments", "vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n0\t2\n1\t1\n",
+       "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n"},
+      {"assignment outside", "vystup.txt", "0\t0\n1\t0\n0\t3\n0\t2\n0\t2\n",
+       "Zaznam 3 souboru vystup.txt lezi mimo mapu (radek 0, sloupec 3).\n"},
+      {"bad log line", "trenovani.txt", "Rozdil\tRadius\n4\t11.8\nx\t1.0\n",
+       "Soubor trenovani.txt ma chybny radek 3.\n"},
+      {"no map", "setup.txt", "0\n3\n1\n10\n10\n1\n0\n7\n", "Mapa v souboru setup.txt nema zadny neuron.\n"},
+  };
+  for (const mismatch& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    write_hand_run(folder);
+    folder.write(c.file, c.content);
+    const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.console, c.console);
+    EXPECT_FALSE(folder.exists("report.html"));
+    EXPECT_FALSE(folder.exists("report.html.tmp"));
+  }
+  for (const char* name : {"setup.txt", "data.txt", "vahy.bin", "vystup.txt", "trenovani.txt",
+                           "konecne_parametry.txt"}) {
+    SCOPED_TRACE(name);
+    temp_folder folder;
+    write_hand_run(folder);
+    std::filesystem::remove(folder / name);
+    const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.console, std::string("Soubor ") + name + " se nepodarilo otevrit.\n");
+  }
+}
+
+}  // namespace
