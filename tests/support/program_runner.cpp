@@ -8,7 +8,15 @@
 #include <sstream>
 #include <stdexcept>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -21,7 +29,7 @@ temp_folder::temp_folder() {
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
 #ifdef _WIN32
-  const long process = static_cast<long>(std::rand());
+  const long process = static_cast<long>(::GetCurrentProcessId());
 #else
   const long process = static_cast<long>(::getpid());
 #endif
@@ -84,11 +92,39 @@ run_result run_program(const temp_folder& folder, std::string_view shell_prefix,
   const fs::path console_file = capture / "console.txt";
   run_result result;
 #ifdef _WIN32
+  // No shell in between: the program is started directly, with its standard
+  // output (in text mode there, as on a console) going to the capture file.
   (void)shell_prefix;
-  const std::string command = "cd /d \"" + folder.path().string() + "\" && \"" +
-                              fs::path(program).make_preferred().string() + "\" > \"" +
-                              console_file.string() + "\"";
-  result.status = std::system(("\"" + command + "\"").c_str());
+  SECURITY_ATTRIBUTES inherit{};
+  inherit.nLength = sizeof inherit;
+  inherit.bInheritHandle = TRUE;
+  const HANDLE out = ::CreateFileW(console_file.wstring().c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) {
+    throw std::runtime_error("cannot redirect the console of " + program);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  std::wstring command_line = L"\"" + fs::path(program).make_preferred().wstring() + L"\"";
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      ::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.path().wstring().c_str(), &startup, &process);
+  ::CloseHandle(out);
+  ::CloseHandle(in);
+  if (!started) throw std::runtime_error("cannot start " + program);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  result.status = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
 #else
   const std::string command = "cd '" + folder.path().string() + "' && " +
                               std::string(shell_prefix) + " '" + program + "' > '" +
