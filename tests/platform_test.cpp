@@ -1,0 +1,82 @@
+// The operating-system calls behind the state files: syncing a written file
+// and replacing a file that already exists in one step.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/output_file.hpp"
+#include "common/platform.hpp"
+#include "support/program_runner.hpp"
+
+namespace {
+
+using som_test::temp_folder;
+
+std::string path_of(const temp_folder& folder, const char* name) {
+  return (folder / name).string();
+}
+
+// A plain rename fails on Windows when the target exists: the replace must not.
+TEST(ReplaceFile, ReplacesAnExistingFileAndLeavesNoSource) {
+  temp_folder folder;
+  folder.write("state.bin", "old content, longer than the new one");
+  folder.write("state.bin.tmp", "new");
+  ASSERT_TRUE(som::replace_file(path_of(folder, "state.bin.tmp").c_str(),
+                                path_of(folder, "state.bin").c_str()));
+  EXPECT_EQ(folder.read("state.bin"), "new");
+  EXPECT_FALSE(folder.exists("state.bin.tmp"));
+
+  // And a target that does not exist yet is simply created.
+  folder.write("other.tmp", "x");
+  ASSERT_TRUE(som::replace_file(path_of(folder, "other.tmp").c_str(),
+                                path_of(folder, "other").c_str()));
+  EXPECT_EQ(folder.read("other"), "x");
+}
+
+TEST(ReplaceFile, MissingSourceFailsAndKeepsTheTarget) {
+  temp_folder folder;
+  folder.write("state.bin", "old");
+  EXPECT_FALSE(som::replace_file(path_of(folder, "absent.tmp").c_str(),
+                                 path_of(folder, "state.bin").c_str()));
+  EXPECT_EQ(folder.read("state.bin"), "old");
+}
+
+TEST(SyncFile, SyncsAWrittenFile) {
+  temp_folder folder;
+  std::FILE* file = std::fopen(path_of(folder, "f.bin").c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  ASSERT_GE(std::fputs("data", file), 0);
+  std::fflush(file);
+  EXPECT_TRUE(som::sync_file(file));
+  std::fclose(file);
+  EXPECT_EQ(folder.read("f.bin"), "data");
+}
+
+// The whole way of a state file: written beside the old one, then put in its
+// place, twice over, bytes kept exactly as written (no line-end translation).
+TEST(OutputFile, CommitReplacesTheOldFileTwice) {
+  temp_folder folder;
+  const std::string name = path_of(folder, "vystup.txt");
+  for (const std::string content : {"1\t2\r\n3\t4\r\n", "5\n"}) {
+    som::output_file out;
+    ASSERT_TRUE(som::open_output(out, name.c_str()));
+    EXPECT_TRUE(som::write_output(out, content));
+    ASSERT_TRUE(som::commit_output(out));
+    EXPECT_EQ(folder.read("vystup.txt"), content);
+    EXPECT_FALSE(folder.exists("vystup.txt.tmp"));
+  }
+}
+
+TEST(OutputFile, DiscardKeepsTheOldFile) {
+  temp_folder folder;
+  folder.write("vahy.bin", "old");
+  som::output_file out;
+  ASSERT_TRUE(som::open_output(out, path_of(folder, "vahy.bin").c_str()));
+  som::write_output(out, "new");
+  som::discard_output(out);
+  EXPECT_EQ(folder.read("vahy.bin"), "old");
+  EXPECT_FALSE(folder.exists("vahy.bin.tmp"));
+}
+
+}  // namespace
