@@ -25,7 +25,7 @@ TEST(CpuFeatures, AgreesWithTheCompilersDetection) {
   const som::cpu_features f = som::detect_cpu_features();
   EXPECT_TRUE(f.avx || !f.avx2) << "AVX2 without AVX";
   EXPECT_TRUE(f.avx || !f.avx512f) << "AVX-512 without AVX";
-#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && !defined(_MSC_VER) && (defined(__x86_64__) || defined(__i386__))
   __builtin_cpu_init();
   EXPECT_EQ(f.avx, __builtin_cpu_supports("avx") != 0);
   EXPECT_EQ(f.avx2, __builtin_cpu_supports("avx2") != 0);
