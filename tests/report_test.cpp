@@ -384,7 +384,7 @@ TEST(ReportProgram, WritesTheReportOfAHandMadeRun) {
   write_hand_run(folder);
   const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.console, "Prehled mapy je v souboru report.html.\n");
+  EXPECT_EQ(result.console, som_test::host_lines("Prehled mapy je v souboru report.html.\n"));
   const std::string page = folder.read("report.html");
   EXPECT_TRUE(tags_balanced(page));
   EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
@@ -422,7 +422,7 @@ TEST(ReportProgram, FilesThatDoNotFitEachOther) {
     folder.write(c.file, c.content);
     const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.console, c.console);
+    EXPECT_EQ(result.console, som_test::host_lines(c.console));
     EXPECT_FALSE(folder.exists("report.html"));
     EXPECT_FALSE(folder.exists("report.html.tmp"));
   }
@@ -434,7 +434,8 @@ TEST(ReportProgram, FilesThatDoNotFitEachOther) {
     std::filesystem::remove(folder / name);
     const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.console, std::string("Soubor ") + name + " se nepodarilo otevrit.\n");
+    EXPECT_EQ(result.console,
+              som_test::host_lines(std::string("Soubor ") + name + " se nepodarilo otevrit.\n"));
   }
 }
 
