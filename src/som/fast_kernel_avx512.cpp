@@ -21,7 +21,7 @@ struct ops_avx512 {
   struct pos {
     __m256i row, col;
   };
-  static constexpr int unroll = 4;
+  static constexpr int unroll = 2;
 
   static vec load(const double* p) { return _mm512_load_pd(p); }
   static void store(double* p, vec a) { _mm512_store_pd(p, a); }
@@ -44,6 +44,15 @@ struct ops_avx512 {
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows)),
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols))};
+  }
+  static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(cols));
+    __m256i col = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(c)),
+                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    // All ones where the lane has passed the end of the row (at most once).
+    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(col, limit), col);
+    col = _mm256_sub_epi32(col, _mm256_and_si256(wraps, limit));
+    return {_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(r)), wraps), col};
   }
   static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
                       std::uint32_t wrap_at) {

@@ -14,15 +14,19 @@
 //   hmin(a)               the smallest lane
 //   iota()                0, 1, ..., 7
 //   any(m)
-//   make_pos(rows[8], cols[8]), advance(p, step_row, step_col, wrap_at)
+//   make_pos(rows[8], cols[8])
+//   lane_pos(r, c, cols)  lanes from (r, c) on, for 8 <= cols <= 2^31
+//   advance(p, step_row, step_col, wrap_at)
 //   in_radius(p, bi, bj, radius)   lanes with radius > (bi-i)² + (bj-j)²
 
 
 
 #if defined(__GNUC__) && !defined(__clang__)
 #define SOM_UNROLL _Pragma("GCC unroll 8")
+#define SOM_INLINE __attribute__((always_inline)) inline
 #else
 #define SOM_UNROLL
+#define SOM_INLINE inline
 #endif
 
 template <class O>
@@ -56,7 +60,7 @@ struct epoch_kernel {
   }
 
   // Keeps, lane by lane, the first tile whose distance is strictly smaller.
-  void track(int u, vec distance, std::size_t tile) {
+  SOM_INLINE void track(int u, vec distance, std::size_t tile) {
     const mask nearer = O::less(distance, best[u]);
     best[u] = O::select(nearer, distance, best[u]);
     best_tile[u] = O::select(nearer, O::set1(static_cast<double>(tile)), best_tile[u]);
@@ -83,7 +87,7 @@ struct epoch_kernel {
   }
 
   // Distances of tiles [t0, t1) to x.
-  void search(const double* x, std::size_t t0, std::size_t t1) {
+  SOM_INLINE void search(const double* x, std::size_t t0, std::size_t t1) {
     const std::uint32_t dimension = a.dimension;
     std::size_t t = t0;
     for (; t + U <= t1; t += U) {
@@ -110,16 +114,26 @@ struct epoch_kernel {
     }
   }
 
-  // The lanes' grid positions in tile t.
-  pos position(std::size_t t) const {
-    std::uint32_t rows[L];
-    std::uint32_t cols[L];
+  // The lanes' grid positions in tile t; `row` is a row whose first neuron
+  // often lies in the tile or just after it, which spares the division.
+  pos position(std::size_t t, std::uint32_t row) const {
+    const std::uint64_t cols = a.map_cols;
     const std::uint64_t first = static_cast<std::uint64_t>(t) * L;
-    std::uint32_t r = static_cast<std::uint32_t>(first / a.map_cols);
-    std::uint32_t c = static_cast<std::uint32_t>(first % a.map_cols);
+    const std::uint64_t anchor = row * cols;
+    std::uint32_t r, c;
+    if (cols >= L && first <= anchor && anchor < first + L) {
+      r = first == anchor ? row : row - 1;
+      c = first == anchor ? 0 : static_cast<std::uint32_t>(cols - (anchor - first));
+    } else {
+      r = static_cast<std::uint32_t>(first / cols);
+      c = static_cast<std::uint32_t>(first % cols);
+    }
+    if (cols >= L && cols <= 0x80000000u) return O::lane_pos(r, c, a.map_cols);
+    std::uint32_t rows[L];
+    std::uint32_t columns[L];
     for (std::size_t l = 0; l < L; ++l) {
       rows[l] = r;
-      cols[l] = c;
+      columns[l] = c;
       if (c == a.map_cols - 1) {
         c = 0;
         ++r;
@@ -127,16 +141,16 @@ struct epoch_kernel {
         ++c;
       }
     }
-    return O::make_pos(rows, cols);
+    return O::make_pos(rows, columns);
   }
 
   // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
   // then (when xs is set) measures the updated tiles' distances to xs.
-  void update(const double* xu, grid_pos centre, const double* xs, std::size_t t0,
-              std::size_t t1) {
+  void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
+              std::size_t t0, std::size_t t1) {
     const std::uint32_t dimension = a.dimension;
     const vec alpha = O::set1(a.learning_rate);
-    pos p = position(t0);
+    pos p = position(t0, first_row);
     std::size_t t = t0;
     for (; t + U <= t1; t += U) {
       mask inside[U];
@@ -221,6 +235,7 @@ struct epoch_kernel {
       reset();
       std::size_t ua = tb;
       std::size_t ub = tb;
+      std::uint32_t first_row = 0;
       if (a.updates) {
         if (a.whole_grid) {
           ua = tb;
@@ -229,6 +244,7 @@ struct epoch_kernel {
           const std::uint64_t lo = bmu.row > a.reach ? bmu.row - a.reach : 0;
           std::uint64_t hi = std::uint64_t{bmu.row} + a.reach;
           if (hi > a.map_rows - 1u) hi = a.map_rows - 1u;
+          first_row = static_cast<std::uint32_t>(lo);
           ua = static_cast<std::size_t>(lo * cols / L);
           ub = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
           if (ua < tb) ua = tb;
@@ -238,7 +254,7 @@ struct epoch_kernel {
         }
       }
       if (next != nullptr) search(next, tb, ua);
-      if (ua < ub) update(x, bmu, next, ua, ub);
+      if (ua < ub) update(x, bmu, first_row, next, ua, ub);
       if (next != nullptr) search(next, ub, te);
 
       if (a.assignments != nullptr) {

@@ -83,6 +83,15 @@ struct ops_portable {
     }
     return p;
   }
+  static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
+    pos p;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) {
+      const bool wraps = c + l >= cols;
+      p.row[l] = wraps ? r + 1 : r;
+      p.col[l] = wraps ? c + l - cols : c + l;
+    }
+    return p;
+  }
   static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
                       std::uint32_t wrap_at) {
     for (std::uint32_t l = 0; l < tile_lanes; ++l) {
