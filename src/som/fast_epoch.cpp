@@ -1,6 +1,7 @@
 #include "som/fast_epoch.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -203,9 +204,10 @@ struct fast_pool {
   }
 };
 
-fast_trainer::fast_trainer(kernel_path path, unsigned threads)
+fast_trainer::fast_trainer(kernel_path path, unsigned threads, bool always_pool)
     : path_(kernel_path_available(path) ? path : kernel_path::portable),
       threads_(threads == 0 ? 1 : threads),
+      always_pool_(always_pool),
       pool_(std::make_unique<fast_pool>()) {
   pool_->kernel = kernel_for(path_);
   pool_->start(threads_);
@@ -240,8 +242,8 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   args.updates = radius > 0.0;
   const std::uint64_t far_row = grid.map_rows - 1u;
   const std::uint64_t far_col = grid.map_cols - 1u;
-  args.whole_grid = far_row >= 65536 || far_col >= 65536 ||
-                    far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32);
+  args.whole_grid = (far_row >= 65536 || far_col >= 65536 ||
+                    far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
   if (args.updates && !args.whole_grid) {
     const double root = std::floor(std::sqrt(radius));
     args.reach = root >= static_cast<double>(grid.map_rows)
@@ -250,21 +252,52 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   }
 
   fast_pool& pool = *pool_;
-  const unsigned threads = pool.threads;
-  for (unsigned t = 0; t < threads; ++t) {
-    fast::epoch_args& mine = pool.slots[t].args;
-    mine = args;
-    mine.tile_begin = grid.tiles * t / threads;
-    mine.tile_end = grid.tiles * (t + 1) / threads;
-    mine.thread = t;
-    mine.assignments = t == 0 ? assignments : nullptr;
-    if (threads > 1) {
+  if (pool.threads == 1) {
+    args.tile_end = grid.tiles;
+    args.assignments = assignments;
+    return pool.kernel(args);
+  }
+
+  // Both ways are tried first, then the faster is kept, with the other tried
+  // again now and then in case the machine's load has changed.
+  bool pooled;
+  if (always_pool_) {
+    pooled = true;
+  } else if (epochs_ < 2) {
+    pooled = epochs_ == 0;
+  } else if (epochs_ % 16 == 0) {
+    pooled = seconds_per_step_[1] > seconds_per_step_[0];
+  } else {
+    pooled = seconds_per_step_[1] <= seconds_per_step_[0];
+  }
+  ++epochs_;
+  const auto start = std::chrono::steady_clock::now();
+  std::uint32_t rozdil;
+  if (!pooled) {
+    args.tile_end = grid.tiles;
+    args.assignments = assignments;
+    rozdil = pool.kernel(args);
+  } else {
+    const unsigned threads = pool.threads;
+    for (unsigned t = 0; t < threads; ++t) {
+      fast::epoch_args& mine = pool.slots[t].args;
+      mine = args;
+      mine.tile_begin = grid.tiles * t / threads;
+      mine.tile_end = grid.tiles * (t + 1) / threads;
+      mine.thread = t;
+      mine.assignments = t == 0 ? assignments : nullptr;
       mine.exchange = &fast_pool::exchange;
       mine.sync = &pool;
     }
+    rozdil = pool.run_epoch();
   }
-  if (threads == 1) return pool.kernel(pool.slots[0].args);
-  return pool.run_epoch();
+  // Per sample and updated weight.
+  const double work = (static_cast<double>(samples.count) + 1.0) *
+                      (static_cast<double>(grid.tiles) * grid.dimension + 1.0) *
+                      (radius > 0.0 ? 2.0 : 1.0);
+  seconds_per_step_[pooled ? 1 : 0] =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / work;
+  return rozdil;
 }
 
 }  // namespace som

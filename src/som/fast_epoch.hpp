@@ -28,11 +28,16 @@ unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
 
 struct fast_pool;
 
-// Runs epochs with one kernel path and a fixed number of threads; the
-// threads live as long as the trainer and wait between epochs.
+// Runs epochs with one kernel path on up to `threads` threads; the threads
+// live as long as the trainer and wait between epochs. With more than one,
+// the trainer times its epochs and runs each on the pool or on the calling
+// thread alone, whichever has lately been faster (a busy machine can make
+// the pool's per-sample meetings slower than one thread). The results are
+// the same either way.
 class fast_trainer {
  public:
-  fast_trainer(kernel_path path, unsigned threads);
+  // `always_pool` runs every epoch on the pool (for tests).
+  fast_trainer(kernel_path path, unsigned threads, bool always_pool = false);
   ~fast_trainer();
   fast_trainer(const fast_trainer&) = delete;
   fast_trainer& operator=(const fast_trainer&) = delete;
@@ -45,6 +50,9 @@ class fast_trainer {
  private:
   kernel_path path_;
   unsigned threads_;
+  bool always_pool_;
+  std::uint32_t epochs_ = 0;
+  double seconds_per_step_[2] = {0.0, 0.0};  // alone, pooled
   std::unique_ptr<fast_pool> pool_;
 };
 

@@ -30,6 +30,9 @@ struct ops_avx2 {
     const __m256d one = _mm256_set1_pd(1.0);
     return {_mm256_fnmadd_pd(one, w.lo, x.lo), _mm256_fnmadd_pd(one, w.hi, x.hi)};
   }
+  static vec sub(const vec& a, const vec& b) {
+    return {_mm256_sub_pd(a.lo, b.lo), _mm256_sub_pd(a.hi, b.hi)};
+  }
   static vec mul(const vec& a, const vec& b) {
     return {_mm256_mul_pd(a.lo, b.lo), _mm256_mul_pd(a.hi, b.hi)};
   }

@@ -28,6 +28,7 @@ struct ops_avx512 {
   static vec set1(double x) { return _mm512_set1_pd(x); }
   // -(1 × w) + x rounds exactly like x − w.
   static vec diff(vec x, vec w) { return _mm512_fnmadd_pd(_mm512_set1_pd(1.0), w, x); }
+  static vec sub(vec a, vec b) { return _mm512_sub_pd(a, b); }
   static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
   static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }

@@ -8,7 +8,8 @@
 // type `O` is defined. `O` gives:
 //   vec, mask, pos        8 doubles, a lane mask, the (row, col) of 8 lanes
 //   unroll                tiles searched side by side
-//   load, store, set1, diff (x - w), mul, add, select(m, a, b) = m ? a : b
+//   load, store, set1, mul, add, select(m, a, b) = m ? a : b
+//   sub(x, w), diff(x, w)  x - w, the second as -(1 × w) + x (rounded the same)
 //   less(a, b), equal(a, b)   lanes with a < b, a == b
 //   min(a, b)             lane-wise minimum (never given NaN)
 //   hmin(a)               the smallest lane
@@ -97,7 +98,9 @@ struct epoch_kernel {
       for (std::uint32_t k = 0; k < dimension; ++k) {
         const vec xk = O::set1(x[k]);
         SOM_UNROLL for (int u = 0; u < U; ++u) {
-          const vec d = O::diff(xk, O::load(w + u * stride + k * L));
+          // Half the differences on the multiply pipes, half on the add pipes.
+          const vec wk = O::load(w + u * stride + k * L);
+          const vec d = (u & 1) != 0 ? O::sub(xk, wk) : O::diff(xk, wk);
           sum[u] = O::add(sum[u], O::mul(d, d));
         }
       }
@@ -173,7 +176,7 @@ struct epoch_kernel {
         SOM_UNROLL for (int u = 0; u < U; ++u) {
           double* wk = w + u * stride + k * L;
           const vec old = O::load(wk);
-          const vec moved = O::add(O::mul(O::diff(xk, old), alpha), old);
+          const vec moved = O::add(O::mul(O::sub(xk, old), alpha), old);
           const vec now = O::select(inside[u], moved, old);
           O::store(wk, now);
           const vec d = O::diff(yk, now);

@@ -34,6 +34,7 @@ struct ops_portable {
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = x.v[l] - w.v[l];
     return r;
   }
+  static vec sub(const vec& x, const vec& w) { return diff(x, w); }
   static vec mul(const vec& a, const vec& b) {
     vec r;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = a.v[l] * b.v[l];
