@@ -4,9 +4,11 @@
 // and Rozdil, bit for bit.
 //
 // usage: som_train_bench FOLDER [REPEATS [VARIANT...]]
-//   VARIANT: plain, portable, avx2, avx512, best (each optionally /THREADS,
-//   e.g. avx512/2); default: plain, the best path with 1 thread and with the
-//   thread count the program would choose.
+//   VARIANT: plain, portable, avx2, avx512 or best (the widest available),
+//   each optionally /THREADS (e.g. avx512/2: every epoch on 2 threads), or
+//   auto (what som_train does: the best path, and for large maps the thread
+//   pool or one thread, whichever its timed epochs find faster).
+//   Default: plain, best, and for large maps best/THREADS and auto.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,6 +35,7 @@ struct variant {
   bool plain = false;
   som::kernel_path path = som::kernel_path::portable;
   unsigned threads = 1;
+  bool always_pool = false;
 };
 
 struct outcome {
@@ -51,7 +54,7 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   som::seed_random(gen, setup.seed);
   som::init_random_weights(grid, gen);
   std::vector<som::assignment> assignments(samples.count);
-  som::fast_trainer trainer(v.path, v.threads);
+  som::fast_trainer trainer(v.path, v.threads, v.always_pool);
 
   const double squared_size = som::squared_map_size(setup.map_rows, setup.map_cols);
   std::uint32_t Krok = setup.Krok;
@@ -89,11 +92,12 @@ bool same(const outcome& a, const outcome& b) {
                     });
 }
 
-bool parse_variant(const std::string& text, variant& v) {
+bool parse_variant(const std::string& text, const som::setup_params& setup, variant& v) {
   const std::size_t slash = text.find('/');
   const std::string name = text.substr(0, slash);
   v.name = text;
   v.threads = slash == std::string::npos ? 1 : static_cast<unsigned>(std::atoi(text.c_str() + slash + 1));
+  v.always_pool = v.threads > 1;
   if (name == "plain") {
     v.plain = true;
     return true;
@@ -102,6 +106,11 @@ bool parse_variant(const std::string& text, variant& v) {
   else if (name == "avx2") v.path = som::kernel_path::avx2;
   else if (name == "avx512") v.path = som::kernel_path::avx512;
   else if (name == "best") v.path = som::best_kernel_path();
+  else if (name == "auto") {
+    v.path = som::best_kernel_path();
+    v.threads = som::fast_thread_count(setup.map_rows, setup.map_cols, setup.dimension);
+    v.always_pool = false;
+  }
   else return false;
   if (!som::kernel_path_available(v.path)) {
     std::printf("%s: not available here, skipped\n", text.c_str());
@@ -133,18 +142,18 @@ int main(int argc, char** argv) {
   if (argc > 3) {
     for (int i = 3; i < argc; ++i) {
       variant v;
-      if (parse_variant(argv[i], v)) variants.push_back(v);
+      if (parse_variant(argv[i], setup, v)) variants.push_back(v);
     }
   } else {
     const unsigned threads = som::fast_thread_count(setup.map_rows, setup.map_cols, setup.dimension);
-    for (const char* name : {"plain", "best"}) {
-      variant v;
-      parse_variant(name, v);
-      variants.push_back(v);
-    }
+    std::vector<std::string> names = {"plain", "best"};
     if (threads > 1) {
+      names.push_back("best/" + std::to_string(threads));
+      names.push_back("auto");
+    }
+    for (const std::string& name : names) {
       variant v;
-      parse_variant("best/" + std::to_string(threads), v);
+      parse_variant(name, setup, v);
       variants.push_back(v);
     }
   }

@@ -188,7 +188,7 @@ TEST(FastKernels, WalkTheWholeGridWhereSquaredDistancesWrap) {
 
 TEST(FastKernels, ThreadCountOnlyForLargeMaps) {
   EXPECT_EQ(som::fast_thread_count(10, 10, 3), 1u);
-  EXPECT_EQ(som::fast_thread_count(20, 20, 16), 1u);
+  EXPECT_EQ(som::fast_thread_count(8, 8, 8), 1u);
   EXPECT_EQ(som::fast_thread_count(0, 40, 64), 1u);
   EXPECT_GE(som::fast_thread_count(40, 40, 64), 1u);
   EXPECT_TRUE(som::kernel_path_available(som::best_kernel_path()));

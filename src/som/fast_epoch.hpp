@@ -30,10 +30,10 @@ struct fast_pool;
 
 // Runs epochs with one kernel path on up to `threads` threads; the threads
 // live as long as the trainer and wait between epochs. With more than one,
-// the trainer times its epochs and runs each on the pool or on the calling
-// thread alone, whichever has lately been faster (a busy machine can make
-// the pool's per-sample meetings slower than one thread). The results are
-// the same either way.
+// the trainer times runs of samples and gives each to the pool or to the
+// calling thread alone, whichever has lately been faster (on a busy machine
+// the pool's per-sample meetings can wait for a thread that is not running).
+// The results are the same either way.
 class fast_trainer {
  public:
   // `always_pool` runs every epoch on the pool (for tests).
@@ -51,8 +51,9 @@ class fast_trainer {
   kernel_path path_;
   unsigned threads_;
   bool always_pool_;
-  std::uint32_t epochs_ = 0;
-  double seconds_per_step_[2] = {0.0, 0.0};  // alone, pooled
+  double seconds_per_sample_[2] = {0.0, 0.0};  // alone, pooled; 0 until timed
+  std::uint32_t runs_since_probe_ = 0;
+  std::uint32_t probe_length_ = 64;
   std::unique_ptr<fast_pool> pool_;
 };
 
