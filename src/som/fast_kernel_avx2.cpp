@@ -17,8 +17,6 @@ struct ops_avx2 {
   struct pos {
     __m256i row, col;
   };
-  static constexpr int unroll = 2;
-
   static vec load(const double* p) { return {_mm256_load_pd(p), _mm256_load_pd(p + 4)}; }
   static void store(double* p, const vec& a) {
     _mm256_store_pd(p, a.lo);
@@ -104,8 +102,7 @@ struct ops_avx2 {
 }  // namespace
 
 std::uint32_t epoch_avx2(const epoch_args& args) {
-  epoch_kernel<ops_avx2> kernel(args);
-  return kernel.run();
+  return run_epoch<ops_avx2>(args);
 }
 
 }  // namespace som::fast

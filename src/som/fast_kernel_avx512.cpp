@@ -21,8 +21,6 @@ struct ops_avx512 {
   struct pos {
     __m256i row, col;
   };
-  static constexpr int unroll = 2;
-
   static vec load(const double* p) { return _mm512_load_pd(p); }
   static void store(double* p, vec a) { _mm512_store_pd(p, a); }
   static vec set1(double x) { return _mm512_set1_pd(x); }
@@ -78,8 +76,7 @@ struct ops_avx512 {
 }  // namespace
 
 std::uint32_t epoch_avx512(const epoch_args& args) {
-  epoch_kernel<ops_avx512> kernel(args);
-  return kernel.run();
+  return run_epoch<ops_avx512>(args);
 }
 
 }  // namespace som::fast

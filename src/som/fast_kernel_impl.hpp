@@ -7,7 +7,6 @@
 // Included inside an anonymous namespace by its users, after the operations
 // type `O` is defined. `O` gives:
 //   vec, mask, pos        8 doubles, a lane mask, the (row, col) of 8 lanes
-//   unroll                tiles searched side by side
 //   load, store, set1, mul, add, select(m, a, b) = m ? a : b
 //   sub(x, w), diff(x, w)  x - w, the second as -(1 × w) + x (rounded the same)
 //   less(a, b), equal(a, b)   lanes with a < b, a == b
@@ -30,12 +29,12 @@
 #define SOM_INLINE inline
 #endif
 
-template <class O>
+template <class O, int Unroll>
 struct epoch_kernel {
   using vec = typename O::vec;
   using mask = typename O::mask;
   using pos = typename O::pos;
-  static constexpr int U = O::unroll;
+  static constexpr int U = Unroll;
   static constexpr std::size_t L = tile_lanes;
 
   const epoch_args& a;
@@ -213,6 +212,11 @@ struct epoch_kernel {
 
   grid_pos to_pos(bmu_candidate c) const {
     if (c.neuron == no_neuron) return grid_pos{0, 0};
+    if (c.neuron <= 0xFFFFFFFFu) {
+      // A 32-bit division is the shorter one.
+      const std::uint32_t n = static_cast<std::uint32_t>(c.neuron);
+      return grid_pos{n / a.map_cols, n % a.map_cols};
+    }
     return grid_pos{static_cast<std::uint32_t>(c.neuron / a.map_cols),
                     static_cast<std::uint32_t>(c.neuron % a.map_cols)};
   }
@@ -220,6 +224,11 @@ struct epoch_kernel {
   grid_pos agree(bmu_candidate mine) const {
     if (a.exchange != nullptr) mine = a.exchange(a.sync, a.thread, mine);
     return to_pos(mine);
+  }
+
+  static std::uint32_t run(const epoch_args& args) {
+    epoch_kernel kernel(args);
+    return kernel.run();
   }
 
   std::uint32_t run() {
@@ -272,3 +281,12 @@ struct epoch_kernel {
     return rozdil;
   }
 };
+
+// Small maps are bound by the chain from one sample's winner to the next
+// sample's search, large ones by the sums' add latency: they get more tiles
+// side by side.
+template <class O>
+std::uint32_t run_epoch(const epoch_args& args) {
+  if (args.tile_end - args.tile_begin >= 32) return epoch_kernel<O, 4>::run(args);
+  return epoch_kernel<O, 2>::run(args);
+}

@@ -14,8 +14,6 @@ struct ops_portable {
     std::uint32_t row[tile_lanes];
     std::uint32_t col[tile_lanes];
   };
-  static constexpr int unroll = 2;
-
   static vec load(const double* p) {
     vec r;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = p[l];
@@ -122,8 +120,7 @@ struct ops_portable {
 }  // namespace
 
 std::uint32_t epoch_portable(const epoch_args& args) {
-  epoch_kernel<ops_portable> kernel(args);
-  return kernel.run();
+  return run_epoch<ops_portable>(args);
 }
 
 }  // namespace som::fast

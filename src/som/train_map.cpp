@@ -14,7 +14,11 @@ namespace som {
 #ifdef SOM_PLAIN_KERNELS
 std::uint32_t default_grid_lanes() { return 1; }
 #else
-std::uint32_t default_grid_lanes() { return fast_grid_lanes; }
+// Without vector instructions the tiled kernel is slower than the plain
+// loops, so such machines keep the plain layout and loops.
+std::uint32_t default_grid_lanes() {
+  return best_kernel_path() == kernel_path::portable ? 1 : fast_grid_lanes;
+}
 #endif
 
 void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
