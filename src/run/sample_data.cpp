@@ -1,5 +1,6 @@
 #include "run/sample_data.hpp"
 
+#include <cstring>
 #include <string>
 
 #include "common/byte_reader.hpp"
@@ -81,8 +82,18 @@ std::uint32_t count_samples(const char* path) {
   while (reader_fill(reader, 1) != 0) {
     const char* p = reader.data + reader.begin;
     const char* end = reader.data + reader.end;
-    for (; p != end; ++p) {
-      const char c = *p;
+    while (p != end) {
+      // A whole line that fits in one piece needs only its head looked at.
+      if (pc.length == 0 && !pending_cr) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (nl != nullptr && static_cast<std::size_t>(nl - p) < line_piece_length) {
+          for (; p != nl && pc.phase != piece_counter::decided; ++p) feed(pc, *p);
+          end_piece(pc);
+          p = nl + 1;
+          continue;
+        }
+      }
+      const char c = *p++;
       if (pending_cr) {
         pending_cr = false;
         if (c != '\n') feed(pc, '\r');

@@ -5,12 +5,20 @@
 #include "common/text_format.hpp"
 #include "som/train_epoch.hpp"
 
+#ifndef SOM_PLAIN_KERNELS
+#include "som/fast_epoch.hpp"
+#endif
+
 namespace som {
 
 #ifdef SOM_PLAIN_KERNELS
 std::uint32_t default_grid_lanes() { return 1; }
 #else
-std::uint32_t default_grid_lanes() { return 1; }
+// Without vector instructions the tiled kernel is slower than the plain
+// loops, so such machines keep the plain layout and loops.
+std::uint32_t default_grid_lanes() {
+  return best_kernel_path() == kernel_path::portable ? 1 : fast_grid_lanes;
+}
 #endif
 
 void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
@@ -22,12 +30,25 @@ void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
   const double squared_size = squared_map_size(grid.map_rows, grid.map_cols);
   std::string line;
   epoch_schedule schedule;
+#ifndef SOM_PLAIN_KERNELS
+  // A grid in the plain layout (lanes = 1) still trains with the plain loops.
+  const bool fast = grid.lanes == fast_grid_lanes;
+  fast_trainer trainer(best_kernel_path(),
+                       fast ? fast_thread_count(grid.map_rows, grid.map_cols, grid.dimension) : 1);
+#endif
   do {
     Rozdil = 0;
     ++Krok;
     schedule = schedule_at(Krok, radius_decay_d, rate_decay_d, squared_size);
+#ifdef SOM_PLAIN_KERNELS
     Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
                                schedule.radius);
+#else
+    Rozdil = fast ? trainer.train_epoch(samples, grid, assignments.records,
+                                        schedule.learning_rate, schedule.radius)
+                  : train_epoch_plain(samples, grid, assignments.records,
+                                      schedule.learning_rate, schedule.radius);
+#endif
     line.clear();
     append_u32(line, Rozdil);
     line += '\t';

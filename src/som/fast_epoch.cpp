@@ -1,0 +1,321 @@
+#include "som/fast_epoch.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "som/fast_kernel.hpp"
+
+#if defined(SOM_X86_KERNELS)
+#include <cpuid.h>
+#endif
+#if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <intrin.h>
+#endif
+
+namespace som {
+
+namespace {
+
+using kernel_fn = std::uint32_t (*)(const fast::epoch_args&);
+
+#if defined(SOM_X86_KERNELS)
+struct cpu_features {
+  bool avx2 = false;
+  bool avx512 = false;
+};
+
+cpu_features detect_features() {
+  cpu_features f;
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
+  const bool fma = (c >> 12 & 1u) != 0;
+  const bool osxsave = (c >> 27 & 1u) != 0;
+  const bool avx = (c >> 28 & 1u) != 0;
+  if (!osxsave || !avx) return f;
+  unsigned xcr0_lo = 0, xcr0_hi = 0;
+  __asm__ volatile("xgetbv" : "=a"(xcr0_lo), "=d"(xcr0_hi) : "c"(0));
+  // The system saves the SSE and AVX registers (and for AVX-512 the mask and
+  // upper ZMM registers too) across context switches.
+  const bool ymm_enabled = (xcr0_lo & 0x6u) == 0x6u;
+  const bool zmm_enabled = (xcr0_lo & 0xE6u) == 0xE6u;
+  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return f;
+  const bool avx2 = (b >> 5 & 1u) != 0;
+  const bool avx512f = (b >> 16 & 1u) != 0;
+  f.avx2 = ymm_enabled && avx2 && fma;
+  f.avx512 = f.avx2 && zmm_enabled && avx512f;
+  return f;
+}
+
+const cpu_features& features() {
+  static const cpu_features f = detect_features();
+  return f;
+}
+#endif
+
+kernel_fn kernel_for(kernel_path path) {
+#if defined(SOM_X86_KERNELS)
+  if (path == kernel_path::avx512) return fast::epoch_avx512;
+  if (path == kernel_path::avx2) return fast::epoch_avx2;
+#else
+  (void)path;
+#endif
+  return fast::epoch_portable;
+}
+
+inline void cpu_relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+  _mm_pause();
+#endif
+}
+
+// Spins a while, then sleeps, until the value is no longer `old`.
+void wait_for_change(const std::atomic<std::uint32_t>& value, std::uint32_t old) {
+  for (int i = 0; i < 4000; ++i) {
+    if (value.load(std::memory_order_acquire) != old) return;
+    cpu_relax();
+  }
+  while (value.load(std::memory_order_acquire) == old) value.wait(old, std::memory_order_acquire);
+}
+
+bool nearer(const fast::bmu_candidate& a, const fast::bmu_candidate& b) {
+  return a.distance < b.distance || (a.distance == b.distance && a.neuron < b.neuron);
+}
+
+}  // namespace
+
+bool kernel_path_available(kernel_path path) {
+  switch (path) {
+    case kernel_path::portable:
+      return true;
+#if defined(SOM_X86_KERNELS)
+    case kernel_path::avx2:
+      return features().avx2;
+    case kernel_path::avx512:
+      return features().avx512;
+#else
+    default:
+      return false;
+#endif
+  }
+  return false;
+}
+
+kernel_path best_kernel_path() {
+  if (kernel_path_available(kernel_path::avx512)) return kernel_path::avx512;
+  if (kernel_path_available(kernel_path::avx2)) return kernel_path::avx2;
+  return kernel_path::portable;
+}
+
+unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
+                           std::uint32_t dimension) {
+  // Below about this many weights a sample's work is too short to share
+  // (measured on a 2-core AMD EPYC: 3000 weights per thread still gain).
+  constexpr std::uint64_t threshold = 4096;
+  const std::uint64_t weights = std::uint64_t{map_rows} * map_cols * dimension;
+  if (map_rows == 0 || map_cols == 0 || weights / map_rows / map_cols != dimension ||
+      weights < threshold) {
+    return 1;
+  }
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware == 0 ? 1 : (hardware > 64 ? 64 : hardware);
+}
+
+// The worker threads and their meeting points: one at the start and one at
+// the end of each epoch, and one per sample where the threads pool their
+// nearest neurons.
+struct fast_pool {
+  struct alignas(64) slot {
+    fast::bmu_candidate candidate[2];  // by the parity of the meeting
+    fast::epoch_args args;
+    std::uint32_t rozdil = 0;
+  };
+
+  unsigned threads = 1;
+  kernel_fn kernel = nullptr;
+  std::vector<slot> slots;
+  std::vector<std::thread> workers;
+  bool stopping = false;
+  alignas(64) std::atomic<std::uint32_t> started{0};
+  alignas(64) std::atomic<std::uint32_t> finished{0};
+  alignas(64) std::atomic<std::uint32_t> arrived{0};
+  alignas(64) std::atomic<std::uint32_t> meeting{0};
+
+  static fast::bmu_candidate exchange(void* sync, unsigned thread, fast::bmu_candidate mine) {
+    fast_pool& pool = *static_cast<fast_pool*>(sync);
+    const std::uint32_t round = pool.meeting.load(std::memory_order_acquire);
+    const unsigned parity = round & 1u;
+    pool.slots[thread].candidate[parity] = mine;
+    if (pool.arrived.fetch_add(1, std::memory_order_acq_rel) + 1 == pool.threads) {
+      pool.arrived.store(0, std::memory_order_relaxed);
+      pool.meeting.store(round + 1, std::memory_order_release);
+      pool.meeting.notify_all();
+    } else {
+      wait_for_change(pool.meeting, round);
+    }
+    // A slot of this parity is written again only two meetings later, after
+    // every thread has passed the next one, so it is stable while read here.
+    fast::bmu_candidate best = pool.slots[0].candidate[parity];
+    for (unsigned t = 1; t < pool.threads; ++t) {
+      if (nearer(pool.slots[t].candidate[parity], best)) best = pool.slots[t].candidate[parity];
+    }
+    return best;
+  }
+
+  void work(unsigned thread) {
+    std::uint32_t seen = 0;
+    while (true) {
+      wait_for_change(started, seen);
+      seen = started.load(std::memory_order_acquire);
+      if (stopping) return;
+      slots[thread].rozdil = kernel(slots[thread].args);
+      finished.fetch_add(1, std::memory_order_acq_rel);
+      finished.notify_one();
+    }
+  }
+
+  void start(unsigned count) {
+    threads = count;
+    slots.resize(count);
+    for (unsigned t = 1; t < count; ++t) workers.emplace_back([this, t] { work(t); });
+  }
+
+  std::uint32_t run_epoch() {
+    finished.store(0, std::memory_order_relaxed);
+    started.fetch_add(1, std::memory_order_acq_rel);
+    started.notify_all();
+    const std::uint32_t rozdil = kernel(slots[0].args);
+    std::uint32_t done;
+    while ((done = finished.load(std::memory_order_acquire)) != threads - 1) {
+      wait_for_change(finished, done);
+    }
+    return rozdil;
+  }
+
+  ~fast_pool() {
+    if (workers.empty()) return;
+    stopping = true;
+    started.fetch_add(1, std::memory_order_acq_rel);
+    started.notify_all();
+    for (std::thread& w : workers) w.join();
+  }
+};
+
+fast_trainer::fast_trainer(kernel_path path, unsigned threads, bool always_pool)
+    : path_(kernel_path_available(path) ? path : kernel_path::portable),
+      threads_(threads == 0 ? 1 : threads),
+      always_pool_(always_pool),
+      pool_(std::make_unique<fast_pool>()) {
+  pool_->kernel = kernel_for(path_);
+  pool_->start(threads_);
+}
+
+fast_trainer::~fast_trainer() = default;
+
+std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
+                                        assignment* assignments, double learning_rate,
+                                        double radius) {
+  if (grid.block == nullptr) {
+    // No weights to compare (an empty map or dimension 0): every search
+    // answers (0, 0) and there is nothing to update.
+    std::uint32_t rozdil = 0;
+    for (std::uint32_t s = 0; s < samples.count; ++s) {
+      assignment& previous = assignments[s];
+      rozdil += previous.row * previous.row + previous.col * previous.col;
+      previous = grid_pos{0, 0};
+    }
+    return rozdil;
+  }
+
+  fast::epoch_args args;
+  args.samples = samples.block;
+  args.count = samples.count;
+  args.dimension = grid.dimension;
+  args.block = grid.block;
+  args.map_rows = grid.map_rows;
+  args.map_cols = grid.map_cols;
+  args.learning_rate = learning_rate;
+  args.radius = radius;
+  args.updates = radius > 0.0;
+  const std::uint64_t far_row = grid.map_rows - 1u;
+  const std::uint64_t far_col = grid.map_cols - 1u;
+  args.whole_grid = (far_row >= 65536 || far_col >= 65536 ||
+                    far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
+  if (args.updates && !args.whole_grid) {
+    const double root = std::floor(std::sqrt(radius));
+    args.reach = root >= static_cast<double>(grid.map_rows)
+                     ? grid.map_rows
+                     : static_cast<std::uint32_t>(root) + 1u;
+  }
+
+  fast_pool& pool = *pool_;
+  if (pool.threads == 1) {
+    args.tile_end = grid.tiles;
+    args.assignments = assignments;
+    return pool.kernel(args);
+  }
+
+  // The epoch runs in runs of consecutive samples (the order of samples and
+  // so every result stay the same), each on the pool or on this thread
+  // alone. The faster way, per sample as timed lately, gets long runs; the
+  // other is tried again now and then on a short run, in case the machine's
+  // load has changed, with runs that double while it keeps winning.
+  std::uint32_t rozdil = 0;
+  const std::uint32_t dimension = grid.dimension;
+  std::uint32_t first = 0;
+  while (first < samples.count) {
+    bool pooled;
+    std::uint32_t length;
+    if (always_pool_) {
+      pooled = true;
+      length = samples.count - first;
+    } else {
+      // The pool must win clearly: its timings are the noisier.
+      const bool pool_better = seconds_per_sample_[1] < 0.9 * seconds_per_sample_[0];
+      const bool probe = seconds_per_sample_[1] == 0.0 || runs_since_probe_ >= 16;
+      pooled = probe ? !pool_better || seconds_per_sample_[1] == 0.0 : pool_better;
+      if (seconds_per_sample_[0] == 0.0 && seconds_per_sample_[1] != 0.0) pooled = false;
+      length = probe ? probe_length_ : 4096;
+      runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
+      if (length > samples.count - first) length = samples.count - first;
+    }
+    fast::epoch_args run = args;
+    run.samples = samples.block + std::size_t{first} * dimension;
+    run.count = length;
+    const auto start = std::chrono::steady_clock::now();
+    if (!pooled) {
+      run.tile_end = grid.tiles;
+      run.assignments = assignments + first;
+      rozdil += pool.kernel(run);
+    } else {
+      const unsigned threads = pool.threads;
+      for (unsigned t = 0; t < threads; ++t) {
+        fast::epoch_args& mine = pool.slots[t].args;
+        mine = run;
+        mine.tile_begin = grid.tiles * t / threads;
+        mine.tile_end = grid.tiles * (t + 1) / threads;
+        mine.thread = t;
+        mine.assignments = t == 0 ? assignments + first : nullptr;
+        mine.exchange = &fast_pool::exchange;
+        mine.sync = &pool;
+      }
+      rozdil += pool.run_epoch();
+    }
+    const double per_sample =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / length;
+    const double other = seconds_per_sample_[pooled ? 0 : 1];
+    if (other != 0.0 && length < 4096) {
+      // A probe: lengthen the next one while the probed way wins.
+      probe_length_ = per_sample < other ? (probe_length_ < 4096 ? probe_length_ * 2 : 4096) : 64;
+    }
+    seconds_per_sample_[pooled ? 1 : 0] = per_sample;
+    first += length;
+  }
+  return rozdil;
+}
+
+}  // namespace som

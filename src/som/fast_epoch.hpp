@@ -1,0 +1,60 @@
+// The shipped training epoch: the same results as train_epoch_plain, on a
+// grid of 8-lane tiles, with the widest vector instructions that the machine
+// offers and, for large maps, the neurons split between threads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "som/map_storage.hpp"
+
+namespace som {
+
+// The tile width of the fast epoch's grid.
+inline constexpr std::uint32_t fast_grid_lanes = 8;
+
+enum class kernel_path { portable, avx2, avx512 };
+
+// Whether this build has the path and this machine (and its system) runs it.
+bool kernel_path_available(kernel_path path);
+
+// The widest available path.
+kernel_path best_kernel_path();
+
+// The threads that pay off for a grid of this size on this machine: 1 for
+// small maps, where a synchronisation per sample costs more than it saves.
+unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
+                           std::uint32_t dimension);
+
+struct fast_pool;
+
+// Runs epochs with one kernel path on up to `threads` threads; the threads
+// live as long as the trainer and wait between epochs. With more than one,
+// the trainer times runs of samples and gives each to the pool or to the
+// calling thread alone, whichever has lately been faster (on a busy machine
+// the pool's per-sample meetings can wait for a thread that is not running).
+// The results are the same either way.
+class fast_trainer {
+ public:
+  // `always_pool` runs every epoch on the pool (for tests).
+  fast_trainer(kernel_path path, unsigned threads, bool always_pool = false);
+  ~fast_trainer();
+  fast_trainer(const fast_trainer&) = delete;
+  fast_trainer& operator=(const fast_trainer&) = delete;
+
+  // One epoch, exactly as train_epoch_plain, on a grid with fast_grid_lanes
+  // lanes. Returns the epoch's Rozdil.
+  std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
+                            assignment* assignments, double learning_rate, double radius);
+
+ private:
+  kernel_path path_;
+  unsigned threads_;
+  bool always_pool_;
+  double seconds_per_sample_[2] = {0.0, 0.0};  // alone, pooled; 0 until timed
+  std::uint32_t runs_since_probe_ = 0;
+  std::uint32_t probe_length_ = 64;
+  std::unique_ptr<fast_pool> pool_;
+};
+
+}  // namespace som

@@ -1,0 +1,60 @@
+// The fast epoch's kernels: one epoch over one thread's share of the tiles of
+// an 8-lane weight grid, in one build per instruction set.
+//
+// Every kernel computes exactly what train_epoch_plain computes: each lane
+// sums its own neuron's squared differences in component order, the update is
+// w = (x - w) * alpha + w on the lanes inside the radius, and the winner is the
+// first neuron in row-major order with the strictly smallest distance.
+#pragma once
+
+#include <cfloat>
+#include <cstddef>
+#include <cstdint>
+
+#include "som/map_storage.hpp"
+
+namespace som::fast {
+
+// The neurons of one tile.
+inline constexpr std::uint32_t tile_lanes = 8;
+
+// A thread's nearest neuron; `neuron` is no_neuron when no distance was below
+// the largest finite double.
+struct bmu_candidate {
+  double distance;
+  std::uint64_t neuron;
+};
+inline constexpr std::uint64_t no_neuron = ~std::uint64_t{0};
+
+// Hands a thread's candidate to the others and returns the one of all threads
+// (the same in every thread): the smallest distance, then the smallest neuron.
+using exchange_fn = bmu_candidate (*)(void* sync, unsigned thread, bmu_candidate mine);
+
+struct epoch_args {
+  const double* samples = nullptr;  // count rows of `dimension` doubles
+  std::uint32_t count = 0;
+  std::uint32_t dimension = 0;      // at least 1
+  double* block = nullptr;          // the grid's tiles
+  std::uint32_t map_rows = 0;       // at least 1
+  std::uint32_t map_cols = 0;       // at least 1
+  std::size_t tile_begin = 0;       // this thread's tiles
+  std::size_t tile_end = 0;
+  double learning_rate = 0.0;
+  double radius = 0.0;
+  bool updates = false;             // radius > 0: some neuron can be updated
+  bool whole_grid = false;          // squared distances may wrap: test every tile
+  std::uint32_t reach = 0;          // otherwise rows farther than this are never updated
+  assignment* assignments = nullptr;  // written by the thread that owns it only
+  unsigned thread = 0;
+  exchange_fn exchange = nullptr;   // null for a single thread
+  void* sync = nullptr;
+};
+
+// Each returns the epoch's Rozdil (counted where `assignments` is set).
+std::uint32_t epoch_portable(const epoch_args& args);
+#if defined(SOM_X86_KERNELS)
+std::uint32_t epoch_avx2(const epoch_args& args);
+std::uint32_t epoch_avx512(const epoch_args& args);
+#endif
+
+}  // namespace som::fast

@@ -1,0 +1,108 @@
+// The fast epoch with AVX2 and FMA: a tile is two vectors of 4 lanes.
+// This file alone is built with -mavx2 -mfma; it runs only where the
+// dispatch has found both, with the registers enabled by the system.
+#include "som/fast_kernel.hpp"
+
+#include <immintrin.h>
+
+namespace som::fast {
+
+namespace {
+
+struct ops_avx2 {
+  struct vec {
+    __m256d lo, hi;
+  };
+  using mask = vec;
+  struct pos {
+    __m256i row, col;
+  };
+  static vec load(const double* p) { return {_mm256_load_pd(p), _mm256_load_pd(p + 4)}; }
+  static void store(double* p, const vec& a) {
+    _mm256_store_pd(p, a.lo);
+    _mm256_store_pd(p + 4, a.hi);
+  }
+  static vec set1(double x) { return {_mm256_set1_pd(x), _mm256_set1_pd(x)}; }
+  // -(1 × w) + x rounds exactly like x − w.
+  static vec diff(const vec& x, const vec& w) {
+    const __m256d one = _mm256_set1_pd(1.0);
+    return {_mm256_fnmadd_pd(one, w.lo, x.lo), _mm256_fnmadd_pd(one, w.hi, x.hi)};
+  }
+  static vec sub(const vec& a, const vec& b) {
+    return {_mm256_sub_pd(a.lo, b.lo), _mm256_sub_pd(a.hi, b.hi)};
+  }
+  static vec mul(const vec& a, const vec& b) {
+    return {_mm256_mul_pd(a.lo, b.lo), _mm256_mul_pd(a.hi, b.hi)};
+  }
+  static vec add(const vec& a, const vec& b) {
+    return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)};
+  }
+  static vec select(const mask& m, const vec& a, const vec& b) {
+    return {_mm256_blendv_pd(b.lo, a.lo, m.lo), _mm256_blendv_pd(b.hi, a.hi, m.hi)};
+  }
+  static mask less(const vec& a, const vec& b) {
+    return {_mm256_cmp_pd(a.lo, b.lo, _CMP_LT_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_LT_OQ)};
+  }
+  static mask equal(const vec& a, const vec& b) {
+    return {_mm256_cmp_pd(a.lo, b.lo, _CMP_EQ_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_EQ_OQ)};
+  }
+  static vec min(const vec& a, const vec& b) {
+    return {_mm256_min_pd(a.lo, b.lo), _mm256_min_pd(a.hi, b.hi)};
+  }
+  static double hmin(const vec& a) {
+    const __m256d m4 = _mm256_min_pd(a.lo, a.hi);
+    const __m128d m2 = _mm_min_pd(_mm256_castpd256_pd128(m4), _mm256_extractf128_pd(m4, 1));
+    return _mm_cvtsd_f64(_mm_min_sd(m2, _mm_unpackhi_pd(m2, m2)));
+  }
+  static vec iota() { return {_mm256_setr_pd(0, 1, 2, 3), _mm256_setr_pd(4, 5, 6, 7)}; }
+  static bool any(const mask& m) {
+    return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0;
+  }
+  static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols))};
+  }
+  static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(cols));
+    __m256i col = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(c)),
+                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    // All ones where the lane has passed the end of the row (at most once).
+    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(col, limit), col);
+    col = _mm256_sub_epi32(col, _mm256_and_si256(wraps, limit));
+    return {_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(r)), wraps), col};
+  }
+  static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
+                      std::uint32_t wrap_at) {
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(wrap_at));
+    // All ones in the lanes whose column passes the row's end.
+    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(p.col, limit), p.col);
+    const __m256i onward = _mm256_add_epi32(p.col, _mm256_set1_epi32(static_cast<int>(step_col)));
+    const __m256i back = _mm256_sub_epi32(p.col, limit);
+    p.col = _mm256_blendv_epi8(onward, back, wraps);
+    p.row = _mm256_sub_epi32(_mm256_add_epi32(p.row, _mm256_set1_epi32(static_cast<int>(step_row))),
+                             wraps);
+  }
+  static mask in_radius(const pos& p, std::uint32_t bi, std::uint32_t bj, double radius) {
+    const __m256i di = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bi)), p.row);
+    const __m256i dj = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bj)), p.col);
+    const __m256i g = _mm256_add_epi32(_mm256_mullo_epi32(di, di), _mm256_mullo_epi32(dj, dj));
+    // Unsigned to double: g − 2^31 as a signed value, then 2^31 added back
+    // (both exact).
+    const __m256i biased = _mm256_xor_si256(g, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
+    const __m256d offset = _mm256_set1_pd(2147483648.0);
+    const __m256d lo = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(biased)), offset);
+    const __m256d hi = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(biased, 1)), offset);
+    const __m256d r = _mm256_set1_pd(radius);
+    return {_mm256_cmp_pd(r, lo, _CMP_GT_OQ), _mm256_cmp_pd(r, hi, _CMP_GT_OQ)};
+  }
+};
+
+#include "som/fast_kernel_impl.hpp"
+
+}  // namespace
+
+std::uint32_t epoch_avx2(const epoch_args& args) {
+  return run_epoch<ops_avx2>(args);
+}
+
+}  // namespace som::fast

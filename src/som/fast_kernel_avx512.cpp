@@ -1,0 +1,82 @@
+// The fast epoch with AVX-512: a tile is one vector of 8 lanes. This file
+// alone is built with -mavx512f -mavx2 -mfma; it runs only where the dispatch
+// has found all three, with the registers enabled by the system.
+#include "som/fast_kernel.hpp"
+
+#include <immintrin.h>
+
+// GCC 12 warns about the deliberately undefined upper halves inside some
+// AVX-512 intrinsics (_mm512_undefined_pd).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+namespace som::fast {
+
+namespace {
+
+struct ops_avx512 {
+  using vec = __m512d;
+  using mask = __mmask8;
+  struct pos {
+    __m256i row, col;
+  };
+  static vec load(const double* p) { return _mm512_load_pd(p); }
+  static void store(double* p, vec a) { _mm512_store_pd(p, a); }
+  static vec set1(double x) { return _mm512_set1_pd(x); }
+  // -(1 × w) + x rounds exactly like x − w.
+  static vec diff(vec x, vec w) { return _mm512_fnmadd_pd(_mm512_set1_pd(1.0), w, x); }
+  static vec sub(vec a, vec b) { return _mm512_sub_pd(a, b); }
+  static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
+  static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
+  static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
+  static mask less(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+  static mask equal(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+  static vec min(vec a, vec b) { return _mm512_min_pd(a, b); }
+  static double hmin(vec a) {
+    __m256d m4 = _mm256_min_pd(_mm512_castpd512_pd256(a), _mm512_extractf64x4_pd(a, 1));
+    __m128d m2 = _mm_min_pd(_mm256_castpd256_pd128(m4), _mm256_extractf128_pd(m4, 1));
+    return _mm_cvtsd_f64(_mm_min_sd(m2, _mm_unpackhi_pd(m2, m2)));
+  }
+  static vec iota() { return _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7); }
+  static bool any(mask m) { return m != 0; }
+  static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols))};
+  }
+  static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(cols));
+    __m256i col = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(c)),
+                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    // All ones where the lane has passed the end of the row (at most once).
+    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(col, limit), col);
+    col = _mm256_sub_epi32(col, _mm256_and_si256(wraps, limit));
+    return {_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(r)), wraps), col};
+  }
+  static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
+                      std::uint32_t wrap_at) {
+    const __m256i limit = _mm256_set1_epi32(static_cast<int>(wrap_at));
+    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(p.col, limit), p.col);
+    const __m256i onward = _mm256_add_epi32(p.col, _mm256_set1_epi32(static_cast<int>(step_col)));
+    const __m256i back = _mm256_sub_epi32(p.col, limit);
+    p.col = _mm256_blendv_epi8(onward, back, wraps);
+    p.row = _mm256_sub_epi32(_mm256_add_epi32(p.row, _mm256_set1_epi32(static_cast<int>(step_row))),
+                             wraps);
+  }
+  static mask in_radius(const pos& p, std::uint32_t bi, std::uint32_t bj, double radius) {
+    const __m256i di = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bi)), p.row);
+    const __m256i dj = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bj)), p.col);
+    const __m256i g = _mm256_add_epi32(_mm256_mullo_epi32(di, di), _mm256_mullo_epi32(dj, dj));
+    return _mm512_cmp_pd_mask(_mm512_set1_pd(radius), _mm512_maskz_cvtepu32_pd(0xFF, g), _CMP_GT_OQ);
+  }
+};
+
+#include "som/fast_kernel_impl.hpp"
+
+}  // namespace
+
+std::uint32_t epoch_avx512(const epoch_args& args) {
+  return run_epoch<ops_avx512>(args);
+}
+
+}  // namespace som::fast

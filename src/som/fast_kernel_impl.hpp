@@ -1,0 +1,292 @@
+// The body of the fast epoch, written once over a set of tile operations and
+// compiled once per instruction set (each file that includes this one builds
+// it with its own target flags). Everything here has internal linkage, so
+// that no function built for one instruction set can stand in for another's;
+// for the same reason it uses nothing of the standard library but plain C.
+//
+// Included inside an anonymous namespace by its users, after the operations
+// type `O` is defined. `O` gives:
+//   vec, mask, pos        8 doubles, a lane mask, the (row, col) of 8 lanes
+//   load, store, set1, mul, add, select(m, a, b) = m ? a : b
+//   sub(x, w), diff(x, w)  x - w, the second as -(1 × w) + x (rounded the same)
+//   less(a, b), equal(a, b)   lanes with a < b, a == b
+//   min(a, b)             lane-wise minimum (never given NaN)
+//   hmin(a)               the smallest lane
+//   iota()                0, 1, ..., 7
+//   any(m)
+//   make_pos(rows[8], cols[8])
+//   lane_pos(r, c, cols)  lanes from (r, c) on, for 8 <= cols <= 2^31
+//   advance(p, step_row, step_col, wrap_at)
+//   in_radius(p, bi, bj, radius)   lanes with radius > (bi-i)² + (bj-j)²
+
+
+
+#if defined(__GNUC__) && !defined(__clang__)
+#define SOM_UNROLL _Pragma("GCC unroll 8")
+#define SOM_INLINE __attribute__((always_inline)) inline
+#else
+#define SOM_UNROLL
+#define SOM_INLINE inline
+#endif
+
+template <class O, int Unroll>
+struct epoch_kernel {
+  using vec = typename O::vec;
+  using mask = typename O::mask;
+  using pos = typename O::pos;
+  static constexpr int U = Unroll;
+  static constexpr std::size_t L = tile_lanes;
+
+  const epoch_args& a;
+  std::size_t stride;  // doubles per tile
+  std::uint32_t step_row;
+  std::uint32_t step_col;
+  std::uint32_t wrap_at;  // map_cols - step_col
+  vec best[U];
+  vec best_tile[U];
+
+  explicit epoch_kernel(const epoch_args& args)
+      : a(args),
+        stride(L * args.dimension),
+        step_row(static_cast<std::uint32_t>(L / args.map_cols)),
+        step_col(static_cast<std::uint32_t>(L % args.map_cols)),
+        wrap_at(args.map_cols - static_cast<std::uint32_t>(L % args.map_cols)) {}
+
+  void reset() {
+    SOM_UNROLL for (int u = 0; u < U; ++u) {
+      best[u] = O::set1(DBL_MAX);
+      best_tile[u] = O::set1(0.0);
+    }
+  }
+
+  // Keeps, lane by lane, the first tile whose distance is strictly smaller.
+  SOM_INLINE void track(int u, vec distance, std::size_t tile) {
+    const mask nearer = O::less(distance, best[u]);
+    best[u] = O::select(nearer, distance, best[u]);
+    best_tile[u] = O::select(nearer, O::set1(static_cast<double>(tile)), best_tile[u]);
+  }
+
+  // Each (slot, lane) holds the first of its own neurons at its own smallest
+  // distance, so the winner is the smallest (distance, neuron) of them all.
+  bmu_candidate candidate() const {
+    vec nearest = best[0];
+    SOM_UNROLL for (int u = 1; u < U; ++u) nearest = O::min(nearest, best[u]);
+    const double distance = O::hmin(nearest);
+    if (!(distance < DBL_MAX)) return bmu_candidate{DBL_MAX, no_neuron};
+    const vec at = O::set1(distance);
+    const vec none = O::set1(DBL_MAX);
+    const vec eight = O::set1(static_cast<double>(L));
+    const vec lanes = O::iota();
+    vec first = none;
+    SOM_UNROLL for (int u = 0; u < U; ++u) {
+      // Neuron numbers below 2^53 are exact in doubles.
+      const vec neuron = O::add(O::mul(best_tile[u], eight), lanes);
+      first = O::min(first, O::select(O::equal(best[u], at), neuron, none));
+    }
+    return bmu_candidate{distance, static_cast<std::uint64_t>(O::hmin(first))};
+  }
+
+  // Distances of tiles [t0, t1) to x.
+  SOM_INLINE void search(const double* x, std::size_t t0, std::size_t t1) {
+    const std::uint32_t dimension = a.dimension;
+    std::size_t t = t0;
+    for (; t + U <= t1; t += U) {
+      const double* w = a.block + t * stride;
+      vec sum[U];
+      SOM_UNROLL for (int u = 0; u < U; ++u) sum[u] = O::set1(0.0);
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        const vec xk = O::set1(x[k]);
+        SOM_UNROLL for (int u = 0; u < U; ++u) {
+          // Half the differences on the multiply pipes, half on the add pipes.
+          const vec wk = O::load(w + u * stride + k * L);
+          const vec d = (u & 1) != 0 ? O::sub(xk, wk) : O::diff(xk, wk);
+          sum[u] = O::add(sum[u], O::mul(d, d));
+        }
+      }
+      SOM_UNROLL for (int u = 0; u < U; ++u) track(u, sum[u], t + u);
+    }
+    for (; t < t1; ++t) {
+      const double* w = a.block + t * stride;
+      vec sum = O::set1(0.0);
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        const vec d = O::diff(O::set1(x[k]), O::load(w + k * L));
+        sum = O::add(sum, O::mul(d, d));
+      }
+      track(0, sum, t);
+    }
+  }
+
+  // The lanes' grid positions in tile t; `row` is a row whose first neuron
+  // often lies in the tile or just after it, which spares the division.
+  pos position(std::size_t t, std::uint32_t row) const {
+    const std::uint64_t cols = a.map_cols;
+    const std::uint64_t first = static_cast<std::uint64_t>(t) * L;
+    const std::uint64_t anchor = row * cols;
+    std::uint32_t r, c;
+    if (cols >= L && first <= anchor && anchor < first + L) {
+      r = first == anchor ? row : row - 1;
+      c = first == anchor ? 0 : static_cast<std::uint32_t>(cols - (anchor - first));
+    } else {
+      r = static_cast<std::uint32_t>(first / cols);
+      c = static_cast<std::uint32_t>(first % cols);
+    }
+    if (cols >= L && cols <= 0x80000000u) return O::lane_pos(r, c, a.map_cols);
+    std::uint32_t rows[L];
+    std::uint32_t columns[L];
+    for (std::size_t l = 0; l < L; ++l) {
+      rows[l] = r;
+      columns[l] = c;
+      if (c == a.map_cols - 1) {
+        c = 0;
+        ++r;
+      } else {
+        ++c;
+      }
+    }
+    return O::make_pos(rows, columns);
+  }
+
+  // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
+  // then (when xs is set) measures the updated tiles' distances to xs.
+  void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
+              std::size_t t0, std::size_t t1) {
+    const std::uint32_t dimension = a.dimension;
+    const vec alpha = O::set1(a.learning_rate);
+    pos p = position(t0, first_row);
+    std::size_t t = t0;
+    for (; t + U <= t1; t += U) {
+      mask inside[U];
+      bool some = false;
+      SOM_UNROLL for (int u = 0; u < U; ++u) {
+        inside[u] = O::in_radius(p, centre.row, centre.col, a.radius);
+        some = some || O::any(inside[u]);
+        O::advance(p, step_row, step_col, wrap_at);
+      }
+      if (!some) {
+        if (xs != nullptr) search(xs, t, t + U);
+        continue;
+      }
+      double* w = a.block + t * stride;
+      vec sum[U];
+      SOM_UNROLL for (int u = 0; u < U; ++u) sum[u] = O::set1(0.0);
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        const vec xk = O::set1(xu[k]);
+        const vec yk = O::set1(xs != nullptr ? xs[k] : 0.0);
+        SOM_UNROLL for (int u = 0; u < U; ++u) {
+          double* wk = w + u * stride + k * L;
+          const vec old = O::load(wk);
+          const vec moved = O::add(O::mul(O::sub(xk, old), alpha), old);
+          const vec now = O::select(inside[u], moved, old);
+          O::store(wk, now);
+          const vec d = O::diff(yk, now);
+          sum[u] = O::add(sum[u], O::mul(d, d));
+        }
+      }
+      if (xs != nullptr) {
+        SOM_UNROLL for (int u = 0; u < U; ++u) track(u, sum[u], t + u);
+      }
+    }
+    for (; t < t1; ++t) {
+      const mask inside = O::in_radius(p, centre.row, centre.col, a.radius);
+      O::advance(p, step_row, step_col, wrap_at);
+      if (!O::any(inside)) {
+        if (xs != nullptr) search(xs, t, t + 1);
+        continue;
+      }
+      double* w = a.block + t * stride;
+      vec sum = O::set1(0.0);
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        double* wk = w + k * L;
+        const vec old = O::load(wk);
+        const vec moved = O::add(O::mul(O::diff(O::set1(xu[k]), old), alpha), old);
+        const vec now = O::select(inside, moved, old);
+        O::store(wk, now);
+        if (xs != nullptr) {
+          const vec d = O::diff(O::set1(xs[k]), now);
+          sum = O::add(sum, O::mul(d, d));
+        }
+      }
+      if (xs != nullptr) track(0, sum, t);
+    }
+  }
+
+  grid_pos to_pos(bmu_candidate c) const {
+    if (c.neuron == no_neuron) return grid_pos{0, 0};
+    if (c.neuron <= 0xFFFFFFFFu) {
+      // A 32-bit division is the shorter one.
+      const std::uint32_t n = static_cast<std::uint32_t>(c.neuron);
+      return grid_pos{n / a.map_cols, n % a.map_cols};
+    }
+    return grid_pos{static_cast<std::uint32_t>(c.neuron / a.map_cols),
+                    static_cast<std::uint32_t>(c.neuron % a.map_cols)};
+  }
+
+  grid_pos agree(bmu_candidate mine) const {
+    if (a.exchange != nullptr) mine = a.exchange(a.sync, a.thread, mine);
+    return to_pos(mine);
+  }
+
+  static std::uint32_t run(const epoch_args& args) {
+    epoch_kernel kernel(args);
+    return kernel.run();
+  }
+
+  std::uint32_t run() {
+    const std::size_t tb = a.tile_begin;
+    const std::size_t te = a.tile_end;
+    const std::uint64_t cols = a.map_cols;
+    std::uint32_t rozdil = 0;
+    if (a.count == 0) return 0;
+    reset();
+    search(a.samples, tb, te);
+    grid_pos bmu = agree(candidate());
+    for (std::uint32_t s = 0; s < a.count; ++s) {
+      const double* x = a.samples + static_cast<std::size_t>(s) * a.dimension;
+      const bool last = s + 1 == a.count;
+      const double* next = last ? nullptr : x + a.dimension;
+      reset();
+      std::size_t ua = tb;
+      std::size_t ub = tb;
+      std::uint32_t first_row = 0;
+      if (a.updates) {
+        if (a.whole_grid) {
+          ua = tb;
+          ub = te;
+        } else {
+          const std::uint64_t lo = bmu.row > a.reach ? bmu.row - a.reach : 0;
+          std::uint64_t hi = std::uint64_t{bmu.row} + a.reach;
+          if (hi > a.map_rows - 1u) hi = a.map_rows - 1u;
+          first_row = static_cast<std::uint32_t>(lo);
+          ua = static_cast<std::size_t>(lo * cols / L);
+          ub = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
+          if (ua < tb) ua = tb;
+          if (ua > te) ua = te;
+          if (ub < ua) ub = ua;
+          if (ub > te) ub = te;
+        }
+      }
+      if (next != nullptr) search(next, tb, ua);
+      if (ua < ub) update(x, bmu, first_row, next, ua, ub);
+      if (next != nullptr) search(next, ub, te);
+
+      if (a.assignments != nullptr) {
+        assignment& previous = a.assignments[s];
+        const std::uint32_t pi = previous.row - bmu.row;
+        const std::uint32_t pj = previous.col - bmu.col;
+        rozdil += pi * pi + pj * pj;
+        previous = bmu;
+      }
+      if (!last) bmu = agree(candidate());
+    }
+    return rozdil;
+  }
+};
+
+// Small maps are bound by the chain from one sample's winner to the next
+// sample's search, large ones by the sums' add latency: they get more tiles
+// side by side.
+template <class O>
+std::uint32_t run_epoch(const epoch_args& args) {
+  if (args.tile_end - args.tile_begin >= 32) return epoch_kernel<O, 4>::run(args);
+  return epoch_kernel<O, 2>::run(args);
+}

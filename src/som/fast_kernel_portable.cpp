@@ -1,0 +1,126 @@
+// The fast epoch in plain C++ over 8-lane tiles: the path for every machine.
+#include "som/fast_kernel.hpp"
+
+namespace som::fast {
+
+namespace {
+
+struct ops_portable {
+  struct vec {
+    double v[tile_lanes];
+  };
+  using mask = unsigned;
+  struct pos {
+    std::uint32_t row[tile_lanes];
+    std::uint32_t col[tile_lanes];
+  };
+  static vec load(const double* p) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = p[l];
+    return r;
+  }
+  static void store(double* p, const vec& a) {
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) p[l] = a.v[l];
+  }
+  static vec set1(double x) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = x;
+    return r;
+  }
+  static vec diff(const vec& x, const vec& w) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = x.v[l] - w.v[l];
+    return r;
+  }
+  static vec sub(const vec& x, const vec& w) { return diff(x, w); }
+  static vec mul(const vec& a, const vec& b) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = a.v[l] * b.v[l];
+    return r;
+  }
+  static vec add(const vec& a, const vec& b) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = a.v[l] + b.v[l];
+    return r;
+  }
+  static vec select(mask m, const vec& a, const vec& b) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = (m >> l & 1u) != 0 ? a.v[l] : b.v[l];
+    return r;
+  }
+  static mask less(const vec& a, const vec& b) {
+    mask m = 0;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] < b.v[l] ? 1u : 0u) << l;
+    return m;
+  }
+  static mask equal(const vec& a, const vec& b) {
+    mask m = 0;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] == b.v[l] ? 1u : 0u) << l;
+    return m;
+  }
+  static vec min(const vec& a, const vec& b) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = b.v[l] < a.v[l] ? b.v[l] : a.v[l];
+    return r;
+  }
+  static double hmin(const vec& a) {
+    double m = a.v[0];
+    for (std::uint32_t l = 1; l < tile_lanes; ++l) m = a.v[l] < m ? a.v[l] : m;
+    return m;
+  }
+  static vec iota() {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = static_cast<double>(l);
+    return r;
+  }
+  static bool any(mask m) { return m != 0; }
+  static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
+    pos p;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) {
+      p.row[l] = rows[l];
+      p.col[l] = cols[l];
+    }
+    return p;
+  }
+  static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
+    pos p;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) {
+      const bool wraps = c + l >= cols;
+      p.row[l] = wraps ? r + 1 : r;
+      p.col[l] = wraps ? c + l - cols : c + l;
+    }
+    return p;
+  }
+  static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
+                      std::uint32_t wrap_at) {
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) {
+      if (p.col[l] >= wrap_at) {
+        p.col[l] -= wrap_at;
+        p.row[l] += step_row + 1;
+      } else {
+        p.col[l] += step_col;
+        p.row[l] += step_row;
+      }
+    }
+  }
+  static mask in_radius(const pos& p, std::uint32_t bi, std::uint32_t bj, double radius) {
+    mask m = 0;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) {
+      const std::uint32_t di = bi - p.row[l];
+      const std::uint32_t dj = bj - p.col[l];
+      const std::uint32_t g = di * di + dj * dj;
+      m |= (radius > static_cast<double>(g) ? 1u : 0u) << l;
+    }
+    return m;
+  }
+};
+
+#include "som/fast_kernel_impl.hpp"
+
+}  // namespace
+
+std::uint32_t epoch_portable(const epoch_args& args) {
+  return run_epoch<ops_portable>(args);
+}
+
+}  // namespace som::fast

@@ -1,0 +1,197 @@
+// Every fast kernel path, alone and on two threads, against the plain epoch
+// on random maps: weights, assignments and Rozdil must match bit for bit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "som/fast_epoch.hpp"
+#include "som/map_storage.hpp"
+#include "som/train_epoch.hpp"
+
+namespace {
+
+using som::kernel_path;
+
+struct map_shape {
+  std::uint32_t rows, cols;
+};
+
+struct case_data {
+  std::vector<double> samples;  // N × dimension
+  std::vector<double> weights;  // neurons × dimension, neuron order
+  std::vector<som::assignment> assignments;
+};
+
+// Values on a coarse grid make equal distances common; `specials` sprinkles
+// NaN and infinities among the weights.
+case_data make_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimension,
+                    std::uint32_t samples, bool coarse, bool specials) {
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::uniform_int_distribution<int> step(-4, 4);
+  auto value = [&] { return coarse ? step(gen) * 0.25 : uniform(gen); };
+  case_data c;
+  for (std::uint64_t i = 0; i < std::uint64_t{samples} * dimension; ++i) c.samples.push_back(value());
+  const std::uint64_t weights = std::uint64_t{shape.rows} * shape.cols * dimension;
+  std::uniform_int_distribution<int> pick(0, 40);
+  for (std::uint64_t i = 0; i < weights; ++i) {
+    double w = value();
+    if (specials) {
+      const int p = pick(gen);
+      if (p == 0) w = std::numeric_limits<double>::quiet_NaN();
+      if (p == 1) w = std::numeric_limits<double>::infinity();
+      if (p == 2) w = -std::numeric_limits<double>::infinity();
+    }
+    c.weights.push_back(w);
+  }
+  std::uniform_int_distribution<std::uint32_t> row(0, shape.rows + 2);
+  std::uniform_int_distribution<std::uint32_t> col(0, shape.cols + 2);
+  for (std::uint32_t s = 0; s < samples; ++s) c.assignments.push_back({row(gen), col(gen)});
+  return c;
+}
+
+som::weight_grid grid_from(const case_data& c, map_shape shape, std::uint32_t dimension,
+                           std::uint32_t lanes) {
+  som::weight_grid grid = som::alloc_weight_grid(shape.rows, shape.cols, dimension, lanes);
+  for (std::size_t n = 0; n < grid.neurons; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) grid.at(n, k) = c.weights[n * dimension + k];
+  }
+  return grid;
+}
+
+std::vector<kernel_path> available_paths() {
+  std::vector<kernel_path> paths;
+  for (kernel_path p : {kernel_path::portable, kernel_path::avx2, kernel_path::avx512}) {
+    if (som::kernel_path_available(p)) paths.push_back(p);
+  }
+  return paths;
+}
+
+std::string describe(kernel_path path, unsigned threads, map_shape shape, std::uint32_t dimension) {
+  const char* names[] = {"portable", "avx2", "avx512"};
+  return std::string(names[static_cast<int>(path)]) + " x" + std::to_string(threads) + " " +
+         std::to_string(shape.rows) + "x" + std::to_string(shape.cols) + " dim " +
+         std::to_string(dimension);
+}
+
+struct epoch_params {
+  double learning_rate, radius;
+};
+
+// Trains the case's map with the plain epoch and with every path and thread
+// count, comparing after every epoch.
+void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
+                const std::vector<epoch_params>& epochs) {
+  const std::uint32_t count = static_cast<std::uint32_t>(c.assignments.size());
+  som::sample_matrix samples{const_cast<double*>(c.samples.data()), count, dimension};
+  if (c.samples.empty()) samples.block = nullptr;
+
+  som::weight_grid plain = grid_from(c, shape, dimension, 1);
+  std::vector<som::assignment> plain_assignments = c.assignments;
+  std::vector<std::uint32_t> plain_rozdil;
+  std::vector<std::vector<double>> plain_weights;
+  for (const epoch_params& e : epochs) {
+    plain_rozdil.push_back(som::train_epoch_plain(samples, plain, plain_assignments.data(),
+                                                  e.learning_rate, e.radius));
+    plain_weights.emplace_back(plain.block, plain.block + plain.neurons * dimension);
+  }
+
+  for (kernel_path path : available_paths()) {
+    for (unsigned threads : {1u, 2u}) {
+      SCOPED_TRACE(describe(path, threads, shape, dimension));
+      som::weight_grid grid = grid_from(c, shape, dimension, som::fast_grid_lanes);
+      std::vector<som::assignment> assignments = c.assignments;
+      som::fast_trainer trainer(path, threads, true);
+      for (std::size_t e = 0; e < epochs.size(); ++e) {
+        SCOPED_TRACE("epoch " + std::to_string(e));
+        const std::uint32_t rozdil = trainer.train_epoch(
+            samples, grid, assignments.data(), epochs[e].learning_rate, epochs[e].radius);
+        ASSERT_EQ(rozdil, plain_rozdil[e]);
+        for (std::size_t n = 0; n < grid.neurons; ++n) {
+          for (std::uint32_t k = 0; k < dimension; ++k) {
+            const double fast = grid.at(n, k);
+            const double expected = plain_weights[e][n * dimension + k];
+            ASSERT_EQ(std::memcmp(&fast, &expected, sizeof fast), 0)
+                << "neuron " << n << " component " << k << ": " << fast << " vs " << expected;
+          }
+        }
+      }
+      for (std::uint32_t s = 0; s < count; ++s) {
+        ASSERT_EQ(assignments[s].row, plain_assignments[s].row) << "sample " << s;
+        ASSERT_EQ(assignments[s].col, plain_assignments[s].col) << "sample " << s;
+      }
+      som::free_weight_grid(grid);
+    }
+  }
+  som::free_weight_grid(plain);
+}
+
+// Radii that reach no neuron, a few, and all; the last epochs shrink like
+// the real schedule does.
+std::vector<epoch_params> schedule_for(map_shape shape) {
+  const double size = static_cast<double>(shape.rows * shape.rows + shape.cols * shape.cols);
+  return {{0.9, size + 1.0}, {0.5, 2.5}, {0.7, 2.0}, {0.3, 0.0}, {0.25, 1.0},
+          {0.1, size / 3.0}, {0.0, 5.0}, {0.05, 0.5}};
+}
+
+TEST(FastKernels, MatchThePlainEpochOnRandomMaps) {
+  std::mt19937_64 gen(12345);
+  const map_shape shapes[] = {{1, 1}, {1, 9}, {3, 5}, {10, 10}, {7, 13}, {40, 40}};
+  const std::uint32_t dimensions[] = {0, 1, 2, 3, 5, 8, 9, 17, 64};
+  for (map_shape shape : shapes) {
+    for (std::uint32_t dimension : dimensions) {
+      const std::uint32_t samples = shape.rows * shape.cols * dimension > 20000 ? 12 : 40;
+      const case_data c = make_case(gen, shape, dimension, samples, false, false);
+      check_case(c, shape, dimension, schedule_for(shape));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(FastKernels, KeepTheFirstNeuronOnTiesAndSkipNaN) {
+  std::mt19937_64 gen(777);
+  const map_shape shapes[] = {{1, 9}, {3, 5}, {10, 10}, {7, 13}};
+  for (map_shape shape : shapes) {
+    for (std::uint32_t dimension : {1u, 2u, 3u, 9u}) {
+      for (bool specials : {false, true}) {
+        const case_data c = make_case(gen, shape, dimension, 60, true, specials);
+        check_case(c, shape, dimension, schedule_for(shape));
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST(FastKernels, NoSamplesAndEmptyMaps) {
+  std::mt19937_64 gen(5);
+  check_case(make_case(gen, {4, 4}, 3, 0, false, false), {4, 4}, 3, schedule_for({4, 4}));
+  check_case(make_case(gen, {0, 4}, 3, 10, false, false), {0, 4}, 3, schedule_for({0, 4}));
+}
+
+TEST(FastKernels, WalkTheWholeGridWhereSquaredDistancesWrap) {
+  // With the winner at the start of a line of 70000 neurons, (j − bj)² wraps
+  // modulo 2^32 and neurons near 65536 come out at g = 0, inside even a small
+  // radius; the fast epoch must update exactly those too.
+  std::mt19937_64 gen(99);
+  for (map_shape shape : {map_shape{1, 70000}, map_shape{70000, 1}}) {
+    case_data c = make_case(gen, shape, 1, 6, false, false);
+    c.weights[0] = 5.0;
+    for (double& x : c.samples) x = 5.0;
+    check_case(c, shape, 1, {{0.5, 3.0e9}, {0.5, 1.0e5}, {0.5, 10.0}});
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(FastKernels, ThreadCountOnlyForLargeMaps) {
+  EXPECT_EQ(som::fast_thread_count(10, 10, 3), 1u);
+  EXPECT_EQ(som::fast_thread_count(8, 8, 8), 1u);
+  EXPECT_EQ(som::fast_thread_count(0, 40, 64), 1u);
+  EXPECT_GE(som::fast_thread_count(40, 40, 64), 1u);
+  EXPECT_TRUE(som::kernel_path_available(som::best_kernel_path()));
+}
+
+}  // namespace
