@@ -5,6 +5,7 @@
 
 #include "common/byte_reader.hpp"
 #include "common/messages.hpp"
+#include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "common/text_format.hpp"
 #include "run/sample_data.hpp"
@@ -70,8 +71,12 @@ int run_sequence() {
 
   // Whatever happens to the saves, the console so far is already out.
   std::fflush(console);
-  save_results(assignments, setup.Krok, setup.seed, Rozdil);
-  save_weights(grid);
+  // The three state files replace the old ones together, once all are
+  // written: a failure on the way leaves the previous saved map whole.
+  pending_outputs pending;
+  save_results(assignments, setup.Krok, setup.seed, Rozdil, pending);
+  save_weights(grid, pending);
+  publish_outputs(pending);
 
   free_assignment_table(assignments);
   free_sample_matrix(samples);
