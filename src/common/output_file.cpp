@@ -1,5 +1,6 @@
 #include "common/output_file.hpp"
 
+#include "common/messages.hpp"
 #include "common/platform.hpp"
 
 namespace som {
@@ -17,12 +18,23 @@ bool write_output(output_file& out, const void* data, std::size_t size) {
   return !out.write_failed;
 }
 
-bool commit_output(output_file& out) {
+namespace {
+
+// Flushes, syncs and closes the temporary file; removes it on failure.
+bool close_temporary(output_file& out) {
   bool ok = !out.write_failed && std::fflush(out.file) == 0 && std::ferror(out.file) == 0 &&
             sync_file(out.file);
   ok = std::fclose(out.file) == 0 && ok;
   out.file = nullptr;
-  ok = ok && replace_file(out.temp_name.c_str(), out.name.c_str());
+  if (!ok) std::remove(out.temp_name.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool commit_output(output_file& out) {
+  if (!close_temporary(out)) return false;
+  const bool ok = replace_file(out.temp_name.c_str(), out.name.c_str());
   if (!ok) std::remove(out.temp_name.c_str());
   return ok;
 }
@@ -31,6 +43,30 @@ void discard_output(output_file& out) {
   if (out.file != nullptr) std::fclose(out.file);
   out.file = nullptr;
   std::remove(out.temp_name.c_str());
+}
+
+bool finish_output(output_file& out, pending_outputs& pending) {
+  if (!close_temporary(out)) return false;
+  pending.files.push_back(out);
+  return true;
+}
+
+void abandon_outputs(pending_outputs& pending, std::string_view message) {
+  for (output_file& out : pending.files) discard_output(out);
+  pending.files.clear();
+  fatal_exit(message);
+}
+
+void publish_outputs(pending_outputs& pending) {
+  for (std::size_t i = 0; i < pending.files.size(); ++i) {
+    output_file& out = pending.files[i];
+    if (!replace_file(out.temp_name.c_str(), out.name.c_str())) {
+      const std::string message = close_failed_message(out.name);
+      pending.files.erase(pending.files.begin(), pending.files.begin() + static_cast<std::ptrdiff_t>(i));
+      abandon_outputs(pending, message);
+    }
+  }
+  pending.files.clear();
 }
 
 }  // namespace som

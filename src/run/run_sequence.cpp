@@ -5,6 +5,7 @@
 
 #include "common/byte_reader.hpp"
 #include "common/messages.hpp"
+#include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "common/text_format.hpp"
 #include "run/sample_data.hpp"
@@ -45,8 +46,17 @@ int run_sequence() {
   sample_matrix samples = alloc_sample_matrix(setup.dimension, samples_count);
   weight_grid grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
   assignment_table assignments = alloc_assignment_table(samples_count);
+  // The run's own failures after this point release the buffers before they
+  // return, so that nothing the run allocated outlives it (the stages that
+  // end the process themselves leave that to the process exit).
+  auto release_buffers = [&] {
+    free_assignment_table(assignments);
+    free_sample_matrix(samples);
+    free_weight_grid(grid);
+  };
   if (assignments.count != 0 && assignments.records == nullptr) {
     print_line(console, out_of_memory_text);
+    release_buffers();
     return 1;
   }
 
@@ -56,6 +66,7 @@ int run_sequence() {
   std::FILE* log = std::fopen(training_log_file_name, "wb");
   if (log == nullptr) {
     print(console, open_failed_message(training_log_file_name));
+    release_buffers();
     return 1;
   }
   std::fputs("Rozdil\tRadius", log);
@@ -65,17 +76,20 @@ int run_sequence() {
             setup.stop_radius, Rozdil, assignments);
   if (std::fclose(log) != 0) {
     print(console, close_failed_message(training_log_file_name));
+    release_buffers();
     return 1;
   }
 
   // Whatever happens to the saves, the console so far is already out.
   std::fflush(console);
-  save_results(assignments, setup.Krok, setup.seed, Rozdil);
-  save_weights(grid);
+  // The three state files replace the old ones together, once all are
+  // written: a failure on the way leaves the previous saved map whole.
+  pending_outputs pending;
+  save_results(assignments, setup.Krok, setup.seed, Rozdil, pending);
+  save_weights(grid, pending);
+  publish_outputs(pending);
 
-  free_assignment_table(assignments);
-  free_sample_matrix(samples);
-  free_weight_grid(grid);
+  release_buffers();
 
   print_line(console, "Hello world!");
   return 0;

@@ -26,17 +26,17 @@ void load_assignments(assignment_table& assignments) {
 
 namespace {
 
-void finish(output_file& out, const char* name) {
-  if (!commit_output(out)) fatal_exit(close_failed_message(name));
+void finish(output_file& out, pending_outputs& pending, const char* name) {
+  if (!finish_output(out, pending)) abandon_outputs(pending, close_failed_message(name));
 }
 
 }  // namespace
 
 void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                  std::uint32_t Rozdil) {
+                  std::uint32_t Rozdil, pending_outputs& pending) {
   output_file out;
   if (!open_output(out, assignments_file_name)) {
-    fatal_exit(open_failed_message(assignments_file_name));
+    abandon_outputs(pending, open_failed_message(assignments_file_name));
   }
   std::string text;
   constexpr std::size_t chunk = std::size_t{1} << 16;
@@ -51,10 +51,10 @@ void save_results(const assignment_table& assignments, std::uint32_t Krok, std::
     }
   }
   write_output(out, text);
-  finish(out, assignments_file_name);
+  finish(out, pending, assignments_file_name);
 
   if (!open_output(out, final_parameters_file_name)) {
-    fatal_exit(open_failed_message(final_parameters_file_name));
+    abandon_outputs(pending, open_failed_message(final_parameters_file_name));
   }
   text.clear();
   append_u32(text, Krok);
@@ -67,7 +67,14 @@ void save_results(const assignment_table& assignments, std::uint32_t Krok, std::
   text += "\tRozdil";
   text += host_line_end;
   write_output(out, text);
-  finish(out, final_parameters_file_name);
+  finish(out, pending, final_parameters_file_name);
+}
+
+void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
+                  std::uint32_t Rozdil) {
+  pending_outputs pending;
+  save_results(assignments, Krok, seed, Rozdil, pending);
+  publish_outputs(pending);
 }
 
 }  // namespace som

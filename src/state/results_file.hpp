@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/output_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
@@ -16,8 +17,14 @@ inline constexpr const char* final_parameters_file_name = "konecne_parametry.txt
 // is missing.
 void load_assignments(assignment_table& assignments);
 
-// Writes vystup.txt, then konecne_parametry.txt, each replacing its old file
-// only once the new one is complete on disk.
+// Writes vystup.txt, then konecne_parametry.txt, each complete on disk in its
+// temporary file, and adds them to `pending`, which the caller puts in place
+// (publish_outputs) once every state file of the run is written. A failure
+// removes every pending file and ends the process; the old files stay.
+void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
+                  std::uint32_t Rozdil, pending_outputs& pending);
+
+// The same, putting both files in place at once.
 void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
                   std::uint32_t Rozdil);
 

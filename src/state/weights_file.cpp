@@ -63,9 +63,11 @@ void load_weights(weight_grid& grid, assignment_table& assignments, random_gener
   load_assignments(assignments);
 }
 
-void save_weights(const weight_grid& grid) {
+void save_weights(const weight_grid& grid, pending_outputs& pending) {
   output_file out;
-  if (!open_output(out, weights_file_name)) fatal_exit(open_failed_message(weights_file_name));
+  if (!open_output(out, weights_file_name)) {
+    abandon_outputs(pending, open_failed_message(weights_file_name));
+  }
   unsigned char buffer[chunk_values * 8];
   const std::size_t values = grid.neurons * grid.dimension;
   std::size_t n = 0;
@@ -81,11 +83,19 @@ void save_weights(const weight_grid& grid) {
     }
     if (!write_output(out, buffer, count * 8)) {
       discard_output(out);
-      fatal_exit(std::string(write_failed_text) + "\n");
+      abandon_outputs(pending, std::string(write_failed_text) + "\n");
     }
     done += count;
   }
-  if (!commit_output(out)) fatal_exit(close_failed_message(weights_file_name));
+  if (!finish_output(out, pending)) {
+    abandon_outputs(pending, close_failed_message(weights_file_name));
+  }
+}
+
+void save_weights(const weight_grid& grid) {
+  pending_outputs pending;
+  save_weights(grid, pending);
+  publish_outputs(pending);
 }
 
 }  // namespace som

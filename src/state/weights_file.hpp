@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "som/map_storage.hpp"
 
@@ -19,8 +20,12 @@ inline constexpr const char* weights_file_name = "vahy.bin";
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console);
 
-// Writes the grid to vahy.bin, replacing the old file only once the new one
-// is complete on disk. Ends the process on failure, old file untouched.
+// Writes the grid to vahy.bin, complete on disk in its temporary file, and
+// adds it to `pending` (see save_results). A failure removes every pending
+// file and ends the process; the old files stay.
+void save_weights(const weight_grid& grid, pending_outputs& pending);
+
+// The same, putting the file in place at once.
 void save_weights(const weight_grid& grid);
 
 }  // namespace som

@@ -1,0 +1,83 @@
+// Fuzz harness of the setup reader: any bytes as setup.txt, read as its eight
+// entries. Each entry's value, echo and the position the reader is left at
+// must match the reference reading; in particular the reader never consumes
+// anything past the newline that ends the entry's line.
+#include <cstdint>
+#include <string>
+
+#include "common/text_format.hpp"
+#include "fuzz_support.hpp"
+#include "run/setup_file.hpp"
+
+namespace {
+
+using som_fuzz::check;
+
+struct reference_entry {
+  std::uint32_t value = 0;
+  std::string console;
+  std::size_t next = 0;  // where the next entry starts
+};
+
+reference_entry reference_read(std::string_view text, std::size_t pos) {
+  reference_entry entry;
+  while (pos < text.size() && som_fuzz::reference_space(text[pos])) ++pos;
+  const std::size_t length = som_fuzz::reference_u32(text, pos, entry.value);
+  if (length == 0) entry.console = "Chybi hodnota v souboru!\n";
+  pos += length;
+  entry.console += "Precteno ";
+  som::append_u32(entry.console, entry.value);
+  // The comment: the rest of the line, without the newline and without one
+  // CR right before it.
+  const std::size_t newline = text.find('\n', pos);
+  std::size_t comment_end = newline == std::string_view::npos ? text.size() : newline;
+  if (newline != std::string_view::npos && comment_end > pos && text[comment_end - 1] == '\r') {
+    --comment_end;
+  }
+  entry.console.append(text.substr(pos, comment_end - pos));
+  entry.console += '\n';
+  entry.next = newline == std::string_view::npos ? text.size() : newline + 1;
+  return entry;
+}
+
+// Bytes of the file that the reader has consumed.
+std::size_t consumed(som::byte_reader& reader) {
+  return static_cast<std::size_t>(std::ftell(reader.file)) - (reader.end - reader.begin);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  som_fuzz::write_bytes(som::setup_file_name, text);
+
+  som::byte_reader reader;
+  check(som::open_reader(reader, som::setup_file_name), "setup.txt opens");
+  std::size_t pos = 0;
+  std::uint32_t values[8];
+  for (int e = 0; e < 8; ++e) {
+    const reference_entry expected = reference_read(text, pos);
+    som_fuzz::console_capture console;
+    values[e] = som::read_setup_value(reader, console.stream());
+    const std::string where = "entry " + std::to_string(e) + " at byte " + std::to_string(pos) +
+                              " of \"" + som_fuzz::show(text) + "\"";
+    check(values[e] == expected.value, "setup value as %u reads it", where);
+    check(console.text() == expected.console, "setup echo",
+          where + "\nexpected \"" + som_fuzz::show(expected.console) + "\"\ngot \"" +
+              som_fuzz::show(console.text()) + "\"");
+    check(consumed(reader) == expected.next, "reader stops right after the line's newline",
+          where + ": consumed " + std::to_string(consumed(reader)) + ", expected " +
+              std::to_string(expected.next));
+    pos = expected.next;
+  }
+  check(som::close_reader(reader), "setup.txt closes");
+
+  // read_setup gives the same eight values, in order, without a console.
+  check(som::open_reader(reader, som::setup_file_name), "setup.txt opens again");
+  const som::setup_params p = som::read_setup(reader, nullptr);
+  check(som::close_reader(reader), "setup.txt closes again");
+  const std::uint32_t fields[8] = {p.map_rows,     p.map_cols,   p.dimension, p.radius_decay,
+                                   p.rate_decay,   p.stop_radius, p.Krok,     p.seed};
+  for (int e = 0; e < 8; ++e) check(fields[e] == values[e], "read_setup order");
+  return 0;
+}

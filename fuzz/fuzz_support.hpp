@@ -1,0 +1,109 @@
+// Shared pieces of the fuzz harnesses.
+//
+// Every harness is a LLVMFuzzerTestOneInput that writes the input into the
+// file that the reader under test opens (setup.txt, data.txt, vystup.txt,
+// vahy.bin) in the current folder, runs the reader and checks properties of
+// what it read against an independent reference. Run the harnesses in a
+// scratch folder of their own. A failed property prints what was expected and
+// aborts, which libFuzzer and the replay driver both report as a failure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace som_fuzz {
+
+[[noreturn]] inline void fail(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "property failed: %s\n%s\n", what, detail.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+inline void check(bool condition, const char* what, const std::string& detail = {}) {
+  if (!condition) fail(what, detail);
+}
+
+// Replaces the file with exactly these bytes.
+inline void write_bytes(const char* name, std::string_view bytes) {
+  std::FILE* file = std::fopen(name, "wb");
+  check(file != nullptr, "scratch file can be created", name);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+  check(std::fclose(file) == 0, "scratch file can be written", name);
+}
+
+inline std::string read_bytes(const char* name) {
+  std::string out;
+  std::FILE* file = std::fopen(name, "rb");
+  if (file == nullptr) return out;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) != 0) out.append(buffer, got);
+  std::fclose(file);
+  return out;
+}
+
+// A console stream whose text can be read back.
+class console_capture {
+ public:
+  console_capture() : file_(std::tmpfile()) { check(file_ != nullptr, "tmpfile"); }
+  ~console_capture() { std::fclose(file_); }
+  console_capture(const console_capture&) = delete;
+  console_capture& operator=(const console_capture&) = delete;
+  std::FILE* stream() const { return file_; }
+  std::string text() const {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string out;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file_)) != 0) out.append(buffer, got);
+    return out;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+// Printable form of some bytes for failure reports.
+inline std::string show(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c >= 32 && c < 127 && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+// The reference grammar of an unsigned integer as the %u conversion reads it
+// (white space already skipped): an optional sign and at least one digit.
+// Returns the length, 0 when no number stands at `pos`; `value` gets the
+// number modulo 2^32, negated for a minus sign.
+inline std::size_t reference_u32(std::string_view text, std::size_t pos, std::uint32_t& value) {
+  std::size_t i = pos;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t first_digit = i;
+  std::uint64_t modulo = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    modulo = (modulo * 10 + static_cast<std::uint64_t>(text[i] - '0')) % 4294967296u;
+    ++i;
+  }
+  if (i == first_digit) return 0;
+  value = static_cast<std::uint32_t>(negative ? (4294967296u - modulo) % 4294967296u : modulo);
+  return i - pos;
+}
+
+inline bool reference_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace som_fuzz

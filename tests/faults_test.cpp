@@ -1,0 +1,315 @@
+// Runs of the program that fail on purpose: outputs that cannot be written,
+// a file-size limit, sizes that cannot be allocated, a schedule that never
+// ends and state files that do not fit. Each must end with its message and
+// status 1 (or die to a signal, where that is the point) and leave the saved
+// map of the previous run (vahy.bin, vystup.txt, konecne_parametry.txt) byte
+// for byte as it was.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "support/program_runner.hpp"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using som_test::host_lines;
+using som_test::run_program;
+using som_test::run_result;
+using som_test::temp_folder;
+
+const char* const state_files[] = {"vahy.bin", "vystup.txt", "konecne_parametry.txt"};
+
+// A 16 × 16 map of dimension 8 (vahy.bin of 16384 bytes) that trains one
+// epoch per run, on `samples` samples.
+std::string setup_text(std::uint32_t Krok) {
+  return host_lines("16\tmap_rows\n16\tmap_cols\n8\tdimension\n1\tradius_decay\n1\trate_decay\n"
+                    "256\tstop_radius\n" +
+                    std::to_string(Krok) + "\tKrok\n7\tseed\n");
+}
+
+std::string data_text(int samples) {
+  std::string text;
+  for (int s = 0; s < samples; ++s) {
+    for (int k = 0; k < 8; ++k) {
+      text += std::to_string((s * 37 + k * 11) % 100) + "." + std::to_string(k * 7 % 10);
+      text += k == 7 ? "\n" : " ";
+    }
+  }
+  return host_lines(text);
+}
+
+using snapshot = std::map<std::string, std::string>;
+
+snapshot take_snapshot(const temp_folder& folder) {
+  snapshot files;
+  for (const char* name : state_files) files[name] = folder.read(name);
+  return files;
+}
+
+// Trains a first run in the folder and sets up the next one to continue it;
+// returns the saved map that the next run starts from.
+snapshot saved_map(const temp_folder& folder, int samples = 20) {
+  folder.write("setup.txt", setup_text(0));
+  folder.write("data.txt", data_text(samples));
+  const run_result first = run_program(folder);
+  EXPECT_EQ(first.status, 0) << first.console;
+  folder.write("setup.txt", setup_text(1));
+  const snapshot files = take_snapshot(folder);
+  EXPECT_EQ(files.at("vahy.bin").size(), 16u * 16u * 8u * 8u);
+  return files;
+}
+
+// The eight echo lines of setup_text(1).
+std::string echo_of_continued_run() {
+  return host_lines("Precteno 16\tmap_rows\nPrecteno 16\tmap_cols\nPrecteno 8\tdimension\n"
+                    "Precteno 1\tradius_decay\nPrecteno 1\trate_decay\n"
+                    "Precteno 256\tstop_radius\nPrecteno 1\tKrok\nPrecteno 7\tseed\n");
+}
+
+void expect_saved_map_kept(const temp_folder& folder, const snapshot& before) {
+  for (const auto& [name, bytes] : before) {
+    EXPECT_EQ(folder.read(name), bytes) << name << " was changed";
+  }
+}
+
+void expect_no_temporary_files(const temp_folder& folder) {
+  for (const char* name : state_files) {
+    const std::string temp = std::string(name) + ".tmp";
+    EXPECT_FALSE(fs::is_regular_file(folder / temp)) << temp << " was left behind";
+  }
+}
+
+// A failed continued run: the echo, then exactly the message, status 1, the
+// saved map untouched and no temporary file left.
+void expect_failure(const temp_folder& folder, const run_result& run, const snapshot& before,
+                    const std::string& message) {
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.console, echo_of_continued_run() + message);
+  expect_saved_map_kept(folder, before);
+  expect_no_temporary_files(folder);
+}
+
+TEST(Faults, OutputNameTakenByAFolder) {
+  struct blocked_case {
+    const char* folder_name;
+    std::string message;
+  };
+  const blocked_case cases[] = {
+      {"trenovani.txt", "Soubor trenovani.txt se nepodarilo otevrit.\n"},
+      {"vystup.txt.tmp", "Soubor vystup.txt se nepodarilo otevrit.\n"},
+      {"konecne_parametry.txt.tmp", "Soubor konecne_parametry.txt se nepodarilo otevrit.\n"},
+      {"vahy.bin.tmp", "Soubor vahy.bin se nepodarilo otevrit.\n"},
+  };
+  for (const blocked_case& c : cases) {
+    SCOPED_TRACE(c.folder_name);
+    temp_folder folder;
+    const snapshot before = saved_map(folder);
+    fs::remove(folder / c.folder_name);
+    fs::create_directory(folder / c.folder_name);
+    folder.write(std::string(c.folder_name) + "/keep", "a folder that is not empty");
+    expect_failure(folder, run_program(folder), before, c.message);
+    EXPECT_TRUE(fs::is_directory(folder / c.folder_name));
+  }
+}
+
+// A state file whose name is taken by a folder cannot be put in place; then
+// none of the three is, and no temporary file stays behind.
+TEST(Faults, FinishedFileCannotReplaceAFolder) {
+  temp_folder folder;
+  folder.write("setup.txt", setup_text(0));
+  folder.write("data.txt", data_text(5));
+  fs::create_directory(folder / "vystup.txt");
+  folder.write("vystup.txt/keep", "a folder that is not empty");
+  const run_result run = run_program(folder);
+  EXPECT_EQ(run.status, 1);
+  const std::string ending =
+      "Sit se bude ucit z nahodnych vah." + host_lines("\n") + "Soubor vystup.txt se nepodarilo uzavrit.\n";
+  ASSERT_GE(run.console.size(), ending.size());
+  EXPECT_EQ(run.console.substr(run.console.size() - ending.size()), ending);
+  EXPECT_TRUE(fs::is_directory(folder / "vystup.txt"));
+  EXPECT_FALSE(folder.exists("vahy.bin"));
+  EXPECT_FALSE(folder.exists("konecne_parametry.txt"));
+  expect_no_temporary_files(folder);
+}
+
+TEST(Faults, ShortOrMissingStateEndsBeforeTraining) {
+  {
+    SCOPED_TRACE("vahy.bin one byte short");
+    temp_folder folder;
+    snapshot before = saved_map(folder);
+    before["vahy.bin"].pop_back();
+    folder.write("vahy.bin", before["vahy.bin"]);
+    expect_failure(folder, run_program(folder), before, "Nepodarila se nacist data!\n");
+  }
+  {
+    SCOPED_TRACE("vystup.txt with a record too few");
+    temp_folder folder;
+    snapshot before = saved_map(folder);
+    std::string records = before["vystup.txt"];
+    records.erase(records.rfind('\n', records.size() - 2) + 1);
+    before["vystup.txt"] = records;
+    folder.write("vystup.txt", records);
+    expect_failure(folder, run_program(folder), before, "Chybi hodnota v souboru vystup.txt!");
+  }
+}
+
+TEST(Faults, SizesThatCannotBeAllocated) {
+  struct size_case {
+    const char* name;
+    std::string sizes;  // map_rows, map_cols, dimension lines
+  };
+  // 4294967295 everywhere overflows any byte count; 2^20 × 2^20 × 2^14
+  // doubles are 2^57 bytes, representable but beyond any address space.
+  const size_case cases[] = {
+      {"all sizes 4294967295", "4294967295\n4294967295\n4294967295\n"},
+      {"2^57 bytes of weights", "1048576\n1048576\n16384\n"},
+      {"2^32-1 rows of one neuron", "4294967295\n1\n4294967295\n"},
+  };
+  for (const size_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    const snapshot before = saved_map(folder);
+    folder.write("setup.txt", host_lines(c.sizes + "1\n1\n4294967295\n1\n7\n"));
+    const auto start = std::chrono::steady_clock::now();
+    // Under AddressSanitizer a failed allocation must come back as a null
+    // pointer, as it does without it.
+    const run_result run = run_program(
+        folder, "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}allocator_may_return_null=1");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.console.substr(run.console.rfind("Precteno 7") + 11), host_lines("Malo pameti!\n"))
+        << run.console;
+    EXPECT_LT(seconds, 2.0);
+    expect_saved_map_kept(folder, before);
+    expect_no_temporary_files(folder);
+  }
+}
+
+TEST(Faults, StopRadiusThatIsNeverReached) {
+  temp_folder folder;
+  const snapshot before = saved_map(folder);
+  // With radius_decay 4294967295 the squared radius never falls below half of
+  // 16² + 16² = 512; a stop_radius of 255 is never reached.
+  folder.write("setup.txt",
+               host_lines("16\n16\n8\n4294967295\n1\n255\n1\n7\n"));
+  const auto start = std::chrono::steady_clock::now();
+  const run_result run = run_program(folder);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.console,
+            host_lines("Precteno 16\nPrecteno 16\nPrecteno 8\nPrecteno 4294967295\nPrecteno 1\n"
+                       "Precteno 255\nPrecteno 1\nPrecteno 7\n"
+                       "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
+  EXPECT_LT(seconds, 2.0);
+  expect_saved_map_kept(folder, before);
+  EXPECT_FALSE(folder.exists("trenovani.txt.tmp"));
+}
+
+#ifndef _WIN32
+
+// Runs the program so that it cannot create or change anything in the
+// folder. Root ignores permission bits, so as root the program runs as the
+// user nobody instead (through setpriv), for whom the root-owned folder is
+// read-only; any other user gets a folder without write permission.
+std::string read_only_prefix(const temp_folder& folder) {
+  if (::geteuid() != 0) {
+    fs::permissions(folder.path(), fs::perms::owner_write | fs::perms::group_write |
+                                       fs::perms::others_write,
+                    fs::perm_options::remove);
+    return "";
+  }
+  const std::string prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+  const std::string probe = prefix + " test -x '" + std::string(SOM_TRAIN_EXE) + "' 2>/dev/null";
+  if (std::system(probe.c_str()) != 0) return {};
+  return prefix;
+}
+
+TEST(Faults, ReadOnlyFolder) {
+  for (const bool log_writable : {false, true}) {
+    SCOPED_TRACE(log_writable ? "trenovani.txt writable" : "nothing writable");
+    temp_folder folder;
+    const snapshot before = saved_map(folder);
+    if (log_writable) {
+      fs::permissions(folder / "trenovani.txt", fs::perms::all & ~(fs::perms::owner_exec |
+                                                                   fs::perms::group_exec |
+                                                                   fs::perms::others_exec));
+    }
+    const std::string prefix = read_only_prefix(folder);
+    if (::geteuid() == 0 && prefix.empty()) GTEST_SKIP() << "running as root without setpriv";
+    const run_result run = run_program(folder, prefix);
+    expect_failure(folder, run, before,
+                   log_writable ? "Soubor vystup.txt se nepodarilo otevrit.\n"
+                                : "Soubor trenovani.txt se nepodarilo otevrit.\n");
+  }
+}
+
+// With the file-size limit of the shell (in blocks of 512 or 1024 bytes) and
+// SIGXFSZ ignored, the write that crosses the limit fails and the program
+// reports it; the log and the other outputs of these runs stay under it.
+TEST(Faults, FileSizeLimitFailsAWritePartWay) {
+  {
+    SCOPED_TRACE("vahy.bin (16384 bytes) crosses the limit");
+    temp_folder folder;
+    const snapshot before = saved_map(folder);
+    expect_failure(folder, run_program(folder, "ulimit -f 4; trap '' XFSZ;"), before,
+                   "Nepodarila se zapsat data!\n");
+  }
+  {
+    SCOPED_TRACE("vystup.txt of 2000 samples crosses the limit");
+    temp_folder folder;
+    const snapshot before = saved_map(folder, 2000);
+    ASSERT_GT(before.at("vystup.txt").size(), 8192u);
+    expect_failure(folder, run_program(folder, "ulimit -f 4; trap '' XFSZ;"), before,
+                   "Soubor vystup.txt se nepodarilo uzavrit.\n");
+  }
+}
+
+// The same limit with SIGXFSZ at its default kills the program in the middle
+// of writing vahy.bin. The saved map stays whole, and the next run, without
+// the limit, continues it normally.
+TEST(Faults, FileSizeLimitKillsTheProcessMidSave) {
+  temp_folder folder;
+  const snapshot before = saved_map(folder);
+  const run_result killed = run_program(folder, "ulimit -f 4;");
+  // The shell reports a child ended by a signal as 128 + the signal number.
+  EXPECT_TRUE(killed.status == 128 + SIGXFSZ || killed.status == -1)
+      << "status " << killed.status << ": the program was not ended by SIGXFSZ";
+  EXPECT_EQ(killed.console.find("Hello world!"), std::string::npos);
+  expect_saved_map_kept(folder, before);
+  EXPECT_TRUE(folder.exists("vahy.bin.tmp")) << "the program did not die while saving vahy.bin";
+
+  const run_result next = run_program(folder);
+  EXPECT_EQ(next.status, 0) << next.console;
+  EXPECT_EQ(next.console, echo_of_continued_run() + host_lines("Hello world!\n"));
+  EXPECT_EQ(folder.read("vahy.bin").size(), before.at("vahy.bin").size());
+  expect_no_temporary_files(folder);
+}
+
+// On POSIX a folder named vahy.bin opens for reading, but cannot be read.
+TEST(Faults, WeightsFileThatIsAFolder) {
+  temp_folder folder;
+  folder.write("setup.txt", setup_text(0));
+  folder.write("data.txt", data_text(5));
+  fs::create_directory(folder / "vahy.bin");
+  const run_result run = run_program(folder);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.console.find("Nepodarila se nacist data!\n"), std::string::npos) << run.console;
+  EXPECT_FALSE(folder.exists("vystup.txt"));
+  EXPECT_TRUE(fs::is_directory(folder / "vahy.bin"));
+}
+
+#endif
+
+}  // namespace
