@@ -6,11 +6,9 @@
 #include <thread>
 #include <vector>
 
+#include "common/cpu_features.hpp"
 #include "som/fast_kernel.hpp"
 
-#if defined(SOM_X86_KERNELS)
-#include <cpuid.h>
-#endif
 #if defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
 #include <intrin.h>
 #endif
@@ -22,35 +20,9 @@ namespace {
 using kernel_fn = std::uint32_t (*)(const fast::epoch_args&);
 
 #if defined(SOM_X86_KERNELS)
-struct cpu_features {
-  bool avx2 = false;
-  bool avx512 = false;
-};
-
-cpu_features detect_features() {
-  cpu_features f;
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return f;
-  const bool fma = (c >> 12 & 1u) != 0;
-  const bool osxsave = (c >> 27 & 1u) != 0;
-  const bool avx = (c >> 28 & 1u) != 0;
-  if (!osxsave || !avx) return f;
-  unsigned xcr0_lo = 0, xcr0_hi = 0;
-  __asm__ volatile("xgetbv" : "=a"(xcr0_lo), "=d"(xcr0_hi) : "c"(0));
-  // The system saves the SSE and AVX registers (and for AVX-512 the mask and
-  // upper ZMM registers too) across context switches.
-  const bool ymm_enabled = (xcr0_lo & 0x6u) == 0x6u;
-  const bool zmm_enabled = (xcr0_lo & 0xE6u) == 0xE6u;
-  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return f;
-  const bool avx2 = (b >> 5 & 1u) != 0;
-  const bool avx512f = (b >> 16 & 1u) != 0;
-  f.avx2 = ymm_enabled && avx2 && fma;
-  f.avx512 = f.avx2 && zmm_enabled && avx512f;
-  return f;
-}
-
+// The kernels are built with -mavx2 -mfma and -mavx512f -mavx2 -mfma.
 const cpu_features& features() {
-  static const cpu_features f = detect_features();
+  static const cpu_features f = detect_cpu_features();
   return f;
 }
 #endif
@@ -94,9 +66,9 @@ bool kernel_path_available(kernel_path path) {
       return true;
 #if defined(SOM_X86_KERNELS)
     case kernel_path::avx2:
-      return features().avx2;
+      return features().avx2 && features().fma;
     case kernel_path::avx512:
-      return features().avx512;
+      return features().avx512f && features().avx2 && features().fma;
 #else
     default:
       return false;
