@@ -29,7 +29,9 @@
 #define SOM_INLINE inline
 #endif
 
-template <class O, int Unroll>
+// FixedD, when not 0, is the dimension known at compile time: small
+// dimensions then get their component loops unrolled.
+template <class O, int Unroll, int FixedD = 0>
 struct epoch_kernel {
   using vec = typename O::vec;
   using mask = typename O::mask;
@@ -38,6 +40,7 @@ struct epoch_kernel {
   static constexpr std::size_t L = tile_lanes;
 
   const epoch_args& a;
+  const std::uint32_t dimension;
   std::size_t stride;  // doubles per tile
   std::uint32_t step_row;
   std::uint32_t step_col;
@@ -47,7 +50,8 @@ struct epoch_kernel {
 
   explicit epoch_kernel(const epoch_args& args)
       : a(args),
-        stride(L * args.dimension),
+        dimension(FixedD != 0 ? static_cast<std::uint32_t>(FixedD) : args.dimension),
+        stride(L * dimension),
         step_row(static_cast<std::uint32_t>(L / args.map_cols)),
         step_col(static_cast<std::uint32_t>(L % args.map_cols)),
         wrap_at(args.map_cols - static_cast<std::uint32_t>(L % args.map_cols)) {}
@@ -88,7 +92,6 @@ struct epoch_kernel {
 
   // Distances of tiles [t0, t1) to x.
   SOM_INLINE void search(const double* x, std::size_t t0, std::size_t t1) {
-    const std::uint32_t dimension = a.dimension;
     std::size_t t = t0;
     for (; t + U <= t1; t += U) {
       const double* w = a.block + t * stride;
@@ -150,7 +153,6 @@ struct epoch_kernel {
   // then (when xs is set) measures the updated tiles' distances to xs.
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
               std::size_t t0, std::size_t t1) {
-    const std::uint32_t dimension = a.dimension;
     const vec alpha = O::set1(a.learning_rate);
     pos p = position(t0, first_row);
     std::size_t t = t0;
@@ -241,9 +243,9 @@ struct epoch_kernel {
     search(a.samples, tb, te);
     grid_pos bmu = agree(candidate());
     for (std::uint32_t s = 0; s < a.count; ++s) {
-      const double* x = a.samples + static_cast<std::size_t>(s) * a.dimension;
+      const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
       const bool last = s + 1 == a.count;
-      const double* next = last ? nullptr : x + a.dimension;
+      const double* next = last ? nullptr : x + dimension;
       reset();
       std::size_t ua = tb;
       std::size_t ub = tb;
@@ -285,8 +287,19 @@ struct epoch_kernel {
 // Small maps are bound by the chain from one sample's winner to the next
 // sample's search, large ones by the sums' add latency: they get more tiles
 // side by side.
+template <class O, int U>
+std::uint32_t run_sized(const epoch_args& args) {
+  switch (args.dimension) {
+    case 1: return epoch_kernel<O, U, 1>::run(args);
+    case 2: return epoch_kernel<O, U, 2>::run(args);
+    case 3: return epoch_kernel<O, U, 3>::run(args);
+    case 4: return epoch_kernel<O, U, 4>::run(args);
+    default: return epoch_kernel<O, U>::run(args);
+  }
+}
+
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
-  if (args.tile_end - args.tile_begin >= 32) return epoch_kernel<O, 4>::run(args);
-  return epoch_kernel<O, 2>::run(args);
+  if (args.tile_end - args.tile_begin >= 32) return run_sized<O, 4>(args);
+  return run_sized<O, 2>(args);
 }
