@@ -218,10 +218,15 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   args.whole_grid = (far_row >= 65536 || far_col >= 65536 ||
                     far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
   if (args.updates && !args.whole_grid) {
+    // The farthest row distance d that can still be updated: d² < R, since
+    // every neuron of a row d away is at least d² away. Rows beyond are
+    // never walked; the exact test per neuron stays in the kernel.
     const double root = std::floor(std::sqrt(radius));
-    args.reach = root >= static_cast<double>(grid.map_rows)
-                     ? grid.map_rows
-                     : static_cast<std::uint32_t>(root) + 1u;
+    std::uint64_t d = root >= static_cast<double>(grid.map_rows)
+                          ? grid.map_rows
+                          : static_cast<std::uint64_t>(root) + 1u;
+    while (d > 0 && !(static_cast<double>(d * d) < radius)) --d;
+    args.reach = static_cast<std::uint32_t>(d);
   }
 
   fast_pool& pool = *pool_;

@@ -300,6 +300,6 @@ std::uint32_t run_sized(const epoch_args& args) {
 
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
-  if (args.tile_end - args.tile_begin >= 32) return run_sized<O, 4>(args);
+  if (args.tile_end - args.tile_begin >= 12) return run_sized<O, 4>(args);
   return run_sized<O, 2>(args);
 }
