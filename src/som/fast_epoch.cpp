@@ -54,6 +54,22 @@ void wait_for_change(const std::atomic<std::uint32_t>& value, std::uint32_t old)
   while (value.load(std::memory_order_acquire) == old) value.wait(old, std::memory_order_acquire);
 }
 
+// Spins a while, then sleeps, until the count has reached `round` (counts
+// only grow, and wrap: compared by their difference).
+void wait_until_reached(const std::atomic<std::uint32_t>& count, std::uint32_t round) {
+  auto behind = [round](std::uint32_t seen) {
+    return static_cast<std::int32_t>(seen - round) < 0;
+  };
+  for (int i = 0; i < 4000; ++i) {
+    if (!behind(count.load(std::memory_order_acquire))) return;
+    cpu_relax();
+  }
+  std::uint32_t seen;
+  while (behind(seen = count.load(std::memory_order_acquire))) {
+    count.wait(seen, std::memory_order_acquire);
+  }
+}
+
 bool nearer(const fast::bmu_candidate& a, const fast::bmu_candidate& b) {
   return a.distance < b.distance || (a.distance == b.distance && a.neuron < b.neuron);
 }
@@ -102,35 +118,36 @@ unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
 // nearest neurons.
 struct fast_pool {
   struct alignas(64) slot {
+    // Written by its own thread only: at each meeting the candidate, then the
+    // count of meetings reached, which the other threads wait for. One cache
+    // line carries both, so a meeting costs one transfer per pair of threads.
+    std::atomic<std::uint32_t> reached{0};
     fast::bmu_candidate candidate[2];  // by the parity of the meeting
-    fast::epoch_args args;
+    alignas(64) fast::epoch_args args;
     std::uint32_t rozdil = 0;
   };
 
   unsigned threads = 1;
   kernel_fn kernel = nullptr;
-  std::vector<slot> slots;
+  std::unique_ptr<slot[]> slots;
   std::vector<std::thread> workers;
   bool stopping = false;
   alignas(64) std::atomic<std::uint32_t> started{0};
   alignas(64) std::atomic<std::uint32_t> finished{0};
-  alignas(64) std::atomic<std::uint32_t> arrived{0};
-  alignas(64) std::atomic<std::uint32_t> meeting{0};
 
   static fast::bmu_candidate exchange(void* sync, unsigned thread, fast::bmu_candidate mine) {
     fast_pool& pool = *static_cast<fast_pool*>(sync);
-    const std::uint32_t round = pool.meeting.load(std::memory_order_acquire);
+    slot& own = pool.slots[thread];
+    const std::uint32_t round = own.reached.load(std::memory_order_relaxed) + 1u;
     const unsigned parity = round & 1u;
-    pool.slots[thread].candidate[parity] = mine;
-    if (pool.arrived.fetch_add(1, std::memory_order_acq_rel) + 1 == pool.threads) {
-      pool.arrived.store(0, std::memory_order_relaxed);
-      pool.meeting.store(round + 1, std::memory_order_release);
-      pool.meeting.notify_all();
-    } else {
-      wait_for_change(pool.meeting, round);
+    own.candidate[parity] = mine;
+    own.reached.store(round, std::memory_order_release);
+    own.reached.notify_all();
+    for (unsigned t = 0; t < pool.threads; ++t) {
+      if (t != thread) wait_until_reached(pool.slots[t].reached, round);
     }
-    // A slot of this parity is written again only two meetings later, after
-    // every thread has passed the next one, so it is stable while read here.
+    // A thread writes this parity again only two meetings later, after every
+    // thread has reached the next one, so it is stable while read here.
     fast::bmu_candidate best = pool.slots[0].candidate[parity];
     for (unsigned t = 1; t < pool.threads; ++t) {
       if (nearer(pool.slots[t].candidate[parity], best)) best = pool.slots[t].candidate[parity];
@@ -152,7 +169,7 @@ struct fast_pool {
 
   void start(unsigned count) {
     threads = count;
-    slots.resize(count);
+    slots = std::make_unique<slot[]>(count);
     for (unsigned t = 1; t < count; ++t) workers.emplace_back([this, t] { work(t); });
   }
 
