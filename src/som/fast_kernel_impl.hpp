@@ -294,6 +294,8 @@ std::uint32_t run_sized(const epoch_args& args) {
     case 2: return epoch_kernel<O, U, 2>::run(args);
     case 3: return epoch_kernel<O, U, 3>::run(args);
     case 4: return epoch_kernel<O, U, 4>::run(args);
+    case 8: return epoch_kernel<O, U, 8>::run(args);
+    case 16: return epoch_kernel<O, U, 16>::run(args);
     default: return epoch_kernel<O, U>::run(args);
   }
 }
