@@ -260,6 +260,30 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   // load has changed, with runs that double while it keeps winning.
   std::uint32_t rozdil = 0;
   const std::uint32_t dimension = grid.dimension;
+  // Samples [first, first + length) on the pool or on this thread alone.
+  auto run_samples = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
+    fast::epoch_args run = args;
+    run.samples = samples.block + std::size_t{first} * dimension;
+    run.count = length;
+    if (!pooled) {
+      run.tile_end = grid.tiles;
+      run.assignments = assignments + first;
+      return pool.kernel(run);
+    }
+    const unsigned threads = pool.threads;
+    for (unsigned t = 0; t < threads; ++t) {
+      fast::epoch_args& mine = pool.slots[t].args;
+      mine = run;
+      mine.tile_begin = grid.tiles * t / threads;
+      mine.tile_end = grid.tiles * (t + 1) / threads;
+      mine.thread = t;
+      mine.assignments = t == 0 ? assignments + first : nullptr;
+      mine.exchange = &fast_pool::exchange;
+      mine.sync = &pool;
+    }
+    return pool.run_epoch();
+  };
+  constexpr std::uint32_t warm_up = 8;
   std::uint32_t first = 0;
   while (first < samples.count) {
     bool pooled;
@@ -277,32 +301,20 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
       if (length > samples.count - first) length = samples.count - first;
     }
-    fast::epoch_args run = args;
-    run.samples = samples.block + std::size_t{first} * dimension;
-    run.count = length;
-    const auto start = std::chrono::steady_clock::now();
-    if (!pooled) {
-      run.tile_end = grid.tiles;
-      run.assignments = assignments + first;
-      rozdil += pool.kernel(run);
-    } else {
-      const unsigned threads = pool.threads;
-      for (unsigned t = 0; t < threads; ++t) {
-        fast::epoch_args& mine = pool.slots[t].args;
-        mine = run;
-        mine.tile_begin = grid.tiles * t / threads;
-        mine.tile_end = grid.tiles * (t + 1) / threads;
-        mine.thread = t;
-        mine.assignments = t == 0 ? assignments + first : nullptr;
-        mine.exchange = &fast_pool::exchange;
-        mine.sync = &pool;
-      }
-      rozdil += pool.run_epoch();
+    const bool probing = length < 4096;
+    if (pooled && length > warm_up && !always_pool_) {
+      // A sleeping worker takes a while to wake: give the pool a few samples
+      // before the clock starts, so that the timing is of the pool at work.
+      rozdil += run_samples(first, warm_up, true);
+      first += warm_up;
+      length -= warm_up;
     }
+    const auto start = std::chrono::steady_clock::now();
+    rozdil += run_samples(first, length, pooled);
     const double per_sample =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / length;
     const double other = seconds_per_sample_[pooled ? 0 : 1];
-    if (other != 0.0 && length < 4096) {
+    if (other != 0.0 && probing) {
       // A probe: lengthen the next one while the probed way wins.
       probe_length_ = per_sample < other ? (probe_length_ < 4096 ? probe_length_ * 2 : 4096) : 64;
     }
