@@ -9,14 +9,14 @@ namespace som::fast {
 
 namespace {
 
+#include "som/fast_lane_positions.hpp"
+
 struct ops_avx2 {
   struct vec {
     __m256d lo, hi;
   };
   using mask = vec;
-  struct pos {
-    __m256i row, col;
-  };
+  using pos = lane_positions;
   static vec load(const double* p) { return {_mm256_load_pd(p), _mm256_load_pd(p + 4)}; }
   static void store(double* p, const vec& a) {
     _mm256_store_pd(p, a.lo);
@@ -59,33 +59,17 @@ struct ops_avx2 {
     return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0;
   }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
-    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows)),
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols))};
+    return make_lane_positions(rows, cols);
   }
   static pos lane_pos(std::uint32_t r, std::uint32_t c, std::uint32_t cols) {
-    const __m256i limit = _mm256_set1_epi32(static_cast<int>(cols));
-    __m256i col = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(c)),
-                                   _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    // All ones where the lane has passed the end of the row (at most once).
-    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(col, limit), col);
-    col = _mm256_sub_epi32(col, _mm256_and_si256(wraps, limit));
-    return {_mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(r)), wraps), col};
+    return first_lane_positions(r, c, cols);
   }
   static void advance(pos& p, std::uint32_t step_row, std::uint32_t step_col,
                       std::uint32_t wrap_at) {
-    const __m256i limit = _mm256_set1_epi32(static_cast<int>(wrap_at));
-    // All ones in the lanes whose column passes the row's end.
-    const __m256i wraps = _mm256_cmpeq_epi32(_mm256_max_epu32(p.col, limit), p.col);
-    const __m256i onward = _mm256_add_epi32(p.col, _mm256_set1_epi32(static_cast<int>(step_col)));
-    const __m256i back = _mm256_sub_epi32(p.col, limit);
-    p.col = _mm256_blendv_epi8(onward, back, wraps);
-    p.row = _mm256_sub_epi32(_mm256_add_epi32(p.row, _mm256_set1_epi32(static_cast<int>(step_row))),
-                             wraps);
+    advance_lane_positions(p, step_row, step_col, wrap_at);
   }
   static mask in_radius(const pos& p, std::uint32_t bi, std::uint32_t bj, double radius) {
-    const __m256i di = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bi)), p.row);
-    const __m256i dj = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bj)), p.col);
-    const __m256i g = _mm256_add_epi32(_mm256_mullo_epi32(di, di), _mm256_mullo_epi32(dj, dj));
+    const __m256i g = squared_grid_distances(p, bi, bj);
     // Unsigned to double: g − 2^31 as a signed value, then 2^31 added back
     // (both exact).
     const __m256i biased = _mm256_xor_si256(g, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
