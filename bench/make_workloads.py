@@ -38,8 +38,8 @@ def write_workload(folder, rows, cols, dim, samples, radius_decay, rate_decay, s
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    for name, spec in WORKLOADS.items():
-        write_workload(os.path.join(sys.argv[1], name), *spec)
+    for name, shape in WORKLOADS.items():
+        write_workload(os.path.join(sys.argv[1], name), *shape)
 
 
 if __name__ == "__main__":
