@@ -98,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(table.records[s].row == s && table.records[s].col == 4294967295u - s,
             "assignments loaded after the weights");
     }
-    som::save_weights(grid);
+    som::pending_outputs pending;
+    som::save_weights(grid, pending);
+    som::publish_outputs(pending);
     check(som_fuzz::read_bytes(som::weights_file_name) == payload.substr(0, values * 8),
           "saving writes back the bytes that were loaded");
   }

@@ -70,11 +70,4 @@ void save_results(const assignment_table& assignments, std::uint32_t Krok, std::
   finish(out, pending, final_parameters_file_name);
 }
 
-void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                  std::uint32_t Rozdil) {
-  pending_outputs pending;
-  save_results(assignments, Krok, seed, Rozdil, pending);
-  publish_outputs(pending);
-}
-
 }  // namespace som

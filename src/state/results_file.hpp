@@ -24,8 +24,4 @@ void load_assignments(assignment_table& assignments);
 void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
                   std::uint32_t Rozdil, pending_outputs& pending);
 
-// The same, putting both files in place at once.
-void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                  std::uint32_t Rozdil);
-
 }  // namespace som

@@ -92,10 +92,4 @@ void save_weights(const weight_grid& grid, pending_outputs& pending) {
   }
 }
 
-void save_weights(const weight_grid& grid) {
-  pending_outputs pending;
-  save_weights(grid, pending);
-  publish_outputs(pending);
-}
-
 }  // namespace som

@@ -25,7 +25,4 @@ void load_weights(weight_grid& grid, assignment_table& assignments, random_gener
 // file and ends the process; the old files stay.
 void save_weights(const weight_grid& grid, pending_outputs& pending);
 
-// The same, putting the file in place at once.
-void save_weights(const weight_grid& grid);
-
 }  // namespace som
