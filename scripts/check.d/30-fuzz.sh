@@ -33,25 +33,43 @@ mkdir -p "$build/artifacts"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-status=0
-for name in setup count load assignments weights; do
+# Runs one harness; prints one line (and the log's end on failure).
+fuzz_one() {
+  local name="$1"
   # New inputs go to a working copy; the committed corpus is only read.
-  corpus="$work/corpus_$name"
+  local corpus="$work/corpus_$name"
   mkdir -p "$corpus" "$work/run_$name"
-  max_len=4096
+  local max_len=4096
   case "$name" in count|load) max_len=40000 ;; esac
-  log="$build/fuzz_$name.log"
+  local log="$build/fuzz_$name.log"
+  local start
   start=$(date +%s)
   if (cd "$work/run_$name" && "$build/fuzz/fuzz_$name" "$corpus" "$root/fuzz/corpus/$name" \
         -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/${name}-" >"$log" 2>&1); then
+    local runs cov
     runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}')
     cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -1)
     echo "fuzz_$name: ok, $(( $(date +%s) - start )) s, ${runs:-?} runs, ${cov:-cov: ?}"
   else
-    status=1
     echo "fuzz_$name: FAILED after $(( $(date +%s) - start )) s; last lines of $log:"
     tail -n 40 "$log"
+    return 1
   fi
+}
+
+# As many harnesses side by side as there are cores to run them.
+status=0
+pids=()
+for name in setup count load assignments weights; do
+  fuzz_one "$name" &
+  pids+=("$!")
+  if [ "${#pids[@]}" -ge "$jobs" ]; then
+    wait "${pids[0]}" || status=1
+    pids=("${pids[@]:1}")
+  fi
+done
+for pid in "${pids[@]}"; do
+  wait "$pid" || status=1
 done
 exit "$status"

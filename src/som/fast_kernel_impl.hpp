@@ -305,3 +305,10 @@ std::uint32_t run_epoch(const epoch_args& args) {
   if (args.tile_end - args.tile_begin >= 12) return run_sized<O, 4>(args);
   return run_sized<O, 2>(args);
 }
+
+// One build for any dimension and map, for paths where the unrolled variants
+// do not pay (the portable path, which only runs without vector units).
+template <class O>
+std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
+  return epoch_kernel<O, 2>::run(args);
+}

@@ -120,7 +120,7 @@ struct ops_portable {
 }  // namespace
 
 std::uint32_t epoch_portable(const epoch_args& args) {
-  return run_epoch<ops_portable>(args);
+  return run_epoch_any_dimension<ops_portable>(args);
 }
 
 }  // namespace som::fast
