@@ -284,9 +284,10 @@ struct epoch_kernel {
   }
 };
 
-// Small maps are bound by the chain from one sample's winner to the next
-// sample's search, large ones by the sums' add latency: they get more tiles
-// side by side.
+// Maps of 12 tiles or more (per thread) get four tiles side by side, and
+// unrolled component loops for the common small dimensions; the smallest
+// maps, bound by the chain from one sample's winner to the next, one build
+// with two tiles side by side (fewer builds keep the compile short).
 template <class O, int U>
 std::uint32_t run_sized(const epoch_args& args) {
   switch (args.dimension) {
@@ -303,7 +304,7 @@ std::uint32_t run_sized(const epoch_args& args) {
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
   if (args.tile_end - args.tile_begin >= 12) return run_sized<O, 4>(args);
-  return run_sized<O, 2>(args);
+  return epoch_kernel<O, 2>::run(args);
 }
 
 // One build for any dimension and map, for paths where the unrolled variants
