@@ -1,6 +1,8 @@
 #include "som/fast_epoch.hpp"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -45,29 +47,29 @@ inline void cpu_relax() {
 #endif
 }
 
-// Spins a while, then sleeps, until the value is no longer `old`.
-void wait_for_change(const std::atomic<std::uint32_t>& value, std::uint32_t old) {
+// Spins a while, then yields and naps, until `ready()` holds. A meeting is
+// normally over within the spin; the naps only serve a thread that the
+// system has taken off its core. (No blocking wait on the atomic itself: the
+// C++ library's atomic wait has been seen to miss a wake-up on Windows.)
+template <class Ready>
+void wait_until(Ready ready) {
   for (int i = 0; i < 4000; ++i) {
-    if (value.load(std::memory_order_acquire) != old) return;
+    if (ready()) return;
     cpu_relax();
   }
-  while (value.load(std::memory_order_acquire) == old) value.wait(old, std::memory_order_acquire);
+  for (int i = 0; i < 64; ++i) {
+    if (ready()) return;
+    std::this_thread::yield();
+  }
+  while (!ready()) std::this_thread::sleep_for(std::chrono::microseconds(50));
 }
 
-// Spins a while, then sleeps, until the count has reached `round` (counts
-// only grow, and wrap: compared by their difference).
+// Waits until the count has reached `round` (counts only grow, and wrap:
+// compared by their difference).
 void wait_until_reached(const std::atomic<std::uint32_t>& count, std::uint32_t round) {
-  auto behind = [round](std::uint32_t seen) {
-    return static_cast<std::int32_t>(seen - round) < 0;
-  };
-  for (int i = 0; i < 4000; ++i) {
-    if (!behind(count.load(std::memory_order_acquire))) return;
-    cpu_relax();
-  }
-  std::uint32_t seen;
-  while (behind(seen = count.load(std::memory_order_acquire))) {
-    count.wait(seen, std::memory_order_acquire);
-  }
+  wait_until([&count, round] {
+    return static_cast<std::int32_t>(count.load(std::memory_order_acquire) - round) >= 0;
+  });
 }
 
 bool nearer(const fast::bmu_candidate& a, const fast::bmu_candidate& b) {
@@ -131,9 +133,14 @@ struct fast_pool {
   kernel_fn kernel = nullptr;
   std::unique_ptr<slot[]> slots;
   std::vector<std::thread> workers;
-  bool stopping = false;
-  alignas(64) std::atomic<std::uint32_t> started{0};
-  alignas(64) std::atomic<std::uint32_t> finished{0};
+  // The start and the end of each run of samples; between runs the workers
+  // sleep on `wake`.
+  std::mutex lock;
+  std::condition_variable wake;
+  std::condition_variable done;
+  std::uint64_t generation = 0;  // runs started, under `lock`
+  unsigned finished = 0;         // workers done with this run, under `lock`
+  bool stopping = false;         // under `lock`
 
   static fast::bmu_candidate exchange(void* sync, unsigned thread, fast::bmu_candidate mine) {
     fast_pool& pool = *static_cast<fast_pool*>(sync);
@@ -142,7 +149,6 @@ struct fast_pool {
     const unsigned parity = round & 1u;
     own.candidate[parity] = mine;
     own.reached.store(round, std::memory_order_release);
-    own.reached.notify_all();
     for (unsigned t = 0; t < pool.threads; ++t) {
       if (t != thread) wait_until_reached(pool.slots[t].reached, round);
     }
@@ -156,14 +162,20 @@ struct fast_pool {
   }
 
   void work(unsigned thread) {
-    std::uint32_t seen = 0;
+    std::uint64_t seen = 0;
     while (true) {
-      wait_for_change(started, seen);
-      seen = started.load(std::memory_order_acquire);
-      if (stopping) return;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        wake.wait(hold, [&] { return stopping || generation != seen; });
+        if (stopping) return;
+        seen = generation;
+      }
       slots[thread].rozdil = kernel(slots[thread].args);
-      finished.fetch_add(1, std::memory_order_acq_rel);
-      finished.notify_one();
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        ++finished;
+      }
+      done.notify_one();
     }
   }
 
@@ -174,22 +186,25 @@ struct fast_pool {
   }
 
   std::uint32_t run_epoch() {
-    finished.store(0, std::memory_order_relaxed);
-    started.fetch_add(1, std::memory_order_acq_rel);
-    started.notify_all();
-    const std::uint32_t rozdil = kernel(slots[0].args);
-    std::uint32_t done;
-    while ((done = finished.load(std::memory_order_acquire)) != threads - 1) {
-      wait_for_change(finished, done);
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      finished = 0;
+      ++generation;
     }
+    wake.notify_all();
+    const std::uint32_t rozdil = kernel(slots[0].args);
+    std::unique_lock<std::mutex> hold(lock);
+    done.wait(hold, [&] { return finished == threads - 1; });
     return rozdil;
   }
 
   ~fast_pool() {
     if (workers.empty()) return;
-    stopping = true;
-    started.fetch_add(1, std::memory_order_acq_rel);
-    started.notify_all();
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      stopping = true;
+    }
+    wake.notify_all();
     for (std::thread& w : workers) w.join();
   }
 };
