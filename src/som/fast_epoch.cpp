@@ -49,8 +49,8 @@ inline void cpu_relax() {
 
 // Spins a while, then yields and naps, until `ready()` holds. A meeting is
 // normally over within the spin; the naps only serve a thread that the
-// system has taken off its core. (No blocking wait on the atomic itself: the
-// C++ library's atomic wait has been seen to miss a wake-up on Windows.)
+// system has taken off its core. (No blocking wait on the atomic itself: a
+// pool sleeping in the C++ library's atomic wait was seen to hang on Windows.)
 template <class Ready>
 void wait_until(Ready ready) {
   for (int i = 0; i < 4000; ++i) {
