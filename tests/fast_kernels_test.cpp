@@ -28,7 +28,7 @@ struct case_data {
 };
 
 // Values on a coarse grid make equal distances common; `specials` sprinkles
-// NaN and infinities among the weights.
+// NaN, infinities and negative zeros among the weights.
 case_data make_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimension,
                     std::uint32_t samples, bool coarse, bool specials) {
   std::uniform_real_distribution<double> uniform(-1.0, 1.0);
@@ -45,6 +45,7 @@ case_data make_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimensi
       if (p == 0) w = std::numeric_limits<double>::quiet_NaN();
       if (p == 1) w = std::numeric_limits<double>::infinity();
       if (p == 2) w = -std::numeric_limits<double>::infinity();
+      if (p == 3) w = -0.0;  // must keep its sign wherever it is not moved
     }
     c.weights.push_back(w);
   }

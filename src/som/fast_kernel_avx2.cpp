@@ -40,6 +40,9 @@ struct ops_avx2 {
   static vec select(const mask& m, const vec& a, const vec& b) {
     return {_mm256_blendv_pd(b.lo, a.lo, m.lo), _mm256_blendv_pd(b.hi, a.hi, m.hi)};
   }
+  using lane_mask = mask;
+  static lane_mask widen(const mask& m) { return m; }
+  static vec pick(const lane_mask& m, const vec& a, const vec& b) { return select(m, a, b); }
   static mask less(const vec& a, const vec& b) {
     return {_mm256_cmp_pd(a.lo, b.lo, _CMP_LT_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_LT_OQ)};
   }
@@ -57,6 +60,9 @@ struct ops_avx2 {
   static vec iota() { return {_mm256_setr_pd(0, 1, 2, 3), _mm256_setr_pd(4, 5, 6, 7)}; }
   static bool any(const mask& m) {
     return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0;
+  }
+  static bool all(const mask& m) {
+    return _mm256_movemask_pd(_mm256_and_pd(m.lo, m.hi)) == 0xF;
   }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     return make_lane_positions(rows, cols);

@@ -30,6 +30,16 @@ struct ops_avx512 {
   static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
   static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
+  // A lane mask held in a vector register (all bits set on the chosen lanes),
+  // for loops that would otherwise reload mask registers on every step.
+  struct lane_mask {
+    __m512i bits;
+  };
+  static lane_mask widen(mask m) { return {_mm512_maskz_set1_epi64(m, -1)}; }
+  static vec pick(const lane_mask& m, vec a, vec b) {
+    return _mm512_castsi512_pd(
+        _mm512_ternarylogic_epi64(m.bits, _mm512_castpd_si512(a), _mm512_castpd_si512(b), 0xCA));
+  }
   static mask less(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
   static mask equal(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static vec min(vec a, vec b) { return _mm512_min_pd(a, b); }
@@ -40,6 +50,7 @@ struct ops_avx512 {
   }
   static vec iota() { return _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7); }
   static bool any(mask m) { return m != 0; }
+  static bool all(mask m) { return m == 0xFF; }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     return make_lane_positions(rows, cols);
   }

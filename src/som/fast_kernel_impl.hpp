@@ -13,7 +13,9 @@
 //   min(a, b)             lane-wise minimum (never given NaN)
 //   hmin(a)               the smallest lane
 //   iota()                0, 1, ..., 7
-//   any(m)
+//   any(m), all(m)        some lane set, every lane set
+//   lane_mask, widen(m), pick(k, a, b)   a mask in a vector register, and
+//                         k ? a : b with it (for long loops, see below)
 //   make_pos(rows[8], cols[8])
 //   lane_pos(r, c, cols)  lanes from (r, c) on, for 8 <= cols <= 2^31
 //   advance(p, step_row, step_col, wrap_at)
@@ -29,10 +31,34 @@
 #define SOM_INLINE inline
 #endif
 
+template <bool First, class A, class B>
+struct pick_type {
+  using type = A;
+};
+template <class A, class B>
+struct pick_type<false, A, B> {
+  using type = B;
+};
+
 // FixedD, when not 0, is the dimension known at compile time: small
 // dimensions then get their component loops unrolled.
 template <class O, int Unroll, int FixedD = 0>
 struct epoch_kernel {
+  // Long component loops keep their masks in vector registers (GCC would
+  // reload mask registers from general ones on every step), and groups of
+  // tiles wholly inside the radius skip the choice of lanes. Short loops
+  // keep the masks as they are, which spares an instruction per vector, and
+  // one way through, which spares a branch that is hard to predict.
+  static constexpr bool vector_masks = FixedD == 0;
+  using lane_mask = typename pick_type<vector_masks, typename O::lane_mask, typename O::mask>::type;
+  static SOM_INLINE lane_mask widen(typename O::mask m) {
+    if constexpr (vector_masks) return O::widen(m);
+    else return m;
+  }
+  static SOM_INLINE typename O::vec pick(const lane_mask& m, typename O::vec a, typename O::vec b) {
+    if constexpr (vector_masks) return O::pick(m, a, b);
+    else return O::select(m, a, b);
+  }
   using vec = typename O::vec;
   using mask = typename O::mask;
   using pos = typename O::pos;
@@ -149,8 +175,45 @@ struct epoch_kernel {
     return O::make_pos(rows, columns);
   }
 
+  // Moves the U tiles from t on towards xu, on the lanes inside the radius
+  // (on all of them unless Masked), then, with Next, measures their
+  // distances to xs.
+  template <bool Next, bool Masked>
+  SOM_INLINE void move_group(const double* xu, const double* xs, vec alpha, const mask* inside,
+                             std::size_t t) {
+    double* w = a.block + t * stride;
+    vec sum[U];
+    lane_mask keep[U];
+    SOM_UNROLL for (int u = 0; u < U; ++u) {
+      sum[u] = O::set1(0.0);
+      if constexpr (Masked) keep[u] = widen(inside[u]);
+    }
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      const vec xk = O::set1(xu[k]);
+      vec yk;
+      if constexpr (Next) yk = O::set1(xs[k]);
+      SOM_UNROLL for (int u = 0; u < U; ++u) {
+        double* wk = w + u * stride + k * L;
+        const vec old = O::load(wk);
+        const vec moved = O::add(O::mul(O::sub(xk, old), alpha), old);
+        vec now = moved;
+        if constexpr (Masked) now = pick(keep[u], moved, old);
+        O::store(wk, now);
+        if constexpr (Next) {
+          const vec d = O::diff(yk, now);
+          sum[u] = O::add(sum[u], O::mul(d, d));
+        }
+      }
+    }
+    if constexpr (Next) {
+      SOM_UNROLL for (int u = 0; u < U; ++u) track(u, sum[u], t + u);
+    }
+  }
+
   // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
-  // then (when xs is set) measures the updated tiles' distances to xs.
+  // then (with Next) measures the updated tiles' distances to xs. Groups
+  // wholly inside the radius skip the choice of lanes.
+  template <bool Next>
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
               std::size_t t0, std::size_t t1) {
     const vec alpha = O::set1(a.learning_rate);
@@ -159,40 +222,26 @@ struct epoch_kernel {
     for (; t + U <= t1; t += U) {
       mask inside[U];
       bool some = false;
+      bool every = true;
       SOM_UNROLL for (int u = 0; u < U; ++u) {
         inside[u] = O::in_radius(p, centre.row, centre.col, a.radius);
         some = some || O::any(inside[u]);
+        if constexpr (vector_masks) every = every && O::all(inside[u]);
         O::advance(p, step_row, step_col, wrap_at);
       }
-      if (!some) {
-        if (xs != nullptr) search(xs, t, t + U);
-        continue;
-      }
-      double* w = a.block + t * stride;
-      vec sum[U];
-      SOM_UNROLL for (int u = 0; u < U; ++u) sum[u] = O::set1(0.0);
-      for (std::uint32_t k = 0; k < dimension; ++k) {
-        const vec xk = O::set1(xu[k]);
-        const vec yk = O::set1(xs != nullptr ? xs[k] : 0.0);
-        SOM_UNROLL for (int u = 0; u < U; ++u) {
-          double* wk = w + u * stride + k * L;
-          const vec old = O::load(wk);
-          const vec moved = O::add(O::mul(O::sub(xk, old), alpha), old);
-          const vec now = O::select(inside[u], moved, old);
-          O::store(wk, now);
-          const vec d = O::diff(yk, now);
-          sum[u] = O::add(sum[u], O::mul(d, d));
-        }
-      }
-      if (xs != nullptr) {
-        SOM_UNROLL for (int u = 0; u < U; ++u) track(u, sum[u], t + u);
+      if (vector_masks && every) {
+        move_group<Next, false>(xu, xs, alpha, inside, t);
+      } else if (some) {
+        move_group<Next, true>(xu, xs, alpha, inside, t);
+      } else if constexpr (Next) {
+        search(xs, t, t + U);
       }
     }
     for (; t < t1; ++t) {
       const mask inside = O::in_radius(p, centre.row, centre.col, a.radius);
       O::advance(p, step_row, step_col, wrap_at);
       if (!O::any(inside)) {
-        if (xs != nullptr) search(xs, t, t + 1);
+        if constexpr (Next) search(xs, t, t + 1);
         continue;
       }
       double* w = a.block + t * stride;
@@ -203,12 +252,12 @@ struct epoch_kernel {
         const vec moved = O::add(O::mul(O::diff(O::set1(xu[k]), old), alpha), old);
         const vec now = O::select(inside, moved, old);
         O::store(wk, now);
-        if (xs != nullptr) {
+        if constexpr (Next) {
           const vec d = O::diff(O::set1(xs[k]), now);
           sum = O::add(sum, O::mul(d, d));
         }
       }
-      if (xs != nullptr) track(0, sum, t);
+      if constexpr (Next) track(0, sum, t);
     }
   }
 
@@ -268,7 +317,10 @@ struct epoch_kernel {
         }
       }
       if (next != nullptr) search(next, tb, ua);
-      if (ua < ub) update(x, bmu, first_row, next, ua, ub);
+      if (ua < ub) {
+        if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub);
+        else update<false>(x, bmu, first_row, nullptr, ua, ub);
+      }
       if (next != nullptr) search(next, ub, te);
 
       if (a.assignments != nullptr) {

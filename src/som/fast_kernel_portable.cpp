@@ -48,6 +48,9 @@ struct ops_portable {
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = (m >> l & 1u) != 0 ? a.v[l] : b.v[l];
     return r;
   }
+  using lane_mask = mask;
+  static lane_mask widen(const mask& m) { return m; }
+  static vec pick(const lane_mask& m, const vec& a, const vec& b) { return select(m, a, b); }
   static mask less(const vec& a, const vec& b) {
     mask m = 0;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] < b.v[l] ? 1u : 0u) << l;
@@ -74,6 +77,7 @@ struct ops_portable {
     return r;
   }
   static bool any(mask m) { return m != 0; }
+  static bool all(mask m) { return m == 0xFFu; }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     pos p;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) {
