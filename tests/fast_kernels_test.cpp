@@ -83,8 +83,8 @@ struct epoch_params {
   double learning_rate, radius;
 };
 
-// Trains the case's map with the plain epoch and with every path and thread
-// count, comparing after every epoch.
+// Trains the case's map with the plain epoch and with every path, thread
+// count and split of the tiles, comparing after every epoch.
 void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
                 const std::vector<epoch_params>& epochs) {
   const std::uint32_t count = static_cast<std::uint32_t>(c.assignments.size());
@@ -101,12 +101,20 @@ void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
     plain_weights.emplace_back(plain.block, plain.block + plain.neurons * dimension);
   }
 
+  // Thread counts, and how the pool shares the tiles (empty: evenly).
+  struct split {
+    unsigned threads;
+    std::vector<double> shares;
+  };
+  const split splits[] = {{1, {}}, {2, {}}, {2, {0.8, 0.2}}};
   for (kernel_path path : available_paths()) {
-    for (unsigned threads : {1u, 2u}) {
-      SCOPED_TRACE(describe(path, threads, shape, dimension));
+    for (const auto& [threads, shares] : splits) {
+      SCOPED_TRACE(describe(path, threads, shape, dimension) +
+                   (shares.empty() ? "" : ", uneven split"));
       som::weight_grid grid = grid_from(c, shape, dimension, som::fast_grid_lanes);
       std::vector<som::assignment> assignments = c.assignments;
       som::fast_trainer trainer(path, threads, true);
+      if (!shares.empty()) trainer.set_shares(shares);
       for (std::size_t e = 0; e < epochs.size(); ++e) {
         SCOPED_TRACE("epoch " + std::to_string(e));
         const std::uint32_t rozdil = trainer.train_epoch(
@@ -196,3 +204,23 @@ TEST(FastKernels, ThreadCountOnlyForLargeMaps) {
 }
 
 }  // namespace
+
+TEST(FastKernels, TilesSplitInProportionWithOneAtLeastEach) {
+  std::vector<std::size_t> first;
+  som::split_tiles({0.5, 0.5}, 200, first);
+  EXPECT_EQ(first, (std::vector<std::size_t>{0, 100, 200}));
+  som::split_tiles({0.555, 0.445}, 200, first);
+  EXPECT_EQ(first, (std::vector<std::size_t>{0, 111, 200}));
+  // Extreme shares still leave every thread a tile.
+  som::split_tiles({1.0, 0.0, 0.0}, 5, first);
+  EXPECT_EQ(first, (std::vector<std::size_t>{0, 3, 4, 5}));
+  som::split_tiles({0.0, 0.0, 1.0}, 5, first);
+  EXPECT_EQ(first, (std::vector<std::size_t>{0, 1, 2, 5}));
+  // Fewer tiles than threads: some threads get none, none gets a tile twice.
+  som::split_tiles({0.5, 0.5}, 1, first);
+  EXPECT_EQ(first.front(), 0u);
+  EXPECT_EQ(first.back(), 1u);
+  EXPECT_LE(first[1], 1u);
+  som::split_tiles({0.25, 0.25, 0.25, 0.25}, 0, first);
+  EXPECT_EQ(first, (std::vector<std::size_t>{0, 0, 0, 0, 0}));
+}

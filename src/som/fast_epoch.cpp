@@ -47,6 +47,18 @@ inline void cpu_relax() {
 #endif
 }
 
+// A cheap count that rises steadily, for comparing short stretches of time
+// measured on the same thread (only ratios of its differences are used).
+inline std::uint64_t ticks() {
+#if defined(__x86_64__) || defined(__i386__)
+  return __builtin_ia32_rdtsc();
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+  return __rdtsc();
+#else
+  return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+#endif
+}
+
 // Spins a while, then yields and naps, until `ready()` holds. A meeting is
 // normally over within the spin; the naps only serve a thread that the
 // system has taken off its core. (No blocking wait on the atomic itself: a
@@ -127,6 +139,7 @@ struct fast_pool {
     fast::bmu_candidate candidate[2];  // by the parity of the meeting
     alignas(64) fast::epoch_args args;
     std::uint32_t rozdil = 0;
+    std::uint64_t waited = 0;  // ticks spent waiting for the others in this run
   };
 
   unsigned threads = 1;
@@ -150,7 +163,13 @@ struct fast_pool {
     own.candidate[parity] = mine;
     own.reached.store(round, std::memory_order_release);
     for (unsigned t = 0; t < pool.threads; ++t) {
-      if (t != thread) wait_until_reached(pool.slots[t].reached, round);
+      if (t == thread) continue;
+      const std::atomic<std::uint32_t>& other = pool.slots[t].reached;
+      if (static_cast<std::int32_t>(other.load(std::memory_order_acquire) - round) >= 0) continue;
+      // Only a thread that has to wait reads the clock: it has time to spare.
+      const std::uint64_t from = ticks();
+      wait_until_reached(other, round);
+      own.waited += ticks() - from;
     }
     // A thread writes this parity again only two meetings later, after every
     // thread has reached the next one, so it is stable while read here.
@@ -216,6 +235,44 @@ fast_trainer::fast_trainer(kernel_path path, unsigned threads, bool always_pool)
       pool_(std::make_unique<fast_pool>()) {
   pool_->kernel = kernel_for(path_);
   pool_->start(threads_);
+  shares_.assign(threads_, 1.0 / threads_);
+}
+
+void split_tiles(const std::vector<double>& shares, std::size_t tiles, std::vector<std::size_t>& first) {
+  const std::size_t threads = shares.size();
+  first.assign(threads + 1, tiles);
+  first[0] = 0;
+  double sum = 0.0;
+  for (std::size_t t = 1; t < threads; ++t) {
+    sum += shares[t - 1];
+    std::size_t end = static_cast<std::size_t>(std::llround(sum * static_cast<double>(tiles)));
+    const std::size_t least = first[t - 1] + (tiles >= threads ? 1 : 0);
+    const std::size_t most = tiles >= threads ? tiles - (threads - t) : tiles;
+    if (end < least) end = least;
+    if (end > most) end = most;
+    first[t] = end;
+  }
+}
+
+
+void fast_trainer::set_shares(const std::vector<double>& shares) {
+  if (shares.size() == shares_.size()) shares_ = shares;
+}
+
+// After a pooled run of `elapsed` ticks: each thread's speed is its tiles
+// over the time it was not waiting; the shares move halfway towards the
+// speeds' proportions (halfway, so that one noisy run cannot swing them).
+void fast_trainer::rebalance(const std::vector<std::size_t>& first, std::uint64_t elapsed) {
+  const unsigned threads = threads_;
+  std::vector<double> speed(threads);
+  double total = 0.0;
+  for (unsigned t = 0; t < threads; ++t) {
+    const std::uint64_t waited = pool_->slots[t].waited;
+    if (waited >= elapsed || first[t + 1] == first[t]) return;
+    speed[t] = static_cast<double>(first[t + 1] - first[t]) / static_cast<double>(elapsed - waited);
+    total += speed[t];
+  }
+  for (unsigned t = 0; t < threads; ++t) shares_[t] += 0.5 * (speed[t] / total - shares_[t]);
 }
 
 fast_trainer::~fast_trainer() = default;
@@ -275,6 +332,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   // load has changed, with runs that double while it keeps winning.
   std::uint32_t rozdil = 0;
   const std::uint32_t dimension = grid.dimension;
+  std::vector<std::size_t> tile_first;
   // Samples [first, first + length) on the pool or on this thread alone.
   auto run_samples = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
     fast::epoch_args run = args;
@@ -286,17 +344,23 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       return pool.kernel(run);
     }
     const unsigned threads = pool.threads;
+    split_tiles(shares_, grid.tiles, tile_first);
     for (unsigned t = 0; t < threads; ++t) {
       fast::epoch_args& mine = pool.slots[t].args;
       mine = run;
-      mine.tile_begin = grid.tiles * t / threads;
-      mine.tile_end = grid.tiles * (t + 1) / threads;
+      mine.tile_begin = tile_first[t];
+      mine.tile_end = tile_first[t + 1];
       mine.thread = t;
       mine.assignments = t == 0 ? assignments + first : nullptr;
       mine.exchange = &fast_pool::exchange;
       mine.sync = &pool;
+      pool.slots[t].waited = 0;
     }
-    return pool.run_epoch();
+    const std::uint64_t start = ticks();
+    const std::uint32_t pooled_rozdil = pool.run_epoch();
+    // Short runs say too little about the threads' speeds.
+    if (length >= 64) rebalance(tile_first, ticks() - start);
+    return pooled_rozdil;
   };
   constexpr std::uint32_t warm_up = 8;
   std::uint32_t first = 0;

@@ -3,8 +3,10 @@
 // offers and, for large maps, the neurons split between threads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "som/map_storage.hpp"
 
@@ -28,6 +30,12 @@ unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
 
 struct fast_pool;
 
+// Splits `tiles` between threads in proportion to `shares` (which sum to 1):
+// thread t takes [first[t], first[t + 1]), at least one tile each while there
+// are as many tiles as threads.
+void split_tiles(const std::vector<double>& shares, std::size_t tiles,
+                 std::vector<std::size_t>& first);
+
 // Runs epochs with one kernel path on up to `threads` threads; the threads
 // live as long as the trainer and wait between epochs. With more than one,
 // the trainer times runs of samples and gives each to the pool or to the
@@ -47,10 +55,21 @@ class fast_trainer {
   std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
                             assignment* assignments, double learning_rate, double radius);
 
+  // Sets each pool thread's share of the tiles (one per thread, summing to
+  // 1), until runs of samples measure the threads again (for tests).
+  void set_shares(const std::vector<double>& shares);
+
  private:
+  void rebalance(const std::vector<std::size_t>& first, std::uint64_t elapsed);
+
   kernel_path path_;
   unsigned threads_;
   bool always_pool_;
+  // The part of the grid's tiles that each pool thread takes: equal at first,
+  // then in proportion to the speed each thread has shown (the cores of a
+  // shared machine are seldom equally fast, and a meeting waits for the
+  // slowest).
+  std::vector<double> shares_;
   double seconds_per_sample_[2] = {0.0, 0.0};  // alone, pooled; 0 until timed
   std::uint32_t runs_since_probe_ = 0;
   std::uint32_t probe_length_ = 64;
