@@ -2,7 +2,9 @@
 // and replacing a file that already exists in one step.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "common/output_file.hpp"
@@ -55,6 +57,25 @@ TEST(SyncFile, SyncsAWrittenFile) {
 
 // The whole way of a state file: written beside the old one, then put in its
 // place, twice over, bytes kept exactly as written (no line-end translation).
+TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
+  for (std::size_t bytes : {std::size_t{24}, std::size_t{3} << 20, (std::size_t{2} << 20) + 1}) {
+    auto* block = static_cast<unsigned char*>(som::acquire_block(bytes));
+    ASSERT_NE(block, nullptr) << bytes;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignof(std::max_align_t), 0u);
+    std::memset(block, 0xA5, bytes);
+    EXPECT_EQ(block[0], 0xA5);
+    EXPECT_EQ(block[bytes - 1], 0xA5);
+    som::release_block(block);
+  }
+  // Sizes no system can give: null, not a crash or a wrapped size.
+  for (std::size_t bytes : {~std::size_t{0}, ~std::size_t{0} - (std::size_t{1} << 20)}) {
+    void* block = som::acquire_block(bytes);
+    EXPECT_EQ(block, nullptr) << bytes;
+    som::release_block(block);
+  }
+  som::release_block(nullptr);
+}
+
 TEST(OutputFile, CommitReplacesTheOldFileTwice) {
   temp_folder folder;
   const std::string name = path_of(folder, "vystup.txt");

@@ -7,42 +7,32 @@
 namespace som {
 
 std::ptrdiff_t scan_decimal(const char* text, const char* end, bool complete) {
-  const std::ptrdiff_t size = end - text;
-  // Returns the character at i, -1 at a true end, -2 where more text may come.
-  auto at = [&](std::ptrdiff_t i) -> int {
-    if (i < size) return static_cast<unsigned char>(text[i]);
-    return complete ? -1 : -2;
-  };
-  std::ptrdiff_t i = 0;
-  int c = at(i);
-  if (c == -2) return -1;
-  if (c == '+' || c == '-') c = at(++i);
-  std::ptrdiff_t digits = 0;
-  while (is_digit(c)) {
-    ++digits;
-    c = at(++i);
+  // At the end of the text the answer is final only when the text is
+  // complete; otherwise more text could change it (-1).
+  const char* p = text;
+  if (p == end) return complete ? 0 : -1;
+  if (*p == '+' || *p == '-') ++p;
+  const char* run = p;
+  while (p != end && is_digit(*p)) ++p;
+  std::ptrdiff_t digits = p - run;
+  if (p != end && *p == '.') {
+    run = ++p;
+    while (p != end && is_digit(*p)) ++p;
+    digits += p - run;
   }
-  if (c == '.') {
-    c = at(++i);
-    while (is_digit(c)) {
-      ++digits;
-      c = at(++i);
-    }
-  }
-  if (c == -2) return -1;
+  if (p == end) return !complete ? -1 : digits != 0 ? p - text : 0;
   if (digits == 0) return 0;
-  if (c == 'e' || c == 'E') {
-    std::ptrdiff_t j = i + 1;
-    int e = at(j);
-    if (e == '+' || e == '-') e = at(++j);
-    if (e == -2) return -1;
-    if (is_digit(e)) {
-      while (is_digit(e)) e = at(++j);
-      if (e == -2) return -1;
-      i = j;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    if (q != end && (*q == '+' || *q == '-')) ++q;
+    if (q == end) return complete ? p - text : -1;
+    if (is_digit(*q)) {
+      while (q != end && is_digit(*q)) ++q;
+      if (q == end && !complete) return -1;
+      p = q;
     }
   }
-  return i;
+  return p - text;
 }
 
 namespace {
@@ -108,6 +98,21 @@ double convert_decimal(const char* text, std::size_t length) {
 }
 
 bool read_decimal(byte_reader& reader, double& value) {
+  // Most numbers lie in the buffer whole, with the character after them.
+  if (reader.begin != reader.end) {
+    const char* p = reader.data + reader.begin;
+    const char* const buffered = reader.data + reader.end;
+    while (p != buffered && is_space(*p)) ++p;
+    reader.begin = static_cast<std::size_t>(p - reader.data);
+    const std::ptrdiff_t length =
+        p == buffered ? -1 : scan_decimal(p, buffered, reader.exhausted);
+    if (length == 0) return false;
+    if (length > 0) {
+      value = convert_decimal(p, static_cast<std::size_t>(length));
+      reader_advance(reader, static_cast<std::size_t>(length));
+      return true;
+    }
+  }
   std::size_t want = 64;
   while (true) {
     // Skip white space first, so that the look-ahead starts at the number.

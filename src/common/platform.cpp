@@ -1,5 +1,6 @@
 #include "common/platform.hpp"
 
+#include <cstdlib>
 #include <string>
 
 #ifdef _WIN32
@@ -13,6 +14,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
@@ -37,6 +39,10 @@ bool sync_file(std::FILE* file) {
   if (handle == -1) return false;
   return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0;
 }
+
+void* acquire_block(std::size_t bytes) { return std::malloc(bytes); }
+
+void release_block(void* block) { std::free(block); }
 
 bool replace_file(const char* from, const char* to) {
   return MoveFileExW(widen(from).c_str(), widen(to).c_str(),
@@ -65,6 +71,22 @@ bool replace_file(const char* from, const char* to) {
   ::close(fd);
   return true;
 }
+
+void* acquire_block(std::size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+  constexpr std::size_t large_page = std::size_t{2} << 20;
+  if (bytes >= large_page && bytes <= ~std::size_t{0} - large_page) {
+    // Whole, aligned large pages; the advice is only a request.
+    const std::size_t rounded = (bytes + large_page - 1) / large_page * large_page;
+    void* block = std::aligned_alloc(large_page, rounded);
+    if (block != nullptr) ::madvise(block, rounded, MADV_HUGEPAGE);
+    return block;
+  }
+#endif
+  return std::malloc(bytes);
+}
+
+void release_block(void* block) { std::free(block); }
 
 #endif
 

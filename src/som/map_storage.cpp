@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/messages.hpp"
+#include "common/platform.hpp"
 
 namespace som {
 
@@ -56,14 +57,14 @@ sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples
   matrix.dimension = dimension;
   const std::size_t values = std::size_t{samples} * dimension;
   if (values != 0) {
-    matrix.block = static_cast<double*>(std::malloc(values * sizeof(double)));
+    matrix.block = static_cast<double*>(acquire_block(values * sizeof(double)));
     if (matrix.block == nullptr) fatal_out_of_memory();
   }
   return matrix;
 }
 
 void free_sample_matrix(sample_matrix& matrix) {
-  std::free(matrix.block);
+  release_block(matrix.block);
   matrix = sample_matrix{};
 }
 
@@ -78,7 +79,7 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
   grid.tiles = static_cast<std::size_t>(grid_tiles(grid.neurons, lanes));
   const std::size_t values = grid.tiles * lanes * dimension;
   if (values != 0) {
-    grid.allocation = std::malloc(values * sizeof(double) + alignment);
+    grid.allocation = acquire_block(values * sizeof(double) + alignment);
     if (grid.allocation == nullptr) fatal_out_of_memory();
     const auto address = reinterpret_cast<std::uintptr_t>(grid.allocation);
     grid.block = reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
@@ -92,7 +93,7 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
 }
 
 void free_weight_grid(weight_grid& grid) {
-  std::free(grid.allocation);
+  release_block(grid.allocation);
   grid = weight_grid{};
 }
 
