@@ -371,11 +371,17 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       pooled = true;
       length = samples.count - first;
     } else {
-      // The pool must win clearly: its timings are the noisier.
-      const bool pool_better = seconds_per_sample_[1] < 0.9 * seconds_per_sample_[0];
-      const bool probe = seconds_per_sample_[1] == 0.0 || runs_since_probe_ >= 16;
-      pooled = probe ? !pool_better || seconds_per_sample_[1] == 0.0 : pool_better;
-      if (seconds_per_sample_[0] == 0.0 && seconds_per_sample_[1] != 0.0) pooled = false;
+      bool probe;
+      if (seconds_per_sample_[1] == 0.0 || seconds_per_sample_[0] == 0.0) {
+        // The first runs time each way once, briefly: the pool first.
+        probe = true;
+        pooled = seconds_per_sample_[1] == 0.0;
+      } else {
+        // The pool must win clearly: its timings are the noisier.
+        const bool pool_better = seconds_per_sample_[1] < 0.9 * seconds_per_sample_[0];
+        probe = runs_since_probe_ >= 16;
+        pooled = probe ? !pool_better : pool_better;
+      }
       length = probe ? probe_length_ : 4096;
       runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
       if (length > samples.count - first) length = samples.count - first;
