@@ -5,6 +5,8 @@
 #include <mutex>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -255,6 +257,36 @@ void split_tiles(const std::vector<double>& shares, std::size_t tiles, std::vect
 }
 
 
+// A table of a byte per winner and tile pays while it stays small; past this
+// size the masks are worked out for every sample.
+constexpr std::size_t lane_mask_table_limit = std::size_t{1} << 16;
+
+bool fast_trainer::prepare_lane_masks(const weight_grid& grid, double radius) {
+  const std::size_t neurons = grid.neurons;
+  const std::size_t tiles = grid.tiles;
+  if (neurons == 0 || tiles > lane_mask_table_limit / neurons) return false;
+  if (neurons != masks_neurons_ || tiles != masks_tiles_ || grid.map_cols != masks_cols_) {
+    lane_masks_.reset(new (std::nothrow) std::uint8_t[neurons * tiles]);
+    masks_known_.reset(new (std::nothrow) std::uint8_t[neurons]);
+    if (lane_masks_ == nullptr || masks_known_ == nullptr) {
+      lane_masks_.reset();
+      masks_known_.reset();
+      masks_neurons_ = 0;
+      return false;
+    }
+    masks_neurons_ = neurons;
+    masks_tiles_ = tiles;
+    masks_cols_ = grid.map_cols;
+    std::memset(masks_known_.get(), 0, neurons);
+    masks_radius_ = radius;
+  }
+  if (!(radius == masks_radius_)) {
+    std::memset(masks_known_.get(), 0, neurons);
+    masks_radius_ = radius;
+  }
+  return true;
+}
+
 void fast_trainer::set_shares(const std::vector<double>& shares) {
   if (shares.size() == shares_.size()) shares_ = shares;
 }
@@ -318,11 +350,18 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     args.reach = static_cast<std::uint32_t>(d);
   }
 
+  // One thread walks the whole grid: it may keep the winners' lane masks.
+  fast::epoch_args alone = args;
+  alone.tile_end = grid.tiles;
+  if (args.updates && !args.whole_grid && prepare_lane_masks(grid, radius)) {
+    alone.lane_masks = lane_masks_.get();
+    alone.masks_known = masks_known_.get();
+  }
+
   fast_pool& pool = *pool_;
   if (pool.threads == 1) {
-    args.tile_end = grid.tiles;
-    args.assignments = assignments;
-    return pool.kernel(args);
+    alone.assignments = assignments;
+    return pool.kernel(alone);
   }
 
   // The epoch runs in runs of consecutive samples (the order of samples and
@@ -335,11 +374,10 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   std::vector<std::size_t> tile_first;
   // Samples [first, first + length) on the pool or on this thread alone.
   auto run_samples = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
-    fast::epoch_args run = args;
+    fast::epoch_args run = pooled ? args : alone;
     run.samples = samples.block + std::size_t{first} * dimension;
     run.count = length;
     if (!pooled) {
-      run.tile_end = grid.tiles;
       run.assignments = assignments + first;
       return pool.kernel(run);
     }

@@ -61,6 +61,7 @@ class fast_trainer {
 
  private:
   void rebalance(const std::vector<std::size_t>& first, std::uint64_t elapsed);
+  bool prepare_lane_masks(const weight_grid& grid, double radius);
 
   kernel_path path_;
   unsigned threads_;
@@ -74,6 +75,14 @@ class fast_trainer {
   std::uint32_t runs_since_probe_ = 0;
   std::uint32_t probe_length_ = 64;
   std::unique_ptr<fast_pool> pool_;
+  // For one thread on a small map: each winner's lane masks over the whole
+  // grid at masks_radius_, worked out once per winner (masks_known_).
+  std::unique_ptr<std::uint8_t[]> lane_masks_;
+  std::unique_ptr<std::uint8_t[]> masks_known_;
+  std::size_t masks_neurons_ = 0;
+  std::size_t masks_tiles_ = 0;
+  std::uint32_t masks_cols_ = 0;
+  double masks_radius_ = 0.0;
 };
 
 }  // namespace som

@@ -44,6 +44,12 @@ struct epoch_args {
   bool updates = false;             // radius > 0: some neuron can be updated
   bool whole_grid = false;          // squared distances may wrap: test every tile
   std::uint32_t reach = 0;          // otherwise rows farther than this are never updated
+  // Optional (both set or both null), where the radius allows no wrapping:
+  // for each winner n, its row of lane masks (lane l inside: bit l) over
+  // this thread's tiles at lane_masks[n × (tile_end − tile_begin)], valid
+  // where masks_known[n] is not 0; the kernel fills rows as winners come.
+  std::uint8_t* lane_masks = nullptr;
+  std::uint8_t* masks_known = nullptr;
   assignment* assignments = nullptr;  // written by the thread that owns it only
   unsigned thread = 0;
   exchange_fn exchange = nullptr;   // null for a single thread

@@ -64,6 +64,16 @@ struct ops_avx2 {
   static bool all(const mask& m) {
     return _mm256_movemask_pd(_mm256_and_pd(m.lo, m.hi)) == 0xF;
   }
+  static std::uint8_t to_bits(const mask& m) {
+    return static_cast<std::uint8_t>(_mm256_movemask_pd(m.lo) | _mm256_movemask_pd(m.hi) << 4);
+  }
+  static mask from_bits(std::uint8_t b) {
+    const __m256i bits = _mm256_set1_epi64x(b);
+    const __m256i lo = _mm256_setr_epi64x(1, 2, 4, 8);
+    const __m256i hi = _mm256_setr_epi64x(16, 32, 64, 128);
+    return {_mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, lo), lo)),
+            _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(bits, hi), hi))};
+  }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     return make_lane_positions(rows, cols);
   }

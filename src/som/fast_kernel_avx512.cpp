@@ -51,6 +51,8 @@ struct ops_avx512 {
   static vec iota() { return _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7); }
   static bool any(mask m) { return m != 0; }
   static bool all(mask m) { return m == 0xFF; }
+  static std::uint8_t to_bits(mask m) { return m; }
+  static mask from_bits(std::uint8_t b) { return b; }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     return make_lane_positions(rows, cols);
   }

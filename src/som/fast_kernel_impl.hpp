@@ -14,6 +14,7 @@
 //   hmin(a)               the smallest lane
 //   iota()                0, 1, ..., 7
 //   any(m), all(m)        some lane set, every lane set
+//   to_bits(m), from_bits(b)   a mask as 8 bits (lane l: bit l) and back
 //   lane_mask, widen(m), pick(k, a, b)   a mask in a vector register, and
 //                         k ? a : b with it (for long loops, see below)
 //   make_pos(rows[8], cols[8])
@@ -213,21 +214,33 @@ struct epoch_kernel {
   // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
   // then (with Next) measures the updated tiles' distances to xs. Groups
   // wholly inside the radius skip the choice of lanes.
+  // The lanes of tile t inside the radius: from `known` (the tiles' masks
+  // from t0 on, as bits) when set; otherwise worked out, and kept in `keep`
+  // when that is set.
+  SOM_INLINE mask inside_radius(pos& p, grid_pos centre, const std::uint8_t* known,
+                                std::uint8_t* keep, std::size_t i) {
+    if (known != nullptr) return O::from_bits(known[i]);
+    const mask inside = O::in_radius(p, centre.row, centre.col, a.radius);
+    O::advance(p, step_row, step_col, wrap_at);
+    if (keep != nullptr) keep[i] = O::to_bits(inside);
+    return inside;
+  }
+
   template <bool Next>
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
-              std::size_t t0, std::size_t t1) {
+              std::size_t t0, std::size_t t1, const std::uint8_t* known, std::uint8_t* keep) {
     const vec alpha = O::set1(a.learning_rate);
-    pos p = position(t0, first_row);
+    pos p{};
+    if (known == nullptr) p = position(t0, first_row);
     std::size_t t = t0;
     for (; t + U <= t1; t += U) {
       mask inside[U];
       bool some = false;
       bool every = true;
       SOM_UNROLL for (int u = 0; u < U; ++u) {
-        inside[u] = O::in_radius(p, centre.row, centre.col, a.radius);
+        inside[u] = inside_radius(p, centre, known, keep, t + u - t0);
         some = some || O::any(inside[u]);
         if constexpr (vector_masks) every = every && O::all(inside[u]);
-        O::advance(p, step_row, step_col, wrap_at);
       }
       if (vector_masks && every) {
         move_group<Next, false>(xu, xs, alpha, inside, t);
@@ -238,8 +251,7 @@ struct epoch_kernel {
       }
     }
     for (; t < t1; ++t) {
-      const mask inside = O::in_radius(p, centre.row, centre.col, a.radius);
-      O::advance(p, step_row, step_col, wrap_at);
+      const mask inside = inside_radius(p, centre, known, keep, t - t0);
       if (!O::any(inside)) {
         if constexpr (Next) search(xs, t, t + 1);
         continue;
@@ -318,8 +330,22 @@ struct epoch_kernel {
       }
       if (next != nullptr) search(next, tb, ua);
       if (ua < ub) {
-        if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub);
-        else update<false>(x, bmu, first_row, nullptr, ua, ub);
+        // The lanes inside the radius depend on the winner only: worked out
+        // once per winner where the trainer keeps a table of them.
+        const std::uint8_t* known = nullptr;
+        std::uint8_t* keep = nullptr;
+        if (a.lane_masks != nullptr) {
+          const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
+          std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
+          if (a.masks_known[neuron] != 0) {
+            known = row;
+          } else {
+            keep = row;
+            a.masks_known[neuron] = 1;
+          }
+        }
+        if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
+        else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
       }
       if (next != nullptr) search(next, ub, te);
 

@@ -78,6 +78,8 @@ struct ops_portable {
   }
   static bool any(mask m) { return m != 0; }
   static bool all(mask m) { return m == 0xFFu; }
+  static std::uint8_t to_bits(mask m) { return static_cast<std::uint8_t>(m); }
+  static mask from_bits(std::uint8_t b) { return b; }
   static pos make_pos(const std::uint32_t* rows, const std::uint32_t* cols) {
     pos p;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) {
