@@ -268,11 +268,17 @@ bool fast_trainer::prepare_lane_masks(const weight_grid& grid, double radius) {
   if (neurons != masks_neurons_ || tiles != masks_tiles_ || grid.map_cols != masks_cols_) {
     lane_masks_.reset(new (std::nothrow) std::uint8_t[neurons * tiles]);
     masks_known_.reset(new (std::nothrow) std::uint8_t[neurons]);
-    if (lane_masks_ == nullptr || masks_known_ == nullptr) {
+    positions_.reset(new (std::nothrow) grid_pos[neurons]);
+    if (lane_masks_ == nullptr || masks_known_ == nullptr || positions_ == nullptr) {
       lane_masks_.reset();
       masks_known_.reset();
+      positions_.reset();
       masks_neurons_ = 0;
       return false;
+    }
+    for (std::size_t n = 0; n < neurons; ++n) {
+      positions_[n] = grid_pos{static_cast<std::uint32_t>(n / grid.map_cols),
+                               static_cast<std::uint32_t>(n % grid.map_cols)};
     }
     masks_neurons_ = neurons;
     masks_tiles_ = tiles;
@@ -356,6 +362,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   if (args.updates && !args.whole_grid && prepare_lane_masks(grid, radius)) {
     alone.lane_masks = lane_masks_.get();
     alone.masks_known = masks_known_.get();
+    alone.positions = positions_.get();
   }
 
   fast_pool& pool = *pool_;

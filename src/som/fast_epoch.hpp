@@ -76,9 +76,11 @@ class fast_trainer {
   std::uint32_t probe_length_ = 64;
   std::unique_ptr<fast_pool> pool_;
   // For one thread on a small map: each winner's lane masks over the whole
-  // grid at masks_radius_, worked out once per winner (masks_known_).
+  // grid at masks_radius_, worked out once per winner (masks_known_), and
+  // the neurons' positions.
   std::unique_ptr<std::uint8_t[]> lane_masks_;
   std::unique_ptr<std::uint8_t[]> masks_known_;
+  std::unique_ptr<grid_pos[]> positions_;  // each neuron's (row, col)
   std::size_t masks_neurons_ = 0;
   std::size_t masks_tiles_ = 0;
   std::uint32_t masks_cols_ = 0;

@@ -50,6 +50,7 @@ struct epoch_args {
   // where masks_known[n] is not 0; the kernel fills rows as winners come.
   std::uint8_t* lane_masks = nullptr;
   std::uint8_t* masks_known = nullptr;
+  const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
   assignment* assignments = nullptr;  // written by the thread that owns it only
   unsigned thread = 0;
   exchange_fn exchange = nullptr;   // null for a single thread

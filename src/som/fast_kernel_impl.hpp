@@ -275,6 +275,8 @@ struct epoch_kernel {
 
   grid_pos to_pos(bmu_candidate c) const {
     if (c.neuron == no_neuron) return grid_pos{0, 0};
+    // A load is quicker than a division on the chain between samples.
+    if (a.positions != nullptr) return a.positions[c.neuron];
     if (c.neuron <= 0xFFFFFFFFu) {
       // A 32-bit division is the shorter one.
       const std::uint32_t n = static_cast<std::uint32_t>(c.neuron);
