@@ -42,7 +42,10 @@ struct ops_avx2 {
   }
   using lane_mask = mask;
   static lane_mask widen(const mask& m) { return m; }
-  static vec pick(const lane_mask& m, const vec& a, const vec& b) { return select(m, a, b); }
+  static void hold(lane_mask&) {}
+  static vec add_where(const lane_mask& m, const vec& a, const vec& b) {
+    return select(m, add(a, b), b);
+  }
   static mask less(const vec& a, const vec& b) {
     return {_mm256_cmp_pd(a.lo, b.lo, _CMP_LT_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_LT_OQ)};
   }

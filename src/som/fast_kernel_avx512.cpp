@@ -30,16 +30,23 @@ struct ops_avx512 {
   static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
   static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
-  // A lane mask held in a vector register (all bits set on the chosen lanes),
-  // for loops that would otherwise reload mask registers on every step.
+  // A lane mask for long loops, which hold it in a mask register throughout.
   struct lane_mask {
-    __m512i bits;
+    __mmask8 bits;
   };
-  static lane_mask widen(mask m) { return {_mm512_maskz_set1_epi64(m, -1)}; }
-  static vec pick(const lane_mask& m, vec a, vec b) {
-    return _mm512_castsi512_pd(
-        _mm512_ternarylogic_epi64(m.bits, _mm512_castpd_si512(a), _mm512_castpd_si512(b), 0xCA));
+  static lane_mask widen(mask m) { return {m}; }
+  // Pins a long loop's mask to a mask register on every step: GCC would
+  // otherwise keep it in memory and reload it through a general register
+  // before each use, two extra instructions per vector.
+  static void hold(lane_mask& m) {
+#if defined(__GNUC__) && !defined(__clang__)
+    asm("" : "+Yk"(m.bits));
+#else
+    (void)m;
+#endif
   }
+  static vec add_where(const lane_mask& m, vec a, vec b) { return add_where(m.bits, a, b); }
+  static vec add_where(mask m, vec a, vec b) { return _mm512_mask_add_pd(b, m, a, b); }
   static mask less(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
   static mask equal(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static vec min(vec a, vec b) { return _mm512_min_pd(a, b); }

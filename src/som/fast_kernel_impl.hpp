@@ -15,8 +15,10 @@
 //   iota()                0, 1, ..., 7
 //   any(m), all(m)        some lane set, every lane set
 //   to_bits(m), from_bits(b)   a mask as 8 bits (lane l: bit l) and back
-//   lane_mask, widen(m), pick(k, a, b)   a mask in a vector register, and
-//                         k ? a : b with it (for long loops, see below)
+//   add_where(m, a, b)    m ? a + b : b, lane by lane (one instruction where
+//                         the vector unit masks its own results)
+//   lane_mask, widen(m), hold(k)   a mask for long loops, and a pin that keeps
+//                         it in a mask register on every step (see below)
 //   make_pos(rows[8], cols[8])
 //   lane_pos(r, c, cols)  lanes from (r, c) on, for 8 <= cols <= 2^31
 //   advance(p, step_row, step_col, wrap_at)
@@ -45,20 +47,15 @@ struct pick_type<false, A, B> {
 // dimensions then get their component loops unrolled.
 template <class O, int Unroll, int FixedD = 0>
 struct epoch_kernel {
-  // Long component loops keep their masks in vector registers (GCC would
-  // reload mask registers from general ones on every step), and groups of
-  // tiles wholly inside the radius skip the choice of lanes. Short loops
-  // keep the masks as they are, which spares an instruction per vector, and
-  // one way through, which spares a branch that is hard to predict.
-  static constexpr bool vector_masks = FixedD == 0;
-  using lane_mask = typename pick_type<vector_masks, typename O::lane_mask, typename O::mask>::type;
+  // Long component loops pin their masks to mask registers (GCC would keep
+  // them in memory and reload them on every step), and groups of tiles
+  // wholly inside the radius skip the masks. Short loops keep one way
+  // through, which spares a branch that is hard to predict.
+  static constexpr bool long_loops = FixedD == 0;
+  using lane_mask = typename pick_type<long_loops, typename O::lane_mask, typename O::mask>::type;
   static SOM_INLINE lane_mask widen(typename O::mask m) {
-    if constexpr (vector_masks) return O::widen(m);
+    if constexpr (long_loops) return O::widen(m);
     else return m;
-  }
-  static SOM_INLINE typename O::vec pick(const lane_mask& m, typename O::vec a, typename O::vec b) {
-    if constexpr (vector_masks) return O::pick(m, a, b);
-    else return O::select(m, a, b);
   }
   using vec = typename O::vec;
   using mask = typename O::mask;
@@ -196,9 +193,11 @@ struct epoch_kernel {
       SOM_UNROLL for (int u = 0; u < U; ++u) {
         double* wk = w + u * stride + k * L;
         const vec old = O::load(wk);
-        const vec moved = O::add(O::mul(O::sub(xk, old), alpha), old);
-        vec now = moved;
-        if constexpr (Masked) now = pick(keep[u], moved, old);
+        const vec step = O::mul(O::sub(xk, old), alpha);
+        vec now;
+        if constexpr (Masked && long_loops) O::hold(keep[u]);
+        if constexpr (Masked) now = O::add_where(keep[u], step, old);
+        else now = O::add(step, old);
         O::store(wk, now);
         if constexpr (Next) {
           const vec d = O::diff(yk, now);
@@ -240,9 +239,9 @@ struct epoch_kernel {
       SOM_UNROLL for (int u = 0; u < U; ++u) {
         inside[u] = inside_radius(p, centre, known, keep, t + u - t0);
         some = some || O::any(inside[u]);
-        if constexpr (vector_masks) every = every && O::all(inside[u]);
+        if constexpr (long_loops) every = every && O::all(inside[u]);
       }
-      if (vector_masks && every) {
+      if (long_loops && every) {
         move_group<Next, false>(xu, xs, alpha, inside, t);
       } else if (some) {
         move_group<Next, true>(xu, xs, alpha, inside, t);
@@ -261,8 +260,7 @@ struct epoch_kernel {
       for (std::uint32_t k = 0; k < dimension; ++k) {
         double* wk = w + k * L;
         const vec old = O::load(wk);
-        const vec moved = O::add(O::mul(O::diff(O::set1(xu[k]), old), alpha), old);
-        const vec now = O::select(inside, moved, old);
+        const vec now = O::add_where(inside, O::mul(O::diff(O::set1(xu[k]), old), alpha), old);
         O::store(wk, now);
         if constexpr (Next) {
           const vec d = O::diff(O::set1(xs[k]), now);

@@ -50,7 +50,10 @@ struct ops_portable {
   }
   using lane_mask = mask;
   static lane_mask widen(const mask& m) { return m; }
-  static vec pick(const lane_mask& m, const vec& a, const vec& b) { return select(m, a, b); }
+  static void hold(lane_mask&) {}
+  static vec add_where(const lane_mask& m, const vec& a, const vec& b) {
+    return select(m, add(a, b), b);
+  }
   static mask less(const vec& a, const vec& b) {
     mask m = 0;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] < b.v[l] ? 1u : 0u) << l;
