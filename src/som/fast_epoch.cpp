@@ -411,12 +411,12 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   std::uint32_t first = 0;
   while (first < samples.count) {
     bool pooled;
+    bool probe = false;
     std::uint32_t length;
     if (always_pool_) {
       pooled = true;
       length = samples.count - first;
     } else {
-      bool probe;
       if (seconds_per_sample_[1] == 0.0 || seconds_per_sample_[0] == 0.0) {
         // The first runs time each way once, briefly: the pool first.
         probe = true;
@@ -431,7 +431,6 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
       if (length > samples.count - first) length = samples.count - first;
     }
-    const bool probing = length < 4096;
     if (pooled && length > warm_up && !always_pool_) {
       // A sleeping worker takes a while to wake: give the pool a few samples
       // before the clock starts, so that the timing is of the pool at work.
@@ -444,7 +443,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     const double per_sample =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / length;
     const double other = seconds_per_sample_[pooled ? 0 : 1];
-    if (other != 0.0 && probing) {
+    if (other != 0.0 && probe) {
       // A probe: lengthen the next one while the probed way wins.
       probe_length_ = per_sample < other ? (probe_length_ < 4096 ? probe_length_ * 2 : 4096) : 64;
     }
