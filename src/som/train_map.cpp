@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/log_writer.hpp"
 #include "common/text_format.hpp"
 #include "som/train_epoch.hpp"
 
@@ -30,6 +31,8 @@ void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
   const double squared_size = squared_map_size(grid.map_rows, grid.map_cols);
   std::string line;
   epoch_schedule schedule;
+  // Each epoch's line reaches the file, flushed, while training goes on.
+  log_writer writer(log);
 #ifndef SOM_PLAIN_KERNELS
   // A grid in the plain layout (lanes = 1) still trains with the plain loops.
   const bool fast = grid.lanes == fast_grid_lanes;
@@ -54,8 +57,7 @@ void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
     line += '\t';
     append_fixed6(line, schedule.radius);
     line += host_line_end;
-    std::fwrite(line.data(), 1, line.size(), log);
-    std::fflush(log);
+    writer.write(line);
   } while (schedule.radius > stop_radius_d);
 }
 

@@ -11,7 +11,9 @@
 namespace som {
 
 // Trains until R ≤ stop_radius, writing one "%u\t%f" line per epoch to the
-// log and flushing it after each epoch. The sizes travel with the structures.
+// log, which a thread of its own writes and flushes while training goes on;
+// every line is in the stream, flushed, when this returns. The sizes travel
+// with the structures.
 void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
                std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
                std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments);
