@@ -2,11 +2,15 @@
 // on random maps: weights, assignments and Rozdil must match bit for bit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "som/fast_epoch.hpp"
@@ -192,6 +196,77 @@ TEST(FastKernels, WalkTheWholeGridWhereSquaredDistancesWrap) {
     for (double& x : c.samples) x = 5.0;
     check_case(c, shape, 1, {{0.5, 3.0e9}, {0.5, 1.0e5}, {0.5, 10.0}});
     if (HasFatalFailure()) return;
+  }
+}
+
+// While the samples are still being read, an epoch trains on the rows that
+// are there and waits for the rest: the results are those of the whole
+// matrix, on one thread (with its per-winner masks), on the pool, and with
+// the trainer choosing between them.
+TEST(FastKernels, TrainOnSamplesStillArriving) {
+  std::mt19937_64 gen(2024);
+  struct setting {
+    map_shape shape;
+    std::uint32_t dimension;
+    unsigned threads;
+    bool always_pool;
+  };
+  const setting settings[] = {
+      {{10, 10}, 3, 1, false}, {{40, 40}, 8, 2, true}, {{40, 40}, 8, 2, false}};
+  for (const setting& t : settings) {
+    SCOPED_TRACE(describe(som::best_kernel_path(), t.threads, t.shape, t.dimension));
+    constexpr std::uint32_t count = 700;
+    const case_data c = make_case(gen, t.shape, t.dimension, count, false, false);
+    som::sample_matrix whole{const_cast<double*>(c.samples.data()), count, t.dimension};
+    // The matrix that the trainer sees fills row by row; what is not there
+    // yet is far from every neuron, so a row taken early changes the result.
+    std::vector<double> arriving(c.samples.size(), 1e6);
+    som::sample_matrix samples{arriving.data(), count, t.dimension};
+    const std::vector<epoch_params> epochs = {{0.6, 30.0}, {0.4, 3.0}};
+
+    som::weight_grid plain = grid_from(c, t.shape, t.dimension, 1);
+    std::vector<som::assignment> plain_assignments = c.assignments;
+    som::weight_grid grid = grid_from(c, t.shape, t.dimension, som::fast_grid_lanes);
+    std::vector<som::assignment> assignments = c.assignments;
+    som::fast_trainer trainer(som::best_kernel_path(), t.threads, t.always_pool);
+    for (std::size_t e = 0; e < epochs.size(); ++e) {
+      const std::uint32_t expected = som::train_epoch_plain(
+          whole, plain, plain_assignments.data(), epochs[e].learning_rate, epochs[e].radius);
+      std::atomic<std::uint32_t> ready{0};
+      std::thread feeder;
+      if (e == 0) {
+        // Rows come one by one, with pauses that let the trainer catch up.
+        feeder = std::thread([&ready, &c, &arriving, dimension = t.dimension] {
+          for (std::uint32_t i = 1; i <= count; ++i) {
+            if (i % 100 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            const std::size_t row = std::size_t{i - 1} * dimension;
+            std::copy(c.samples.begin() + row, c.samples.begin() + row + dimension,
+                      arriving.begin() + row);
+            ready.store(i, std::memory_order_release);
+          }
+        });
+      } else {
+        ready.store(count);
+      }
+      const std::uint32_t rozdil =
+          trainer.train_epoch(samples, grid, assignments.data(), epochs[e].learning_rate,
+                              epochs[e].radius, &ready);
+      if (feeder.joinable()) feeder.join();
+      ASSERT_EQ(rozdil, expected) << "epoch " << e;
+    }
+    for (std::size_t n = 0; n < grid.neurons; ++n) {
+      for (std::uint32_t k = 0; k < t.dimension; ++k) {
+        const double fast = grid.at(n, k);
+        const double want = plain.at(n, k);
+        ASSERT_EQ(std::memcmp(&fast, &want, sizeof fast), 0) << "neuron " << n << " component " << k;
+      }
+    }
+    for (std::uint32_t s = 0; s < count; ++s) {
+      ASSERT_EQ(assignments[s].row, plain_assignments[s].row) << "sample " << s;
+      ASSERT_EQ(assignments[s].col, plain_assignments[s].col) << "sample " << s;
+    }
+    som::free_weight_grid(grid);
+    som::free_weight_grid(plain);
   }
 }
 

@@ -161,7 +161,18 @@ loaded load_text(const std::string& content, std::uint32_t dimension, std::uint3
   som::sample_matrix matrix{block.data(), count, dimension};
   console_capture console;
   som::load_samples(matrix, console.stream());
+  // The reading on a thread of its own gives the same values and messages,
+  // and ends with every row published.
+  std::vector<double> threaded(block.size(), -99.0);
+  som::sample_matrix threaded_matrix{threaded.data(), count, dimension};
+  console_capture threaded_console;
+  som::sample_loading loading;
+  som::start_loading_samples(loading, threaded_matrix, threaded_console.stream());
+  som::finish_loading_samples(loading);
   std::filesystem::current_path(previous);
+  EXPECT_EQ(loading.ready.load(), count);
+  EXPECT_EQ(threaded_console.text(), console.text());
+  EXPECT_EQ(std::memcmp(threaded.data(), block.data(), block.size() * sizeof(double)), 0);
   return {block, console.text()};
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "common/byte_reader.hpp"
 #include "common/decimal.hpp"
@@ -112,10 +113,16 @@ std::uint32_t count_samples(const char* path) {
   return pc.count;
 }
 
-void load_samples(sample_matrix& samples, std::FILE* console) {
-  byte_reader reader;
-  if (!open_reader(reader, data_file_name)) fatal_exit(open_failed_message(data_file_name));
-  const std::string missing = std::string("Chybi hodnota v souboru ") + data_file_name + "!\n";
+namespace {
+
+std::string missing_value_message() {
+  return std::string("Chybi hodnota v souboru ") + data_file_name + "!\n";
+}
+
+// Reads the N × dimension values in order; each finished row is published in
+// `ready` when one is given.
+void read_sample_values(byte_reader& reader, sample_matrix& samples, std::FILE* console,
+                        const std::string& missing, std::atomic<std::uint32_t>* ready) {
   for (std::uint32_t i = 0; i < samples.count; ++i) {
     double* row = samples.row(i);
     for (std::uint32_t j = 0; j < samples.dimension; ++j) {
@@ -124,8 +131,35 @@ void load_samples(sample_matrix& samples, std::FILE* console) {
         print(console, missing);
       }
     }
+    if (ready != nullptr) ready->store(i + 1, std::memory_order_release);
   }
+}
+
+}  // namespace
+
+void load_samples(sample_matrix& samples, std::FILE* console) {
+  byte_reader reader;
+  if (!open_reader(reader, data_file_name)) fatal_exit(open_failed_message(data_file_name));
+  read_sample_values(reader, samples, console, missing_value_message(), nullptr);
   if (!close_reader(reader)) fatal_exit(close_failed_message(data_file_name));
+}
+
+void start_loading_samples(sample_loading& loading, sample_matrix& samples, std::FILE* console) {
+  if (!open_reader(loading.reader, data_file_name)) fatal_exit(open_failed_message(data_file_name));
+  loading.missing = missing_value_message();
+  loading.ready.store(0, std::memory_order_relaxed);
+  try {
+    loading.thread = std::thread([&loading, &samples, console] {
+      read_sample_values(loading.reader, samples, console, loading.missing, &loading.ready);
+    });
+  } catch (const std::system_error&) {
+    read_sample_values(loading.reader, samples, console, loading.missing, &loading.ready);
+  }
+}
+
+void finish_loading_samples(sample_loading& loading) {
+  if (loading.thread.joinable()) loading.thread.join();
+  if (!close_reader(loading.reader)) fatal_exit(close_failed_message(data_file_name));
 }
 
 }  // namespace som

@@ -2,8 +2,13 @@
 // once to count the samples, once for their values.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <thread>
+
+#include "common/byte_reader.hpp"
 
 #include "som/map_storage.hpp"
 
@@ -23,5 +28,25 @@ std::uint32_t count_samples(const char* path);
 // into the matrix. A value that cannot be read is reported on the console,
 // set to 0.0, and the reading goes on at the same place.
 void load_samples(sample_matrix& samples, std::FILE* console);
+
+// The same reading on a thread of its own, so that training can begin on the
+// first samples while the rest are read: rows [0, ready) are complete (read
+// with acquire ordering), and `ready` reaches samples.count at the end.
+struct sample_loading {
+  alignas(64) std::atomic<std::uint32_t> ready{0};
+  alignas(64) byte_reader reader;
+  std::string missing;  // the message for a value that cannot be read
+  std::thread thread;
+};
+
+// Opens data.txt (ending the process when it cannot) and starts reading into
+// the matrix; where no thread can be started, reads it all before returning.
+// The console hears of missing values as they are met, so nothing else may
+// print until finish_loading_samples has returned.
+void start_loading_samples(sample_loading& loading, sample_matrix& samples, std::FILE* console);
+
+// Waits for the reading to end and closes the file, ending the process when
+// it cannot be closed.
+void finish_loading_samples(sample_loading& loading);
 
 }  // namespace som

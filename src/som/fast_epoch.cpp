@@ -317,7 +317,7 @@ fast_trainer::~fast_trainer() = default;
 
 std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
                                         assignment* assignments, double learning_rate,
-                                        double radius) {
+                                        double radius, const std::atomic<std::uint32_t>* ready) {
   if (grid.block == nullptr) {
     // No weights to compare (an empty map or dimension 0): every search
     // answers (0, 0) and there is nothing to update.
@@ -365,10 +365,29 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     alone.positions = positions_.get();
   }
 
+  // The samples from `first` on that are there to train on: while they are
+  // still being read, a run waits for a few of them at least.
+  const std::uint32_t dimension = grid.dimension;
+  auto available = [&](std::uint32_t first) {
+    if (ready == nullptr) return samples.count;
+    constexpr std::uint32_t least = 64;
+    const std::uint32_t need = samples.count - first < least ? samples.count : first + least;
+    return wait_for_rows(*ready, need);
+  };
+
   fast_pool& pool = *pool_;
   if (pool.threads == 1) {
-    alone.assignments = assignments;
-    return pool.kernel(alone);
+    std::uint32_t rozdil = 0;
+    for (std::uint32_t first = 0; first < samples.count;) {
+      const std::uint32_t end = available(first);
+      fast::epoch_args run = alone;
+      run.samples = samples.block + std::size_t{first} * dimension;
+      run.count = end - first;
+      run.assignments = assignments + first;
+      rozdil += pool.kernel(run);
+      first = end;
+    }
+    return rozdil;
   }
 
   // The epoch runs in runs of consecutive samples (the order of samples and
@@ -377,7 +396,6 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   // other is tried again now and then on a short run, in case the machine's
   // load has changed, with runs that double while it keeps winning.
   std::uint32_t rozdil = 0;
-  const std::uint32_t dimension = grid.dimension;
   std::vector<std::size_t> tile_first;
   // Samples [first, first + length) on the pool or on this thread alone.
   auto run_samples = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
@@ -431,6 +449,8 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
       if (length > samples.count - first) length = samples.count - first;
     }
+    const std::uint32_t there = available(first) - first;
+    if (length > there) length = there;
     if (pooled && length > warm_up && !always_pool_) {
       // A sleeping worker takes a while to wake: give the pool a few samples
       // before the clock starts, so that the timing is of the pool at work.

@@ -3,6 +3,7 @@
 // offers and, for large maps, the neurons split between threads.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,9 +52,12 @@ class fast_trainer {
   fast_trainer& operator=(const fast_trainer&) = delete;
 
   // One epoch, exactly as train_epoch_plain, on a grid with fast_grid_lanes
-  // lanes. Returns the epoch's Rozdil.
+  // lanes. Returns the epoch's Rozdil. With `ready`, the samples are still
+  // being read: rows [0, *ready) are there, and the epoch waits for the rest
+  // as it comes to them.
   std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
-                            assignment* assignments, double learning_rate, double radius);
+                            assignment* assignments, double learning_rate, double radius,
+                            const std::atomic<std::uint32_t>* ready = nullptr);
 
   // Sets each pool thread's share of the tiles (one per thread, summing to
   // 1), until runs of samples measure the threads again (for tests).

@@ -1,5 +1,6 @@
 #include "som/train_map.hpp"
 
+#include <optional>
 #include <string>
 
 #include "common/log_writer.hpp"
@@ -22,9 +23,12 @@ std::uint32_t default_grid_lanes() {
 }
 #endif
 
-void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
-               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
-               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
+namespace {
+
+bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::uint32_t>* ready,
+           const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
+           std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
+           std::uint32_t& Rozdil, assignment_table& assignments) {
   const double radius_decay_d = static_cast<double>(radius_decay);
   const double rate_decay_d = static_cast<double>(rate_decay);
   const double stop_radius_d = static_cast<double>(stop_radius);
@@ -32,33 +36,62 @@ void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
   std::string line;
   epoch_schedule schedule;
   // Each epoch's line reaches the file, flushed, while training goes on.
-  log_writer writer(log);
+  std::optional<log_writer> writer;
 #ifndef SOM_PLAIN_KERNELS
   // A grid in the plain layout (lanes = 1) still trains with the plain loops.
   const bool fast = grid.lanes == fast_grid_lanes;
   fast_trainer trainer(best_kernel_path(),
                        fast ? fast_thread_count(grid.map_rows, grid.map_cols, grid.dimension) : 1);
+#else
+  const bool fast = false;
 #endif
+  // The plain loops take the samples whole.
+  if (!fast && ready != nullptr) wait_for_rows(*ready, samples.count);
   do {
     Rozdil = 0;
     ++Krok;
     schedule = schedule_at(Krok, radius_decay_d, rate_decay_d, squared_size);
-#ifdef SOM_PLAIN_KERNELS
-    Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
-                               schedule.radius);
-#else
-    Rozdil = fast ? trainer.train_epoch(samples, grid, assignments.records,
-                                        schedule.learning_rate, schedule.radius)
-                  : train_epoch_plain(samples, grid, assignments.records,
-                                      schedule.learning_rate, schedule.radius);
+#ifndef SOM_PLAIN_KERNELS
+    if (fast) {
+      Rozdil = trainer.train_epoch(samples, grid, assignments.records, schedule.learning_rate,
+                                   schedule.radius, writer ? nullptr : ready);
+    }
 #endif
+    if (!fast) {
+      Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
+                                 schedule.radius);
+    }
+    if (!writer) {
+      std::FILE* log = open_log();
+      if (log == nullptr) return false;
+      writer.emplace(log);
+    }
     line.clear();
     append_u32(line, Rozdil);
     line += '\t';
     append_fixed6(line, schedule.radius);
     line += host_line_end;
-    writer.write(line);
+    writer->write(line);
   } while (schedule.radius > stop_radius_d);
+  return true;
+}
+
+}  // namespace
+
+void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
+               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
+               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
+  train([log] { return log; }, nullptr, samples, grid, Krok, radius_decay, rate_decay,
+        stop_radius, Rozdil, assignments);
+}
+
+bool train_map(const std::function<std::FILE*()>& open_log,
+               const std::atomic<std::uint32_t>& ready, const sample_matrix& samples,
+               weight_grid& grid, std::uint32_t& Krok, std::uint32_t radius_decay,
+               std::uint32_t rate_decay, std::uint32_t stop_radius, std::uint32_t& Rozdil,
+               assignment_table& assignments) {
+  return train(open_log, &ready, samples, grid, Krok, radius_decay, rate_decay, stop_radius,
+               Rozdil, assignments);
 }
 
 }  // namespace som
