@@ -428,6 +428,16 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   constexpr std::uint32_t warm_up = 8;
   std::uint32_t first = 0;
   while (first < samples.count) {
+    if (!always_pool_ && ready != nullptr &&
+        ready->load(std::memory_order_acquire) < samples.count) {
+      // Another thread is still reading the samples, on the core that the
+      // pool would share: this thread trains alone on those there, and the
+      // timings wait for a machine free of the reading.
+      const std::uint32_t end = available(first);
+      rozdil += run_samples(first, end - first, false);
+      first = end;
+      continue;
+    }
     bool pooled;
     bool probe = false;
     std::uint32_t length;
@@ -442,13 +452,19 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       } else {
         // The pool must win clearly: its timings are the noisier.
         const bool pool_better = seconds_per_sample_[1] < 0.9 * seconds_per_sample_[0];
-        probe = runs_since_probe_ >= 16;
+        probe = runs_since_probe_ >= probe_gap_;
         pooled = probe ? !pool_better : pool_better;
       }
       length = probe ? probe_length_ : 4096;
       runs_since_probe_ = probe ? 0 : runs_since_probe_ + 1;
+      // The first probes come soon, in case one timing was unlucky; then
+      // every 16 runs.
+      if (probe && seconds_per_sample_[0] != 0.0 && seconds_per_sample_[1] != 0.0) {
+        probe_gap_ = probe_gap_ < 16 ? probe_gap_ * 2 : 16;
+      }
       if (length > samples.count - first) length = samples.count - first;
     }
+    // (Only a pool kept busy for tests gets here before all samples are read.)
     const std::uint32_t there = available(first) - first;
     if (length > there) length = there;
     if (pooled && length > warm_up && !always_pool_) {

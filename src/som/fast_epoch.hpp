@@ -77,6 +77,7 @@ class fast_trainer {
   std::vector<double> shares_;
   double seconds_per_sample_[2] = {0.0, 0.0};  // alone, pooled; 0 until timed
   std::uint32_t runs_since_probe_ = 0;
+  std::uint32_t probe_gap_ = 1;  // runs between probes
   std::uint32_t probe_length_ = 64;
   std::unique_ptr<fast_pool> pool_;
   // For one thread on a small map: each winner's lane masks over the whole
