@@ -37,6 +37,14 @@ struct sample_loading {
   alignas(64) byte_reader reader;
   std::string missing;  // the message for a value that cannot be read
   std::thread thread;
+
+  sample_loading() = default;
+  sample_loading(const sample_loading&) = delete;
+  sample_loading& operator=(const sample_loading&) = delete;
+  // The reading never outlives the matrix's owner, whatever way it leaves.
+  ~sample_loading() {
+    if (thread.joinable()) thread.join();
+  }
 };
 
 // Opens data.txt (ending the process when it cannot) and starts reading into
