@@ -376,26 +376,6 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   };
 
   fast_pool& pool = *pool_;
-  if (pool.threads == 1) {
-    std::uint32_t rozdil = 0;
-    for (std::uint32_t first = 0; first < samples.count;) {
-      const std::uint32_t end = available(first);
-      fast::epoch_args run = alone;
-      run.samples = samples.block + std::size_t{first} * dimension;
-      run.count = end - first;
-      run.assignments = assignments + first;
-      rozdil += pool.kernel(run);
-      first = end;
-    }
-    return rozdil;
-  }
-
-  // The epoch runs in runs of consecutive samples (the order of samples and
-  // so every result stay the same), each on the pool or on this thread
-  // alone. The faster way, per sample as timed lately, gets long runs; the
-  // other is tried again now and then on a short run, in case the machine's
-  // load has changed, with runs that double while it keeps winning.
-  std::uint32_t rozdil = 0;
   std::vector<std::size_t> tile_first;
   // Samples [first, first + length) on the pool or on this thread alone.
   auto run_samples = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
@@ -425,6 +405,22 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     if (length >= 64) rebalance(tile_first, ticks() - start);
     return pooled_rozdil;
   };
+  std::uint32_t rozdil = 0;
+  if (pool.threads == 1) {
+    // One run, or one per batch of samples while they are still being read.
+    for (std::uint32_t first = 0; first < samples.count;) {
+      const std::uint32_t end = available(first);
+      rozdil += run_samples(first, end - first, false);
+      first = end;
+    }
+    return rozdil;
+  }
+
+  // The epoch runs in runs of consecutive samples (the order of samples and
+  // so every result stay the same), each on the pool or on this thread
+  // alone. The faster way, per sample as timed lately, gets long runs; the
+  // other is tried again now and then on a short run, in case the machine's
+  // load has changed, with runs that double while it keeps winning.
   constexpr std::uint32_t warm_up = 8;
   std::uint32_t first = 0;
   while (first < samples.count) {
