@@ -53,9 +53,9 @@ bool pin(int cpu) {
 
 // One pass of the fused loop over `tiles` tiles of `dimension` components.
 __attribute__((target("avx512f,fma"), noinline)) double fused_pass(double* w, std::size_t tiles,
-                                                                     std::size_t dimension,
-                                                                     const double* xu,
-                                                                     const double* xs) {
+                                                                   std::size_t dimension,
+                                                                   const double* xu,
+                                                                   const double* xs) {
   const __m512d alpha = _mm512_set1_pd(0.01);
   const __m512d one = _mm512_set1_pd(1.0);
   __m512d best = _mm512_set1_pd(1e300);
@@ -92,12 +92,14 @@ double nanoseconds_per_vector(std::size_t tiles, std::size_t dimension) {
   std::vector<double> xs(dimension, 0.75);
   const int passes = static_cast<int>(std::max<std::size_t>(200, 40'000'000 / values));
   double sink = 0.0;
-  for (int p = 0; p < passes / 10; ++p) sink += fused_pass(w, tiles, dimension, xu.data(), xs.data());
+  for (int p = 0; p < passes / 10; ++p)
+    sink += fused_pass(w, tiles, dimension, xu.data(), xs.data());
   std::vector<double> times;
   for (int r = 0; r < 5; ++r) {
     const auto start = std::chrono::steady_clock::now();
     for (int p = 0; p < passes; ++p) sink += fused_pass(w, tiles, dimension, xu.data(), xs.data());
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::free(w);
   if (sink == 42.0) std::printf(" ");
@@ -138,10 +140,11 @@ int main(int argc, char** argv) {
     for (int cpu : {cpu0, cpu1}) {
       if (cpu >= 0 && !pin(cpu)) std::printf("cannot pin to CPU %d\n", cpu);
       const char* where = cpu >= 0 ? "CPU " : "unpinned";
-      std::printf("fused loop, %s%s: W3's grid (50 tiles x 16) %.3f ns/vector, "
-                  "half of W2's (100 tiles x 64) %.3f ns/vector\n",
-                  where, cpu >= 0 ? std::to_string(cpu).c_str() : "",
-                  nanoseconds_per_vector(50, 16), nanoseconds_per_vector(100, 64));
+      std::printf(
+          "fused loop, %s%s: W3's grid (50 tiles x 16) %.3f ns/vector, "
+          "half of W2's (100 tiles x 64) %.3f ns/vector\n",
+          where, cpu >= 0 ? std::to_string(cpu).c_str() : "", nanoseconds_per_vector(50, 16),
+          nanoseconds_per_vector(100, 64));
       if (cpu < 0) break;
     }
   }

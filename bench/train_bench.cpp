@@ -40,7 +40,7 @@ struct variant {
 
 struct outcome {
   double seconds = 0;
-  double cpu_seconds = 0;  // of the whole process, every thread
+  double cpu_seconds = 0;       // of the whole process, every thread
   std::vector<double> weights;  // in neuron order
   std::vector<som::assignment> assignments;
   std::uint32_t rozdil = 0;
@@ -49,7 +49,8 @@ struct outcome {
 
 outcome train(const variant& v, const som::setup_params& setup, const som::sample_matrix& samples) {
   const std::uint32_t lanes = v.plain ? 1 : som::fast_grid_lanes;
-  som::weight_grid grid = som::alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
+  som::weight_grid grid =
+      som::alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
   som::random_generator gen;
   som::seed_random(gen, setup.seed);
   som::init_random_weights(grid, gen);
@@ -96,7 +97,8 @@ bool parse_variant(const std::string& text, const som::setup_params& setup, vari
   const std::size_t slash = text.find('/');
   const std::string name = text.substr(0, slash);
   v.name = text;
-  v.threads = slash == std::string::npos ? 1 : static_cast<unsigned>(std::atoi(text.c_str() + slash + 1));
+  v.threads =
+      slash == std::string::npos ? 1 : static_cast<unsigned>(std::atoi(text.c_str() + slash + 1));
   v.always_pool = v.threads > 1;
   if (name == "plain") {
     v.plain = true;
@@ -110,8 +112,7 @@ bool parse_variant(const std::string& text, const som::setup_params& setup, vari
     v.path = som::best_kernel_path();
     v.threads = som::fast_thread_count(setup.map_rows, setup.map_cols, setup.dimension);
     v.always_pool = false;
-  }
-  else return false;
+  } else return false;
   if (!som::kernel_path_available(v.path)) {
     std::printf("%s: not available here, skipped\n", text.c_str());
     return false;
@@ -145,7 +146,8 @@ int main(int argc, char** argv) {
       if (parse_variant(argv[i], setup, v)) variants.push_back(v);
     }
   } else {
-    const unsigned threads = som::fast_thread_count(setup.map_rows, setup.map_cols, setup.dimension);
+    const unsigned threads =
+        som::fast_thread_count(setup.map_rows, setup.map_cols, setup.dimension);
     std::vector<std::string> names = {"plain", "best"};
     if (threads > 1) {
       names.push_back("best/" + std::to_string(threads));

@@ -16,7 +16,9 @@ bool starts_with_number(std::string_view piece) {
   std::size_t i = 0;
   while (i < piece.size() && som_fuzz::reference_space(piece[i])) ++i;
   if (i < piece.size() && (piece[i] == '+' || piece[i] == '-')) ++i;
-  auto digit = [&](std::size_t k) { return k < piece.size() && piece[k] >= '0' && piece[k] <= '9'; };
+  auto digit = [&](std::size_t k) {
+    return k < piece.size() && piece[k] >= '0' && piece[k] <= '9';
+  };
   if (digit(i)) return true;
   return i < piece.size() && piece[i] == '.' && digit(i + 1);
 }

@@ -57,13 +57,15 @@ void check_against_strtod(std::string_view text, std::size_t pos, std::size_t le
   if (i >= text.size()) return;
   const char c = text[i];
   const bool decimal = (c >= '0' && c <= '9') || c == '.';
-  const bool hexadecimal = c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
+  const bool hexadecimal =
+      c == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X');
   if (!decimal || hexadecimal) return;
   const std::string rest(text.substr(pos, length + 8));  // NUL-terminated copy
   char* stop = nullptr;
   std::strtod(rest.c_str(), &stop);
   const std::size_t strtod_length = static_cast<std::size_t>(stop - rest.c_str());
-  check(strtod_length == length || (length == 0 && strtod_length == 0), "token is what strtod reads",
+  check(strtod_length == length || (length == 0 && strtod_length == 0),
+        "token is what strtod reads",
         "\"" + som_fuzz::show(rest) + "\": grammar " + std::to_string(length) + ", strtod " +
             std::to_string(strtod_length));
 }
@@ -146,13 +148,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       const double got = samples.row(i)[j];
       check(std::bit_cast<std::uint64_t>(got) == std::bit_cast<std::uint64_t>(expected),
-            "value equals strtod's", "sample " + std::to_string(i) + " component " +
-                                         std::to_string(j) + ": " + std::to_string(got) +
-                                         " for " + std::to_string(expected));
+            "value equals strtod's",
+            "sample " + std::to_string(i) + " component " + std::to_string(j) + ": " +
+                std::to_string(got) + " for " + std::to_string(expected));
     }
   }
   std::string expected_console;
-  for (std::uint32_t m = 0; m < missing; ++m) expected_console += "Chybi hodnota v souboru data.txt!\n";
+  for (std::uint32_t m = 0; m < missing; ++m)
+    expected_console += "Chybi hodnota v souboru data.txt!\n";
   check(console.text() == expected_console, "one message per missing value");
 
   // Every word of the file, read or not: the scanner, the grammar and the

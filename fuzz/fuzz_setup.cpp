@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(som::open_reader(reader, som::setup_file_name), "setup.txt opens again");
   const som::setup_params p = som::read_setup(reader, nullptr);
   check(som::close_reader(reader), "setup.txt closes again");
-  const std::uint32_t fields[8] = {p.map_rows,     p.map_cols,   p.dimension, p.radius_decay,
-                                   p.rate_decay,   p.stop_radius, p.Krok,     p.seed};
+  const std::uint32_t fields[8] = {p.map_rows,   p.map_cols,    p.dimension, p.radius_decay,
+                                   p.rate_decay, p.stop_radius, p.Krok,      p.seed};
   for (int e = 0; e < 8; ++e) check(fields[e] == values[e], "read_setup order");
   return 0;
 }

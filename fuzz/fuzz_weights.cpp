@@ -28,7 +28,8 @@ using som_fuzz::check;
 
 double little_endian(std::string_view bytes, std::size_t value) {
   std::uint64_t bits = 0;
-  for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[value * 8 + b]);
+  for (int b = 7; b >= 0; --b)
+    bits = (bits << 8) | static_cast<unsigned char>(bytes[value * 8 + b]);
   return std::bit_cast<double>(bits);
 }
 

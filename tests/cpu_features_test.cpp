@@ -1,8 +1,8 @@
+#include "common/cpu_features.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
-#include "common/cpu_features.hpp"
 
 namespace {
 

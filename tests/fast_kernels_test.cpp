@@ -39,7 +39,8 @@ case_data make_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimensi
   std::uniform_int_distribution<int> step(-4, 4);
   auto value = [&] { return coarse ? step(gen) * 0.25 : uniform(gen); };
   case_data c;
-  for (std::uint64_t i = 0; i < std::uint64_t{samples} * dimension; ++i) c.samples.push_back(value());
+  for (std::uint64_t i = 0; i < std::uint64_t{samples} * dimension; ++i)
+    c.samples.push_back(value());
   const std::uint64_t weights = std::uint64_t{shape.rows} * shape.cols * dimension;
   std::uniform_int_distribution<int> pick(0, 40);
   for (std::uint64_t i = 0; i < weights; ++i) {
@@ -121,8 +122,8 @@ void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
       if (!shares.empty()) trainer.set_shares(shares);
       for (std::size_t e = 0; e < epochs.size(); ++e) {
         SCOPED_TRACE("epoch " + std::to_string(e));
-        const std::uint32_t rozdil = trainer.train_epoch(
-            samples, grid, assignments.data(), epochs[e].learning_rate, epochs[e].radius);
+        const std::uint32_t rozdil = trainer.train_epoch(samples, grid, assignments.data(),
+                                                         epochs[e].learning_rate, epochs[e].radius);
         ASSERT_EQ(rozdil, plain_rozdil[e]);
         for (std::size_t n = 0; n < grid.neurons; ++n) {
           for (std::uint32_t k = 0; k < dimension; ++k) {
@@ -147,8 +148,8 @@ void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
 // the real schedule does.
 std::vector<epoch_params> schedule_for(map_shape shape) {
   const double size = static_cast<double>(shape.rows * shape.rows + shape.cols * shape.cols);
-  return {{0.9, size + 1.0}, {0.5, 2.5}, {0.7, 2.0}, {0.3, 0.0}, {0.25, 1.0},
-          {0.1, size / 3.0}, {0.0, 5.0}, {0.05, 0.5}};
+  return {{0.9, size + 1.0}, {0.5, 2.5},        {0.7, 2.0}, {0.3, 0.0},
+          {0.25, 1.0},       {0.1, size / 3.0}, {0.0, 5.0}, {0.05, 0.5}};
 }
 
 TEST(FastKernels, MatchThePlainEpochOnRandomMaps) {
@@ -248,9 +249,8 @@ TEST(FastKernels, TrainOnSamplesStillArriving) {
       } else {
         ready.store(count);
       }
-      const std::uint32_t rozdil =
-          trainer.train_epoch(samples, grid, assignments.data(), epochs[e].learning_rate,
-                              epochs[e].radius, &ready);
+      const std::uint32_t rozdil = trainer.train_epoch(
+          samples, grid, assignments.data(), epochs[e].learning_rate, epochs[e].radius, &ready);
       if (feeder.joinable()) feeder.join();
       ASSERT_EQ(rozdil, expected) << "epoch " << e;
     }
@@ -258,7 +258,8 @@ TEST(FastKernels, TrainOnSamplesStillArriving) {
       for (std::uint32_t k = 0; k < t.dimension; ++k) {
         const double fast = grid.at(n, k);
         const double want = plain.at(n, k);
-        ASSERT_EQ(std::memcmp(&fast, &want, sizeof fast), 0) << "neuron " << n << " component " << k;
+        ASSERT_EQ(std::memcmp(&fast, &want, sizeof fast), 0)
+            << "neuron " << n << " component " << k;
       }
     }
     for (std::uint32_t s = 0; s < count; ++s) {

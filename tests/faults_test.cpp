@@ -33,9 +33,10 @@ const char* const state_files[] = {"vahy.bin", "vystup.txt", "konecne_parametry.
 // A 16 × 16 map of dimension 8 (vahy.bin of 16384 bytes) that trains one
 // epoch per run, on `samples` samples.
 std::string setup_text(std::uint32_t Krok) {
-  return host_lines("16\tmap_rows\n16\tmap_cols\n8\tdimension\n1\tradius_decay\n1\trate_decay\n"
-                    "256\tstop_radius\n" +
-                    std::to_string(Krok) + "\tKrok\n7\tseed\n");
+  return host_lines(
+      "16\tmap_rows\n16\tmap_cols\n8\tdimension\n1\tradius_decay\n1\trate_decay\n"
+      "256\tstop_radius\n" +
+      std::to_string(Krok) + "\tKrok\n7\tseed\n");
 }
 
 std::string data_text(int samples) {
@@ -72,9 +73,10 @@ snapshot saved_map(const temp_folder& folder, int samples = 20) {
 
 // The eight echo lines of setup_text(1).
 std::string echo_of_continued_run() {
-  return host_lines("Precteno 16\tmap_rows\nPrecteno 16\tmap_cols\nPrecteno 8\tdimension\n"
-                    "Precteno 1\tradius_decay\nPrecteno 1\trate_decay\n"
-                    "Precteno 256\tstop_radius\nPrecteno 1\tKrok\nPrecteno 7\tseed\n");
+  return host_lines(
+      "Precteno 16\tmap_rows\nPrecteno 16\tmap_cols\nPrecteno 8\tdimension\n"
+      "Precteno 1\tradius_decay\nPrecteno 1\trate_decay\n"
+      "Precteno 256\tstop_radius\nPrecteno 1\tKrok\nPrecteno 7\tseed\n");
 }
 
 void expect_saved_map_kept(const temp_folder& folder, const snapshot& before) {
@@ -189,7 +191,8 @@ TEST(Faults, SizesThatCannotBeAllocated) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.console.substr(run.console.rfind("Precteno 7") + 10 + eol.size()), host_lines("Malo pameti!\n"))
+    EXPECT_EQ(run.console.substr(run.console.rfind("Precteno 7") + 10 + eol.size()),
+              host_lines("Malo pameti!\n"))
         << run.console;
     EXPECT_LT(seconds, 2.0);
     expect_saved_map_kept(folder, before);
@@ -202,8 +205,7 @@ TEST(Faults, StopRadiusThatIsNeverReached) {
   const snapshot before = saved_map(folder);
   // With radius_decay 4294967295 the squared radius never falls below half of
   // 16² + 16² = 512; a stop_radius of 255 is never reached.
-  folder.write("setup.txt",
-               host_lines("16\n16\n8\n4294967295\n1\n255\n1\n7\n"));
+  folder.write("setup.txt", host_lines("16\n16\n8\n4294967295\n1\n255\n1\n7\n"));
   const auto start = std::chrono::steady_clock::now();
   const run_result run = run_program(folder);
   const double seconds =
@@ -226,8 +228,8 @@ TEST(Faults, StopRadiusThatIsNeverReached) {
 // read-only; any other user gets a folder without write permission.
 std::string read_only_prefix(const temp_folder& folder) {
   if (::geteuid() != 0) {
-    fs::permissions(folder.path(), fs::perms::owner_write | fs::perms::group_write |
-                                       fs::perms::others_write,
+    fs::permissions(folder.path(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     return "";
   }
@@ -243,9 +245,9 @@ TEST(Faults, ReadOnlyFolder) {
     temp_folder folder;
     const snapshot before = saved_map(folder);
     if (log_writable) {
-      fs::permissions(folder / "trenovani.txt", fs::perms::all & ~(fs::perms::owner_exec |
-                                                                   fs::perms::group_exec |
-                                                                   fs::perms::others_exec));
+      fs::permissions(folder / "trenovani.txt",
+                      fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                         fs::perms::others_exec));
     }
     const std::string prefix = read_only_prefix(folder);
     if (::geteuid() == 0 && prefix.empty()) GTEST_SKIP() << "running as root without setpriv";

@@ -42,8 +42,9 @@ struct run_outputs {
 // A fresh run and a continued run in a new folder under the given locale.
 std::vector<run_outputs> two_runs(const std::string& locale) {
   temp_folder folder;
-  const std::string setup = "5\tmap_rows\n4\tmap_cols\n3\tdimension\n3\tradius_decay\n"
-                            "20\trate_decay\n4\tstop_radius\n";
+  const std::string setup =
+      "5\tmap_rows\n4\tmap_cols\n3\tdimension\n3\tradius_decay\n"
+      "20\trate_decay\n4\tstop_radius\n";
   folder.write("setup.txt", host_lines(setup + "0\tKrok\n11\tseed\n"));
   folder.write("data.txt", host_lines("0.25 -1.5e-1 3.75\n+.5 2.125 -0.0625\n1e-2 4. 0.3333\n"
                                       "7.5E1 -2.5 0.001\n"));

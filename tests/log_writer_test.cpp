@@ -1,6 +1,8 @@
 // The training log's writer thread: every line reaches the file, in order,
 // whether lines come in a burst or one at a time with pauses between them,
 // and a line shows in the file while the writer is still running.
+#include "common/log_writer.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "common/log_writer.hpp"
 #include "support/program_runner.hpp"
 
 namespace {

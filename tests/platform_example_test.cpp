@@ -93,8 +93,7 @@ void run_and_compare(const temp_folder& folder, const std::string& prefix) {
                    prefix + "console");
   for (const char* name : {"trenovani.txt", "vystup.txt", "konecne_parametry.txt"}) {
     ASSERT_TRUE(folder.exists(name)) << name;
-    expect_host_text(folder.read(name), read_file(reference_dir / (prefix + name)),
-                     prefix + name);
+    expect_host_text(folder.read(name), read_file(reference_dir / (prefix + name)), prefix + name);
   }
   ASSERT_TRUE(folder.exists("vahy.bin"));
   EXPECT_TRUE(folder.read("vahy.bin") == read_file(reference_dir / (prefix + "vahy.bin")))

@@ -1,5 +1,7 @@
 // The operating-system calls behind the state files: syncing a written file
 // and replacing a file that already exists in one step.
+#include "common/platform.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "common/output_file.hpp"
-#include "common/platform.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
@@ -31,8 +32,8 @@ TEST(ReplaceFile, ReplacesAnExistingFileAndLeavesNoSource) {
 
   // And a target that does not exist yet is simply created.
   folder.write("other.tmp", "x");
-  ASSERT_TRUE(som::replace_file(path_of(folder, "other.tmp").c_str(),
-                                path_of(folder, "other").c_str()));
+  ASSERT_TRUE(
+      som::replace_file(path_of(folder, "other.tmp").c_str(), path_of(folder, "other").c_str()));
   EXPECT_EQ(folder.read("other"), "x");
 }
 

@@ -21,7 +21,8 @@ using som_test::temp_folder;
 // A plain-layout grid holding `weights` in neuron order.
 struct grid_holder {
   som::weight_grid grid;
-  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim, const std::vector<double>& weights)
+  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
+              const std::vector<double>& weights)
       : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
     for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
   }
@@ -114,7 +115,7 @@ TEST(ReportMeasures, EuclideanDistancesEdgeMapsAndDemotedBest) {
 TEST(ReportMeasures, LongCurvesKeepEndsAndExtremes) {
   std::vector<double> values(10000);
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = 1000.0 / static_cast<double>(i + 1);
-  values[5001] = 1e6;                                        // a spike
+  values[5001] = 1e6;                                       // a spike
   values[7000] = std::numeric_limits<double>::quiet_NaN();  // never an extreme
   const std::vector<std::size_t> kept = som::curve_points(values, 2000);
   ASSERT_LE(kept.size(), 2000u);
@@ -203,7 +204,8 @@ decoded_png decode_png(const std::string& png) {
     last = (idat[pos] & 1) != 0;
     EXPECT_EQ(idat[pos] & 6, 0);  // stored
     const std::size_t length = static_cast<unsigned char>(idat[pos + 1]) |
-                               static_cast<std::size_t>(static_cast<unsigned char>(idat[pos + 2])) << 8;
+                               static_cast<std::size_t>(static_cast<unsigned char>(idat[pos + 2]))
+                                   << 8;
     raw += idat.substr(pos + 5, length);
     pos += 5 + length;
   }
@@ -226,7 +228,8 @@ decoded_png decode_png(const std::string& png) {
 std::vector<decoded_png> page_pictures(const std::string& page) {
   std::vector<decoded_png> out;
   const std::string marker = "href=\"data:image/png;base64,";
-  for (std::size_t at = page.find(marker); at != std::string::npos; at = page.find(marker, at + 1)) {
+  for (std::size_t at = page.find(marker); at != std::string::npos;
+       at = page.find(marker, at + 1)) {
     const std::size_t begin = at + marker.size();
     out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));
   }
@@ -242,13 +245,14 @@ std::vector<decoded_png> page_pictures(const std::string& page) {
     const std::string tag = page.substr(at + 1, end - at - 1);
     if (tag.empty()) return ::testing::AssertionFailure() << "empty tag at " << at;
     if (tag[0] == '!') continue;
-    if (tag.find('<') != std::string::npos) return ::testing::AssertionFailure() << "'<' inside a tag at " << at;
+    if (tag.find('<') != std::string::npos)
+      return ::testing::AssertionFailure() << "'<' inside a tag at " << at;
     if (tag.back() == '/') continue;
     if (tag[0] == '/') {
       const std::string name = tag.substr(1);
       if (open.empty() || open.back() != name) {
-        return ::testing::AssertionFailure() << "</" << name << "> closes <" << (open.empty() ? "" : open.back())
-                                             << "> at " << at;
+        return ::testing::AssertionFailure() << "</" << name << "> closes <"
+                                             << (open.empty() ? "" : open.back()) << "> at " << at;
       }
       open.pop_back();
     } else {
@@ -263,8 +267,9 @@ struct run_holder {
   som::run_state run;
   std::vector<som::assignment> records;
   std::vector<double> values;
-  run_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim, const std::vector<double>& weights,
-             std::vector<double> samples, std::vector<som::assignment> assigned)
+  run_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
+             const std::vector<double>& weights, std::vector<double> samples,
+             std::vector<som::assignment> assigned)
       : records(std::move(assigned)), values(std::move(samples)) {
     run.setup.map_rows = rows;
     run.setup.map_cols = cols;
@@ -272,7 +277,8 @@ struct run_holder {
     run.grid = som::alloc_weight_grid(rows, cols, dim, 1);
     for (std::size_t i = 0; i < weights.size(); ++i) run.grid.block[i] = weights[i];
     run.samples = samples_of(values, dim);
-    run.assignments = som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
+    run.assignments =
+        som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
     run.final = som::final_parameters{12, 2026, 0};
     run.log.Rozdil = {9, 3, 0};
     run.log.Radius = {5.5, 4.25, 3.0};
@@ -285,13 +291,15 @@ TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {
   const std::string page = som::render_report(small.run);
   EXPECT_TRUE(tags_balanced(page));
   EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td>Topograficka chyba</td><td class=\"n\">0.4 (2 z 5 vzorku)</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>Topograficka chyba</td><td class=\"n\">0.4 (2 z 5 vzorku)</td>"),
+            std::string::npos);
   EXPECT_NE(page.find("<td>Krok</td><td class=\"n\">12</td>"), std::string::npos);
   // Nothing is fetched: no scripts, links or sources, and every reference is inline.
   for (const char* outside : {"<script", "<link", " src=", "@import", "url(http"}) {
     EXPECT_EQ(page.find(outside), std::string::npos) << outside;
   }
-  for (std::size_t at = page.find(" href=\""); at != std::string::npos; at = page.find(" href=\"", at + 1)) {
+  for (std::size_t at = page.find(" href=\""); at != std::string::npos;
+       at = page.find(" href=\"", at + 1)) {
     EXPECT_EQ(page.compare(at + 7, 5, "data:"), 0);
   }
 
@@ -341,13 +349,16 @@ TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
 
 TEST(ReportPage, LargeMapStaysCompact) {
   std::vector<double> weights(200 * 200 * 3);
-  for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = static_cast<double>(i % 1000) / 1000.0;
+  for (std::size_t i = 0; i < weights.size(); ++i)
+    weights[i] = static_cast<double>(i % 1000) / 1000.0;
   run_holder large(200, 200, 3, weights, {}, {});
   const std::string page = som::render_report(large.run);
   EXPECT_LT(page.size(), 1500000u);
   // No element per neuron: the hit counts are only written into small maps.
   std::size_t texts = 0;
-  for (std::size_t at = page.find("<text"); at != std::string::npos; at = page.find("<text", at + 1)) ++texts;
+  for (std::size_t at = page.find("<text"); at != std::string::npos;
+       at = page.find("<text", at + 1))
+    ++texts;
   EXPECT_LT(texts, 200u);
   EXPECT_EQ(page_pictures(page).size(), 2u + 1u + 3u);
   for (const decoded_png& p : page_pictures(page)) {
@@ -369,14 +380,16 @@ std::string doubles_le(const std::vector<double>& values) {
 
 // The hand-worked map as the files of a finished run.
 void write_hand_run(const temp_folder& folder) {
-  folder.write("setup.txt",
-               "2\tmap_rows\n3\tmap_cols\n1\tdimension\n10\tradius_decay\n10\trate_decay\n1\tstop_radius\n"
-               "0\tKrok\n7\tseed\n");
+  folder.write(
+      "setup.txt",
+      "2\tmap_rows\n3\tmap_cols\n1\tdimension\n10\tradius_decay\n10\trate_decay\n1\tstop_radius\n"
+      "0\tKrok\n7\tseed\n");
   folder.write("data.txt", "0.25\n2.0\n1.5\n5.0\n2.75\n");
   folder.write("vahy.bin", doubles_le(hand_weights));
   folder.write("vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n0\t2\n");
   folder.write("trenovani.txt", "Rozdil\tRadius\n4\t11.818182\n1\t10.833333\n0\t-nan\n");
-  folder.write("konecne_parametry.txt", "3\tKrok\n7\tSeed for random number generator\n0\tRozdil\n");
+  folder.write("konecne_parametry.txt",
+               "3\tKrok\n7\tSeed for random number generator\n0\tRozdil\n");
 }
 
 TEST(ReportProgram, WritesTheReportOfAHandMadeRun) {
@@ -413,7 +426,8 @@ TEST(ReportProgram, FilesThatDoNotFitEachOther) {
        "Zaznam 3 souboru vystup.txt lezi mimo mapu (radek 0, sloupec 3).\n"},
       {"bad log line", "trenovani.txt", "Rozdil\tRadius\n4\t11.8\nx\t1.0\n",
        "Soubor trenovani.txt ma chybny radek 3.\n"},
-      {"no map", "setup.txt", "0\n3\n1\n10\n10\n1\n0\n7\n", "Mapa v souboru setup.txt nema zadny neuron.\n"},
+      {"no map", "setup.txt", "0\n3\n1\n10\n10\n1\n0\n7\n",
+       "Mapa v souboru setup.txt nema zadny neuron.\n"},
   };
   for (const mismatch& c : cases) {
     SCOPED_TRACE(c.name);

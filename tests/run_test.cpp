@@ -25,18 +25,19 @@ std::string setup_text(const setup_values& v) {
   return std::to_string(v.rows) + "\tmap_rows\n" + std::to_string(v.cols) + "\tmap_cols\n" +
          std::to_string(v.dimension) + "\tdimension\n" + std::to_string(v.radius_decay) +
          "\tradius_decay\n" + std::to_string(v.rate_decay) + "\trate_decay\n" +
-         std::to_string(v.stop_radius) + "\tstop_radius\n" + std::to_string(v.krok) +
-         "\tKrok\n" + std::to_string(v.seed) + "\tSeed for random number generator\n";
+         std::to_string(v.stop_radius) + "\tstop_radius\n" + std::to_string(v.krok) + "\tKrok\n" +
+         std::to_string(v.seed) + "\tSeed for random number generator\n";
 }
 
 std::string echo_text(const setup_values& v) {
   std::string out;
-  const std::string names[] = {"map_rows", "map_cols", "dimension", "radius_decay",
-                               "rate_decay", "stop_radius", "Krok",
-                               "Seed for random number generator"};
+  const std::string names[] = {
+      "map_rows",   "map_cols",    "dimension", "radius_decay",
+      "rate_decay", "stop_radius", "Krok",      "Seed for random number generator"};
   const std::uint32_t values[] = {v.rows,       v.cols,        v.dimension, v.radius_decay,
                                   v.rate_decay, v.stop_radius, v.krok,      v.seed};
-  for (int i = 0; i < 8; ++i) out += "Precteno " + std::to_string(values[i]) + "\t" + names[i] + "\n";
+  for (int i = 0; i < 8; ++i)
+    out += "Precteno " + std::to_string(values[i]) + "\t" + names[i] + "\n";
   return out;
 }
 
@@ -193,7 +194,7 @@ TEST(Run, FreshThenContinuedRun) {
   const unsigned long seed2 = std::stoul(seed_text2);
   EXPECT_TRUE(seed2 >= seed1 && seed2 - seed1 < 60) << seed1 << " then " << seed2;
   log = file_lines(folder.read("trenovani.txt"));
-  ASSERT_EQ(log.size(), 8u);  // header and 7 epochs
+  ASSERT_EQ(log.size(), 8u);                                  // header and 7 epochs
   EXPECT_EQ(log[1].substr(log[1].find('\t')), "\t4.545455");  // t = 9: 25 / 5.5
   EXPECT_NE(folder.read("vahy.bin"), weights_after_fresh);
 
@@ -258,7 +259,8 @@ TEST(Run, WeightsFileFormat) {
   const std::string bytes = folder.read("vahy.bin");
   ASSERT_EQ(bytes.size(), 96u);
   EXPECT_EQ(bytes.substr(0, 16), std::string("\x00\x00\x00\x00\x00\x00\xE0\x3F"
-                                             "\x00\x00\x00\x00\x00\x00\xF0\x3F", 16));
+                                             "\x00\x00\x00\x00\x00\x00\xF0\x3F",
+                                             16));
   EXPECT_EQ(read_doubles_le(bytes), w);
 }
 
@@ -355,8 +357,8 @@ TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
     bool trenovani_is_folder;
   };
   const std::vector<failure_case> cases = {
-      {"short weights file", "1\n", weights.substr(0, 15), "0 0\n",
-       "Nepodarila se nacist data!\n", false},
+      {"short weights file", "1\n", weights.substr(0, 15), "0 0\n", "Nepodarila se nacist data!\n",
+       false},
       {"no assignments file", "1\n", weights, "-", "Soubor vystup.txt se nepodarilo otevrit.\n",
        false},
       {"too few assignments", "1\n2\n3\n", weights, "0 0\n0 1\n",

@@ -1,3 +1,5 @@
+#include "run/sample_data.hpp"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "common/decimal.hpp"
-#include "run/sample_data.hpp"
 #include "support/console_capture.hpp"
 #include "support/program_runner.hpp"
 
@@ -28,11 +29,10 @@ TEST(Decimal, WhatCountsAsANumber) {
     std::ptrdiff_t length;
   };
   const token_case cases[] = {
-      {"12", 2},      {"-3.5", 4},     {"+.5", 3},       {"5.", 2},        {".5e3", 4},
-      {"1e", 1},      {"1e+", 1},      {"1e-7x", 4},     {"2E+10", 5},     {"0x1p3", 1},
-      {"1,5", 1},     {"-", 0},        {".", 0},         {"+.", 0},        {"-.e5", 0},
-      {"inf", 0},     {"nan", 0},      {"e5", 0},        {"", 0},          {"1.2.3", 3},
-      {"7\r\n", 1},   {"--1", 0},      {"1e5.5", 3},     {"00012", 5},
+      {"12", 2},  {"-3.5", 4},  {"+.5", 3},   {"5.", 2},    {".5e3", 4},  {"1e", 1},
+      {"1e+", 1}, {"1e-7x", 4}, {"2E+10", 5}, {"0x1p3", 1}, {"1,5", 1},   {"-", 0},
+      {".", 0},   {"+.", 0},    {"-.e5", 0},  {"inf", 0},   {"nan", 0},   {"e5", 0},
+      {"", 0},    {"1.2.3", 3}, {"7\r\n", 1}, {"--1", 0},   {"1e5.5", 3}, {"00012", 5},
   };
   for (const token_case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -181,8 +181,7 @@ TEST(LoadSamples, ReadsValuesAsOneStream) {
   EXPECT_EQ(out.values, (std::vector<double>{0.1, 0.2, 0.9, 0.8, 0.4, 0.6}));
   EXPECT_EQ(out.console, "");
   // Line breaks are only white space to this pass.
-  EXPECT_EQ(load_text("1\r\n2 3\t4\f5\v6", 3, 2).values,
-            (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(load_text("1\r\n2 3\t4\f5\v6", 3, 2).values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
 }
 
 TEST(LoadSamples, MissingValuesAreReportedAndZero) {

@@ -1,9 +1,10 @@
+#include "run/setup_file.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "run/setup_file.hpp"
 #include "support/console_capture.hpp"
 #include "support/program_runner.hpp"
 
@@ -26,7 +27,8 @@ read_outcome read_entries(const std::string& content, int entries) {
   EXPECT_TRUE(som::open_reader(reader, (folder / "setup.txt").string().c_str()));
   console_capture console;
   read_outcome out;
-  for (int e = 0; e < entries; ++e) out.values.push_back(som::read_setup_value(reader, console.stream()));
+  for (int e = 0; e < entries; ++e)
+    out.values.push_back(som::read_setup_value(reader, console.stream()));
   int c;
   while ((c = som::reader_peek(reader)) != -1) {
     out.rest += static_cast<char>(c);
@@ -59,8 +61,8 @@ TEST(ReadSetupValue, SingleEntriesWithLfAndCrLf) {
       {"above 2^32 wraps", "4294967296\n", 0, "Precteno 0\n", ""},
       {"far above 2^32 wraps", "18446744073709551621\n", 5, "Precteno 5\n", ""},
       {"below -2^32 wraps", "-4294967297\n", 4294967295u, "Precteno 4294967295\n", ""},
-      {"text, not a number", "abc def\nnext", 0,
-       "Chybi hodnota v souboru!\nPrecteno 0abc def\n", "next"},
+      {"text, not a number", "abc def\nnext", 0, "Chybi hodnota v souboru!\nPrecteno 0abc def\n",
+       "next"},
       {"lone sign is left for the echo", "-abc\nnext", 0,
        "Chybi hodnota v souboru!\nPrecteno 0-abc\n", "next"},
       {"sign then space", "+ 5\n", 0, "Chybi hodnota v souboru!\nPrecteno 0+ 5\n", ""},

@@ -63,10 +63,10 @@ TEST(Schedule, SquaredSizeWrapsAs32BitArithmetic) {
 
 TEST(Schedule, TrainingThatCouldNeverEndIsRecognised) {
   EXPECT_TRUE(som::training_can_end(10, 10, 100, 1));
-  EXPECT_FALSE(som::training_can_end(10, 10, 100, 0));   // R stays above 0
-  EXPECT_TRUE(som::training_can_end(10, 10, 0, 0));      // R = 0 at once
-  EXPECT_TRUE(som::training_can_end(0, 0, 100, 0));      // S = 0
-  EXPECT_TRUE(som::training_can_end(65536, 0, 5, 0));    // S wraps to 0
+  EXPECT_FALSE(som::training_can_end(10, 10, 100, 0));  // R stays above 0
+  EXPECT_TRUE(som::training_can_end(10, 10, 0, 0));     // R = 0 at once
+  EXPECT_TRUE(som::training_can_end(0, 0, 100, 0));     // S = 0
+  EXPECT_TRUE(som::training_can_end(65536, 0, 5, 0));   // S wraps to 0
   // 200 / (4294967295 / 4294967295 + 1) = 100.
   EXPECT_TRUE(som::training_can_end(10, 10, 4294967295u, 100));
   EXPECT_FALSE(som::training_can_end(10, 10, 4294967295u, 99));
@@ -214,8 +214,8 @@ TEST(TrainMap, WorkedRunFromASavedOneByThreeMap) {
 }
 
 TEST(TrainMap, NineteenThousandNineHundredEpochsToStopRadiusOne) {
-  const training_outcome out = train(10, 10, 1, std::vector<double>(100, 0.0), {}, {}, 0, 100,
-                                     1000, 1, som::default_grid_lanes());
+  const training_outcome out = train(10, 10, 1, std::vector<double>(100, 0.0), {}, {}, 0, 100, 1000,
+                                     1, som::default_grid_lanes());
   EXPECT_EQ(out.krok, 19900u);
   const std::string last = lines("0\t1.000000\n");
   EXPECT_EQ(out.log.substr(out.log.size() - last.size()), last);
@@ -306,8 +306,8 @@ TEST(TrainMap, DegenerateSchedules) {
 
 TEST(TrainMap, AssignmentsOutsideTheGridOnlyEnterTheFirstRozdil) {
   // Loaded from a larger grid: (70000, 3) against the unit (0, 1), wrapping.
-  const training_outcome out = train(1, 2, 1, {0, 1}, {1.0}, {{70000, 3}}, 0, 0, 1, 0,
-                                     som::default_grid_lanes());
+  const training_outcome out =
+      train(1, 2, 1, {0, 1}, {1.0}, {{70000, 3}}, 0, 0, 1, 0, som::default_grid_lanes());
   const std::uint32_t d = 70000u;
   EXPECT_EQ(out.rozdil, d * d + 4u);
   EXPECT_EQ(out.assignments[0].row, 0u);
@@ -316,8 +316,8 @@ TEST(TrainMap, AssignmentsOutsideTheGridOnlyEnterTheFirstRozdil) {
 
 TEST(TrainMap, EmptyMapStillAssignsAndCounts) {
   for (const auto& size : {std::pair{0u, 3u}, std::pair{3u, 0u}}) {
-    const training_outcome out = train(size.first, size.second, 2, {}, {0.5, 0.5}, {{1, 2}}, 0,
-                                       0, 1, 0, som::default_grid_lanes());
+    const training_outcome out = train(size.first, size.second, 2, {}, {0.5, 0.5}, {{1, 2}}, 0, 0,
+                                       1, 0, som::default_grid_lanes());
     EXPECT_EQ(out.rozdil, 5u);
     EXPECT_EQ(out.assignments[0].row + out.assignments[0].col, 0u);
   }

@@ -13,9 +13,9 @@ struct byte_reader {
   std::FILE* file = nullptr;
   char* data = nullptr;
   std::size_t capacity = 0;
-  std::size_t begin = 0;  // first unread byte
-  std::size_t end = 0;    // one past the last buffered byte
-  bool exhausted = false; // end of file (or a read error) reached
+  std::size_t begin = 0;   // first unread byte
+  std::size_t end = 0;     // one past the last buffered byte
+  bool exhausted = false;  // end of file (or a read error) reached
 };
 
 // Opens the file for reading. Returns false when it cannot be opened.

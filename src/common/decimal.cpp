@@ -104,8 +104,7 @@ bool read_decimal(byte_reader& reader, double& value) {
     const char* const buffered = reader.data + reader.end;
     while (p != buffered && is_space(*p)) ++p;
     reader.begin = static_cast<std::size_t>(p - reader.data);
-    const std::ptrdiff_t length =
-        p == buffered ? -1 : scan_decimal(p, buffered, reader.exhausted);
+    const std::ptrdiff_t length = p == buffered ? -1 : scan_decimal(p, buffered, reader.exhausted);
     if (length == 0) return false;
     if (length > 0) {
       value = convert_decimal(p, static_cast<std::size_t>(length));

@@ -52,7 +52,7 @@ void log_writer::run() {
   using clock = std::chrono::steady_clock;
   std::string batch;
   clock::time_point last = clock::now() - busy_gap;  // the last batch taken
-  clock::duration gap = busy_gap;                   // between the last two
+  clock::duration gap = busy_gap;                    // between the last two
   std::unique_lock<std::mutex> hold(lock_);
   while (true) {
     if (pending_.empty()) {

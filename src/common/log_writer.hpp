@@ -34,9 +34,9 @@ class log_writer {
   std::FILE* stream_;
   std::mutex lock_;
   std::condition_variable wake_;
-  std::string pending_;   // under lock_
-  bool sleeping_ = false; // the thread waits to be called; under lock_
-  bool stopping_ = false; // under lock_
+  std::string pending_;    // under lock_
+  bool sleeping_ = false;  // the thread waits to be called; under lock_
+  bool stopping_ = false;  // under lock_
   std::thread thread_;
 };
 

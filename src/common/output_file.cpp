@@ -62,7 +62,8 @@ void publish_outputs(pending_outputs& pending) {
     output_file& out = pending.files[i];
     if (!replace_file(out.temp_name.c_str(), out.name.c_str())) {
       const std::string message = close_failed_message(out.name);
-      pending.files.erase(pending.files.begin(), pending.files.begin() + static_cast<std::ptrdiff_t>(i));
+      pending.files.erase(pending.files.begin(),
+                          pending.files.begin() + static_cast<std::ptrdiff_t>(i));
       abandon_outputs(pending, message);
     }
   }

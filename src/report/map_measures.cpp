@@ -85,7 +85,9 @@ map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples)
   double sum = 0.0;
   for (std::uint32_t s = 0; s < samples.count; ++s) {
     const best_two units = find_best_two(grid, samples.row(s));
-    const double* weight = grid.block + (std::size_t{units.best.row} * grid.map_cols + units.best.col) * grid.dimension;
+    const double* weight =
+        grid.block +
+        (std::size_t{units.best.row} * grid.map_cols + units.best.col) * grid.dimension;
     sum = sum + std::sqrt(squared_distance(samples.row(s), weight, grid.dimension));
     if (units.has_second && !grid_neighbours(units.best, units.second)) ++out.topographic_count;
   }

@@ -22,8 +22,8 @@ std::vector<std::uint32_t> hit_counts(std::uint32_t map_rows, std::uint32_t map_
                                       const assignment_table& assignments);
 
 struct best_two {
-  grid_pos best;          // what find_bmu answers
-  grid_pos second;        // the nearest of the other neurons
+  grid_pos best;               // what find_bmu answers
+  grid_pos second;             // the nearest of the other neurons
   double best_distance = 0.0;  // squared
   bool has_second = false;
 };

@@ -95,7 +95,8 @@ std::string encode_png_indexed(std::uint32_t width, std::uint32_t height,
   return encode_png(width, height, 3, plte, raw);
 }
 
-std::string encode_png_rgb(std::uint32_t width, std::uint32_t height, const std::vector<rgb>& pixels) {
+std::string encode_png_rgb(std::uint32_t width, std::uint32_t height,
+                           const std::vector<rgb>& pixels) {
   std::string raw;
   raw.reserve((std::size_t{width} * 3 + 1) * height);
   for (std::size_t y = 0; y < height; ++y) {
@@ -108,7 +109,8 @@ std::string encode_png_rgb(std::uint32_t width, std::uint32_t height, const std:
 }
 
 std::string base64(const std::string& bytes) {
-  static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static constexpr char digits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((bytes.size() + 2) / 3 * 4);
   std::size_t i = 0;

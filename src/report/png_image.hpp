@@ -19,7 +19,8 @@ std::string encode_png_indexed(std::uint32_t width, std::uint32_t height,
                                const std::vector<rgb>& palette);
 
 // A true-colour picture: `pixels` holds width × height colours, row by row.
-std::string encode_png_rgb(std::uint32_t width, std::uint32_t height, const std::vector<rgb>& pixels);
+std::string encode_png_rgb(std::uint32_t width, std::uint32_t height,
+                           const std::vector<rgb>& pixels);
 
 // Standard base64 with padding.
 std::string base64(const std::string& bytes);

@@ -21,7 +21,8 @@ std::string int_text(std::uint64_t value) {
 
 std::string fixed1(double value) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
   return std::string(buffer, result.ptr);
 }
 
@@ -31,10 +32,10 @@ using colour_scale = std::vector<rgb>;
 const colour_scale viridis = {{68, 1, 84},    {71, 44, 122},  {59, 81, 139},
                               {44, 113, 142}, {33, 144, 141}, {39, 173, 129},
                               {92, 200, 99},  {170, 220, 50}, {253, 231, 37}};
-const colour_scale blues = {{247, 251, 255}, {198, 219, 239}, {107, 174, 214},
-                            {33, 113, 181},  {8, 48, 107}};
+const colour_scale blues = {
+    {247, 251, 255}, {198, 219, 239}, {107, 174, 214}, {33, 113, 181}, {8, 48, 107}};
 
-constexpr int scale_steps = 254;      // palette entries 0..254 follow the scale
+constexpr int scale_steps = 254;            // palette entries 0..254 follow the scale
 constexpr std::uint8_t not_a_number = 255;  // shown grey
 constexpr rgb not_a_number_colour = {160, 160, 160};
 
@@ -53,7 +54,8 @@ rgb scale_colour(const colour_scale& scale, double t) {
 
 std::vector<rgb> palette_of(const colour_scale& scale) {
   std::vector<rgb> palette;
-  for (int i = 0; i <= scale_steps; ++i) palette.push_back(scale_colour(scale, i / double{scale_steps}));
+  for (int i = 0; i <= scale_steps; ++i)
+    palette.push_back(scale_colour(scale, i / double{scale_steps}));
   palette.push_back(not_a_number_colour);
   return palette;
 }
@@ -83,7 +85,8 @@ value_range finite_range(const std::vector<double>& values) {
     r.any = true;
   }
   // Differences at the level of rounding (a uniform map) are no contrast.
-  if (r.any && r.high - r.low <= 1e-12 * std::max(std::abs(r.low), std::abs(r.high))) r.high = r.low;
+  if (r.any && r.high - r.low <= 1e-12 * std::max(std::abs(r.low), std::abs(r.high)))
+    r.high = r.low;
   return r;
 }
 
@@ -107,16 +110,19 @@ box map_box(std::uint32_t rows, std::uint32_t cols, double longest) {
   return {std::max(4.0, cell * cols), std::max(4.0, cell * rows), cell};
 }
 
-std::string svg_open(const std::string& cls, double width, double height, const std::string& label) {
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"" + cls + "\" width=\"" + fixed1(width) +
-         "\" height=\"" + fixed1(height) + "\" viewBox=\"0 0 " + fixed1(width) + " " + fixed1(height) +
-         "\" role=\"img\" aria-label=\"" + label + "\">";
+std::string svg_open(const std::string& cls, double width, double height,
+                     const std::string& label) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"" + cls + "\" width=\"" +
+         fixed1(width) + "\" height=\"" + fixed1(height) + "\" viewBox=\"0 0 " + fixed1(width) +
+         " " + fixed1(height) + "\" role=\"img\" aria-label=\"" + label + "\">";
 }
 
 // One <image> with one pixel per neuron.
-std::string map_image(const std::string& png, std::uint32_t rows, std::uint32_t cols, const box& b) {
-  return "<image class=\"cells\" data-rows=\"" + int_text(rows) + "\" data-cols=\"" + int_text(cols) +
-         "\" x=\"0\" y=\"0\" width=\"" + fixed1(b.width) + "\" height=\"" + fixed1(b.height) +
+std::string map_image(const std::string& png, std::uint32_t rows, std::uint32_t cols,
+                      const box& b) {
+  return "<image class=\"cells\" data-rows=\"" + int_text(rows) + "\" data-cols=\"" +
+         int_text(cols) + "\" x=\"0\" y=\"0\" width=\"" + fixed1(b.width) + "\" height=\"" +
+         fixed1(b.height) +
          "\" preserveAspectRatio=\"none\" style=\"image-rendering:pixelated\" href=\"data:image/png;base64," +
          base64(png) + "\"/>";
 }
@@ -133,7 +139,8 @@ std::string legend(const std::string& id, const colour_scale& scale, const value
   std::string out = svg_open("legend", width + 20.0, 40.0, "barevna skala");
   out += "<defs><linearGradient id=\"" + id + "\" x1=\"0\" x2=\"1\" y1=\"0\" y2=\"0\">";
   for (std::size_t i = 0; i < scale.size(); ++i) {
-    out += "<stop offset=\"" + number_text(static_cast<double>(i) / static_cast<double>(scale.size() - 1), 4) +
+    out += "<stop offset=\"" +
+           number_text(static_cast<double>(i) / static_cast<double>(scale.size() - 1), 4) +
            "\" stop-color=\"" + hex(scale[i]) + "\"/>";
   }
   out += "</linearGradient></defs>";
@@ -143,12 +150,14 @@ std::string legend(const std::string& id, const colour_scale& scale, const value
   const double hi = range.any ? range.high : 0.0;
   const double mid = lo + (hi - lo) / 2.0;
   // Enough digits that the ends of a narrow range read differently.
-  while (precision < 15 && lo != hi && number_text(lo, precision) == number_text(hi, precision)) ++precision;
+  while (precision < 15 && lo != hi && number_text(lo, precision) == number_text(hi, precision))
+    ++precision;
   const char* anchors[] = {"start", "middle", "end"};
   const double values[] = {lo, mid, hi};
   for (int i = 0; i < 3; ++i) {
     const double x = 10.0 + width * i / 2.0;
-    out += "<line x1=\"" + fixed1(x) + "\" x2=\"" + fixed1(x) + "\" y1=\"16\" y2=\"20\" stroke=\"#444\"/>";
+    out += "<line x1=\"" + fixed1(x) + "\" x2=\"" + fixed1(x) +
+           "\" y1=\"16\" y2=\"20\" stroke=\"#444\"/>";
     out += "<text x=\"" + fixed1(x) + "\" y=\"32\" text-anchor=\"" + anchors[i] + "\">" +
            number_text(values[i], precision) + "</text>";
   }
@@ -160,8 +169,8 @@ std::string legend(const std::string& id, const colour_scale& scale, const value
 struct heat_map {
   std::string label;
   const colour_scale* scale;
-  std::vector<double> values;  // row-major
-  double longest;              // screen size of the longer side
+  std::vector<double> values;         // row-major
+  double longest;                     // screen size of the longer side
   std::vector<std::uint32_t> counts;  // drawn into the cells when not empty
 };
 
@@ -195,7 +204,8 @@ std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t
   }
   out += frame(b);
   out += "</svg><figcaption>" + map.label + "</figcaption>";
-  out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), precision, with_nan);
+  out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), precision,
+                with_nan);
   out += "</figure>";
   return out;
 }
@@ -235,9 +245,10 @@ std::string draw_curve(const std::string& title, const std::string& x_label, dou
   // Grid, ticks and labels.
   for (double y = y_lo; y <= y_hi + y_step / 2.0; y += y_step) {
     const std::string sy = fixed1(py(y));
-    out += "<line class=\"grid\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left + plot_w) + "\" y1=\"" + sy +
-           "\" y2=\"" + sy + "\"/>";
-    out += "<text x=\"" + fixed1(left - 6.0) + "\" y=\"" + sy + "\" text-anchor=\"end\" dominant-baseline=\"middle\">" +
+    out += "<line class=\"grid\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left + plot_w) +
+           "\" y1=\"" + sy + "\" y2=\"" + sy + "\"/>";
+    out += "<text x=\"" + fixed1(left - 6.0) + "\" y=\"" + sy +
+           "\" text-anchor=\"end\" dominant-baseline=\"middle\">" +
            number_text(std::abs(y) < y_step * 1e-9 ? 0.0 : y, 6) + "</text>";
   }
   const double x_step = std::max(1.0, tick_step(x_hi - x_lo));
@@ -245,24 +256,25 @@ std::string draw_curve(const std::string& title, const std::string& x_label, dou
     const std::string sx = fixed1(px(x));
     out += "<line x1=\"" + sx + "\" x2=\"" + sx + "\" y1=\"" + fixed1(top + plot_h) + "\" y2=\"" +
            fixed1(top + plot_h + 5.0) + "\" stroke=\"#444\"/>";
-    out += "<text x=\"" + sx + "\" y=\"" + fixed1(top + plot_h + 18.0) + "\" text-anchor=\"middle\">" +
-           number_text(x, 10) + "</text>";
+    out += "<text x=\"" + sx + "\" y=\"" + fixed1(top + plot_h + 18.0) +
+           "\" text-anchor=\"middle\">" + number_text(x, 10) + "</text>";
   }
-  out += "<line class=\"axis\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left) + "\" y1=\"" + fixed1(top) +
-         "\" y2=\"" + fixed1(top + plot_h) + "\"/>";
-  out += "<line class=\"axis\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left + plot_w) + "\" y1=\"" +
-         fixed1(top + plot_h) + "\" y2=\"" + fixed1(top + plot_h) + "\"/>";
+  out += "<line class=\"axis\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left) + "\" y1=\"" +
+         fixed1(top) + "\" y2=\"" + fixed1(top + plot_h) + "\"/>";
+  out += "<line class=\"axis\" x1=\"" + fixed1(left) + "\" x2=\"" + fixed1(left + plot_w) +
+         "\" y1=\"" + fixed1(top + plot_h) + "\" y2=\"" + fixed1(top + plot_h) + "\"/>";
   out += "<text x=\"" + fixed1(left + plot_w / 2.0) + "\" y=\"" + fixed1(height - 6.0) +
          "\" text-anchor=\"middle\">" + x_label + "</text>";
-  out += "<text x=\"14\" y=\"" + fixed1(top + plot_h / 2.0) + "\" text-anchor=\"middle\" transform=\"rotate(-90 14 " +
-         fixed1(top + plot_h / 2.0) + ")\">" + title + "</text>";
+  out += "<text x=\"14\" y=\"" + fixed1(top + plot_h / 2.0) +
+         "\" text-anchor=\"middle\" transform=\"rotate(-90 14 " + fixed1(top + plot_h / 2.0) +
+         ")\">" + title + "</text>";
 
   // The curve itself, broken where a value is not a number.
   std::string points;
   auto flush = [&] {
     if (!points.empty()) {
-      out += "<polyline fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\" points=\"" +
-             points + "\"/>";
+      out += "<polyline fill=\"none\" stroke=\"" + std::string(colour) +
+             "\" stroke-width=\"1.5\" points=\"" + points + "\"/>";
     }
     points.clear();
   };
@@ -275,8 +287,8 @@ std::string draw_curve(const std::string& title, const std::string& x_label, dou
     points += fixed1(px(first_x + static_cast<double>(i))) + "," + fixed1(py(values[i]));
   }
   if (values.size() == 1 && std::isfinite(values[0])) {
-    out += "<circle cx=\"" + fixed1(px(first_x)) + "\" cy=\"" + fixed1(py(values[0])) + "\" r=\"3\" fill=\"" +
-           colour + "\"/>";
+    out += "<circle cx=\"" + fixed1(px(first_x)) + "\" cy=\"" + fixed1(py(values[0])) +
+           "\" r=\"3\" fill=\"" + colour + "\"/>";
   }
   flush();
   out += "</svg>";
@@ -302,7 +314,8 @@ void add_row(std::string& out, const std::string& name, const std::string& value
 
 std::string number_text(double value, int precision) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   return std::string(buffer, result.ptr);
 }
 
@@ -335,24 +348,28 @@ std::string render_report(const run_state& run) {
   add_row(out, "Kvantizacni chyba", measured ? number_text(errors.quantization, 6) : "-");
   add_row(out, "Topograficka chyba",
           measured && grid.neurons > 1
-              ? number_text(errors.topographic, 6) + " (" + int_text(errors.topographic_count) + " z " +
-                    int_text(run.samples.count) + " vzorku)"
+              ? number_text(errors.topographic, 6) + " (" + int_text(errors.topographic_count) +
+                    " z " + int_text(run.samples.count) + " vzorku)"
               : "-");
-  out += "</table><p class=\"note\">Kvantizacni chyba: prumerna eukleidovska vzdalenost vzorku od vah jeho "
-         "nejblizsiho neuronu. Topograficka chyba: podil vzorku, jejichz nejblizsi a druhy nejblizsi neuron "
-         "nejsou primi sousede v mrizce. Obe jsou spocteny z data.txt a vahy.bin.</p></section>\n";
+  out +=
+      "</table><p class=\"note\">Kvantizacni chyba: prumerna eukleidovska vzdalenost vzorku od vah jeho "
+      "nejblizsiho neuronu. Topograficka chyba: podil vzorku, jejichz nejblizsi a druhy nejblizsi neuron "
+      "nejsou primi sousede v mrizce. Obe jsou spocteny z data.txt a vahy.bin.</p></section>\n";
 
-  out += "<section id=\"mapa\"><h2>Mapa</h2><p class=\"note\">U-matice: prumerna vzdalenost vah neuronu od vah "
-         "jeho primych sousedu (az ctyr); svetla mista oddeluji shluky. Zasahy: pocet vzorku, ktere vystup.txt "
-         "prirazuje kazdemu neuronu. Radek 0 je nahore, sloupec 0 vlevo.</p>";
-  out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}}, rows, cols, "scale-u", finite_range(umatrix), 4);
+  out +=
+      "<section id=\"mapa\"><h2>Mapa</h2><p class=\"note\">U-matice: prumerna vzdalenost vah neuronu od vah "
+      "jeho primych sousedu (az ctyr); svetla mista oddeluji shluky. Zasahy: pocet vzorku, ktere vystup.txt "
+      "prirazuje kazdemu neuronu. Radek 0 je nahore, sloupec 0 vlevo.</p>";
+  out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}}, rows, cols, "scale-u",
+                       finite_range(umatrix), 4);
 
   std::vector<double> hit_values(hits.begin(), hits.end());
   const bool labels = grid.neurons <= 900 && map_box(rows, cols, map_side).cell >= 14.0;
   value_range hit_range{0.0, 0.0, true};
   for (double h : hit_values) hit_range.high = std::max(hit_range.high, h);
-  out += draw_heat_map({"Zasahy", &blues, hit_values, map_side, labels ? hits : std::vector<std::uint32_t>{}},
-                       rows, cols, "scale-hits", hit_range, 10);
+  out += draw_heat_map(
+      {"Zasahy", &blues, hit_values, map_side, labels ? hits : std::vector<std::uint32_t>{}}, rows,
+      cols, "scale-hits", hit_range, 10);
 
   if (dim == 3) {
     std::vector<rgb> pixels(grid.neurons);
@@ -368,19 +385,22 @@ std::string render_report(const run_state& run) {
     out += svg_open("heat", b.width, b.height, "Barvy vah");
     out += map_image(encode_png_rgb(cols, rows, pixels), rows, cols, b);
     out += frame(b);
-    out += "</svg><figcaption>Barvy vah: slozky 1, 2, 3 omezene na 0 az 1<br/>jako cervena, zelena, modra"
-           "</figcaption></figure>";
+    out +=
+        "</svg><figcaption>Barvy vah: slozky 1, 2, 3 omezene na 0 az 1<br/>jako cervena, zelena, modra"
+        "</figcaption></figure>";
   }
   out += "</section>\n";
 
   out += "<section id=\"slozky\"><h2>Roviny slozek</h2>";
   const std::uint32_t planes = std::min(dim, max_component_planes);
   if (dim > planes) {
-    out += "<p class=\"note\">Zobrazeno prvnich " + int_text(planes) + " slozek z " + int_text(dim) + ".</p>";
+    out += "<p class=\"note\">Zobrazeno prvnich " + int_text(planes) + " slozek z " +
+           int_text(dim) + ".</p>";
   } else if (dim == 0) {
     out += "<p class=\"note\">Vektory nemaji zadnou slozku.</p>";
   } else {
-    out += "<p class=\"note\">Hodnota jedne slozky vah v kazdem neuronu, kazda rovina ve vlastni skale.</p>";
+    out +=
+        "<p class=\"note\">Hodnota jedne slozky vah v kazdem neuronu, kazda rovina ve vlastni skale.</p>";
   }
   for (std::uint32_t k = 0; k < planes; ++k) {
     std::vector<double> plane(grid.neurons);

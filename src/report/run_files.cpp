@@ -79,8 +79,9 @@ bool read_weights(weight_grid& grid, std::string& message) {
     if (got != want) {
       ok = false;
       message = std::ferror(file) ? std::string("Nepodarila se nacist data!\n")
-                                  : std::string("Soubor vahy.bin je kratsi, nez vyzaduji rozmery "
-                                                "mapy v souboru setup.txt.\n");
+                                  : std::string(
+                                        "Soubor vahy.bin je kratsi, nez vyzaduji rozmery "
+                                        "mapy v souboru setup.txt.\n");
     }
   }
   if (ok && std::fgetc(file) != EOF) {

@@ -86,7 +86,8 @@ std::uint32_t count_samples(const char* path) {
     while (p != end) {
       // A whole line that fits in one piece needs only its head looked at.
       if (pc.length == 0 && !pending_cr) {
-        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char* nl =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
         if (nl != nullptr && static_cast<std::size_t>(nl - p) < line_piece_length) {
           for (; p != nl && pc.phase != piece_counter::decided; ++p) feed(pc, *p);
           end_piece(pc);

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "common/byte_reader.hpp"
-
 #include "som/map_storage.hpp"
 
 namespace som {

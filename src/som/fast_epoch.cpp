@@ -1,11 +1,11 @@
 #include "som/fast_epoch.hpp"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -94,16 +94,12 @@ bool nearer(const fast::bmu_candidate& a, const fast::bmu_candidate& b) {
 
 bool kernel_path_available(kernel_path path) {
   switch (path) {
-    case kernel_path::portable:
-      return true;
+    case kernel_path::portable: return true;
 #if defined(SOM_X86_KERNELS)
-    case kernel_path::avx2:
-      return features().avx2 && features().fma;
-    case kernel_path::avx512:
-      return features().avx512f && features().avx2 && features().fma;
+    case kernel_path::avx2: return features().avx2 && features().fma;
+    case kernel_path::avx512: return features().avx512f && features().avx2 && features().fma;
 #else
-    default:
-      return false;
+    default: return false;
 #endif
   }
   return false;
@@ -240,7 +236,8 @@ fast_trainer::fast_trainer(kernel_path path, unsigned threads, bool always_pool)
   shares_.assign(threads_, 1.0 / threads_);
 }
 
-void split_tiles(const std::vector<double>& shares, std::size_t tiles, std::vector<std::size_t>& first) {
+void split_tiles(const std::vector<double>& shares, std::size_t tiles,
+                 std::vector<std::size_t>& first) {
   const std::size_t threads = shares.size();
   first.assign(threads + 1, tiles);
   first[0] = 0;
@@ -255,7 +252,6 @@ void split_tiles(const std::vector<double>& shares, std::size_t tiles, std::vect
     first[t] = end;
   }
 }
-
 
 // A table of a byte per winner and tile pays while it stays small; past this
 // size the masks are worked out for every sample.
@@ -343,7 +339,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   const std::uint64_t far_row = grid.map_rows - 1u;
   const std::uint64_t far_col = grid.map_cols - 1u;
   args.whole_grid = (far_row >= 65536 || far_col >= 65536 ||
-                    far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
+                     far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
   if (args.updates && !args.whole_grid) {
     // The farthest row distance d that can still be updated: d² < R, since
     // every neuron of a row d away is at least d² away. Rows beyond are

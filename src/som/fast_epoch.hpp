@@ -26,8 +26,7 @@ kernel_path best_kernel_path();
 
 // The threads that pay off for a grid of this size on this machine: 1 for
 // small maps, where a synchronisation per sample costs more than it saves.
-unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols,
-                           std::uint32_t dimension);
+unsigned fast_thread_count(std::uint32_t map_rows, std::uint32_t map_cols, std::uint32_t dimension);
 
 struct fast_pool;
 

@@ -33,17 +33,17 @@ using exchange_fn = bmu_candidate (*)(void* sync, unsigned thread, bmu_candidate
 struct epoch_args {
   const double* samples = nullptr;  // count rows of `dimension` doubles
   std::uint32_t count = 0;
-  std::uint32_t dimension = 0;      // at least 1
-  double* block = nullptr;          // the grid's tiles
-  std::uint32_t map_rows = 0;       // at least 1
-  std::uint32_t map_cols = 0;       // at least 1
-  std::size_t tile_begin = 0;       // this thread's tiles
+  std::uint32_t dimension = 0;  // at least 1
+  double* block = nullptr;      // the grid's tiles
+  std::uint32_t map_rows = 0;   // at least 1
+  std::uint32_t map_cols = 0;   // at least 1
+  std::size_t tile_begin = 0;   // this thread's tiles
   std::size_t tile_end = 0;
   double learning_rate = 0.0;
   double radius = 0.0;
-  bool updates = false;             // radius > 0: some neuron can be updated
-  bool whole_grid = false;          // squared distances may wrap: test every tile
-  std::uint32_t reach = 0;          // otherwise rows farther than this are never updated
+  bool updates = false;     // radius > 0: some neuron can be updated
+  bool whole_grid = false;  // squared distances may wrap: test every tile
+  std::uint32_t reach = 0;  // otherwise rows farther than this are never updated
   // Optional (both set or both null), where the radius allows no wrapping:
   // for each winner n, its row of lane masks (lane l inside: bit l) over
   // this thread's tiles at lane_masks[n × (tile_end − tile_begin)], valid
@@ -51,9 +51,9 @@ struct epoch_args {
   std::uint8_t* lane_masks = nullptr;
   std::uint8_t* masks_known = nullptr;
   const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
-  assignment* assignments = nullptr;  // written by the thread that owns it only
+  assignment* assignments = nullptr;    // written by the thread that owns it only
   unsigned thread = 0;
-  exchange_fn exchange = nullptr;   // null for a single thread
+  exchange_fn exchange = nullptr;  // null for a single thread
   void* sync = nullptr;
 };
 

@@ -1,9 +1,9 @@
 // The fast epoch with AVX2 and FMA: a tile is two vectors of 4 lanes.
 // This file alone is built with -mavx2 -mfma; it runs only where the
 // dispatch has found both, with the registers enabled by the system.
-#include "som/fast_kernel.hpp"
-
 #include <immintrin.h>
+
+#include "som/fast_kernel.hpp"
 
 namespace som::fast {
 
@@ -61,12 +61,8 @@ struct ops_avx2 {
     return _mm_cvtsd_f64(_mm_min_sd(m2, _mm_unpackhi_pd(m2, m2)));
   }
   static vec iota() { return {_mm256_setr_pd(0, 1, 2, 3), _mm256_setr_pd(4, 5, 6, 7)}; }
-  static bool any(const mask& m) {
-    return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0;
-  }
-  static bool all(const mask& m) {
-    return _mm256_movemask_pd(_mm256_and_pd(m.lo, m.hi)) == 0xF;
-  }
+  static bool any(const mask& m) { return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0; }
+  static bool all(const mask& m) { return _mm256_movemask_pd(_mm256_and_pd(m.lo, m.hi)) == 0xF; }
   static std::uint8_t to_bits(const mask& m) {
     return static_cast<std::uint8_t>(_mm256_movemask_pd(m.lo) | _mm256_movemask_pd(m.hi) << 4);
   }
@@ -94,7 +90,8 @@ struct ops_avx2 {
     const __m256i biased = _mm256_xor_si256(g, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
     const __m256d offset = _mm256_set1_pd(2147483648.0);
     const __m256d lo = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(biased)), offset);
-    const __m256d hi = _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(biased, 1)), offset);
+    const __m256d hi =
+        _mm256_add_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(biased, 1)), offset);
     const __m256d r = _mm256_set1_pd(radius);
     return {_mm256_cmp_pd(r, lo, _CMP_GT_OQ), _mm256_cmp_pd(r, hi, _CMP_GT_OQ)};
   }
@@ -104,8 +101,6 @@ struct ops_avx2 {
 
 }  // namespace
 
-std::uint32_t epoch_avx2(const epoch_args& args) {
-  return run_epoch<ops_avx2>(args);
-}
+std::uint32_t epoch_avx2(const epoch_args& args) { return run_epoch<ops_avx2>(args); }
 
 }  // namespace som::fast

@@ -1,9 +1,9 @@
 // The fast epoch with AVX-512: a tile is one vector of 8 lanes. This file
 // alone is built with -mavx512f -mavx2 -mfma; it runs only where the dispatch
 // has found all three, with the registers enabled by the system.
-#include "som/fast_kernel.hpp"
-
 #include <immintrin.h>
+
+#include "som/fast_kernel.hpp"
 
 // GCC 12 warns about the deliberately undefined upper halves inside some
 // AVX-512 intrinsics (_mm512_undefined_pd).
@@ -72,7 +72,8 @@ struct ops_avx512 {
   }
   static mask in_radius(const pos& p, std::uint32_t bi, std::uint32_t bj, double radius) {
     const __m256i g = squared_grid_distances(p, bi, bj);
-    return _mm512_cmp_pd_mask(_mm512_set1_pd(radius), _mm512_maskz_cvtepu32_pd(0xFF, g), _CMP_GT_OQ);
+    return _mm512_cmp_pd_mask(_mm512_set1_pd(radius), _mm512_maskz_cvtepu32_pd(0xFF, g),
+                              _CMP_GT_OQ);
   }
 };
 
@@ -80,8 +81,6 @@ struct ops_avx512 {
 
 }  // namespace
 
-std::uint32_t epoch_avx512(const epoch_args& args) {
-  return run_epoch<ops_avx512>(args);
-}
+std::uint32_t epoch_avx512(const epoch_args& args) { return run_epoch<ops_avx512>(args); }
 
 }  // namespace som::fast

@@ -24,8 +24,6 @@
 //   advance(p, step_row, step_col, wrap_at)
 //   in_radius(p, bi, bj, radius)   lanes with radius > (bi-i)² + (bj-j)²
 
-
-
 #if defined(__GNUC__) && !defined(__clang__)
 #define SOM_UNROLL _Pragma("GCC unroll 8")
 #define SOM_INLINE __attribute__((always_inline)) inline

@@ -38,8 +38,7 @@ inline void advance_lane_positions(lane_positions& p, std::uint32_t step_row,
 }
 
 // (bi − row)² + (bj − col)² per lane, wrapping modulo 2^32.
-inline __m256i squared_grid_distances(const lane_positions& p, std::uint32_t bi,
-                                      std::uint32_t bj) {
+inline __m256i squared_grid_distances(const lane_positions& p, std::uint32_t bi, std::uint32_t bj) {
   const __m256i di = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bi)), p.row);
   const __m256i dj = _mm256_sub_epi32(_mm256_set1_epi32(static_cast<int>(bj)), p.col);
   return _mm256_add_epi32(_mm256_mullo_epi32(di, di), _mm256_mullo_epi32(dj, dj));

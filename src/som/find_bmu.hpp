@@ -9,7 +9,8 @@
 namespace som {
 
 // Sum over k in order of (sample[k] − weight[k])², each step rounded on its own.
-inline double squared_distance(const double* sample, const double* weight, std::uint32_t dimension) {
+inline double squared_distance(const double* sample, const double* weight,
+                               std::uint32_t dimension) {
   double sum = 0.0;
   for (std::uint32_t k = 0; k < dimension; ++k) {
     const double difference = sample[k] - weight[k];

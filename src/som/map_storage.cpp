@@ -99,7 +99,8 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
     grid.allocation = acquire_block(values * sizeof(double) + alignment);
     if (grid.allocation == nullptr) fatal_out_of_memory();
     const auto address = reinterpret_cast<std::uintptr_t>(grid.allocation);
-    grid.block = reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
+    grid.block =
+        reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
     // Lanes past the last neuron stay NaN for good.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t n = grid.neurons; n < grid.tiles * lanes; ++n) {
@@ -130,7 +131,8 @@ void free_assignment_table(assignment_table& table) {
 
 void init_random_weights(weight_grid& grid, random_generator& gen) {
   for (std::size_t n = 0; n < grid.neurons; ++n) {
-    for (std::uint32_t k = 0; k < grid.dimension; ++k) grid.at(n, k) = random_weight(draw_random(gen));
+    for (std::uint32_t k = 0; k < grid.dimension; ++k)
+      grid.at(n, k) = random_weight(draw_random(gen));
   }
 }
 

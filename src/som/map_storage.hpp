@@ -19,7 +19,7 @@ using assignment = grid_pos;
 // N rows of `dimension` doubles in one row-major block.
 struct sample_matrix {
   double* block = nullptr;
-  std::uint32_t count = 0;      // N
+  std::uint32_t count = 0;  // N
   std::uint32_t dimension = 0;
 
   const double* row(std::uint32_t i) const { return block + std::size_t{i} * dimension; }

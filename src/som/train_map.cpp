@@ -78,20 +78,19 @@ bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::u
 
 }  // namespace
 
-void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
-               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
-               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
-  train([log] { return log; }, nullptr, samples, grid, Krok, radius_decay, rate_decay,
-        stop_radius, Rozdil, assignments);
+void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
+               std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
+               std::uint32_t& Rozdil, assignment_table& assignments) {
+  train([log] { return log; }, nullptr, samples, grid, Krok, radius_decay, rate_decay, stop_radius,
+        Rozdil, assignments);
 }
 
-bool train_map(const std::function<std::FILE*()>& open_log,
-               const std::atomic<std::uint32_t>& ready, const sample_matrix& samples,
-               weight_grid& grid, std::uint32_t& Krok, std::uint32_t radius_decay,
-               std::uint32_t rate_decay, std::uint32_t stop_radius, std::uint32_t& Rozdil,
-               assignment_table& assignments) {
-  return train(open_log, &ready, samples, grid, Krok, radius_decay, rate_decay, stop_radius,
-               Rozdil, assignments);
+bool train_map(const std::function<std::FILE*()>& open_log, const std::atomic<std::uint32_t>& ready,
+               const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
+               std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
+               std::uint32_t& Rozdil, assignment_table& assignments) {
+  return train(open_log, &ready, samples, grid, Krok, radius_decay, rate_decay, stop_radius, Rozdil,
+               assignments);
 }
 
 }  // namespace som
