@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "common/decimal.hpp"
+#include "common/file_names.hpp"
 #include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "run/sample_data.hpp"

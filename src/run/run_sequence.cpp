@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/byte_reader.hpp"
+#include "common/file_names.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/random.hpp"

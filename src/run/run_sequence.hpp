@@ -3,8 +3,6 @@
 
 namespace som {
 
-inline constexpr const char* training_log_file_name = "trenovani.txt";
-
 // Performs one run in the working directory and returns the exit status.
 int run_sequence();
 

@@ -9,11 +9,10 @@
 #include <thread>
 
 #include "common/byte_reader.hpp"
+#include "common/file_names.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
-
-inline constexpr const char* data_file_name = "data.txt";
 
 // The longest piece of a line that the counting pass looks at once.
 inline constexpr std::size_t line_piece_length = 16383;

@@ -6,10 +6,9 @@
 #include <cstdio>
 
 #include "common/byte_reader.hpp"
+#include "common/file_names.hpp"
 
 namespace som {
-
-inline constexpr const char* setup_file_name = "setup.txt";
 
 struct setup_params {
   std::uint32_t map_rows = 0;

@@ -4,13 +4,11 @@
 
 #include <cstdint>
 
+#include "common/file_names.hpp"
 #include "common/output_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
-
-inline constexpr const char* assignments_file_name = "vystup.txt";
-inline constexpr const char* final_parameters_file_name = "konecne_parametry.txt";
 
 // Reads the first N records of vystup.txt, two numbers each in any layout of
 // white space. Ends the process when the file cannot be opened or a record

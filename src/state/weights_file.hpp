@@ -5,13 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/file_names.hpp"
 #include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
-
-inline constexpr const char* weights_file_name = "vahy.bin";
 
 // Fills the grid from vahy.bin and then the assignments from vystup.txt.
 // When vahy.bin cannot be opened, says so on the console, fills the grid with
