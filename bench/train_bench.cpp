@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/byte_reader.hpp"
+#include "common/input_file.hpp"
 #include "common/random.hpp"
 #include "run/sample_data.hpp"
 #include "run/setup_file.hpp"
@@ -130,11 +131,12 @@ int main(int argc, char** argv) {
   std::filesystem::current_path(argv[1]);
   const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-  som::byte_reader reader;
-  if (!som::open_reader(reader, "setup.txt")) return 1;
+  som::input_file setup_file;
+  if (!setup_file.open("setup.txt")) return 1;
+  som::byte_reader reader(setup_file.source());
   std::FILE* quiet = std::fopen("/dev/null", "w");
   const som::setup_params setup = som::read_setup(reader, quiet != nullptr ? quiet : stdout);
-  som::close_reader(reader);
+  setup_file.close();
   const std::uint32_t count = som::count_samples("data.txt");
   som::sample_matrix samples = som::alloc_sample_matrix(setup.dimension, count);
   som::load_samples(samples, stdout);

@@ -1,5 +1,5 @@
 // Fuzz harness of the two passes over data.txt: the first input byte picks
-// the dimension (0 to 4), the rest is the file. The counting pass gives N, the
+// the dimension (0 to 4), the rest is the text of data.txt. The counting pass gives N, the
 // loading pass reads N × dimension values. Checked:
 // - every value read is bit for bit what strtod (C locale, which the program
 //   never changes) makes of the same token, and the token is exactly what
@@ -121,14 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::uint32_t dimension = data[0] % 5u;
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-  som_fuzz::write_bytes(som::data_file_name, text);
-
-  const std::uint32_t count = som::count_samples(som::data_file_name);
+  som::byte_reader count_reader(text);
+  const std::uint32_t count = som::count_sample_lines(count_reader);
   // Bounded so that a file of many short lines stays cheap to load.
   if (std::uint64_t{count} * dimension > 100000) return 0;
   som::sample_matrix samples = som::alloc_sample_matrix(dimension, count);
   som_fuzz::console_capture console;
-  som::load_samples(samples, console.stream());
+  som::byte_reader values_reader(text);
+  som::read_sample_values(values_reader, samples, console.stream());
 
   // The reference reading of the same stream of values.
   std::size_t pos = 0;

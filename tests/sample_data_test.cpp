@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/decimal.hpp"
+#include "support/byte_sources.hpp"
 #include "support/console_capture.hpp"
 #include "support/program_runner.hpp"
 
@@ -78,10 +79,18 @@ TEST(Decimal, OutOfRangeGivesInfinityOrZeroWithSign) {
   EXPECT_EQ(convert("1e-99999999999999999999"), 0.0);
 }
 
+// The count over the bytes at once, a few bytes per read, and from a file:
+// all three must agree.
 std::uint32_t count_text(const std::string& content) {
+  som::byte_reader whole(content);
+  const std::uint32_t count = som::count_sample_lines(whole);
+  som_test::piecewise_source pieces(content, 7);
+  som::byte_reader piecewise(pieces.source());
+  EXPECT_EQ(som::count_sample_lines(piecewise), count);
   temp_folder folder;
   folder.write("data.txt", content);
-  return som::count_samples((folder / "data.txt").string().c_str());
+  EXPECT_EQ(som::count_samples((folder / "data.txt").string().c_str()), count);
+  return count;
 }
 
 std::string crlf(std::string text) {
@@ -152,27 +161,23 @@ struct loaded {
   std::string console;
 };
 
+// The values read from the bytes at once and a few bytes per read: both must
+// give the same values and messages.
 loaded load_text(const std::string& content, std::uint32_t dimension, std::uint32_t count) {
-  temp_folder folder;
-  folder.write("data.txt", content);
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder.path());
   std::vector<double> block(std::size_t{dimension} * count, -99.0);
   som::sample_matrix matrix{block.data(), count, dimension};
   console_capture console;
-  som::load_samples(matrix, console.stream());
-  // The reading on a thread of its own gives the same values and messages,
-  // and ends with every row published.
-  std::vector<double> threaded(block.size(), -99.0);
-  som::sample_matrix threaded_matrix{threaded.data(), count, dimension};
-  console_capture threaded_console;
-  som::sample_loading loading;
-  som::start_loading_samples(loading, threaded_matrix, threaded_console.stream());
-  som::finish_loading_samples(loading);
-  std::filesystem::current_path(previous);
-  EXPECT_EQ(loading.ready.load(), count);
-  EXPECT_EQ(threaded_console.text(), console.text());
-  EXPECT_EQ(std::memcmp(threaded.data(), block.data(), block.size() * sizeof(double)), 0);
+  som::byte_reader whole(content);
+  som::read_sample_values(whole, matrix, console.stream());
+
+  std::vector<double> piecewise(block.size(), -99.0);
+  som::sample_matrix piecewise_matrix{piecewise.data(), count, dimension};
+  console_capture piecewise_console;
+  som_test::piecewise_source pieces(content, 5);
+  som::byte_reader reader(pieces.source());
+  som::read_sample_values(reader, piecewise_matrix, piecewise_console.stream());
+  EXPECT_EQ(piecewise_console.text(), console.text());
+  EXPECT_EQ(std::memcmp(piecewise.data(), block.data(), block.size() * sizeof(double)), 0);
   return {block, console.text()};
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/byte_sources.hpp"
 #include "support/console_capture.hpp"
 #include "support/program_runner.hpp"
 
@@ -19,23 +20,31 @@ struct read_outcome {
   std::string rest;  // what the reader left unread
 };
 
-// Reads `entries` entries from a file holding `content`.
-read_outcome read_entries(const std::string& content, int entries) {
-  temp_folder folder;
-  folder.write("setup.txt", content);
-  som::byte_reader reader;
-  EXPECT_TRUE(som::open_reader(reader, (folder / "setup.txt").string().c_str()));
+read_outcome read_entries_from(som::byte_reader& reader, int entries) {
   console_capture console;
   read_outcome out;
   for (int e = 0; e < entries; ++e)
     out.values.push_back(som::read_setup_value(reader, console.stream()));
   int c;
-  while ((c = som::reader_peek(reader)) != -1) {
+  while ((c = reader.peek()) != -1) {
     out.rest += static_cast<char>(c);
-    som::reader_advance(reader, 1);
+    reader.advance(1);
   }
-  EXPECT_TRUE(som::close_reader(reader));
   out.console = console.text();
+  return out;
+}
+
+// Reads `entries` entries from `content`, held whole and handed out three
+// bytes per read: both must read the same.
+read_outcome read_entries(const std::string& content, int entries) {
+  som::byte_reader whole(content);
+  const read_outcome out = read_entries_from(whole, entries);
+  som_test::piecewise_source pieces(content, 3);
+  som::byte_reader piecewise(pieces.source());
+  const read_outcome again = read_entries_from(piecewise, entries);
+  EXPECT_EQ(again.values, out.values);
+  EXPECT_EQ(again.console, out.console);
+  EXPECT_EQ(again.rest, out.rest);
   return out;
 }
 
@@ -118,12 +127,8 @@ TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
 }
 
 TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
-  temp_folder folder;
-  folder.write("setup.txt", "1\n2\n3\n4\n5\n6\n7\n8\nignored\n");
-  som::byte_reader reader;
-  ASSERT_TRUE(som::open_reader(reader, (folder / "setup.txt").string().c_str()));
+  som::byte_reader reader(std::string_view("1\n2\n3\n4\n5\n6\n7\n8\nignored\n"));
   const som::setup_params p = som::read_setup(reader, nullptr);
-  som::close_reader(reader);
   EXPECT_EQ(p.map_rows, 1u);
   EXPECT_EQ(p.map_cols, 2u);
   EXPECT_EQ(p.dimension, 3u);

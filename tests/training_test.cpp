@@ -223,57 +223,6 @@ TEST(TrainMap, NineteenThousandNineHundredEpochsToStopRadiusOne) {
   EXPECT_EQ(out.log.substr(0, 12), lines("0\t198.019802\n").substr(0, 12));
 }
 
-// A run trains while its samples are still being read: the log is opened
-// only once all of them are there, after the first epoch and before its
-// line; the results are those of the worked run. When the log cannot be
-// opened, training stops there.
-TEST(TrainMap, SamplesStillArrivingAndTheLogOpenedOnceAllAreRead) {
-  for (const std::uint32_t lanes : {1u, som::default_grid_lanes()}) {
-    for (const bool log_opens : {true, false}) {
-      SCOPED_TRACE(std::to_string(lanes) + (log_opens ? "" : ", no log"));
-      som::weight_grid grid = make_grid(1, 3, 2, {0, 0, 0.5, 0.5, 1, 1}, lanes);
-      const std::vector<double> values = {0.1, 0.2, 0.9, 0.8, 0.4, 0.6};
-      std::vector<double> block(values.size(), 1e6);
-      som::sample_matrix matrix{block.data(), 3, 2};
-      std::vector<som::assignment> assignments(3, som::assignment{0, 0});
-      som::assignment_table table{assignments.data(), 3};
-      std::atomic<std::uint32_t> ready{0};
-      std::thread reader([&] {
-        for (std::uint32_t i = 0; i < 3; ++i) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(3));
-          block[2 * i] = values[2 * i];
-          block[2 * i + 1] = values[2 * i + 1];
-          ready.store(i + 1, std::memory_order_release);
-        }
-      });
-      console_capture log;
-      int opened = 0;
-      std::uint32_t krok = 0;
-      std::uint32_t rozdil = 0;
-      const bool trained = som::train_map(
-          [&]() -> std::FILE* {
-            ++opened;
-            EXPECT_EQ(ready.load(), 3u);
-            return log_opens ? log.stream() : nullptr;
-          },
-          ready, matrix, grid, krok, 2, 4, 2, rozdil, table);
-      reader.join();
-      EXPECT_EQ(opened, 1);
-      EXPECT_EQ(trained, log_opens);
-      if (log_opens) {
-        EXPECT_EQ(krok, 8u);
-        EXPECT_EQ(log.text(), lines("4\t6.666667\n0\t5.000000\n1\t4.000000\n0\t3.333333\n"
-                                    "0\t2.857143\n0\t2.500000\n0\t2.222222\n0\t2.000000\n"));
-        EXPECT_EQ(shortest(grid_values(grid)[0]), "0.28293790429548005");
-      } else {
-        EXPECT_EQ(krok, 1u);
-        EXPECT_EQ(log.text(), "");
-      }
-      som::free_weight_grid(grid);
-    }
-  }
-}
-
 TEST(TrainMap, DegenerateSchedules) {
   const std::uint32_t lanes = som::default_grid_lanes();
   // R already at stop_radius: one epoch.

@@ -1,40 +1,68 @@
-// Buffered reading of a file as raw bytes, with look-ahead of any length.
+// Buffered reading of raw bytes, with look-ahead of any length, from a source
+// that is either a file (at the program's edges) or bytes already in memory
+// (for tests and fuzzers, which so reach every path of a parser without
+// files).
 //
-// Text files are opened in binary mode and their line ends handled by the
-// readers themselves, so that CR LF and LF read the same on every platform.
+// Text files are read as bytes and their line ends handled by the parsers
+// themselves, so that CR LF and LF read the same on every platform.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <memory>
+#include <string_view>
 
 namespace som {
 
-struct byte_reader {
-  std::FILE* file = nullptr;
-  char* data = nullptr;
-  std::size_t capacity = 0;
-  std::size_t begin = 0;   // first unread byte
-  std::size_t end = 0;     // one past the last buffered byte
-  bool exhausted = false;  // end of file (or a read error) reached
+// Where the bytes come from: `read` copies up to `size` bytes into `into`
+// and returns how many; 0 means the end, or a read error, which every
+// parser treats as the end.
+struct byte_source {
+  std::size_t (*read)(void* context, char* into, std::size_t size) = nullptr;
+  void* context = nullptr;
 };
 
-// Opens the file for reading. Returns false when it cannot be opened.
-bool open_reader(byte_reader& reader, const char* path);
+class byte_reader {
+ public:
+  // Reads from the source, which must outlive the reader.
+  explicit byte_reader(byte_source source) : source_(source) {}
+  // Reads these bytes, which must outlive the reader, without copying them.
+  explicit byte_reader(std::string_view bytes)
+      : data_(bytes.data()), end_(bytes.size()), exhausted_(true) {}
+  byte_reader(const byte_reader&) = delete;
+  byte_reader& operator=(const byte_reader&) = delete;
 
-// Closes the file and releases the buffer. Returns false when closing failed.
-bool close_reader(byte_reader& reader);
+  // Makes `count` bytes available from the read position unless the input
+  // ends first; returns how many are available (possibly fewer or more).
+  std::size_t fill(std::size_t count);
 
-// Makes `count` bytes available from the read position unless the file ends
-// first; returns how many are available (possibly fewer, possibly more).
-std::size_t reader_fill(byte_reader& reader, std::size_t count);
+  // The byte `offset` positions ahead of the read position, or -1 past the
+  // end.
+  int peek(std::size_t offset = 0) {
+    if (begin_ + offset >= end_ && fill(offset + 1) <= offset) return -1;
+    return static_cast<unsigned char>(data_[begin_ + offset]);
+  }
+  void advance(std::size_t count) { begin_ += count; }
 
-// The byte `offset` positions ahead of the read position, or -1 past the end.
-inline int reader_peek(byte_reader& reader, std::size_t offset = 0) {
-  if (reader.begin + offset >= reader.end && reader_fill(reader, offset + 1) <= offset) return -1;
-  return static_cast<unsigned char>(reader.data[reader.begin + offset]);
-}
+  // The bytes available from the read position on, without reading more.
+  const char* next() const { return data_ + begin_; }
+  std::size_t buffered() const { return end_ - begin_; }
+  // Moves the read position to `p`, a place within the buffered bytes.
+  void advance_to(const char* p) { begin_ = static_cast<std::size_t>(p - data_); }
+  // True once the input has ended: nothing more than `buffered()` follows.
+  bool exhausted() const { return exhausted_; }
+  // Bytes taken from the input before the read position.
+  std::size_t position() const { return dropped_ + begin_; }
 
-inline void reader_advance(byte_reader& reader, std::size_t count) { reader.begin += count; }
+ private:
+  byte_source source_;
+  std::unique_ptr<char[]> buffer_;  // when reading from a source
+  const char* data_ = nullptr;
+  std::size_t capacity_ = 0;
+  std::size_t begin_ = 0;    // first unread byte
+  std::size_t end_ = 0;      // one past the last buffered byte
+  std::size_t dropped_ = 0;  // bytes read and dropped from the buffer's front
+  bool exhausted_ = false;   // the source has ended
+};
 
 // The white space that the %u and %lf conversions skip (C locale).
 inline bool is_space(int c) {

@@ -99,16 +99,17 @@ double convert_decimal(const char* text, std::size_t length) {
 
 bool read_decimal(byte_reader& reader, double& value) {
   // Most numbers lie in the buffer whole, with the character after them.
-  if (reader.begin != reader.end) {
-    const char* p = reader.data + reader.begin;
-    const char* const buffered = reader.data + reader.end;
+  if (reader.buffered() != 0) {
+    const char* p = reader.next();
+    const char* const buffered = p + reader.buffered();
     while (p != buffered && is_space(*p)) ++p;
-    reader.begin = static_cast<std::size_t>(p - reader.data);
-    const std::ptrdiff_t length = p == buffered ? -1 : scan_decimal(p, buffered, reader.exhausted);
+    reader.advance_to(p);
+    const std::ptrdiff_t length =
+        p == buffered ? -1 : scan_decimal(p, buffered, reader.exhausted());
     if (length == 0) return false;
     if (length > 0) {
       value = convert_decimal(p, static_cast<std::size_t>(length));
-      reader_advance(reader, static_cast<std::size_t>(length));
+      reader.advance(static_cast<std::size_t>(length));
       return true;
     }
   }
@@ -116,38 +117,38 @@ bool read_decimal(byte_reader& reader, double& value) {
   while (true) {
     // Skip white space first, so that the look-ahead starts at the number.
     int c;
-    while ((c = reader_peek(reader)) != -1 && is_space(c)) reader_advance(reader, 1);
+    while ((c = reader.peek()) != -1 && is_space(c)) reader.advance(1);
     if (c == -1) return false;
-    const std::size_t available = reader_fill(reader, want);
-    const char* text = reader.data + reader.begin;
-    const std::ptrdiff_t length = scan_decimal(text, text + available, reader.exhausted);
+    const std::size_t available = reader.fill(want);
+    const char* text = reader.next();
+    const std::ptrdiff_t length = scan_decimal(text, text + available, reader.exhausted());
     if (length < 0) {
       want = available * 2;
       continue;
     }
     if (length == 0) return false;
     value = convert_decimal(text, static_cast<std::size_t>(length));
-    reader_advance(reader, static_cast<std::size_t>(length));
+    reader.advance(static_cast<std::size_t>(length));
     return true;
   }
 }
 
 bool read_u32(byte_reader& reader, std::uint32_t& value) {
   int c;
-  while ((c = reader_peek(reader)) != -1 && is_space(c)) reader_advance(reader, 1);
+  while ((c = reader.peek()) != -1 && is_space(c)) reader.advance(1);
   std::size_t i = 0;
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
     i = 1;
   }
-  if (!is_digit(reader_peek(reader, i))) return false;
-  reader_advance(reader, i);
+  if (!is_digit(reader.peek(i))) return false;
+  reader.advance(i);
   std::uint32_t result = 0;
   int d;
-  while (is_digit(d = reader_peek(reader))) {
+  while (is_digit(d = reader.peek())) {
     result = result * 10u + static_cast<std::uint32_t>(d - '0');
-    reader_advance(reader, 1);
+    reader.advance(1);
   }
   value = negative ? 0u - result : result;
   return true;

@@ -6,6 +6,7 @@
 
 #include "common/decimal.hpp"
 #include "common/file_names.hpp"
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "run/sample_data.hpp"
@@ -23,14 +24,14 @@ std::string missing_value_message(const char* file_name) {
 // Skips white space; true when nothing but white space is left.
 bool at_end(byte_reader& reader) {
   int c;
-  while ((c = reader_peek(reader)) != -1 && is_space(c)) reader_advance(reader, 1);
+  while ((c = reader.peek()) != -1 && is_space(c)) reader.advance(1);
   return c == -1;
 }
 
 void skip_line(byte_reader& reader) {
   int c;
-  while ((c = reader_peek(reader)) != -1) {
-    reader_advance(reader, 1);
+  while ((c = reader.peek()) != -1) {
+    reader.advance(1);
     if (c == '\n') return;
   }
 }
@@ -38,13 +39,14 @@ void skip_line(byte_reader& reader) {
 // Opens, reads with `body` and closes a text file; false after a message.
 template <typename Body>
 bool read_text_file(const char* name, std::string& message, Body body) {
-  byte_reader reader;
-  if (!open_reader(reader, name)) {
+  input_file file;
+  if (!file.open(name)) {
     message = open_failed_message(name);
     return false;
   }
+  byte_reader reader(file.source());
   const bool ok = body(reader);
-  if (!close_reader(reader) && ok) {
+  if (!file.close() && ok) {
     message = close_failed_message(name);
     return false;
   }
@@ -139,7 +141,7 @@ bool read_final_parameters(final_parameters& final, std::string& message) {
       }
       // The label after the number.
       int c;
-      while ((c = reader_peek(reader)) != -1 && c != '\n') reader_advance(reader, 1);
+      while ((c = reader.peek()) != -1 && c != '\n') reader.advance(1);
     }
     return true;
   });
@@ -163,10 +165,10 @@ bool read_training_log(byte_reader& reader, training_log& log, std::string& mess
     if (!read_decimal(reader, Radius)) {
       // "%f" writes "nan", "-nan" or "inf" for values that are not finite.
       int c;
-      while ((c = reader_peek(reader)) == ' ' || c == '\t') reader_advance(reader, 1);
+      while ((c = reader.peek()) == ' ' || c == '\t') reader.advance(1);
       bool any = false;
-      while ((c = reader_peek(reader)) != -1 && !is_space(c)) {
-        reader_advance(reader, 1);
+      while ((c = reader.peek()) != -1 && !is_space(c)) {
+        reader.advance(1);
         any = true;
       }
       if (!any) {
@@ -199,12 +201,11 @@ bool load_run(run_state& run, std::FILE* console) {
   // count_samples ends the process itself when it cannot open the file;
   // ask first so that the report's own message and cleanup apply.
   {
-    byte_reader probe;
-    if (!open_reader(probe, data_file_name)) {
+    input_file probe;
+    if (!probe.open(data_file_name)) {
       message = open_failed_message(data_file_name);
       return fail();
     }
-    close_reader(probe);
   }
   const std::uint32_t samples = count_samples(data_file_name);
   check_run_sizes(samples, setup.dimension, setup.map_rows, setup.map_cols, 1);

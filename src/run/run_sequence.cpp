@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/byte_reader.hpp"
+#include "common/input_file.hpp"
 #include "common/file_names.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
@@ -21,13 +22,14 @@ namespace som {
 int run_sequence() {
   std::FILE* console = stdout;
 
-  byte_reader setup_reader;
-  if (!open_reader(setup_reader, setup_file_name)) {
+  input_file setup_file;
+  if (!setup_file.open(setup_file_name)) {
     print(console, open_failed_message(setup_file_name));
     return 1;
   }
+  byte_reader setup_reader(setup_file.source());
   setup_params setup = read_setup(setup_reader, console);
-  if (!close_reader(setup_reader)) {
+  if (!setup_file.close()) {
     print(console, close_failed_message(setup_file_name));
     return 1;
   }
@@ -62,28 +64,19 @@ int run_sequence() {
   }
 
   load_weights(grid, assignments, gen, console);
-  // The samples are read on a thread of their own while the first epoch
-  // trains on those already read. The log is opened once all are read, as
-  // it would be after reading them here: a failure to close data.txt ends
-  // the run before the log exists, and the console's lines keep their order.
-  sample_loading loading;
-  start_loading_samples(loading, samples, console);
-  std::FILE* log = nullptr;
-  auto open_log = [&]() -> std::FILE* {
-    finish_loading_samples(loading);
-    log = std::fopen(training_log_file_name, "wb");
-    if (log == nullptr) return nullptr;
-    std::fputs("Rozdil\tRadius", log);
-    std::fputs(host_line_end, log);
-    return log;
-  };
-  std::uint32_t Rozdil = 0;
-  if (!train_map(open_log, loading.ready, samples, grid, setup.Krok, setup.radius_decay,
-                 setup.rate_decay, setup.stop_radius, Rozdil, assignments)) {
+  load_samples(samples, console);
+
+  std::FILE* log = std::fopen(training_log_file_name, "wb");
+  if (log == nullptr) {
     print(console, open_failed_message(training_log_file_name));
     release_buffers();
     return 1;
   }
+  std::fputs("Rozdil\tRadius", log);
+  std::fputs(host_line_end, log);
+  std::uint32_t Rozdil = 0;
+  train_map(log, samples, grid, setup.Krok, setup.radius_decay, setup.rate_decay,
+            setup.stop_radius, Rozdil, assignments);
   if (std::fclose(log) != 0) {
     print(console, close_failed_message(training_log_file_name));
     release_buffers();

@@ -2,10 +2,10 @@
 
 #include <cstring>
 #include <string>
-#include <system_error>
 
 #include "common/byte_reader.hpp"
 #include "common/decimal.hpp"
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 
 namespace som {
@@ -75,14 +75,12 @@ void feed(piece_counter& pc, char c) {
 
 }  // namespace
 
-std::uint32_t count_samples(const char* path) {
-  byte_reader reader;
-  if (!open_reader(reader, path)) fatal_exit(open_failed_message(path));
+std::uint32_t count_sample_lines(byte_reader& reader) {
   piece_counter pc;
   bool pending_cr = false;
-  while (reader_fill(reader, 1) != 0) {
-    const char* p = reader.data + reader.begin;
-    const char* end = reader.data + reader.end;
+  while (reader.fill(1) != 0) {
+    const char* p = reader.next();
+    const char* end = p + reader.buffered();
     while (p != end) {
       // A whole line that fits in one piece needs only its head looked at.
       if (pc.length == 0 && !pending_cr) {
@@ -106,61 +104,41 @@ std::uint32_t count_samples(const char* path) {
         feed(pc, c);
       }
     }
-    reader.begin = reader.end;
+    reader.advance_to(end);
   }
   if (pending_cr) feed(pc, '\r');
   if (pc.length != 0) end_piece(pc);
-  if (!close_reader(reader)) fatal_exit(close_failed_message(path));
   return pc.count;
 }
 
-namespace {
-
-std::string missing_value_message() {
-  return std::string("Chybi hodnota v souboru ") + data_file_name + "!\n";
+std::uint32_t count_samples(const char* path) {
+  input_file file;
+  if (!file.open(path)) fatal_exit(open_failed_message(path));
+  byte_reader reader(file.source());
+  const std::uint32_t count = count_sample_lines(reader);
+  if (!file.close()) fatal_exit(close_failed_message(path));
+  return count;
 }
 
-// Reads the N × dimension values in order; each finished row is published in
-// `ready` when one is given.
-void read_sample_values(byte_reader& reader, sample_matrix& samples, std::FILE* console,
-                        const std::string& missing, std::atomic<std::uint32_t>* ready) {
+void read_sample_values(byte_reader& reader, sample_matrix& samples, std::FILE* console) {
+  const std::string missing = std::string("Chybi hodnota v souboru ") + data_file_name + "!\n";
   for (std::uint32_t i = 0; i < samples.count; ++i) {
     double* row = samples.row(i);
     for (std::uint32_t j = 0; j < samples.dimension; ++j) {
       if (!read_decimal(reader, row[j])) {
         row[j] = 0.0;
-        print(console, missing);
+        if (console != nullptr) print(console, missing);
       }
     }
-    if (ready != nullptr) ready->store(i + 1, std::memory_order_release);
   }
 }
-
-}  // namespace
 
 void load_samples(sample_matrix& samples, std::FILE* console) {
-  byte_reader reader;
-  if (!open_reader(reader, data_file_name)) fatal_exit(open_failed_message(data_file_name));
-  read_sample_values(reader, samples, console, missing_value_message(), nullptr);
-  if (!close_reader(reader)) fatal_exit(close_failed_message(data_file_name));
-}
-
-void start_loading_samples(sample_loading& loading, sample_matrix& samples, std::FILE* console) {
-  if (!open_reader(loading.reader, data_file_name)) fatal_exit(open_failed_message(data_file_name));
-  loading.missing = missing_value_message();
-  loading.ready.store(0, std::memory_order_relaxed);
-  try {
-    loading.thread = std::thread([&loading, &samples, console] {
-      read_sample_values(loading.reader, samples, console, loading.missing, &loading.ready);
-    });
-  } catch (const std::system_error&) {
-    read_sample_values(loading.reader, samples, console, loading.missing, &loading.ready);
-  }
-}
-
-void finish_loading_samples(sample_loading& loading) {
-  if (loading.thread.joinable()) loading.thread.join();
-  if (!close_reader(loading.reader)) fatal_exit(close_failed_message(data_file_name));
+  input_file file;
+  if (!file.open(data_file_name)) fatal_exit(open_failed_message(data_file_name));
+  byte_reader reader(file.source());
+  read_sample_values(reader, samples, console);
+  if (!file.close()) fatal_exit(close_failed_message(data_file_name));
 }
 
 }  // namespace som

@@ -20,11 +20,11 @@ std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console) {
   append_u32(line, value);
   // The rest of the line, without its line end (LF or CR LF).
   int c;
-  while ((c = reader_peek(reader)) != -1) {
-    reader_advance(reader, 1);
+  while ((c = reader.peek()) != -1) {
+    reader.advance(1);
     if (c == '\n') break;
-    if (c == '\r' && reader_peek(reader) == '\n') {
-      reader_advance(reader, 1);
+    if (c == '\r' && reader.peek() == '\n') {
+      reader.advance(1);
       break;
     }
     line += static_cast<char>(c);

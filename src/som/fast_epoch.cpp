@@ -313,7 +313,7 @@ fast_trainer::~fast_trainer() = default;
 
 std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
                                         assignment* assignments, double learning_rate,
-                                        double radius, const std::atomic<std::uint32_t>* ready) {
+                                        double radius) {
   if (grid.block == nullptr) {
     // No weights to compare (an empty map or dimension 0): every search
     // answers (0, 0) and there is nothing to update.
@@ -361,16 +361,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     alone.positions = positions_.get();
   }
 
-  // The samples from `first` on that are there to train on: while they are
-  // still being read, a run waits for a few of them at least.
   const std::uint32_t dimension = grid.dimension;
-  auto available = [&](std::uint32_t first) {
-    if (ready == nullptr) return samples.count;
-    constexpr std::uint32_t least = 64;
-    const std::uint32_t need = samples.count - first < least ? samples.count : first + least;
-    return wait_for_rows(*ready, need);
-  };
-
   fast_pool& pool = *pool_;
   std::vector<std::size_t> tile_first;
   // Samples [first, first + length) on the pool or on this thread alone.
@@ -403,13 +394,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   };
   std::uint32_t rozdil = 0;
   if (pool.threads == 1) {
-    // One run, or one per batch of samples while they are still being read.
-    for (std::uint32_t first = 0; first < samples.count;) {
-      const std::uint32_t end = available(first);
-      rozdil += run_samples(first, end - first, false);
-      first = end;
-    }
-    return rozdil;
+    return run_samples(0, samples.count, false);
   }
 
   // The epoch runs in runs of consecutive samples (the order of samples and
@@ -420,16 +405,6 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   constexpr std::uint32_t warm_up = 8;
   std::uint32_t first = 0;
   while (first < samples.count) {
-    if (!always_pool_ && ready != nullptr &&
-        ready->load(std::memory_order_acquire) < samples.count) {
-      // Another thread is still reading the samples, on the core that the
-      // pool would share: this thread trains alone on those there, and the
-      // timings wait for a machine free of the reading.
-      const std::uint32_t end = available(first);
-      rozdil += run_samples(first, end - first, false);
-      first = end;
-      continue;
-    }
     bool pooled;
     bool probe = false;
     std::uint32_t length;
@@ -456,9 +431,6 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       }
       if (length > samples.count - first) length = samples.count - first;
     }
-    // (Only a pool kept busy for tests gets here before all samples are read.)
-    const std::uint32_t there = available(first) - first;
-    if (length > there) length = there;
     if (pooled && length > warm_up && !always_pool_) {
       // A sleeping worker takes a while to wake: give the pool a few samples
       // before the clock starts, so that the timing is of the pool at work.

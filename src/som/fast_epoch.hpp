@@ -51,12 +51,9 @@ class fast_trainer {
   fast_trainer& operator=(const fast_trainer&) = delete;
 
   // One epoch, exactly as train_epoch_plain, on a grid with fast_grid_lanes
-  // lanes. Returns the epoch's Rozdil. With `ready`, the samples are still
-  // being read: rows [0, *ready) are there, and the epoch waits for the rest
-  // as it comes to them.
+  // lanes. Returns the epoch's Rozdil.
   std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
-                            assignment* assignments, double learning_rate, double radius,
-                            const std::atomic<std::uint32_t>* ready = nullptr);
+                            assignment* assignments, double learning_rate, double radius);
 
   // Sets each pool thread's share of the tiles (one per thread, summing to
   // 1), until runs of samples measure the threads again (for tests).

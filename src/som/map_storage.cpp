@@ -1,10 +1,8 @@
 #include "som/map_storage.hpp"
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 #include "common/messages.hpp"
 #include "common/platform.hpp"
@@ -51,21 +49,6 @@ void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32
                   fits(grid_values, sizeof(double)) && fits(samples, sizeof(assignment)) &&
                   neurons <= std::numeric_limits<std::size_t>::max();
   if (!ok) fatal_out_of_memory();
-}
-
-std::uint32_t wait_for_rows(const std::atomic<std::uint32_t>& ready, std::uint32_t need) {
-  std::uint32_t rows = ready.load(std::memory_order_acquire);
-  // The reader is usually ahead; when it is not, a row takes it well under a
-  // millisecond, so the wait yields at first and naps only later.
-  for (int i = 0; rows < need; ++i) {
-    if (i < 64) {
-      std::this_thread::yield();
-    } else {
-      std::this_thread::sleep_for(std::chrono::microseconds(20));
-    }
-    rows = ready.load(std::memory_order_acquire);
-  }
-  return rows;
 }
 
 sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples) {

@@ -2,7 +2,6 @@
 // assignment to a neuron, with the rule for random starting weights.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -25,11 +24,6 @@ struct sample_matrix {
   const double* row(std::uint32_t i) const { return block + std::size_t{i} * dimension; }
   double* row(std::uint32_t i) { return block + std::size_t{i} * dimension; }
 };
-
-// For a matrix that another thread is still filling, row by row, publishing
-// the rows done in `ready`: waits until at least `need` rows are there and
-// returns how many are.
-std::uint32_t wait_for_rows(const std::atomic<std::uint32_t>& ready, std::uint32_t need);
 
 // The weights of map_rows × map_cols neurons, `dimension` doubles each.
 //

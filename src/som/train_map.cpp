@@ -1,6 +1,5 @@
 #include "som/train_map.hpp"
 
-#include <optional>
 #include <string>
 
 #include "common/log_writer.hpp"
@@ -25,8 +24,7 @@ std::uint32_t default_grid_lanes() {
 
 namespace {
 
-bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::uint32_t>* ready,
-           const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
+void train(std::FILE* log, const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
            std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
            std::uint32_t& Rozdil, assignment_table& assignments) {
   const double radius_decay_d = static_cast<double>(radius_decay);
@@ -36,7 +34,7 @@ bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::u
   std::string line;
   epoch_schedule schedule;
   // Each epoch's line reaches the file, flushed, while training goes on.
-  std::optional<log_writer> writer;
+  log_writer writer(log);
 #ifndef SOM_PLAIN_KERNELS
   // A grid in the plain layout (lanes = 1) still trains with the plain loops.
   const bool fast = grid.lanes == fast_grid_lanes;
@@ -45,8 +43,6 @@ bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::u
 #else
   const bool fast = false;
 #endif
-  // The plain loops take the samples whole.
-  if (!fast && ready != nullptr) wait_for_rows(*ready, samples.count);
   do {
     Rozdil = 0;
     ++Krok;
@@ -54,43 +50,28 @@ bool train(const std::function<std::FILE*()>& open_log, const std::atomic<std::u
 #ifndef SOM_PLAIN_KERNELS
     if (fast) {
       Rozdil = trainer.train_epoch(samples, grid, assignments.records, schedule.learning_rate,
-                                   schedule.radius, writer ? nullptr : ready);
+                                   schedule.radius);
     }
 #endif
     if (!fast) {
       Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
                                  schedule.radius);
     }
-    if (!writer) {
-      std::FILE* log = open_log();
-      if (log == nullptr) return false;
-      writer.emplace(log);
-    }
     line.clear();
     append_u32(line, Rozdil);
     line += '\t';
     append_fixed6(line, schedule.radius);
     line += host_line_end;
-    writer->write(line);
+    writer.write(line);
   } while (schedule.radius > stop_radius_d);
-  return true;
 }
 
 }  // namespace
 
-void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
-               std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
-               std::uint32_t& Rozdil, assignment_table& assignments) {
-  train([log] { return log; }, nullptr, samples, grid, Krok, radius_decay, rate_decay, stop_radius,
-        Rozdil, assignments);
-}
-
-bool train_map(const std::function<std::FILE*()>& open_log, const std::atomic<std::uint32_t>& ready,
-               const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
-               std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
-               std::uint32_t& Rozdil, assignment_table& assignments) {
-  return train(open_log, &ready, samples, grid, Krok, radius_decay, rate_decay, stop_radius, Rozdil,
-               assignments);
+void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
+               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
+               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
+  train(log, samples, grid, Krok, radius_decay, rate_decay, stop_radius, Rozdil, assignments);
 }
 
 }  // namespace som

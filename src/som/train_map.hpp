@@ -2,10 +2,8 @@
 // neighbourhood, until the squared radius falls to `stop_radius`.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
@@ -17,16 +15,6 @@ namespace som {
 // every line is in the stream, flushed, when this returns. The sizes travel
 // with the structures.
 void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
-               std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
-               std::uint32_t& Rozdil, assignment_table& assignments);
-
-// The same for a run whose samples are still being read (rows [0, *ready)
-// are there; see sample_loading) and whose log is not open yet: the first
-// epoch waits for the samples as it comes to them, then `open_log` is called
-// once, before the first line, and gives the log stream. When it gives none,
-// the training stops there and this returns false (open_log has said why).
-bool train_map(const std::function<std::FILE*()>& open_log, const std::atomic<std::uint32_t>& ready,
-               const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
                std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
                std::uint32_t& Rozdil, assignment_table& assignments);
 

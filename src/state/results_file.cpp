@@ -4,24 +4,29 @@
 
 #include "common/byte_reader.hpp"
 #include "common/decimal.hpp"
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/text_format.hpp"
 
 namespace som {
 
-void load_assignments(assignment_table& assignments) {
-  byte_reader reader;
-  if (!open_reader(reader, assignments_file_name)) {
-    fatal_exit(open_failed_message(assignments_file_name));
-  }
+bool read_assignments(byte_reader& reader, assignment_table& assignments) {
   for (std::uint32_t s = 0; s < assignments.count; ++s) {
     assignment& record = assignments.records[s];
-    if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) {
-      fatal_exit(std::string("Chybi hodnota v souboru ") + assignments_file_name + "!");
-    }
+    if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) return false;
   }
-  if (!close_reader(reader)) fatal_exit(close_failed_message(assignments_file_name));
+  return true;
+}
+
+void load_assignments(assignment_table& assignments) {
+  input_file file;
+  if (!file.open(assignments_file_name)) fatal_exit(open_failed_message(assignments_file_name));
+  byte_reader reader(file.source());
+  if (!read_assignments(reader, assignments)) {
+    fatal_exit(std::string("Chybi hodnota v souboru ") + assignments_file_name + "!");
+  }
+  if (!file.close()) fatal_exit(close_failed_message(assignments_file_name));
 }
 
 namespace {

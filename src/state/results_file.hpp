@@ -4,11 +4,16 @@
 
 #include <cstdint>
 
+#include "common/byte_reader.hpp"
 #include "common/file_names.hpp"
 #include "common/output_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
+
+// Reads the first N records, two numbers each in any layout of white space.
+// Returns false when a record is missing.
+bool read_assignments(byte_reader& reader, assignment_table& assignments);
 
 // Reads the first N records of vystup.txt, two numbers each in any layout of
 // white space. Ends the process when the file cannot be opened or a record

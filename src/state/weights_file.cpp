@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "state/results_file.hpp"
@@ -31,10 +32,31 @@ void encode_le(double value, unsigned char* bytes) {
 
 }  // namespace
 
+bool read_weights(byte_reader& reader, weight_grid& grid) {
+  const std::size_t values = grid.neurons * grid.dimension;
+  std::size_t n = 0;
+  std::uint32_t k = 0;
+  for (std::size_t done = 0; done < values;) {
+    const std::size_t want = values - done < chunk_values ? values - done : chunk_values;
+    if (reader.fill(want * 8) < want * 8) return false;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(reader.next());
+    for (std::size_t v = 0; v < want; ++v) {
+      grid.at(n, k) = decode_le(bytes + v * 8);
+      if (++k == grid.dimension) {
+        k = 0;
+        ++n;
+      }
+    }
+    reader.advance(want * 8);
+    done += want;
+  }
+  return true;
+}
+
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console) {
-  std::FILE* file = std::fopen(weights_file_name, "rb");
-  if (file == nullptr) {
+  input_file file;
+  if (!file.open(weights_file_name)) {
     std::string text = open_failed_message(weights_file_name);
     text.back() = ' ';
     print(console, text);
@@ -42,24 +64,9 @@ void load_weights(weight_grid& grid, assignment_table& assignments, random_gener
     init_random_weights(grid, gen);
     return;
   }
-  unsigned char buffer[chunk_values * 8];
-  const std::size_t values = grid.neurons * grid.dimension;
-  std::size_t n = 0;
-  std::uint32_t k = 0;
-  for (std::size_t done = 0; done < values;) {
-    const std::size_t want = values - done < chunk_values ? values - done : chunk_values;
-    const std::size_t got = std::fread(buffer, 8, want, file);
-    if (got != want) fatal_exit(std::string(read_failed_text) + "\n");
-    for (std::size_t v = 0; v < got; ++v) {
-      grid.at(n, k) = decode_le(buffer + v * 8);
-      if (++k == grid.dimension) {
-        k = 0;
-        ++n;
-      }
-    }
-    done += got;
-  }
-  if (std::fclose(file) != 0) fatal_exit(close_failed_message(weights_file_name));
+  byte_reader reader(file.source());
+  if (!read_weights(reader, grid)) fatal_exit(std::string(read_failed_text) + "\n");
+  if (!file.close()) fatal_exit(close_failed_message(weights_file_name));
   load_assignments(assignments);
 }
 

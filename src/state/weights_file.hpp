@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/byte_reader.hpp"
 #include "common/file_names.hpp"
 #include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
+
+// Fills the grid with the little-endian doubles of the input, in neuron
+// order. Returns false when the input ends before the last value is whole.
+bool read_weights(byte_reader& reader, weight_grid& grid);
 
 // Fills the grid from vahy.bin and then the assignments from vystup.txt.
 // When vahy.bin cannot be opened, says so on the console, fills the grid with
