@@ -6,17 +6,19 @@
 
 namespace {
 
-TEST(CpuFeatures, LevelFollowsTheFeatures) {
-  som::cpu_features f;
-  EXPECT_EQ(som::best_cpu_level(f), som::cpu_level::baseline);
-  f.avx = true;
-  EXPECT_EQ(som::best_cpu_level(f), som::cpu_level::baseline);
-  f.avx2 = true;
-  EXPECT_EQ(som::best_cpu_level(f), som::cpu_level::avx2);
-  f.avx512f = true;
-  EXPECT_EQ(som::best_cpu_level(f), som::cpu_level::avx2) << "F alone is not enough";
-  f.avx512dq = f.avx512bw = f.avx512vl = true;
-  EXPECT_EQ(som::best_cpu_level(f), som::cpu_level::avx512);
+TEST(CpuFeatures, NeedsAreMetOnlyWhenEveryOneIsThere) {
+  som::cpu_features have;
+  const som::cpu_features nothing;
+  som::cpu_features wide;
+  wide.avx = wide.avx2 = wide.fma = wide.avx512f = true;
+  EXPECT_TRUE(som::has_features(have, nothing));
+  EXPECT_FALSE(som::has_features(have, wide));
+  have.avx = have.avx2 = have.fma = true;
+  EXPECT_FALSE(som::has_features(have, wide)) << "AVX-512 missing";
+  have.avx512f = true;
+  EXPECT_TRUE(som::has_features(have, wide));
+  have.fma = false;
+  EXPECT_FALSE(som::has_features(have, wide)) << "FMA missing";
 }
 
 // The compiler's own detection (which also asks the operating system) must
@@ -31,13 +33,8 @@ TEST(CpuFeatures, AgreesWithTheCompilersDetection) {
   EXPECT_EQ(f.avx2, __builtin_cpu_supports("avx2") != 0);
   EXPECT_EQ(f.fma, f.avx && __builtin_cpu_supports("fma") != 0);
   EXPECT_EQ(f.avx512f, __builtin_cpu_supports("avx512f") != 0);
-  EXPECT_EQ(f.avx512bw, __builtin_cpu_supports("avx512bw") != 0);
-  EXPECT_EQ(f.avx512vl, __builtin_cpu_supports("avx512vl") != 0);
-  EXPECT_EQ(f.avx512dq, __builtin_cpu_supports("avx512dq") != 0);
 #endif
-  std::printf("detected: avx %d, avx2 %d, fma %d, avx512 f/dq/bw/vl %d%d%d%d, level %d\n", f.avx,
-              f.avx2, f.fma, f.avx512f, f.avx512dq, f.avx512bw, f.avx512vl,
-              static_cast<int>(som::best_cpu_level(f)));
+  std::printf("detected: avx %d, avx2 %d, fma %d, avx512f %d\n", f.avx, f.avx2, f.fma, f.avx512f);
 }
 
 }  // namespace

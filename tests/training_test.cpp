@@ -12,7 +12,8 @@
 #include "common/text_format.hpp"
 #include "som/find_bmu.hpp"
 #include "som/map_storage.hpp"
-#include "som/train_epoch.hpp"
+#include "som/schedule.hpp"
+#include "som/train_epoch_plain.hpp"
 #include "som/train_map.hpp"
 #include "support/console_capture.hpp"
 
@@ -161,8 +162,9 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
                        std::vector<double> weights, std::vector<double> samples,
                        std::vector<som::assignment> assignments, std::uint32_t krok,
                        std::uint32_t radius_decay, std::uint32_t rate_decay,
-                       std::uint32_t stop_radius, std::uint32_t lanes) {
-  som::weight_grid grid = make_grid(rows, cols, dim, weights, lanes);
+                       std::uint32_t stop_radius,
+                       const som::training_engine& engine = som::shipped_engine()) {
+  som::weight_grid grid = make_grid(rows, cols, dim, weights, som::grid_lanes(engine));
   const auto n = static_cast<std::uint32_t>(dim == 0 ? assignments.size() : samples.size() / dim);
   som::sample_matrix matrix{samples.data(), n, dim};
   som::assignment_table table{assignments.data(), n};
@@ -170,8 +172,12 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
   training_outcome out;
   out.krok = krok;
   out.rozdil = 12345;
-  som::train_map(log.stream(), matrix, grid, out.krok, radius_decay, rate_decay, stop_radius,
-                 out.rozdil, table);
+  som::training_params params;
+  params.radius_decay = radius_decay;
+  params.rate_decay = rate_decay;
+  params.stop_radius = stop_radius;
+  params.engine = engine;
+  som::train_map(log.stream(), params, matrix, grid, table, out.krok, out.rozdil);
   out.weights = grid_values(grid);
   out.assignments = assignments;
   out.log = log.text();
@@ -192,11 +198,11 @@ std::string lines(std::string_view text) {
 }
 
 TEST(TrainMap, WorkedRunFromASavedOneByThreeMap) {
-  for (const std::uint32_t lanes : {1u, som::default_grid_lanes()}) {
-    SCOPED_TRACE(lanes);
+  for (const som::training_engine& engine : {som::plain_engine(), som::shipped_engine()}) {
+    SCOPED_TRACE(engine.kernel != nullptr ? engine.kernel->name : "plain");
     const training_outcome out =
         train(1, 3, 2, {0, 0, 0.5, 0.5, 1, 1}, {0.1, 0.2, 0.9, 0.8, 0.4, 0.6},
-              {{0, 0}, {0, 0}, {0, 0}}, 0, 2, 4, 2, lanes);
+              {{0, 0}, {0, 0}, {0, 0}}, 0, 2, 4, 2, engine);
     EXPECT_EQ(out.log, lines("4\t6.666667\n0\t5.000000\n1\t4.000000\n0\t3.333333\n"
                              "0\t2.857143\n0\t2.500000\n0\t2.222222\n0\t2.000000\n"));
     EXPECT_EQ(out.krok, 8u);
@@ -214,8 +220,8 @@ TEST(TrainMap, WorkedRunFromASavedOneByThreeMap) {
 }
 
 TEST(TrainMap, NineteenThousandNineHundredEpochsToStopRadiusOne) {
-  const training_outcome out = train(10, 10, 1, std::vector<double>(100, 0.0), {}, {}, 0, 100, 1000,
-                                     1, som::default_grid_lanes());
+  const training_outcome out =
+      train(10, 10, 1, std::vector<double>(100, 0.0), {}, {}, 0, 100, 1000, 1);
   EXPECT_EQ(out.krok, 19900u);
   const std::string last = lines("0\t1.000000\n");
   EXPECT_EQ(out.log.substr(out.log.size() - last.size()), last);
@@ -224,28 +230,26 @@ TEST(TrainMap, NineteenThousandNineHundredEpochsToStopRadiusOne) {
 }
 
 TEST(TrainMap, DegenerateSchedules) {
-  const std::uint32_t lanes = som::default_grid_lanes();
   // R already at stop_radius: one epoch.
-  training_outcome one = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 1, 1, 100, lanes);
+  training_outcome one = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 1, 1, 100);
   EXPECT_EQ(one.krok, 1u);
   EXPECT_EQ(one.rozdil, 2u);  // unit (1, 1) against (0, 0)
   // radius_decay 0: R = 0, nothing moves, the assignment still changes.
-  training_outcome frozen = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 0, 1, 0, lanes);
+  training_outcome frozen = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 0, 1, 0);
   EXPECT_EQ(frozen.krok, 1u);
   EXPECT_EQ(frozen.weights, (std::vector<double>{0, 1, 2, 3}));
   EXPECT_EQ(frozen.assignments[0].row, 1u);
   EXPECT_EQ(frozen.log, lines("2\t0.000000\n"));
   // rate_decay 0: α = 0, finite weights stay, the schedule goes on.
-  training_outcome still = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 1, 0, 4, lanes);
+  training_outcome still = train(2, 2, 1, {0, 1, 2, 3}, {2.9}, {{0, 0}}, 0, 1, 0, 4);
   EXPECT_EQ(still.krok, 1u);
   EXPECT_EQ(still.weights, (std::vector<double>{0, 1, 2, 3}));
   // No samples: Rozdil 0 every epoch until R ≤ stop_radius (8 / (t + 1) ≤ 2 at t = 3).
-  training_outcome empty = train(2, 2, 1, {0, 1, 2, 3}, {}, {}, 0, 1, 1, 2, lanes);
+  training_outcome empty = train(2, 2, 1, {0, 1, 2, 3}, {}, {}, 0, 1, 1, 2);
   EXPECT_EQ(empty.krok, 3u);
   EXPECT_EQ(empty.log, lines("0\t4.000000\n0\t2.666667\n0\t2.000000\n"));
   // Krok wraps: t = 0 with both decays 0 gives α = 1, R = S = 8, then R = 0.
-  training_outcome wrapped =
-      train(2, 2, 1, {0, 1, 2, 3}, {2.5}, {{0, 0}}, 4294967295u, 0, 0, 0, lanes);
+  training_outcome wrapped = train(2, 2, 1, {0, 1, 2, 3}, {2.5}, {{0, 0}}, 4294967295u, 0, 0, 0);
   EXPECT_EQ(wrapped.krok, 1u);
   // The unit is (1, 0) first; once every neuron sits on the sample, (0, 0).
   EXPECT_EQ(wrapped.log, lines("1\t8.000000\n1\t0.000000\n"));
@@ -255,8 +259,7 @@ TEST(TrainMap, DegenerateSchedules) {
 
 TEST(TrainMap, AssignmentsOutsideTheGridOnlyEnterTheFirstRozdil) {
   // Loaded from a larger grid: (70000, 3) against the unit (0, 1), wrapping.
-  const training_outcome out =
-      train(1, 2, 1, {0, 1}, {1.0}, {{70000, 3}}, 0, 0, 1, 0, som::default_grid_lanes());
+  const training_outcome out = train(1, 2, 1, {0, 1}, {1.0}, {{70000, 3}}, 0, 0, 1, 0);
   const std::uint32_t d = 70000u;
   EXPECT_EQ(out.rozdil, d * d + 4u);
   EXPECT_EQ(out.assignments[0].row, 0u);
@@ -265,8 +268,8 @@ TEST(TrainMap, AssignmentsOutsideTheGridOnlyEnterTheFirstRozdil) {
 
 TEST(TrainMap, EmptyMapStillAssignsAndCounts) {
   for (const auto& size : {std::pair{0u, 3u}, std::pair{3u, 0u}}) {
-    const training_outcome out = train(size.first, size.second, 2, {}, {0.5, 0.5}, {{1, 2}}, 0, 0,
-                                       1, 0, som::default_grid_lanes());
+    const training_outcome out =
+        train(size.first, size.second, 2, {}, {0.5, 0.5}, {{1, 2}}, 0, 0, 1, 0);
     EXPECT_EQ(out.rozdil, 5u);
     EXPECT_EQ(out.assignments[0].row + out.assignments[0].col, 0u);
   }

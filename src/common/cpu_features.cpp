@@ -74,12 +74,7 @@ cpu_features detect_cpu_features() {
   if (max_leaf < 7) return f;
   const cpuid_regs leaf7 = cpuid(7, 0);
   f.avx2 = bit(leaf7.ebx, 5);
-  if (zmm_saved) {
-    f.avx512f = bit(leaf7.ebx, 16);
-    f.avx512dq = bit(leaf7.ebx, 17);
-    f.avx512bw = bit(leaf7.ebx, 30);
-    f.avx512vl = bit(leaf7.ebx, 31);
-  }
+  f.avx512f = zmm_saved && bit(leaf7.ebx, 16);
   return f;
 }
 
@@ -88,11 +83,5 @@ cpu_features detect_cpu_features() {
 cpu_features detect_cpu_features() { return cpu_features{}; }
 
 #endif
-
-cpu_level best_cpu_level(const cpu_features& f) {
-  if (f.avx2 && f.avx512f && f.avx512dq && f.avx512bw && f.avx512vl) return cpu_level::avx512;
-  if (f.avx && f.avx2) return cpu_level::avx2;
-  return cpu_level::baseline;
-}
 
 }  // namespace som

@@ -12,19 +12,16 @@ struct cpu_features {
   bool avx2 = false;
   bool fma = false;
   bool avx512f = false;
-  bool avx512dq = false;
-  bool avx512bw = false;
-  bool avx512vl = false;
 };
 
 // Asks the processor and the operating system (cheap, but not free: call
 // once and keep the answer).
 cpu_features detect_cpu_features();
 
-// The widest kernel family that can run here.
-enum class cpu_level { baseline, avx2, avx512 };
-
-// AVX-512 needs F, DQ, BW and VL together; AVX2 needs AVX as well.
-cpu_level best_cpu_level(const cpu_features& features);
+// Whether `have` offers everything that `needs` asks for.
+constexpr bool has_features(const cpu_features& have, const cpu_features& needs) {
+  return (have.avx || !needs.avx) && (have.avx2 || !needs.avx2) && (have.fma || !needs.fma) &&
+         (have.avx512f || !needs.avx512f);
+}
 
 }  // namespace som

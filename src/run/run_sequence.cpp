@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "common/byte_reader.hpp"
-#include "common/input_file.hpp"
 #include "common/file_names.hpp"
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/random.hpp"
@@ -13,13 +13,14 @@
 #include "run/sample_data.hpp"
 #include "run/setup_file.hpp"
 #include "som/map_storage.hpp"
+#include "som/schedule.hpp"
 #include "som/train_map.hpp"
 #include "state/results_file.hpp"
 #include "state/weights_file.hpp"
 
 namespace som {
 
-int run_sequence() {
+int run_sequence(const training_engine& engine) {
   std::FILE* console = stdout;
 
   input_file setup_file;
@@ -44,42 +45,41 @@ int run_sequence() {
 
   const std::uint32_t samples_count = count_samples(data_file_name);
 
-  const std::uint32_t lanes = default_grid_lanes();
+  const std::uint32_t lanes = grid_lanes(engine);
   check_run_sizes(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes);
-  sample_matrix samples = alloc_sample_matrix(setup.dimension, samples_count);
-  weight_grid grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
-  assignment_table assignments = alloc_assignment_table(samples_count);
-  // The run's own failures after this point release the buffers before they
-  // return, so that nothing the run allocated outlives it (the stages that
-  // end the process themselves leave that to the process exit).
-  auto release_buffers = [&] {
-    free_assignment_table(assignments);
-    free_sample_matrix(samples);
-    free_weight_grid(grid);
-  };
-  if (assignments.count != 0 && assignments.records == nullptr) {
+  // Declared in the reverse of their release order; the run's own failures
+  // after this point release them as they return (the stages that end the
+  // process themselves leave that to the process exit).
+  owned_grid grid;
+  owned_samples samples(alloc_sample_matrix(setup.dimension, samples_count));
+  grid.reset(alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes));
+  owned_assignments assignments(alloc_assignment_table(samples_count));
+  if (assignments->count != 0 && assignments->records == nullptr) {
     print_line(console, out_of_memory_text);
-    release_buffers();
     return 1;
   }
 
-  load_weights(grid, assignments, gen, console);
-  load_samples(samples, console);
+  load_weights(*grid, *assignments, gen, console);
+  load_samples(*samples, console);
 
   std::FILE* log = std::fopen(training_log_file_name, "wb");
   if (log == nullptr) {
     print(console, open_failed_message(training_log_file_name));
-    release_buffers();
     return 1;
   }
+  // The header is in the file before the first epoch trains.
   std::fputs("Rozdil\tRadius", log);
   std::fputs(host_line_end, log);
+  std::fflush(log);
+  training_params params;
+  params.radius_decay = setup.radius_decay;
+  params.rate_decay = setup.rate_decay;
+  params.stop_radius = setup.stop_radius;
+  params.engine = engine;
   std::uint32_t Rozdil = 0;
-  train_map(log, samples, grid, setup.Krok, setup.radius_decay, setup.rate_decay,
-            setup.stop_radius, Rozdil, assignments);
+  train_map(log, params, *samples, *grid, *assignments, setup.Krok, Rozdil);
   if (std::fclose(log) != 0) {
     print(console, close_failed_message(training_log_file_name));
-    release_buffers();
     return 1;
   }
 
@@ -88,14 +88,18 @@ int run_sequence() {
   // The three state files replace the old ones together, once all are
   // written: a failure on the way leaves the previous saved map whole.
   pending_outputs pending;
-  save_results(assignments, setup.Krok, setup.seed, Rozdil, pending);
-  save_weights(grid, pending);
+  save_results(*assignments, setup.Krok, setup.seed, Rozdil, pending);
+  save_weights(*grid, pending);
   publish_outputs(pending);
 
-  release_buffers();
+  assignments.release();
+  samples.release();
+  grid.release();
 
   print_line(console, "Hello world!");
   return 0;
 }
+
+int run_sequence() { return run_sequence(shipped_engine()); }
 
 }  // namespace som

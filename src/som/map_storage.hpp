@@ -57,9 +57,6 @@ struct assignment_table {
   std::uint32_t count = 0;
 };
 
-// The tile width that this build's training kernels work on.
-std::uint32_t default_grid_lanes();
-
 // Refuses, with "Malo pameti!" and status 1, sizes whose element counts or
 // byte sizes cannot be represented on this host. Called before any allocation.
 void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
@@ -77,6 +74,35 @@ void free_weight_grid(weight_grid& grid);
 // when the allocation fails, so that the caller can report it.
 assignment_table alloc_assignment_table(std::uint32_t samples);
 void free_assignment_table(assignment_table& table);
+
+// Owns a structure made by its alloc_ function and releases it with the
+// matching free_ function when it goes, or earlier at release().
+template <class T, void (*Free)(T&)>
+class owned {
+ public:
+  owned() = default;
+  explicit owned(T value) : value_(value) {}
+  ~owned() { Free(value_); }
+  owned(const owned&) = delete;
+  owned& operator=(const owned&) = delete;
+
+  // Takes `value`, releasing what was held before.
+  void reset(T value) {
+    Free(value_);
+    value_ = value;
+  }
+  void release() { Free(value_); }  // the free_ functions leave an empty structure
+
+  T& operator*() { return value_; }
+  T* operator->() { return &value_; }
+
+ private:
+  T value_{};
+};
+
+using owned_samples = owned<sample_matrix, free_sample_matrix>;
+using owned_grid = owned<weight_grid, free_weight_grid>;
+using owned_assignments = owned<assignment_table, free_assignment_table>;
 
 // One starting weight from one draw (0 to 32767): r × 2^-15 − 0.5.
 inline double random_weight(std::uint32_t draw) {

@@ -1,5 +1,6 @@
+#include "som/train_epoch_plain.hpp"
+
 #include "som/find_bmu.hpp"
-#include "som/train_epoch.hpp"
 
 namespace som {
 

@@ -1,77 +1,63 @@
 #include "som/train_map.hpp"
 
+#include <optional>
 #include <string>
 
 #include "common/log_writer.hpp"
 #include "common/text_format.hpp"
-#include "som/train_epoch.hpp"
-
-#ifndef SOM_PLAIN_KERNELS
-#include "som/fast_epoch.hpp"
-#endif
+#include "som/fast_trainer.hpp"
+#include "som/schedule.hpp"
+#include "som/train_epoch_plain.hpp"
 
 namespace som {
 
-#ifdef SOM_PLAIN_KERNELS
-std::uint32_t default_grid_lanes() { return 1; }
-#else
-// Without vector instructions the tiled kernel is slower than the plain
-// loops, so such machines keep the plain layout and loops.
-std::uint32_t default_grid_lanes() {
-  return best_kernel_path() == kernel_path::portable ? 1 : fast_grid_lanes;
+training_engine shipped_engine() {
+  training_engine engine;
+  const kernels::kernel_entry& best = kernels::best_kernel();
+  if (best.beats_plain) engine.kernel = &best;
+  return engine;
 }
-#endif
 
-namespace {
+training_engine plain_engine() { return training_engine{}; }
 
-void train(std::FILE* log, const sample_matrix& samples, weight_grid& grid, std::uint32_t& Krok,
-           std::uint32_t radius_decay, std::uint32_t rate_decay, std::uint32_t stop_radius,
-           std::uint32_t& Rozdil, assignment_table& assignments) {
-  const double radius_decay_d = static_cast<double>(radius_decay);
-  const double rate_decay_d = static_cast<double>(rate_decay);
-  const double stop_radius_d = static_cast<double>(stop_radius);
+std::uint32_t grid_lanes(const training_engine& engine) {
+  return engine.kernel != nullptr ? kernels::tile_lanes : 1;
+}
+
+void train_map(std::FILE* log, const training_params& params, const sample_matrix& samples,
+               weight_grid& grid, assignment_table& assignments, std::uint32_t& Krok,
+               std::uint32_t& Rozdil) {
+  const double radius_decay = static_cast<double>(params.radius_decay);
+  const double rate_decay = static_cast<double>(params.rate_decay);
+  const double stop_radius = static_cast<double>(params.stop_radius);
   const double squared_size = squared_map_size(grid.map_rows, grid.map_cols);
-  std::string line;
-  epoch_schedule schedule;
+  const training_engine& engine = params.engine;
+  std::optional<fast_trainer> trainer;
+  if (engine.kernel != nullptr && grid.lanes == kernels::tile_lanes) {
+    const unsigned threads =
+        engine.threads != 0 ? engine.threads
+                            : pool::threads_that_pay(grid.map_rows, grid.map_cols, grid.dimension);
+    trainer.emplace(*engine.kernel, threads, engine.pool);
+  }
   // Each epoch's line reaches the file, flushed, while training goes on.
   log_writer writer(log);
-#ifndef SOM_PLAIN_KERNELS
-  // A grid in the plain layout (lanes = 1) still trains with the plain loops.
-  const bool fast = grid.lanes == fast_grid_lanes;
-  fast_trainer trainer(best_kernel_path(),
-                       fast ? fast_thread_count(grid.map_rows, grid.map_cols, grid.dimension) : 1);
-#else
-  const bool fast = false;
-#endif
+  std::string line;
+  epoch_schedule schedule;
   do {
     Rozdil = 0;
     ++Krok;
-    schedule = schedule_at(Krok, radius_decay_d, rate_decay_d, squared_size);
-#ifndef SOM_PLAIN_KERNELS
-    if (fast) {
-      Rozdil = trainer.train_epoch(samples, grid, assignments.records, schedule.learning_rate,
-                                   schedule.radius);
-    }
-#endif
-    if (!fast) {
-      Rozdil = train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
-                                 schedule.radius);
-    }
+    schedule = schedule_at(Krok, radius_decay, rate_decay, squared_size);
+    Rozdil = trainer ? trainer->train_epoch(samples, grid, assignments.records,
+                                            schedule.learning_rate, schedule.radius)
+                     : train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
+                                         schedule.radius);
     line.clear();
     append_u32(line, Rozdil);
     line += '\t';
     append_fixed6(line, schedule.radius);
     line += host_line_end;
     writer.write(line);
-  } while (schedule.radius > stop_radius_d);
-}
-
-}  // namespace
-
-void train_map(std::FILE* log, const sample_matrix& samples, weight_grid& grid,
-               std::uint32_t& Krok, std::uint32_t radius_decay, std::uint32_t rate_decay,
-               std::uint32_t stop_radius, std::uint32_t& Rozdil, assignment_table& assignments) {
-  train(log, samples, grid, Krok, radius_decay, rate_decay, stop_radius, Rozdil, assignments);
+  } while (schedule.radius > stop_radius);
 }
 
 }  // namespace som

@@ -1,9 +1,10 @@
-// The fast epoch with AVX-512: a tile is one vector of 8 lanes. This file
-// alone is built with -mavx512f -mavx2 -mfma; it runs only where the dispatch
-// has found all three, with the registers enabled by the system.
-#include <immintrin.h>
+// The kernel for AVX-512 (F), with AVX2 and FMA: a tile is one vector of 8
+// lanes.
+#include "som/kernels/kernel_table.hpp"
 
-#include "som/fast_kernel.hpp"
+#if defined(SOM_X86_KERNELS)
+
+#include <immintrin.h>
 
 // GCC 12 warns about the deliberately undefined upper halves inside some
 // AVX-512 intrinsics (_mm512_undefined_pd).
@@ -11,14 +12,18 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-namespace som::fast {
+#define SOM_KERNEL_TARGET "avx512f,avx2,fma"
+#include "som/kernels/target_begin.hpp"
+
+namespace som::kernels {
 
 namespace {
 
-#include "som/fast_lane_positions.hpp"
+#include "som/kernels/lane_positions_x86.hpp"
 
 struct ops_avx512 {
   using vec = __m512d;
+  static_assert(sizeof(vec) == tile_lanes * sizeof(double), "a tile is one vector");
   using mask = __mmask8;
   using pos = lane_positions;
   static vec load(const double* p) { return _mm512_load_pd(p); }
@@ -77,10 +82,18 @@ struct ops_avx512 {
   }
 };
 
-#include "som/fast_kernel_impl.hpp"
+#include "som/kernels/kernel_body.hpp"
+
+std::uint32_t epoch(const epoch_args& args) { return run_epoch<ops_avx512>(args); }
 
 }  // namespace
 
-std::uint32_t epoch_avx512(const epoch_args& args) { return run_epoch<ops_avx512>(args); }
+extern const kernel_entry avx512_kernel;
+const kernel_entry avx512_kernel{
+    "avx512", {.avx = true, .avx2 = true, .fma = true, .avx512f = true}, &epoch, true};
 
-}  // namespace som::fast
+}  // namespace som::kernels
+
+#include "som/kernels/target_end.hpp"
+
+#endif

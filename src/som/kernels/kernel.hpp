@@ -1,5 +1,6 @@
-// The fast epoch's kernels: one epoch over one thread's share of the tiles of
-// an 8-lane weight grid, in one build per instruction set.
+// The contract of the vector kernels: one epoch over one thread's share of
+// the tiles of a tiled weight grid, in one build per instruction set (the
+// kernel table lists the builds).
 //
 // Every kernel computes exactly what train_epoch_plain computes: each lane
 // sums its own neuron's squared differences in component order, the update is
@@ -13,9 +14,16 @@
 
 #include "som/map_storage.hpp"
 
-namespace som::fast {
+// The x86-64 kernels are built where the compiler can target an instruction
+// set per function (GCC and Clang).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SOM_X86_KERNELS 1
+#endif
 
-// The neurons of one tile.
+namespace som::kernels {
+
+// The neurons of one tile: the lanes of the weight grid that the kernels
+// work on (each kernel checks that its vectors hold exactly this many).
 inline constexpr std::uint32_t tile_lanes = 8;
 
 // A thread's nearest neuron; `neuron` is no_neuron when no distance was below
@@ -57,11 +65,8 @@ struct epoch_args {
   void* sync = nullptr;
 };
 
-// Each returns the epoch's Rozdil (counted where `assignments` is set).
-std::uint32_t epoch_portable(const epoch_args& args);
-#if defined(SOM_X86_KERNELS)
-std::uint32_t epoch_avx2(const epoch_args& args);
-std::uint32_t epoch_avx512(const epoch_args& args);
-#endif
+// One epoch over the samples; returns the epoch's Rozdil (counted where
+// `assignments` is set).
+using epoch_fn = std::uint32_t (*)(const epoch_args& args);
 
-}  // namespace som::fast
+}  // namespace som::kernels

@@ -1,8 +1,9 @@
-// The body of the fast epoch, written once over a set of tile operations and
-// compiled once per instruction set (each file that includes this one builds
-// it with its own target flags). Everything here has internal linkage, so
-// that no function built for one instruction set can stand in for another's;
-// for the same reason it uses nothing of the standard library but plain C.
+// The body of the kernels, written once over a set of tile operations and
+// compiled once per instruction set (each kernel file includes it inside its
+// own instruction-set region, see target_begin.hpp). Everything here has
+// internal linkage, so that no function built for one instruction set can
+// stand in for another's; for the same reason it uses nothing of the
+// standard library but plain C.
 //
 // Included inside an anonymous namespace by its users, after the operations
 // type `O` is defined. `O` gives:
@@ -208,9 +209,6 @@ struct epoch_kernel {
     }
   }
 
-  // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
-  // then (with Next) measures the updated tiles' distances to xs. Groups
-  // wholly inside the radius skip the choice of lanes.
   // The lanes of tile t inside the radius: from `known` (the tiles' masks
   // from t0 on, as bits) when set; otherwise worked out, and kept in `keep`
   // when that is set.
@@ -223,6 +221,9 @@ struct epoch_kernel {
     return inside;
   }
 
+  // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
+  // then (with Next) measures the updated tiles' distances to xs. Groups
+  // wholly inside the radius skip the choice of lanes.
   template <bool Next>
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
               std::size_t t0, std::size_t t1, const std::uint8_t* known, std::uint8_t* keep) {
@@ -383,8 +384,9 @@ std::uint32_t run_epoch(const epoch_args& args) {
   return epoch_kernel<O, 2>::run(args);
 }
 
-// One build for any dimension and map, for paths where the unrolled variants
-// do not pay (the portable path, which only runs without vector units).
+// One build for any dimension and map, for kernels whose speed does not
+// matter (the portable one: the program trains with the plain loops where no
+// vector kernel runs).
 template <class O>
 std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
   return epoch_kernel<O, 2>::run(args);

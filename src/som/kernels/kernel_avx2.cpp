@@ -1,20 +1,24 @@
-// The fast epoch with AVX2 and FMA: a tile is two vectors of 4 lanes.
-// This file alone is built with -mavx2 -mfma; it runs only where the
-// dispatch has found both, with the registers enabled by the system.
+// The kernel for AVX2 and FMA: a tile is two vectors of 4 lanes.
+#include "som/kernels/kernel_table.hpp"
+
+#if defined(SOM_X86_KERNELS)
+
 #include <immintrin.h>
 
-#include "som/fast_kernel.hpp"
+#define SOM_KERNEL_TARGET "avx2,fma"
+#include "som/kernels/target_begin.hpp"
 
-namespace som::fast {
+namespace som::kernels {
 
 namespace {
 
-#include "som/fast_lane_positions.hpp"
+#include "som/kernels/lane_positions_x86.hpp"
 
 struct ops_avx2 {
   struct vec {
     __m256d lo, hi;
   };
+  static_assert(sizeof(vec) == tile_lanes * sizeof(double), "a tile is two vectors");
   using mask = vec;
   using pos = lane_positions;
   static vec load(const double* p) { return {_mm256_load_pd(p), _mm256_load_pd(p + 4)}; }
@@ -97,10 +101,17 @@ struct ops_avx2 {
   }
 };
 
-#include "som/fast_kernel_impl.hpp"
+#include "som/kernels/kernel_body.hpp"
+
+std::uint32_t epoch(const epoch_args& args) { return run_epoch<ops_avx2>(args); }
 
 }  // namespace
 
-std::uint32_t epoch_avx2(const epoch_args& args) { return run_epoch<ops_avx2>(args); }
+extern const kernel_entry avx2_kernel;
+const kernel_entry avx2_kernel{"avx2", {.avx = true, .avx2 = true, .fma = true}, &epoch, true};
 
-}  // namespace som::fast
+}  // namespace som::kernels
+
+#include "som/kernels/target_end.hpp"
+
+#endif

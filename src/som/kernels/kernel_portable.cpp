@@ -1,7 +1,10 @@
-// The fast epoch in plain C++ over 8-lane tiles: the path for every machine.
-#include "som/fast_kernel.hpp"
+// The kernel in plain C++ over the same tiles, for every processor. The
+// shipped program trains with the plain loops where no vector kernel runs
+// (they are faster there); this build keeps the kernel body tested on any
+// machine and serves as the table's last resort.
+#include "som/kernels/kernel_table.hpp"
 
-namespace som::fast {
+namespace som::kernels {
 
 namespace {
 
@@ -124,12 +127,13 @@ struct ops_portable {
   }
 };
 
-#include "som/fast_kernel_impl.hpp"
+#include "som/kernels/kernel_body.hpp"
+
+std::uint32_t epoch(const epoch_args& args) { return run_epoch_any_dimension<ops_portable>(args); }
 
 }  // namespace
 
-std::uint32_t epoch_portable(const epoch_args& args) {
-  return run_epoch_any_dimension<ops_portable>(args);
-}
+extern const kernel_entry portable_kernel;
+const kernel_entry portable_kernel{"portable", {}, &epoch, false};
 
-}  // namespace som::fast
+}  // namespace som::kernels

@@ -1,25 +1,26 @@
-// Every fast kernel path, alone and on two threads, against the plain epoch
-// on random maps: weights, assignments and Rozdil must match bit for bit.
+// Every kernel of the table, alone and on the pool (always, never, with an
+// uneven share of the tiles, and as the trainer chooses), against the plain
+// epoch on random maps: weights, assignments and Rozdil must match bit for
+// bit after every epoch. A kernel that this machine cannot run is reported
+// as skipped, by name.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "som/fast_epoch.hpp"
+#include "som/fast_trainer.hpp"
+#include "som/kernels/kernel_table.hpp"
 #include "som/map_storage.hpp"
-#include "som/train_epoch.hpp"
+#include "som/train_epoch_plain.hpp"
 
 namespace {
 
-using som::kernel_path;
+using som::kernels::kernel_entry;
+using som::pool::pool_mode;
 
 struct map_shape {
   std::uint32_t rows, cols;
@@ -69,29 +70,36 @@ som::weight_grid grid_from(const case_data& c, map_shape shape, std::uint32_t di
   return grid;
 }
 
-std::vector<kernel_path> available_paths() {
-  std::vector<kernel_path> paths;
-  for (kernel_path p : {kernel_path::portable, kernel_path::avx2, kernel_path::avx512}) {
-    if (som::kernel_path_available(p)) paths.push_back(p);
-  }
-  return paths;
-}
-
-std::string describe(kernel_path path, unsigned threads, map_shape shape, std::uint32_t dimension) {
-  const char* names[] = {"portable", "avx2", "avx512"};
-  return std::string(names[static_cast<int>(path)]) + " x" + std::to_string(threads) + " " +
-         std::to_string(shape.rows) + "x" + std::to_string(shape.cols) + " dim " +
-         std::to_string(dimension);
-}
-
 struct epoch_params {
   double learning_rate, radius;
 };
 
-// Trains the case's map with the plain epoch and with every path, thread
-// count and split of the tiles, comparing after every epoch.
-void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
-                const std::vector<epoch_params>& epochs) {
+std::string describe(map_shape shape, std::uint32_t dimension) {
+  return std::to_string(shape.rows) + "x" + std::to_string(shape.cols) + " dim " +
+         std::to_string(dimension);
+}
+
+// How a trainer runs: its threads, its pool mode and how the pool shares the
+// tiles (empty: evenly).
+struct team {
+  const char* name;
+  unsigned threads;
+  pool_mode mode;
+  std::vector<double> shares;
+};
+
+const team teams[] = {
+    {"one thread", 1, pool_mode::automatic, {}},
+    {"pool", 2, pool_mode::always_pool, {}},
+    {"pool, uneven split", 2, pool_mode::always_pool, {0.8, 0.2}},
+    {"pool never used", 2, pool_mode::always_alone, {}},
+    {"pool as timed", 2, pool_mode::automatic, {}},
+};
+
+// Trains the case's map with the plain epoch and with the kernel on every
+// team, comparing after every epoch.
+void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
+                std::uint32_t dimension, const std::vector<epoch_params>& epochs) {
   const std::uint32_t count = static_cast<std::uint32_t>(c.assignments.size());
   som::sample_matrix samples{const_cast<double*>(c.samples.data()), count, dimension};
   if (c.samples.empty()) samples.block = nullptr;
@@ -106,40 +114,31 @@ void check_case(const case_data& c, map_shape shape, std::uint32_t dimension,
     plain_weights.emplace_back(plain.block, plain.block + plain.neurons * dimension);
   }
 
-  // Thread counts, and how the pool shares the tiles (empty: evenly).
-  struct split {
-    unsigned threads;
-    std::vector<double> shares;
-  };
-  const split splits[] = {{1, {}}, {2, {}}, {2, {0.8, 0.2}}};
-  for (kernel_path path : available_paths()) {
-    for (const auto& [threads, shares] : splits) {
-      SCOPED_TRACE(describe(path, threads, shape, dimension) +
-                   (shares.empty() ? "" : ", uneven split"));
-      som::weight_grid grid = grid_from(c, shape, dimension, som::fast_grid_lanes);
-      std::vector<som::assignment> assignments = c.assignments;
-      som::fast_trainer trainer(path, threads, true);
-      if (!shares.empty()) trainer.set_shares(shares);
-      for (std::size_t e = 0; e < epochs.size(); ++e) {
-        SCOPED_TRACE("epoch " + std::to_string(e));
-        const std::uint32_t rozdil = trainer.train_epoch(samples, grid, assignments.data(),
-                                                         epochs[e].learning_rate, epochs[e].radius);
-        ASSERT_EQ(rozdil, plain_rozdil[e]);
-        for (std::size_t n = 0; n < grid.neurons; ++n) {
-          for (std::uint32_t k = 0; k < dimension; ++k) {
-            const double fast = grid.at(n, k);
-            const double expected = plain_weights[e][n * dimension + k];
-            ASSERT_EQ(std::memcmp(&fast, &expected, sizeof fast), 0)
-                << "neuron " << n << " component " << k << ": " << fast << " vs " << expected;
-          }
+  for (const team& t : teams) {
+    SCOPED_TRACE(describe(shape, dimension) + ", " + t.name);
+    som::weight_grid grid = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+    std::vector<som::assignment> assignments = c.assignments;
+    som::fast_trainer trainer(*kernel, t.threads, t.mode);
+    if (!t.shares.empty()) trainer.set_shares(t.shares);
+    for (std::size_t e = 0; e < epochs.size(); ++e) {
+      SCOPED_TRACE("epoch " + std::to_string(e));
+      const std::uint32_t rozdil = trainer.train_epoch(samples, grid, assignments.data(),
+                                                       epochs[e].learning_rate, epochs[e].radius);
+      ASSERT_EQ(rozdil, plain_rozdil[e]);
+      for (std::size_t n = 0; n < grid.neurons; ++n) {
+        for (std::uint32_t k = 0; k < dimension; ++k) {
+          const double fast = grid.at(n, k);
+          const double expected = plain_weights[e][n * dimension + k];
+          ASSERT_EQ(std::memcmp(&fast, &expected, sizeof fast), 0)
+              << "neuron " << n << " component " << k << ": " << fast << " vs " << expected;
         }
       }
-      for (std::uint32_t s = 0; s < count; ++s) {
-        ASSERT_EQ(assignments[s].row, plain_assignments[s].row) << "sample " << s;
-        ASSERT_EQ(assignments[s].col, plain_assignments[s].col) << "sample " << s;
-      }
-      som::free_weight_grid(grid);
     }
+    for (std::uint32_t s = 0; s < count; ++s) {
+      ASSERT_EQ(assignments[s].row, plain_assignments[s].row) << "sample " << s;
+      ASSERT_EQ(assignments[s].col, plain_assignments[s].col) << "sample " << s;
+    }
+    som::free_weight_grid(grid);
   }
   som::free_weight_grid(plain);
 }
@@ -152,7 +151,16 @@ std::vector<epoch_params> schedule_for(map_shape shape) {
           {0.25, 1.0},       {0.1, size / 3.0}, {0.0, 5.0}, {0.05, 0.5}};
 }
 
-TEST(FastKernels, MatchThePlainEpochOnRandomMaps) {
+class EveryKernel : public ::testing::TestWithParam<const kernel_entry*> {
+ protected:
+  void SetUp() override {
+    if (!som::kernels::runs_here(*GetParam())) {
+      GTEST_SKIP() << "kernel " << GetParam()->name << " does not run on this machine";
+    }
+  }
+};
+
+TEST_P(EveryKernel, MatchThePlainEpochOnRandomMaps) {
   std::mt19937_64 gen(12345);
   const map_shape shapes[] = {{1, 1}, {1, 9}, {3, 5}, {10, 10}, {7, 13}, {40, 40}};
   const std::uint32_t dimensions[] = {0, 1, 2, 3, 4, 5, 8, 9, 16, 17, 64};
@@ -160,33 +168,35 @@ TEST(FastKernels, MatchThePlainEpochOnRandomMaps) {
     for (std::uint32_t dimension : dimensions) {
       const std::uint32_t samples = shape.rows * shape.cols * dimension > 20000 ? 12 : 40;
       const case_data c = make_case(gen, shape, dimension, samples, false, false);
-      check_case(c, shape, dimension, schedule_for(shape));
+      check_case(GetParam(), c, shape, dimension, schedule_for(shape));
       if (HasFatalFailure()) return;
     }
   }
 }
 
-TEST(FastKernels, KeepTheFirstNeuronOnTiesAndSkipNaN) {
+TEST_P(EveryKernel, KeepTheFirstNeuronOnTiesAndSkipNaN) {
   std::mt19937_64 gen(777);
   const map_shape shapes[] = {{1, 9}, {3, 5}, {10, 10}, {7, 13}};
   for (map_shape shape : shapes) {
     for (std::uint32_t dimension : {1u, 2u, 3u, 9u}) {
       for (bool specials : {false, true}) {
         const case_data c = make_case(gen, shape, dimension, 60, true, specials);
-        check_case(c, shape, dimension, schedule_for(shape));
+        check_case(GetParam(), c, shape, dimension, schedule_for(shape));
         if (HasFatalFailure()) return;
       }
     }
   }
 }
 
-TEST(FastKernels, NoSamplesAndEmptyMaps) {
+TEST_P(EveryKernel, NoSamplesAndEmptyMaps) {
   std::mt19937_64 gen(5);
-  check_case(make_case(gen, {4, 4}, 3, 0, false, false), {4, 4}, 3, schedule_for({4, 4}));
-  check_case(make_case(gen, {0, 4}, 3, 10, false, false), {0, 4}, 3, schedule_for({0, 4}));
+  check_case(GetParam(), make_case(gen, {4, 4}, 3, 0, false, false), {4, 4}, 3,
+             schedule_for({4, 4}));
+  check_case(GetParam(), make_case(gen, {0, 4}, 3, 10, false, false), {0, 4}, 3,
+             schedule_for({0, 4}));
 }
 
-TEST(FastKernels, WalkTheWholeGridWhereSquaredDistancesWrap) {
+TEST_P(EveryKernel, WalkTheWholeGridWhereSquaredDistancesWrap) {
   // With the winner at the start of a line of 70000 neurons, (j − bj)² wraps
   // modulo 2^32 and neurons near 65536 come out at g = 0, inside even a small
   // radius; the fast epoch must update exactly those too.
@@ -195,37 +205,32 @@ TEST(FastKernels, WalkTheWholeGridWhereSquaredDistancesWrap) {
     case_data c = make_case(gen, shape, 1, 6, false, false);
     c.weights[0] = 5.0;
     for (double& x : c.samples) x = 5.0;
-    check_case(c, shape, 1, {{0.5, 3.0e9}, {0.5, 1.0e5}, {0.5, 10.0}});
+    check_case(GetParam(), c, shape, 1, {{0.5, 3.0e9}, {0.5, 1.0e5}, {0.5, 10.0}});
     if (HasFatalFailure()) return;
   }
 }
 
-TEST(FastKernels, ThreadCountOnlyForLargeMaps) {
-  EXPECT_EQ(som::fast_thread_count(10, 10, 3), 1u);
-  EXPECT_EQ(som::fast_thread_count(8, 8, 8), 1u);
-  EXPECT_EQ(som::fast_thread_count(0, 40, 64), 1u);
-  EXPECT_GE(som::fast_thread_count(40, 40, 64), 1u);
-  EXPECT_TRUE(som::kernel_path_available(som::best_kernel_path()));
+INSTANTIATE_TEST_SUITE_P(Kernels, EveryKernel,
+                         ::testing::ValuesIn(som::kernels::kernel_table().begin(),
+                                             som::kernels::kernel_table().end()),
+                         [](const ::testing::TestParamInfo<const kernel_entry*>& info) {
+                           return std::string(info.param->name);
+                         });
+
+TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
+  const auto table = som::kernels::kernel_table();
+  ASSERT_FALSE(table.empty());
+  EXPECT_TRUE(som::kernels::runs_here(som::kernels::best_kernel()));
+  EXPECT_TRUE(som::kernels::runs_here(*table.back()));
+  // The best is the first that runs: none before it does.
+  for (const kernel_entry* kernel : table) {
+    if (kernel == &som::kernels::best_kernel()) break;
+    EXPECT_FALSE(som::kernels::runs_here(*kernel)) << kernel->name;
+  }
+  for (const kernel_entry* kernel : table) {
+    EXPECT_EQ(som::kernels::find_kernel(kernel->name), kernel);
+  }
+  EXPECT_EQ(som::kernels::find_kernel("none"), nullptr);
 }
 
 }  // namespace
-
-TEST(FastKernels, TilesSplitInProportionWithOneAtLeastEach) {
-  std::vector<std::size_t> first;
-  som::split_tiles({0.5, 0.5}, 200, first);
-  EXPECT_EQ(first, (std::vector<std::size_t>{0, 100, 200}));
-  som::split_tiles({0.555, 0.445}, 200, first);
-  EXPECT_EQ(first, (std::vector<std::size_t>{0, 111, 200}));
-  // Extreme shares still leave every thread a tile.
-  som::split_tiles({1.0, 0.0, 0.0}, 5, first);
-  EXPECT_EQ(first, (std::vector<std::size_t>{0, 3, 4, 5}));
-  som::split_tiles({0.0, 0.0, 1.0}, 5, first);
-  EXPECT_EQ(first, (std::vector<std::size_t>{0, 1, 2, 5}));
-  // Fewer tiles than threads: some threads get none, none gets a tile twice.
-  som::split_tiles({0.5, 0.5}, 1, first);
-  EXPECT_EQ(first.front(), 0u);
-  EXPECT_EQ(first.back(), 1u);
-  EXPECT_LE(first[1], 1u);
-  som::split_tiles({0.25, 0.25, 0.25, 0.25}, 0, first);
-  EXPECT_EQ(first, (std::vector<std::size_t>{0, 0, 0, 0, 0}));
-}

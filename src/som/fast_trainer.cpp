@@ -1,0 +1,97 @@
+#include "som/fast_trainer.hpp"
+
+#include <chrono>
+
+#include "som/kernels/epoch_args.hpp"
+#include "som/pool/spin_wait.hpp"
+
+namespace som {
+
+fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads,
+                           pool::pool_mode mode)
+    : epoch_(kernel.epoch), shares_(threads == 0 ? 1 : threads), policy_(mode) {
+  if (threads > 1) pool_ = std::make_unique<pool::thread_pool>(threads);
+}
+
+std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignment* assignments) {
+  kernels::epoch_args run = args;
+  run.assignments = assignments;
+  return epoch_(run);
+}
+
+std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignment* assignments,
+                                       std::size_t tiles) {
+  pool::thread_pool& team = *pool_;
+  const unsigned threads = team.threads();
+  shares_.split(tiles, tile_first_);
+  thread_args_.assign(threads, args);
+  for (unsigned t = 0; t < threads; ++t) {
+    kernels::epoch_args& mine = thread_args_[t];
+    mine.tile_begin = tile_first_[t];
+    mine.tile_end = tile_first_[t + 1];
+    mine.thread = t;
+    // Only thread 0 writes the assignments and counts Rozdil.
+    mine.assignments = t == 0 ? assignments : nullptr;
+    mine.exchange = &pool::thread_pool::meet;
+    mine.sync = &team;
+  }
+  std::uint32_t rozdil = 0;
+  const std::uint64_t start = pool::ticks();
+  team.run([&](unsigned t) {
+    const std::uint32_t counted = epoch_(thread_args_[t]);
+    if (t == 0) rozdil = counted;
+  });
+  const std::uint64_t elapsed = pool::ticks() - start;
+  waited_.resize(threads);
+  for (unsigned t = 0; t < threads; ++t) waited_[t] = team.waited(t);
+  shares_.rebalance(tile_first_, waited_, elapsed, args.count);
+  return rozdil;
+}
+
+std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
+                                        assignment* assignments, double learning_rate,
+                                        double radius) {
+  if (grid.block == nullptr) {
+    // No weights to compare (an empty map or dimension 0): every search
+    // answers (0, 0) and there is nothing to update.
+    std::uint32_t rozdil = 0;
+    for (std::uint32_t s = 0; s < samples.count; ++s) {
+      assignment& previous = assignments[s];
+      rozdil += previous.row * previous.row + previous.col * previous.col;
+      previous = grid_pos{0, 0};
+    }
+    return rozdil;
+  }
+  const kernels::epoch_args args = kernels::make_epoch_args(samples, grid, learning_rate, radius);
+  // One thread walks the whole grid: it may keep the winners' lane masks.
+  kernels::epoch_args alone = args;
+  if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);
+  if (pool_ == nullptr) return run_alone(alone, assignments);
+
+  // The epoch runs in runs of consecutive samples (the order of samples and
+  // so every result stay the same), each on the pool or on this thread alone.
+  const std::uint32_t dimension = grid.dimension;
+  auto run = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
+    kernels::epoch_args part = pooled ? args : alone;
+    part.samples = samples.block + std::size_t{first} * dimension;
+    part.count = length;
+    return pooled ? run_pooled(part, assignments + first, grid.tiles)
+                  : run_alone(part, assignments + first);
+  };
+  std::uint32_t rozdil = 0;
+  for (std::uint32_t first = 0; first < samples.count;) {
+    const pool::run_plan plan = policy_.next(samples.count - first);
+    if (plan.warm_up != 0) {
+      rozdil += run(first, plan.warm_up, true);
+      first += plan.warm_up;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    rozdil += run(first, plan.length, plan.pooled);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    policy_.timed(plan, took.count() / plan.length);
+    first += plan.length;
+  }
+  return rozdil;
+}
+
+}  // namespace som

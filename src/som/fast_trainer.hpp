@@ -1,0 +1,50 @@
+// The shipped training epoch: the same results as train_epoch_plain, bit for
+// bit, on a grid of tiles, with one kernel of the table and, for large maps,
+// the tiles shared between the threads of a pool.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "som/kernels/kernel_table.hpp"
+#include "som/lane_mask_cache.hpp"
+#include "som/map_storage.hpp"
+#include "som/pool/pool_policy.hpp"
+#include "som/pool/thread_pool.hpp"
+#include "som/pool/tile_shares.hpp"
+
+namespace som {
+
+class fast_trainer {
+ public:
+  // Trains with `kernel` on up to `threads` threads (0 counts as 1), which
+  // live as long as the trainer; `mode` decides, run by run of samples,
+  // between the pool and the calling thread alone.
+  fast_trainer(const kernels::kernel_entry& kernel, unsigned threads,
+               pool::pool_mode mode = pool::pool_mode::automatic);
+
+  // One epoch, exactly as train_epoch_plain, on a grid with tile_lanes
+  // lanes. Returns the epoch's Rozdil.
+  std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
+                            assignment* assignments, double learning_rate, double radius);
+
+  // Sets each pool thread's share of the tiles (for tests; see tile_shares).
+  void set_shares(const std::vector<double>& shares) { shares_.set(shares); }
+
+ private:
+  std::uint32_t run_alone(const kernels::epoch_args& args, assignment* assignments);
+  std::uint32_t run_pooled(const kernels::epoch_args& args, assignment* assignments,
+                           std::size_t tiles);
+
+  kernels::epoch_fn epoch_;
+  std::unique_ptr<pool::thread_pool> pool_;  // with more than one thread
+  pool::tile_shares shares_;
+  pool::pool_policy policy_;
+  lane_mask_cache masks_;
+  std::vector<kernels::epoch_args> thread_args_;
+  std::vector<std::size_t> tile_first_;
+  std::vector<std::uint64_t> waited_;
+};
+
+}  // namespace som

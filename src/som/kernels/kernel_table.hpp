@@ -1,0 +1,37 @@
+// The one list of kernel builds: each entry names a build, says what it needs
+// of the processor (and of the operating system, which must save its
+// registers) and gives its entry point. The trainer, the tests and the
+// benchmarks take every kernel from here.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "common/cpu_features.hpp"
+#include "som/kernels/kernel.hpp"
+
+namespace som::kernels {
+
+struct kernel_entry {
+  const char* name;
+  cpu_features needs;
+  epoch_fn epoch;
+  // Whether it trains faster than the plain loops (the portable build does
+  // not: the shipped program then uses the plain loops).
+  bool beats_plain;
+};
+
+// Every kernel of this build, widest first; the last one (portable C++)
+// runs anywhere.
+std::span<const kernel_entry* const> kernel_table();
+
+// Whether this processor and its system run the kernel.
+bool runs_here(const kernel_entry& kernel);
+
+// The first kernel of the table that runs here.
+const kernel_entry& best_kernel();
+
+// The kernel of this name, or null when the build has none.
+const kernel_entry* find_kernel(std::string_view name);
+
+}  // namespace som::kernels

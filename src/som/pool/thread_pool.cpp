@@ -1,0 +1,101 @@
+#include "som/pool/thread_pool.hpp"
+
+#include "som/pool/spin_wait.hpp"
+
+namespace som::pool {
+
+struct alignas(64) thread_pool::slot {
+  // Written by its own thread only: at each meeting the candidate, then the
+  // count of meetings reached, which the other threads wait for. One cache
+  // line carries both, so a meeting costs one transfer per pair of threads.
+  std::atomic<std::uint32_t> reached{0};
+  kernels::bmu_candidate candidate[2];  // by the parity of the meeting
+  std::uint64_t waited = 0;             // ticks spent waiting in this run
+};
+
+namespace {
+
+bool nearer(const kernels::bmu_candidate& a, const kernels::bmu_candidate& b) {
+  return a.distance < b.distance || (a.distance == b.distance && a.neuron < b.neuron);
+}
+
+}  // namespace
+
+thread_pool::thread_pool(unsigned threads)
+    : threads_(threads == 0 ? 1 : threads), slots_(std::make_unique<slot[]>(threads_)) {
+  for (unsigned t = 1; t < threads_; ++t) workers_.emplace_back([this, t] { work(t); });
+}
+
+thread_pool::~thread_pool() {
+  if (workers_.empty()) return;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& w : workers_) w.join();
+}
+
+kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::bmu_candidate mine) {
+  thread_pool& pool = *static_cast<thread_pool*>(sync);
+  slot& own = pool.slots_[thread];
+  const std::uint32_t round = own.reached.load(std::memory_order_relaxed) + 1u;
+  const unsigned parity = round & 1u;
+  own.candidate[parity] = mine;
+  own.reached.store(round, std::memory_order_release);
+  for (unsigned t = 0; t < pool.threads_; ++t) {
+    if (t == thread) continue;
+    const std::atomic<std::uint32_t>& other = pool.slots_[t].reached;
+    if (static_cast<std::int32_t>(other.load(std::memory_order_acquire) - round) >= 0) continue;
+    // Only a thread that has to wait reads the clock: it has time to spare.
+    const std::uint64_t from = ticks();
+    wait_until_reached(other, round);
+    own.waited += ticks() - from;
+  }
+  // A thread writes this parity again only two meetings later, after every
+  // thread has reached the next one, so it is stable while read here.
+  kernels::bmu_candidate best = pool.slots_[0].candidate[parity];
+  for (unsigned t = 1; t < pool.threads_; ++t) {
+    if (nearer(pool.slots_[t].candidate[parity], best)) best = pool.slots_[t].candidate[parity];
+  }
+  return best;
+}
+
+std::uint64_t thread_pool::waited(unsigned t) const { return slots_[t].waited; }
+
+void thread_pool::work(unsigned thread) {
+  std::uint64_t seen = 0;
+  while (true) {
+    const std::function<void(unsigned)>* job;
+    {
+      std::unique_lock<std::mutex> hold(lock_);
+      wake_.wait(hold, [&] { return stopping_ || generation_ != seen; });
+      if (stopping_) return;
+      seen = generation_;
+      job = job_;
+    }
+    (*job)(thread);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      ++finished_;
+    }
+    done_.notify_one();
+  }
+}
+
+void thread_pool::run(const std::function<void(unsigned)>& job) {
+  for (unsigned t = 0; t < threads_; ++t) slots_[t].waited = 0;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    job_ = &job;
+    finished_ = 0;
+    ++generation_;
+  }
+  wake_.notify_all();
+  job(0);
+  std::unique_lock<std::mutex> hold(lock_);
+  done_.wait(hold, [&] { return finished_ == threads_ - 1; });
+  job_ = nullptr;
+}
+
+}  // namespace som::pool
