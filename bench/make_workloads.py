@@ -1,10 +1,21 @@
 #!/usr/bin/env python3
-"""Writes the benchmark workloads W1, W2 and W3, each a folder with setup.txt
-and data.txt: uniform samples in [0, 1) from a fixed generator (so the same
-files every time), Krok 0 and seed 1.
+"""Writes the benchmark workloads, each a folder with setup.txt and data.txt
+(the same files every time: every generator is seeded with a fixed value).
+
+W1, W2 and W3: uniform samples in [0, 1), Krok 0 and seed 1.
+
+W4 and D1 continue a map that a preparation run has trained, and time the
+long small-radius end of a schedule. Their folder holds prepare/setup.txt
+(the preparation from Krok 0) and setup.txt, the measured run, whose Krok
+(entry 7) bench/run.sh fills in from the preparation's konecne_parametry.txt:
+- W4, clustered: 1000 samples from 20 Gaussian clusters (sigma 0.04) whose
+  centres are uniform in the unit cube of dimension 32; a 40 x 40 map.
+- D1, handwritten digits: the 1797 8 x 8 digits of bench/data/digits.csv.gz
+  (pixel counts divided by 16); a 20 x 20 map.
 
 usage: make_workloads.py OUTPUT_FOLDER
 """
+import gzip
 import os
 import random
 import sys
@@ -22,12 +33,55 @@ COMMENTS = [
 ]
 
 
-def write_workload(folder, rows, cols, dim, samples, radius_decay, rate_decay, stop_radius):
-    os.makedirs(folder, exist_ok=True)
-    values = [rows, cols, dim, radius_decay, rate_decay, stop_radius, 0, 1]
-    with open(os.path.join(folder, "setup.txt"), "w", newline="\n") as f:
+# name: (map_rows, map_cols, dimension, radius_decay, rate_decay, seed, preparation's
+# stop_radius, measured stop_radius)
+CONTINUED = {
+    "W4": (40, 40, 32, 1, 10, 4, 8, 6),
+    "D1": (20, 20, 64, 2, 20, 5, 4, 3),
+}
+
+
+def write_setup(path, values):
+    with open(path, "w", newline="\n") as f:
         for value, comment in zip(values, COMMENTS):
             f.write(f"{value}\t{comment}\n")
+
+
+def write_samples(path, rows):
+    with open(path, "w", newline="\n") as f:
+        for row in rows:
+            f.write(" ".join(repr(v) for v in row))
+            f.write("\n")
+
+
+def clustered_samples(dim, clusters, samples, sigma):
+    gen = random.Random(f"clusters {clusters}x{dim}x{samples}")
+    centres = [[gen.random() for _ in range(dim)] for _ in range(clusters)]
+    return [[gen.gauss(c, sigma) for c in gen.choice(centres)] for _ in range(samples)]
+
+
+def digit_samples():
+    here = os.path.dirname(os.path.abspath(__file__))
+    with gzip.open(os.path.join(here, "data", "digits.csv.gz"), "rt") as f:
+        # 64 pixel counts, then the digit itself, which is not a feature.
+        return [[int(v) / 16 for v in line.split(",")[:64]] for line in f if line.strip()]
+
+
+def write_continued(folder, name):
+    rows, cols, dim, radius_decay, rate_decay, seed, prepare_stop, stop = CONTINUED[name]
+    os.makedirs(os.path.join(folder, "prepare"), exist_ok=True)
+    write_setup(os.path.join(folder, "prepare", "setup.txt"),
+                [rows, cols, dim, radius_decay, rate_decay, prepare_stop, 0, seed])
+    write_setup(os.path.join(folder, "setup.txt"),
+                [rows, cols, dim, radius_decay, rate_decay, stop, "KROK", seed])
+    samples = clustered_samples(dim, 20, 1000, 0.04) if name == "W4" else digit_samples()
+    write_samples(os.path.join(folder, "data.txt"), samples)
+
+
+def write_workload(folder, rows, cols, dim, samples, radius_decay, rate_decay, stop_radius):
+    os.makedirs(folder, exist_ok=True)
+    write_setup(os.path.join(folder, "setup.txt"),
+                [rows, cols, dim, radius_decay, rate_decay, stop_radius, 0, 1])
     gen = random.Random(f"{rows}x{cols}x{dim}x{samples}")
     with open(os.path.join(folder, "data.txt"), "w", newline="\n") as f:
         for _ in range(samples):
@@ -40,6 +94,8 @@ def main():
         sys.exit(__doc__)
     for name, shape in WORKLOADS.items():
         write_workload(os.path.join(sys.argv[1], name), *shape)
+    for name in CONTINUED:
+        write_continued(os.path.join(sys.argv[1], name), name)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds som_train, som_train_plain and the training benchmark, generates the
-# workloads W1, W2 and W3, and on each one:
+# workloads (bench/make_workloads.py: W1, W2, W3, and W4 and D1, which
+# continue a map that an untimed preparation run trains first), and on each
+# one:
 #  - runs the whole program, fast and plain, REPEATS times each (alternating),
 #    every run in a fresh copy of the workload, checks that the four output
 #    files of every run are identical byte for byte, and prints the median
@@ -8,14 +10,14 @@
 #  - times the training alone, plain loops against the fast kernels
 #    (som_train_bench), and checks those results too.
 #
-# usage: bench/run.sh [REPEATS] [WORKLOAD...]     (default 5, W1 W2 W3)
+# usage: bench/run.sh [REPEATS] [WORKLOAD...]     (default 5, W1 W2 W3 W4 D1)
 # BUILD_DIR (default build-bench) picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repeats="${1:-5}"
 shift || true
 workloads=("$@")
-[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3)
+[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1)
 build="${BUILD_DIR:-build-bench}"
 jobs="${SOM_JOBS:-2}"
 
@@ -28,6 +30,17 @@ python3 bench/make_workloads.py "$root/workloads"
 
 fast="$(pwd)/$build/src/som_train"
 plain="$(pwd)/$build/src/som_train_plain"
+# A continued workload's starting map: its preparation run, untimed, then the
+# measured run's setup takes the preparation's final Krok, as a user does.
+for prepare in "$root"/workloads/*/prepare; do
+  folder="$(dirname "$prepare")"
+  cp "$folder/data.txt" "$prepare/"
+  (cd "$prepare" && "$fast" >/dev/null)
+  krok="$(head -n 1 "$prepare/konecne_parametry.txt" | cut -f 1)"
+  sed -i "s/^KROK/$krok/" "$folder/setup.txt"
+  cp "$prepare/vahy.bin" "$prepare/vystup.txt" "$folder/"
+done
+
 outputs=(vahy.bin vystup.txt konecne_parametry.txt trenovani.txt)
 
 # Runs one program in a fresh copy of a workload; prints its wall seconds.
@@ -36,6 +49,11 @@ run_once() {
   rm -rf "$folder"
   mkdir -p "$folder"
   cp "$root/workloads/$workload/setup.txt" "$root/workloads/$workload/data.txt" "$folder/"
+  for state in vahy.bin vystup.txt; do
+    if [ -e "$root/workloads/$workload/$state" ]; then
+      cp "$root/workloads/$workload/$state" "$folder/"
+    fi
+  done
   local start end
   start=$(date +%s.%N)
   (cd "$folder" && "$program" >console.txt)

@@ -9,7 +9,9 @@
 //   or best (the widest that runs here), each optionally /THREADS (e.g.
 //   avx512/2: every run of samples on the pool of 2 threads), or auto (what
 //   som_train does: the shipped engine, which for large maps picks the pool
-//   or one thread by timing both).
+//   or one thread by timing both), each optionally +fused or +pruned to
+//   force how the winners are searched (e.g. avx512+pruned; by default the
+//   radius decides each epoch).
 //   Default: plain, best, and for large maps best/THREADS and auto.
 #include <algorithm>
 #include <chrono>
@@ -30,6 +32,7 @@
 #include "som/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
 #include "som/train_map.hpp"
+#include "state/weights_file.hpp"
 
 namespace {
 
@@ -45,17 +48,21 @@ struct outcome {
   std::vector<som::assignment> assignments;
   std::uint32_t rozdil = 0;
   std::uint32_t krok = 0;
+  std::uint64_t searched = 0;  // components of tiles measured by a kernel
 };
 
-// The whole training loop, as the program runs it, from the setup's seed.
+// The whole training loop, as the program runs it, from the saved map in the
+// folder or else from the setup's seed.
 outcome train(const variant& v, const som::setup_params& setup, const som::sample_matrix& samples) {
   som::owned_grid grid(som::alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension,
                                               som::grid_lanes(v.engine)));
   som::random_generator gen;
   som::seed_random(gen, setup.seed);
-  som::init_random_weights(*grid, gen);
   std::vector<som::assignment> assignments(samples.count);
   som::assignment_table table{assignments.data(), samples.count};
+  std::FILE* quiet = std::tmpfile();
+  som::load_weights(*grid, table, gen, quiet != nullptr ? quiet : stdout);
+  if (quiet != nullptr) std::fclose(quiet);
   som::training_params params;
   params.radius_decay = setup.radius_decay;
   params.rate_decay = setup.rate_decay;
@@ -63,6 +70,7 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   params.engine = v.engine;
   std::FILE* log = std::tmpfile();
   outcome out;
+  params.searched = &out.searched;
   out.krok = setup.Krok;
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
@@ -88,15 +96,28 @@ bool same(const outcome& a, const outcome& b) {
 }
 
 bool parse_variant(const std::string& text, variant& v) {
-  const std::size_t slash = text.find('/');
-  const std::string name = text.substr(0, slash);
   v.name = text;
+  const std::size_t plus = text.find('+');
+  const std::string search = plus == std::string::npos ? "" : text.substr(plus + 1);
+  const std::string rest = text.substr(0, plus);
+  if (search == "pruned") {
+    v.engine.search = som::kernels::search_mode::pruned;
+  } else if (search == "fused") {
+    v.engine.search = som::kernels::search_mode::fused;
+  } else if (!search.empty()) {
+    std::printf("%s: no such search, skipped\n", text.c_str());
+    return false;
+  }
+  const std::size_t slash = rest.find('/');
+  const std::string name = rest.substr(0, slash);
   if (name == "plain") {
     v.engine = som::plain_engine();
-    return slash == std::string::npos;
+    return slash == std::string::npos && search.empty();
   }
   if (name == "auto") {
+    const som::kernels::search_mode mode = v.engine.search;
     v.engine = som::shipped_engine();
+    v.engine.search = mode;
     return slash == std::string::npos;
   }
   const som::kernels::kernel_entry* kernel =
@@ -112,7 +133,7 @@ bool parse_variant(const std::string& text, variant& v) {
   v.engine.kernel = kernel;
   v.engine.threads = 1;
   if (slash != std::string::npos) {
-    v.engine.threads = static_cast<unsigned>(std::atoi(text.c_str() + slash + 1));
+    v.engine.threads = static_cast<unsigned>(std::atoi(rest.c_str() + slash + 1));
     v.engine.pool = som::pool::pool_mode::always_pool;
   }
   return true;
@@ -167,8 +188,10 @@ int main(int argc, char** argv) {
   for (const variant& v : variants) {
     std::vector<double> times;
     std::vector<double> cpu_times;
+    std::uint64_t last_searched = 0;
     for (int r = 0; r < repeats; ++r) {
       outcome out = train(v, setup, *samples);
+      last_searched = out.searched;
       times.push_back(out.seconds);
       cpu_times.push_back(out.cpu_seconds);
       if (!have_reference) {
@@ -188,6 +211,13 @@ int main(int argc, char** argv) {
     const double steps = epochs * count * setup.map_rows * setup.map_cols * setup.dimension;
     std::printf("  train %-12s median %8.3f s (cpu %.3f s, %d runs)  %.3g search steps/s",
                 v.name.c_str(), median, cpu_median, repeats, steps / median);
+    if (last_searched != 0) {
+      const double tiles = static_cast<double>(
+          (std::uint64_t{setup.map_rows} * setup.map_cols + som::kernels::tile_lanes - 1) /
+          som::kernels::tile_lanes);
+      std::printf("  %.0f%% searched", 100.0 * static_cast<double>(last_searched) /
+                                           (epochs * count * tiles * setup.dimension));
+    }
     if (plain_median > 0 && v.name != "plain") std::printf("  %.2fx plain", plain_median / median);
     std::printf("\n");
   }

@@ -8,14 +8,15 @@
 namespace som {
 
 fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads,
-                           pool::pool_mode mode)
-    : epoch_(kernel.epoch), shares_(threads == 0 ? 1 : threads), policy_(mode) {
+                           pool::pool_mode mode, kernels::search_mode search)
+    : epoch_(kernel.epoch), search_(search), shares_(threads == 0 ? 1 : threads), policy_(mode) {
   if (threads > 1) pool_ = std::make_unique<pool::thread_pool>(threads);
 }
 
 std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignment* assignments) {
   kernels::epoch_args run = args;
   run.assignments = assignments;
+  run.searched = &searched_;
   return epoch_(run);
 }
 
@@ -35,12 +36,15 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     mine.exchange = &pool::thread_pool::meet;
     mine.sync = &team;
   }
+  searched_per_thread_.assign(threads, 0);
+  for (unsigned t = 0; t < threads; ++t) thread_args_[t].searched = &searched_per_thread_[t];
   std::uint32_t rozdil = 0;
   const std::uint64_t start = pool::ticks();
   team.run([&](unsigned t) {
     const std::uint32_t counted = epoch_(thread_args_[t]);
     if (t == 0) rozdil = counted;
   });
+  for (const std::uint64_t n : searched_per_thread_) searched_ += n;
   const std::uint64_t elapsed = pool::ticks() - start;
   waited_.resize(threads);
   for (unsigned t = 0; t < threads; ++t) waited_[t] = team.waited(t);
@@ -62,7 +66,8 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     }
     return rozdil;
   }
-  const kernels::epoch_args args = kernels::make_epoch_args(samples, grid, learning_rate, radius);
+  const kernels::epoch_args args =
+      kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
   // One thread walks the whole grid: it may keep the winners' lane masks.
   kernels::epoch_args alone = args;
   if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);
@@ -74,6 +79,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   auto run = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
     kernels::epoch_args part = pooled ? args : alone;
     part.samples = samples.block + std::size_t{first} * dimension;
+    part.previous = assignments + first;
     part.count = length;
     return pooled ? run_pooled(part, assignments + first, grid.tiles)
                   : run_alone(part, assignments + first);

@@ -20,9 +20,11 @@ class fast_trainer {
  public:
   // Trains with `kernel` on up to `threads` threads (0 counts as 1), which
   // live as long as the trainer; `mode` decides, run by run of samples,
-  // between the pool and the calling thread alone.
+  // between the pool and the calling thread alone, and `search` how each
+  // epoch searches the winners.
   fast_trainer(const kernels::kernel_entry& kernel, unsigned threads,
-               pool::pool_mode mode = pool::pool_mode::automatic);
+               pool::pool_mode mode = pool::pool_mode::automatic,
+               kernels::search_mode search = kernels::search_mode::automatic);
 
   // One epoch, exactly as train_epoch_plain, on a grid with tile_lanes
   // lanes. Returns the epoch's Rozdil.
@@ -32,12 +34,17 @@ class fast_trainer {
   // Sets each pool thread's share of the tiles (for tests; see tile_shares).
   void set_shares(const std::vector<double>& shares) { shares_.set(shares); }
 
+  // Components of tiles that the searches have measured so far (a tile's
+  // lanes count once per component), for the benchmarks and tests.
+  std::uint64_t searched() const { return searched_; }
+
  private:
   std::uint32_t run_alone(const kernels::epoch_args& args, assignment* assignments);
   std::uint32_t run_pooled(const kernels::epoch_args& args, assignment* assignments,
                            std::size_t tiles);
 
   kernels::epoch_fn epoch_;
+  kernels::search_mode search_;
   std::unique_ptr<pool::thread_pool> pool_;  // with more than one thread
   pool::tile_shares shares_;
   pool::pool_policy policy_;
@@ -45,6 +52,8 @@ class fast_trainer {
   std::vector<kernels::epoch_args> thread_args_;
   std::vector<std::size_t> tile_first_;
   std::vector<std::uint64_t> waited_;
+  std::uint64_t searched_ = 0;
+  std::vector<std::uint64_t> searched_per_thread_;
 };
 
 }  // namespace som

@@ -37,7 +37,7 @@ void train_map(std::FILE* log, const training_params& params, const sample_matri
     const unsigned threads =
         engine.threads != 0 ? engine.threads
                             : pool::threads_that_pay(grid.map_rows, grid.map_cols, grid.dimension);
-    trainer.emplace(*engine.kernel, threads, engine.pool);
+    trainer.emplace(*engine.kernel, threads, engine.pool, engine.search);
   }
   // Each epoch's line reaches the file, flushed, while training goes on.
   log_writer writer(log);
@@ -58,6 +58,7 @@ void train_map(std::FILE* log, const training_params& params, const sample_matri
     line += host_line_end;
     writer.write(line);
   } while (schedule.radius > stop_radius);
+  if (params.searched != nullptr && trainer) *params.searched = trainer->searched();
 }
 
 }  // namespace som

@@ -19,6 +19,7 @@ struct training_engine {
   // The kernel's threads: 0 takes as many as pay off for the map's size.
   unsigned threads = 0;
   pool::pool_mode pool = pool::pool_mode::automatic;
+  kernels::search_mode search = kernels::search_mode::automatic;
 };
 
 // The shipped program's engine: the widest kernel that runs here, or the
@@ -36,6 +37,9 @@ struct training_params {
   std::uint32_t rate_decay = 0;
   std::uint32_t stop_radius = 0;
   training_engine engine;
+  // Optional, for the benchmarks: gets the components of 8-neuron tiles that
+  // a kernel's searches measured (a tile's lanes count once per component).
+  std::uint64_t* searched = nullptr;
 };
 
 // Trains until R ≤ stop_radius, writing one "%u\t%f" line per epoch to the

@@ -4,8 +4,42 @@
 
 namespace som::kernels {
 
-epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid, double learning_rate,
-                           double radius) {
+namespace {
+
+// Rows farther from the winner than the result are never updated: the
+// farthest row distance d with d² < R (every neuron of a row d away is at
+// least d² away); the exact test per neuron stays in the kernel.
+std::uint32_t row_reach(std::uint32_t map_rows, double radius) {
+  const double root = std::floor(std::sqrt(radius));
+  std::uint64_t d =
+      root >= static_cast<double>(map_rows) ? map_rows : static_cast<std::uint64_t>(root) + 1u;
+  while (d > 0 && !(static_cast<double>(d * d) < radius)) --d;
+  return static_cast<std::uint32_t>(d);
+}
+
+// Squared grid distances may wrap modulo 2^32 on grids this large: every
+// tile is then tested.
+bool distances_wrap(const weight_grid& grid) {
+  const std::uint64_t far_row = grid.map_rows - 1u;
+  const std::uint64_t far_col = grid.map_cols - 1u;
+  return far_row >= 65536 || far_col >= 65536 ||
+         far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32);
+}
+
+}  // namespace
+
+bool prunes(const weight_grid& grid, double radius) {
+  // The share of the grid that an update may reach, at most.
+  constexpr std::uint64_t largest_share_denominator = 4;
+  if (grid.dimension <= prune_early_checks || distances_wrap(grid)) return false;
+  if (!(radius > 0.0)) return true;
+  const std::uint64_t rows = 2 * std::uint64_t{row_reach(grid.map_rows, radius)} + 1;
+  return rows * grid.map_cols * largest_share_denominator <= grid.neurons;
+}
+
+epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
+                           const assignment* previous, double learning_rate, double radius,
+                           search_mode mode) {
   epoch_args args;
   args.samples = samples.block;
   args.count = samples.count;
@@ -17,21 +51,11 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid, doub
   args.learning_rate = learning_rate;
   args.radius = radius;
   args.updates = radius > 0.0;
-  const std::uint64_t far_row = grid.map_rows - 1u;
-  const std::uint64_t far_col = grid.map_cols - 1u;
-  args.whole_grid = (far_row >= 65536 || far_col >= 65536 ||
-                     far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32));
-  if (args.updates && !args.whole_grid) {
-    // The farthest row distance d that can still be updated: d² < R, since
-    // every neuron of a row d away is at least d² away. Rows beyond are
-    // never walked; the exact test per neuron stays in the kernel.
-    const double root = std::floor(std::sqrt(radius));
-    std::uint64_t d = root >= static_cast<double>(grid.map_rows)
-                          ? grid.map_rows
-                          : static_cast<std::uint64_t>(root) + 1u;
-    while (d > 0 && !(static_cast<double>(d * d) < radius)) --d;
-    args.reach = static_cast<std::uint32_t>(d);
-  }
+  args.whole_grid = distances_wrap(grid);
+  if (args.updates && !args.whole_grid) args.reach = row_reach(grid.map_rows, radius);
+  args.pruned =
+      mode == search_mode::pruned || (mode == search_mode::automatic && prunes(grid, radius));
+  args.previous = previous;
   return args;
 }
 

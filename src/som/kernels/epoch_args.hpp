@@ -8,7 +8,14 @@
 namespace som::kernels {
 
 // For a grid with weights (block not null) in tiles of tile_lanes lanes.
-epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid, double learning_rate,
-                           double radius);
+// `previous` holds each sample's winner of the last epoch.
+epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
+                           const assignment* previous, double learning_rate, double radius,
+                           search_mode mode);
+
+// Whether an epoch at this radius searches with the pruned search: where the
+// dimension leaves a check before the last component and the rows that an
+// update can reach hold at most a quarter of the grid's neurons.
+bool prunes(const weight_grid& grid, double radius);
 
 }  // namespace som::kernels

@@ -26,6 +26,14 @@ namespace som::kernels {
 // work on (each kernel checks that its vectors hold exactly this many).
 inline constexpr std::uint32_t tile_lanes = 8;
 
+// The pruned search checks its tiles after every 2 components up to this
+// many, then after every 4: most tiles that lose do so within the first few.
+inline constexpr std::uint32_t prune_early_checks = 8;
+
+// How an epoch searches the winners (see epoch_args::pruned): as the radius
+// decides, or always one way (for tests and benchmarks).
+enum class search_mode { automatic, fused, pruned };
+
 // A thread's nearest neuron; `neuron` is no_neuron when no distance was below
 // the largest finite double.
 struct bmu_candidate {
@@ -49,7 +57,13 @@ struct epoch_args {
   std::size_t tile_end = 0;
   double learning_rate = 0.0;
   double radius = 0.0;
-  bool updates = false;     // radius > 0: some neuron can be updated
+  bool updates = false;  // radius > 0: some neuron can be updated
+  // How the winners are searched: fused with the update of the previous
+  // sample's neighbourhood, every distance in full; or, where the
+  // neighbourhood is small, after the update, with the pruned search, which
+  // starts from the sample's previous winner (`previous`) and drops a tile
+  // once none of its lanes can win.
+  bool pruned = false;
   bool whole_grid = false;  // squared distances may wrap: test every tile
   std::uint32_t reach = 0;  // otherwise rows farther than this are never updated
   // Optional (both set or both null), where the radius allows no wrapping:
@@ -60,6 +74,12 @@ struct epoch_args {
   std::uint8_t* masks_known = nullptr;
   const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
   assignment* assignments = nullptr;    // written by the thread that owns it only
+  // Each sample's winner of the last epoch, read by every thread (any
+  // value: one outside this thread's tiles only gives the search no start).
+  const assignment* previous = nullptr;
+  // Optional: adds the components of tiles that the searches measured (a
+  // tile's 8 lanes count once per component), for the benchmarks.
+  std::uint64_t* searched = nullptr;
   unsigned thread = 0;
   exchange_fn exchange = nullptr;  // null for a single thread
   void* sync = nullptr;

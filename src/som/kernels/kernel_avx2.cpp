@@ -53,6 +53,9 @@ struct ops_avx2 {
   static mask less(const vec& a, const vec& b) {
     return {_mm256_cmp_pd(a.lo, b.lo, _CMP_LT_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_LT_OQ)};
   }
+  static mask less_equal(const vec& a, const vec& b) {
+    return {_mm256_cmp_pd(a.lo, b.lo, _CMP_LE_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_LE_OQ)};
+  }
   static mask equal(const vec& a, const vec& b) {
     return {_mm256_cmp_pd(a.lo, b.lo, _CMP_EQ_OQ), _mm256_cmp_pd(a.hi, b.hi, _CMP_EQ_OQ)};
   }

@@ -53,6 +53,7 @@ struct ops_avx512 {
   static vec add_where(const lane_mask& m, vec a, vec b) { return add_where(m.bits, a, b); }
   static vec add_where(mask m, vec a, vec b) { return _mm512_mask_add_pd(b, m, a, b); }
   static mask less(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+  static mask less_equal(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
   static mask equal(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
   static vec min(vec a, vec b) { return _mm512_min_pd(a, b); }
   static double hmin(vec a) {

@@ -9,8 +9,11 @@
 // type `O` is defined. `O` gives:
 //   vec, mask, pos        8 doubles, a lane mask, the (row, col) of 8 lanes
 //   load, store, set1, mul, add, select(m, a, b) = m ? a : b
-//   sub(x, w), diff(x, w)  x - w, the second as -(1 × w) + x (rounded the same)
-//   less(a, b), equal(a, b)   lanes with a < b, a == b
+//   sub(x, w), diff(x, w)  x - w, the second as -(1 × w) + x (rounded the same,
+//                         but a NaN may come out with another sign: distances
+//                         only, never a weight)
+//   less(a, b), less_equal(a, b), equal(a, b)   lanes with a < b, a <= b,
+//                         a == b (never for NaN)
 //   min(a, b)             lane-wise minimum (never given NaN)
 //   hmin(a)               the smallest lane
 //   iota()                0, 1, ..., 7
@@ -70,6 +73,7 @@ struct epoch_kernel {
   std::uint32_t wrap_at;  // map_cols - step_col
   vec best[U];
   vec best_tile[U];
+  std::uint64_t searched = 0;  // components of tiles measured (see epoch_args)
 
   explicit epoch_kernel(const epoch_args& args)
       : a(args),
@@ -139,6 +143,111 @@ struct epoch_kernel {
         sum = O::add(sum, O::mul(d, d));
       }
       track(0, sum, t);
+    }
+  }
+
+  // The distance of neuron n (of this thread's tiles) to x, summed in
+  // component order exactly as its lane of the search sums it.
+  double neuron_distance(const double* x, std::uint64_t n) const {
+    const double* w = a.block + static_cast<std::size_t>(n / L) * stride + n % L;
+    double sum = 0.0;
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      const double d = x[k] - w[std::size_t{k} * L];
+      sum = sum + d * d;
+    }
+    return sum;
+  }
+
+  // A start for the pruned search of sample s: the distance of its previous
+  // winner when that lies in this thread's tiles (and is a number below the
+  // largest double), or else the largest double, which no winner reaches.
+  double start_bound(std::uint32_t s, const double* x) const {
+    if (a.previous == nullptr) return DBL_MAX;
+    const assignment p = a.previous[s];
+    if (p.row >= a.map_rows || p.col >= a.map_cols) return DBL_MAX;
+    const std::uint64_t n = std::uint64_t{p.row} * a.map_cols + p.col;
+    if (n / L < a.tile_begin || n / L >= a.tile_end) return DBL_MAX;
+    const double d = neuron_distance(x, n);
+    return d < DBL_MAX ? d : DBL_MAX;
+  }
+
+  // The tiles that the pruned search takes at a time (a chunk's running sums
+  // stay in the first-level cache).
+  static constexpr std::size_t prune_chunk = 128;
+
+  // Adds components [k, k + C) of a tile's distance (weights w) to `sum`.
+  template <std::uint32_t C>
+  static SOM_INLINE void add_components(vec& sum, const double* w, const double* x,
+                                        std::uint32_t k) {
+    SOM_UNROLL for (std::uint32_t c = 0; c < C; ++c) {
+      const vec d = O::diff(O::set1(x[k + c]), O::load(w + (k + c) * L));
+      sum = O::add(sum, O::mul(d, d));
+    }
+  }
+  SOM_INLINE void add_components(vec& sum, const double* w, const double* x, std::uint32_t k0,
+                                 std::uint32_t k1) const {
+    if (k1 - k0 == 4) return add_components<4>(sum, w, x, k0);
+    if (k1 - k0 == 2) return add_components<2>(sum, w, x, k0);
+    for (std::uint32_t k = k0; k < k1; ++k) add_components<1>(sum, w, x, k);
+  }
+
+  // The component count at which the pruned search checks next after k.
+  std::uint32_t next_check(std::uint32_t k) const {
+    const std::uint32_t step = k < prune_early_checks ? 2 : 4;
+    return dimension - k > step ? k + step : dimension;
+  }
+
+  // The search of tiles [t0, t1) for x that stops measuring a tile once no
+  // lane of it can win. A lane's running sum never falls as components are
+  // added (each term is +0 or more, and rounding is monotone), and a NaN
+  // stays NaN; so once every lane's sum is above `bound`, the distance of
+  // some neuron already measured, or NaN, none of them can be nearer than
+  // that neuron, nor as near. Chunk by chunk, the tiles are summed a few
+  // components at a time, every tile still in the race in one pass with no
+  // branch between tiles (their loads and sums overlap), and the race
+  // narrows after each pass; the tiles that finish are tracked in order
+  // (the winner's tie rule needs each slot's tiles in order), and `bound`
+  // falls to the nearest distance tracked.
+  SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, double bound) {
+    vec limit = O::set1(bound);
+    vec partial[prune_chunk];
+    std::uint16_t racing[prune_chunk];
+    for (std::size_t first = t0; first < t1; first += prune_chunk) {
+      const std::size_t count = t1 - first < prune_chunk ? t1 - first : prune_chunk;
+      const double* chunk = a.block + first * stride;
+      std::uint32_t k0 = 0;
+      std::uint32_t k1 = next_check(0);
+      std::size_t left = 0;
+      for (std::size_t j = 0; j < count; ++j) {
+        vec sum = O::set1(0.0);
+        add_components(sum, chunk + j * stride, x, 0, k1);
+        partial[j] = sum;
+        racing[left] = static_cast<std::uint16_t>(j);
+        left += k1 == dimension || O::any(O::less_equal(sum, limit)) ? 1 : 0;
+      }
+      searched += std::uint64_t{k1} * count;
+      while (k1 < dimension && left != 0) {
+        k0 = k1;
+        k1 = next_check(k0);
+        std::size_t still = 0;
+        for (std::size_t i = 0; i < left; ++i) {
+          const std::size_t j = racing[i];
+          vec sum = partial[j];
+          add_components(sum, chunk + j * stride, x, k0, k1);
+          partial[j] = sum;
+          racing[still] = static_cast<std::uint16_t>(j);
+          still += k1 == dimension || O::any(O::less_equal(sum, limit)) ? 1 : 0;
+        }
+        searched += std::uint64_t{k1 - k0} * left;
+        left = still;
+      }
+      if (left == 0) continue;
+      for (std::size_t i = 0; i < left; ++i) track(0, partial[racing[i]], first + racing[i]);
+      const double tracked = O::hmin(best[0]);
+      if (tracked < bound) {
+        bound = tracked;
+        limit = O::set1(bound);
+      }
     }
   }
 
@@ -224,14 +333,16 @@ struct epoch_kernel {
   // Moves xu's neighbourhood around `centre` towards xu in tiles [t0, t1),
   // then (with Next) measures the updated tiles' distances to xs. Groups
   // wholly inside the radius skip the choice of lanes.
-  template <bool Next>
+  // Without Grouped, tile by tile: a small neighbourhood touches few tiles,
+  // and a group would move all of its tiles whenever one lane is inside.
+  template <bool Next, bool Grouped = true>
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
               std::size_t t0, std::size_t t1, const std::uint8_t* known, std::uint8_t* keep) {
     const vec alpha = O::set1(a.learning_rate);
     pos p{};
     if (known == nullptr) p = position(t0, first_row);
     std::size_t t = t0;
-    for (; t + U <= t1; t += U) {
+    for (; Grouped && t + U <= t1; t += U) {
       mask inside[U];
       bool some = false;
       bool every = true;
@@ -259,7 +370,7 @@ struct epoch_kernel {
       for (std::uint32_t k = 0; k < dimension; ++k) {
         double* wk = w + k * L;
         const vec old = O::load(wk);
-        const vec now = O::add_where(inside, O::mul(O::diff(O::set1(xu[k]), old), alpha), old);
+        const vec now = O::add_where(inside, O::mul(O::sub(O::set1(xu[k]), old), alpha), old);
         O::store(wk, now);
         if constexpr (Next) {
           const vec d = O::diff(O::set1(xs[k]), now);
@@ -290,7 +401,9 @@ struct epoch_kernel {
 
   static std::uint32_t run(const epoch_args& args) {
     epoch_kernel kernel(args);
-    return kernel.run();
+    const std::uint32_t rozdil = kernel.run();
+    if (args.searched != nullptr) *args.searched += kernel.searched;
+    return rozdil;
   }
 
   std::uint32_t run() {
@@ -300,7 +413,12 @@ struct epoch_kernel {
     std::uint32_t rozdil = 0;
     if (a.count == 0) return 0;
     reset();
-    search(a.samples, tb, te);
+    if (a.pruned) {
+      pruned_search(a.samples, tb, te, start_bound(0, a.samples));
+    } else {
+      search(a.samples, tb, te);
+      searched += (te - tb) * dimension;
+    }
     grid_pos bmu = agree(candidate());
     for (std::uint32_t s = 0; s < a.count; ++s) {
       const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
@@ -327,26 +445,35 @@ struct epoch_kernel {
           if (ub > te) ub = te;
         }
       }
-      if (next != nullptr) search(next, tb, ua);
-      if (ua < ub) {
-        // The lanes inside the radius depend on the winner only: worked out
-        // once per winner where the trainer keeps a table of them.
-        const std::uint8_t* known = nullptr;
-        std::uint8_t* keep = nullptr;
-        if (a.lane_masks != nullptr) {
-          const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
-          std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
-          if (a.masks_known[neuron] != 0) {
-            known = row;
-          } else {
-            keep = row;
-            a.masks_known[neuron] = 1;
-          }
+      // The lanes inside the radius depend on the winner only: worked out
+      // once per winner where the trainer keeps a table of them.
+      const std::uint8_t* known = nullptr;
+      std::uint8_t* keep = nullptr;
+      if (ua < ub && a.lane_masks != nullptr) {
+        const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
+        std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
+        if (a.masks_known[neuron] != 0) {
+          known = row;
+        } else {
+          keep = row;
+          a.masks_known[neuron] = 1;
         }
-        if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
-        else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
       }
-      if (next != nullptr) search(next, ub, te);
+      if (a.pruned) {
+        // The neighbourhood first, then the next sample's search over the
+        // updated weights.
+        if (ua < ub) update<false, false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+        if (next != nullptr) pruned_search(next, tb, te, start_bound(s + 1, next));
+      } else {
+        // Every tile measured in full, partly fused with the update.
+        if (next != nullptr) searched += (te - tb) * dimension;
+        if (next != nullptr) search(next, tb, ua);
+        if (ua < ub) {
+          if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
+          else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+        }
+        if (next != nullptr) search(next, ub, te);
+      }
 
       if (a.assignments != nullptr) {
         assignment& previous = a.assignments[s];

@@ -62,6 +62,11 @@ struct ops_portable {
     for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] < b.v[l] ? 1u : 0u) << l;
     return m;
   }
+  static mask less_equal(const vec& a, const vec& b) {
+    mask m = 0;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] <= b.v[l] ? 1u : 0u) << l;
+    return m;
+  }
   static mask equal(const vec& a, const vec& b) {
     mask m = 0;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) m |= (a.v[l] == b.v[l] ? 1u : 0u) << l;
