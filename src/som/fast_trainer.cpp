@@ -66,8 +66,9 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     }
     return rozdil;
   }
-  const kernels::epoch_args args =
-      kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
+  order_.resize(grid.dimension);
+  const kernels::epoch_args args = kernels::make_epoch_args(
+      samples, grid, assignments, learning_rate, radius, search_, order_.data());
   // One thread walks the whole grid: it may keep the winners' lane masks.
   kernels::epoch_args alone = args;
   if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);

@@ -51,6 +51,7 @@ class fast_trainer {
   lane_mask_cache masks_;
   std::vector<kernels::epoch_args> thread_args_;
   std::vector<std::size_t> tile_first_;
+  std::vector<std::uint32_t> order_;  // the pruned search's order of components
   std::vector<std::uint64_t> waited_;
   std::uint64_t searched_ = 0;
   std::vector<std::uint64_t> searched_per_thread_;

@@ -8,10 +8,12 @@
 namespace som::kernels {
 
 // For a grid with weights (block not null) in tiles of tile_lanes lanes.
-// `previous` holds each sample's winner of the last epoch.
+// `previous` holds each sample's winner of the last epoch; `order`, with room
+// for dimension entries, gets the order in which the pruned search screens
+// the components.
 epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
-                           search_mode mode);
+                           search_mode mode, std::uint32_t* order);
 
 // Whether an epoch at this radius searches with the pruned search: where the
 // dimension leaves a check before the last component and the rows that an

@@ -77,6 +77,12 @@ struct epoch_args {
   // Each sample's winner of the last epoch, read by every thread (any
   // value: one outside this thread's tiles only gives the search no start).
   const assignment* previous = nullptr;
+  // For the pruned search: the components in the order in which it screens
+  // tiles (any order is exact; the most varied first drops tiles soonest),
+  // and 1 + 4 × dimension × 2^-53, by which it widens its bound to allow for
+  // the rounding of sums taken in another order (see pruned_search).
+  const std::uint32_t* order = nullptr;
+  double prune_widening = 1.0;
   // Optional: adds the components of tiles that the searches measured (a
   // tile's 8 lanes count once per component), for the benchmarks.
   std::uint64_t* searched = nullptr;

@@ -175,78 +175,96 @@ struct epoch_kernel {
   // stay in the first-level cache).
   static constexpr std::size_t prune_chunk = 128;
 
-  // Adds components [k, k + C) of a tile's distance (weights w) to `sum`.
+  // Adds the terms of components order[i] for i in [i0, i0 + C) of a tile's
+  // distance (weights w) to `sum`.
   template <std::uint32_t C>
-  static SOM_INLINE void add_components(vec& sum, const double* w, const double* x,
-                                        std::uint32_t k) {
+  static SOM_INLINE void add_terms(vec& sum, const double* w, const double* x,
+                                   const std::uint32_t* order, std::uint32_t i0) {
     SOM_UNROLL for (std::uint32_t c = 0; c < C; ++c) {
-      const vec d = O::diff(O::set1(x[k + c]), O::load(w + (k + c) * L));
+      const std::uint32_t k = order[i0 + c];
+      const vec d = O::diff(O::set1(x[k]), O::load(w + std::size_t{k} * L));
       sum = O::add(sum, O::mul(d, d));
     }
   }
-  SOM_INLINE void add_components(vec& sum, const double* w, const double* x, std::uint32_t k0,
-                                 std::uint32_t k1) const {
-    if (k1 - k0 == 4) return add_components<4>(sum, w, x, k0);
-    if (k1 - k0 == 2) return add_components<2>(sum, w, x, k0);
-    for (std::uint32_t k = k0; k < k1; ++k) add_components<1>(sum, w, x, k);
+  SOM_INLINE void add_terms(vec& sum, const double* w, const double* x, const std::uint32_t* order,
+                            std::uint32_t i0, std::uint32_t i1) const {
+    if (i1 - i0 == 4) return add_terms<4>(sum, w, x, order, i0);
+    if (i1 - i0 == 2) return add_terms<2>(sum, w, x, order, i0);
+    for (std::uint32_t i = i0; i < i1; ++i) add_terms<1>(sum, w, x, order, i);
   }
 
-  // The component count at which the pruned search checks next after k.
-  std::uint32_t next_check(std::uint32_t k) const {
-    const std::uint32_t step = k < prune_early_checks ? 2 : 4;
-    return dimension - k > step ? k + step : dimension;
+  // The count of terms at which the pruned search checks next after i.
+  std::uint32_t next_check(std::uint32_t i) const {
+    const std::uint32_t step = i < prune_early_checks ? 2 : 4;
+    return dimension - i > step ? i + step : dimension;
   }
 
   // The search of tiles [t0, t1) for x that stops measuring a tile once no
-  // lane of it can win. A lane's running sum never falls as components are
-  // added (each term is +0 or more, and rounding is monotone), and a NaN
-  // stays NaN; so once every lane's sum is above `bound`, the distance of
-  // some neuron already measured, or NaN, none of them can be nearer than
-  // that neuron, nor as near. Chunk by chunk, the tiles are summed a few
-  // components at a time, every tile still in the race in one pass with no
-  // branch between tiles (their loads and sums overlap), and the race
-  // narrows after each pass; the tiles that finish are tracked in order
-  // (the winner's tie rule needs each slot's tiles in order), and `bound`
-  // falls to the nearest distance tracked.
+  // lane of it can win, and measures in full only the tiles that might.
+  //
+  // A tile is screened by summing its terms (x[k] − w[k])² in the order of
+  // a.order, the components that differ most between neurons first. The
+  // terms are the same numbers either way and every one is +0 or more, so
+  // with n = dimension and u = 2^-53: a partial sum P, in any order, is at
+  // most S (1 + u)^(n−1), S the exact sum of all terms, and the distance D
+  // as the search sums it (all terms, in component order) is at least
+  // S (1 − u)^(n−1). Once P > bound × (1 + 4nu), rounded to a double (the
+  // widening covers that rounding too), D > bound: none of the tile's
+  // neurons can be nearer than the neuron at `bound`, nor as near. A NaN
+  // partial sum stays NaN, and NaN never wins either. Chunk by chunk, the tiles are screened a few
+  // terms at a time, every tile still in the race in one pass with no branch between tiles (their
+  // loads and sums overlap), and the race narrows after each pass. The tiles left are summed again
+  // in component order and tracked in order (the winner's tie rule needs each slot's tiles in
+  // order), and `bound` falls to the nearest distance tracked.
   SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, double bound) {
-    vec limit = O::set1(bound);
+    const std::uint32_t* order = a.order;
     vec partial[prune_chunk];
     std::uint16_t racing[prune_chunk];
+    vec limit = O::set1(bound * a.prune_widening);
     for (std::size_t first = t0; first < t1; first += prune_chunk) {
       const std::size_t count = t1 - first < prune_chunk ? t1 - first : prune_chunk;
       const double* chunk = a.block + first * stride;
-      std::uint32_t k0 = 0;
-      std::uint32_t k1 = next_check(0);
+      std::uint32_t i1 = next_check(0);
       std::size_t left = 0;
       for (std::size_t j = 0; j < count; ++j) {
         vec sum = O::set1(0.0);
-        add_components(sum, chunk + j * stride, x, 0, k1);
+        add_terms(sum, chunk + j * stride, x, order, 0, i1);
         partial[j] = sum;
         racing[left] = static_cast<std::uint16_t>(j);
-        left += k1 == dimension || O::any(O::less_equal(sum, limit)) ? 1 : 0;
+        left += O::any(O::less_equal(sum, limit)) ? 1 : 0;
       }
-      searched += std::uint64_t{k1} * count;
-      while (k1 < dimension && left != 0) {
-        k0 = k1;
-        k1 = next_check(k0);
+      searched += std::uint64_t{i1} * count;
+      while (i1 < dimension && left != 0) {
+        const std::uint32_t i0 = i1;
+        i1 = next_check(i0);
         std::size_t still = 0;
         for (std::size_t i = 0; i < left; ++i) {
           const std::size_t j = racing[i];
           vec sum = partial[j];
-          add_components(sum, chunk + j * stride, x, k0, k1);
+          add_terms(sum, chunk + j * stride, x, order, i0, i1);
           partial[j] = sum;
           racing[still] = static_cast<std::uint16_t>(j);
-          still += k1 == dimension || O::any(O::less_equal(sum, limit)) ? 1 : 0;
+          still += O::any(O::less_equal(sum, limit)) ? 1 : 0;
         }
-        searched += std::uint64_t{k1 - k0} * left;
+        searched += std::uint64_t{i1 - i0} * left;
         left = still;
       }
       if (left == 0) continue;
-      for (std::size_t i = 0; i < left; ++i) track(0, partial[racing[i]], first + racing[i]);
+      for (std::size_t i = 0; i < left; ++i) {
+        const std::size_t t = first + racing[i];
+        vec sum = O::set1(0.0);
+        const double* w = a.block + t * stride;
+        for (std::uint32_t k = 0; k < dimension; ++k) {
+          const vec d = O::diff(O::set1(x[k]), O::load(w + k * L));
+          sum = O::add(sum, O::mul(d, d));
+        }
+        track(0, sum, t);
+      }
+      searched += std::uint64_t{dimension} * left;
       const double tracked = O::hmin(best[0]);
       if (tracked < bound) {
         bound = tracked;
-        limit = O::set1(bound);
+        limit = O::set1(bound * a.prune_widening);
       }
     }
   }
