@@ -19,7 +19,7 @@ seconds="${SOM_FUZZ_SECONDS:-30}"
 jobs="${SOM_JOBS:-2}"
 build="$root/build-fuzz"
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release \
-  -DSOM_FUZZ=ON -DSOM_BUILD_TESTS=OFF >/dev/null
+  -DSOM_FUZZ=ON -DSOM_BUILD_TESTS=OFF -DSOM_WERROR=ON >/dev/null
 cmake --build "$build" -j "$jobs" --target fuzz_setup fuzz_count fuzz_load fuzz_assignments fuzz_weights
 
 # The harnesses write the files they test into their working folder; a memory

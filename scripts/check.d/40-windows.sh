@@ -24,7 +24,7 @@ if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine64 >
   fi
 fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSOM_BUILD_TESTS=ON \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSOM_BUILD_TESTS=ON -DSOM_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake >/dev/null
 
 # The first start of wine in a fresh prefix sets the prefix up, which takes
