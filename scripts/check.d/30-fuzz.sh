@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer on) and runs each for a bounded time, starting
 # from the committed corpus. A crash or a failed property fails the check; the
 # input that caused it is left in build-fuzz/artifacts/ (replay it with
-# build-rel/fuzz/replay_<name> <file> or the fuzz_<name> program).
+# build/fuzz/replay_<name> <file>, built by ./check.sh, or the fuzz_<name>
+# program).
 # SOM_FUZZ_SECONDS sets the time per harness (30 by default).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
