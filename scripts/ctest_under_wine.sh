@@ -7,9 +7,18 @@
 #
 # Wine's own reasons, as ctest reports them:
 # - a time-out: a test whose wine has lost its server hangs until ctest's limit;
+# - an end by a signal from outside (SIGQUIT, SIGKILL, SIGTERM, SIGHUP): wine
+#   ends its processes with SIGQUIT when their server goes, while a crash of
+#   the Windows program itself ends in an exit code, never a signal;
 # - wine's messages in the test's output: "wine client error" (the server was
 #   lost), "wineserver", or any other "wine: " line of wine's loader, except
-#   "wine: Unhandled ...", which is a crash of our program.
+#   "wine: Unhandled ...", which is a crash of our program;
+# - a test with no output at all, or a GoogleTest case whose output stops at
+#   its "[ RUN ]" line: the process vanished without a word, as wine's
+#   processes do when their server is killed. Our own ways out print first
+#   (GoogleTest "Running main()", a replay its input's name, fatal_exit its
+#   message, an uncaught exception "terminate called", a crash wine's
+#   "Unhandled" line).
 # (The Windows step runs wine with WINEDEBUG=-all, so wine's "err:" channel
 # lines never appear and are not looked for.)
 set -uo pipefail
@@ -37,6 +46,14 @@ wine_message() {
     /wine client error|wineserver/ || (/wine: / && !/wine: Unhandled/) { print; exit }'
 }
 
+# Whether a test's output is empty or ends with a "[ RUN ]" line (blank
+# lines aside).
+vanished() {
+  test_output "$1" | awk '
+    /[^[:space:]]/ { last = $0 }
+    END { exit (last == "" || last ~ /^\[ RUN      \]/) ? 0 : 1 }'
+}
+
 # ctest's list of failures: "<tab>  12 - Suite.Name (Failed)".
 retry_numbers=()
 ours=()
@@ -44,9 +61,15 @@ while IFS=$'\t' read -r number name status; do
   reason=""
   if [ "$status" = "Timeout" ]; then
     reason="timed out"
+  elif [[ "$status" =~ ^(SIGQUIT|SIGHUP|Subprocess\ killed|Subprocess\ terminated)$ ]]; then
+    reason="ended by a signal: $status"
   else
     message="$(wine_message "$name")"
-    [ -n "$message" ] && reason="wine: ${message:0:160}"
+    if [ -n "$message" ]; then
+      reason="wine: ${message:0:160}"
+    elif vanished "$name"; then
+      reason="the process vanished without a word"
+    fi
   fi
   if [ -n "$reason" ]; then
     echo "retry: $name ($reason)"
