@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs="${SOM_JOBS:-2}"
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DSOM_SANITIZE=ON -DSOM_BUILD_TESTS=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DSOM_SANITIZE=ON -DSOM_BUILD_TESTS=ON \
+  -DSOM_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 
 # A failed allocation must reach the program as a null pointer (it reports

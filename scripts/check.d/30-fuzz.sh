@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer on) and runs each for a bounded time, starting
 # from the committed corpus. A crash or a failed property fails the check; the
 # input that caused it is left in build-fuzz/artifacts/ (replay it with
-# build-rel/fuzz/replay_<name> <file> or the fuzz_<name> program).
+# build/fuzz/replay_<name> <file>, built by ./check.sh, or the fuzz_<name>
+# program).
 # SOM_FUZZ_SECONDS sets the time per harness (30 by default).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -19,7 +20,7 @@ seconds="${SOM_FUZZ_SECONDS:-30}"
 jobs="${SOM_JOBS:-2}"
 build="$root/build-fuzz"
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release \
-  -DSOM_FUZZ=ON -DSOM_BUILD_TESTS=OFF >/dev/null
+  -DSOM_FUZZ=ON -DSOM_BUILD_TESTS=OFF -DSOM_WERROR=ON >/dev/null
 cmake --build "$build" -j "$jobs" --target fuzz_setup fuzz_count fuzz_load fuzz_assignments fuzz_weights
 
 # The harnesses write the files they test into their working folder; a memory
