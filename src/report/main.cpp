@@ -47,7 +47,8 @@ int report_once(std::FILE* console) {
 // Rewrites the page whenever the run's files have changed, at most every
 // couple of seconds and never taking more than a tenth of the time (a large
 // map's page takes a while, and the run needs the processor more), until the
-// page shows the finished run.
+// page shows the finished run. A new saved map (the run has ended, or is
+// saving) is shown at once.
 int watch(std::FILE* console) {
   bool first = true;
   bool said_waiting = false;
@@ -56,7 +57,8 @@ int watch(std::FILE* console) {
   auto next_page = clock_type::now();
   for (;;) {
     const som::folder_stamp stamp = som::stamp_folder();
-    if ((first || !(stamp == last)) && clock_type::now() >= next_page) {
+    const bool map_changed = !first && !(stamp.map == last.map);
+    if (first || map_changed || (!(stamp == last) && clock_type::now() >= next_page)) {
       const auto started = clock_type::now();
       std::string progress;
       const som::report_outcome outcome = som::write_report(console, progress);

@@ -43,17 +43,23 @@ folder_times look_at_folder() {
   return out;
 }
 
+namespace {
+
+file_stamp stamp_of(const char* name) {
+  file_stamp stamp;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(name, error);
+  if (!error && last_written(name, stamp.time)) stamp.size = size;
+  return stamp;
+}
+
+}  // namespace
+
 folder_stamp stamp_folder() {
   folder_stamp stamp;
-  for (const char* name : {training_log_file_name, assignments_file_name,
-                           final_parameters_file_name, weights_file_name}) {
-    std::filesystem::file_time_type time{};
-    if (!last_written(name, time)) time = {};
-    std::error_code error;
-    std::uintmax_t size = std::filesystem::file_size(name, error);
-    stamp.times.push_back(time);
-    stamp.sizes.push_back(error ? 0 : size);
-  }
+  stamp.log = stamp_of(training_log_file_name);
+  for (const char* name : {assignments_file_name, final_parameters_file_name, weights_file_name})
+    stamp.map.push_back(stamp_of(name));
   return stamp;
 }
 

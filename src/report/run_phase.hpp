@@ -36,12 +36,18 @@ struct folder_times {
 // Looks at the files of the working folder (their times only).
 folder_times look_at_folder();
 
-// The time and size of the log and of each file of the saved map (time and
-// size 0 for a file that is not there): any change to the run's files
+// The time and size of a file (time and size 0 when it is not there).
+struct file_stamp {
+  std::filesystem::file_time_type time{};
+  std::uintmax_t size = 0;
+  bool operator==(const file_stamp&) const = default;
+};
+
+// The log and the files of the saved map: any change to the run's files
 // changes it.
 struct folder_stamp {
-  std::vector<std::filesystem::file_time_type> times;
-  std::vector<std::uintmax_t> sizes;
+  file_stamp log;
+  std::vector<file_stamp> map;
   bool operator==(const folder_stamp&) const = default;
 };
 
