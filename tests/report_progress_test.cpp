@@ -2,6 +2,7 @@
 // complete lines, and finished or not from the files' times.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -129,34 +130,47 @@ TEST(ReportLog, OnlyCompleteLinesWhileTheRunWrites) {
   EXPECT_EQ(message, "Soubor trenovani.txt ma chybny radek 4.\n");
 }
 
+// A folder's stamp: the log written at `log`, the files of the saved map at
+// `map` (in the order they are saved; -1 for a missing file).
+som::folder_stamp stamp_of(std::int64_t log, std::array<std::int64_t, 3> map) {
+  som::folder_stamp stamp;
+  stamp.log = som::file_stamp{true, log, 100};
+  for (std::size_t i = 0; i < 3; ++i)
+    if (map[i] >= 0) stamp.map[i] = som::file_stamp{true, map[i], 100};
+  return stamp;
+}
+
 TEST(ReportPhase, FinishedOrInProgressFromTimesAndContent) {
-  using som::time_order;
   const som::setup_params fresh = schedule(1, 3, 2, 2, 0);  // eight epochs
-  som::folder_times times;
-  times.log_present = true;
+  auto in_progress = [&](const som::folder_stamp& stamp, std::uint64_t epochs,
+                         const som::setup_params& setup, std::uint32_t saved_Krok) {
+    return som::run_in_progress(som::times_of(stamp), epochs, setup, saved_Krok);
+  };
   // No saved map, or part of it: a run that has not finished.
-  times.missing_map_files = {"vystup.txt", "konecne_parametry.txt", "vahy.bin"};
-  EXPECT_TRUE(som::run_in_progress(times, 8, fresh, 8));
-  times.missing_map_files = {"vahy.bin"};
-  EXPECT_TRUE(som::run_in_progress(times, 8, fresh, 8));
-  times.missing_map_files.clear();
-  // The log against the oldest file of the saved map.
-  times.log_against_map = time_order::older;
-  EXPECT_FALSE(som::run_in_progress(times, 3, fresh, 0));
-  times.log_against_map = time_order::newer;
-  EXPECT_TRUE(som::run_in_progress(times, 8, fresh, 8));
+  som::folder_times times = som::times_of(stamp_of(50, {-1, -1, -1}));
+  EXPECT_EQ(times.missing_map_files,
+            (std::vector<std::string>{"vystup.txt", "konecne_parametry.txt", "vahy.bin"}));
+  EXPECT_TRUE(in_progress(stamp_of(50, {-1, -1, -1}), 8, fresh, 8));
+  times = som::times_of(stamp_of(50, {60, 60, -1}));
+  EXPECT_EQ(times.missing_map_files, std::vector<std::string>{"vahy.bin"});
+  EXPECT_TRUE(in_progress(stamp_of(50, {60, 60, -1}), 8, fresh, 8));
+  // The log against the oldest file of the map: older, a finished run;
+  // newer than any of them (the map is being renamed into place, or is the
+  // one a continued run started from), a run in progress.
+  EXPECT_FALSE(in_progress(stamp_of(50, {60, 70, 65}), 3, fresh, 0));
+  EXPECT_TRUE(in_progress(stamp_of(66, {60, 70, 65}), 8, fresh, 8));
+  EXPECT_TRUE(in_progress(stamp_of(61, {70, 70, 60}), 8, fresh, 8));
   // Equal times: finished only when the log holds every epoch of the
   // schedule and the map was saved at its end.
-  times.log_against_map = time_order::same;
-  EXPECT_FALSE(som::run_in_progress(times, 8, fresh, 8));
-  EXPECT_TRUE(som::run_in_progress(times, 3, fresh, 8));
+  EXPECT_FALSE(in_progress(stamp_of(60, {60, 60, 61}), 8, fresh, 8));
+  EXPECT_TRUE(in_progress(stamp_of(60, {60, 60, 61}), 3, fresh, 8));
   // A continued run (from Krok 8 to stop_radius 1: ten epochs) that has just
   // begun beside the map it continues, saved at Krok 8; and the same run at
   // its end, saved at Krok 18.
   const som::setup_params continued = schedule(1, 3, 2, 1, 8);
-  EXPECT_TRUE(som::run_in_progress(times, 0, continued, 8));
-  EXPECT_TRUE(som::run_in_progress(times, 10, continued, 8));
-  EXPECT_FALSE(som::run_in_progress(times, 10, continued, 18));
+  EXPECT_TRUE(in_progress(stamp_of(60, {60, 60, 60}), 0, continued, 8));
+  EXPECT_TRUE(in_progress(stamp_of(60, {60, 60, 60}), 10, continued, 8));
+  EXPECT_FALSE(in_progress(stamp_of(60, {60, 60, 60}), 10, continued, 18));
 }
 
 }  // namespace

@@ -23,14 +23,17 @@ using clock_type = std::chrono::steady_clock;
 // folder is looked at for a change.
 constexpr auto least_pause = std::chrono::seconds(2);
 constexpr auto look_interval = std::chrono::milliseconds(250);
+// How long the saved map's files must stand still before they are read.
+constexpr auto map_settling = std::chrono::seconds(1);
 
 std::string written_message() {
   return std::string("Prehled mapy je v souboru ") + som::report_file_name + ".";
 }
 
 int report_once(std::FILE* console) {
+  som::saved_map_bytes map;
   std::string progress;
-  switch (som::write_report(console, progress)) {
+  switch (som::write_report(console, map, progress)) {
     case som::report_outcome::finished: break;
     case som::report_outcome::in_progress:
       som::print_line(console, "Trenovani probiha: " + progress + ".");
@@ -47,22 +50,32 @@ int report_once(std::FILE* console) {
 // Rewrites the page whenever the run's files have changed, at most every
 // couple of seconds and never taking more than a tenth of the time (a large
 // map's page takes a while, and the run needs the processor more), until the
-// page shows the finished run. A new saved map (the run has ended, or is
-// saving) is shown at once.
+// page shows the finished run. A new saved map (the run has ended) is shown
+// as soon as its files have stood still for a second: som_train renames its
+// three files one after the other, and none of them may be open here while
+// it does (Windows cannot rename over a file that is open). The saved map is
+// read once per change, not for every page.
 int watch(std::FILE* console) {
+  som::saved_map_bytes map;
   bool first = true;
   bool said_waiting = false;
-  som::folder_stamp last;
-  std::string last_progress;
+  som::folder_stamp written;  // what the folder looked like at the last page
+  som::folder_stamp seen = som::stamp_folder();
+  auto map_still_since = clock_type::now();
   auto next_page = clock_type::now();
+  std::string last_progress;
   for (;;) {
     const som::folder_stamp stamp = som::stamp_folder();
-    const bool map_changed = !first && !(stamp.map == last.map);
-    if (first || map_changed || (!(stamp == last) && clock_type::now() >= next_page)) {
-      const auto started = clock_type::now();
+    const auto now = clock_type::now();
+    if (!(stamp.map == seen.map)) map_still_since = now;
+    seen = stamp;
+    const bool map_still = now - map_still_since >= map_settling;
+    const bool map_changed = !(stamp.map == written.map);
+    const bool due = first || map_changed || (!(stamp == written) && now >= next_page);
+    if (due && map_still) {
       std::string progress;
-      const som::report_outcome outcome = som::write_report(console, progress);
-      const auto took = clock_type::now() - started;
+      const som::report_outcome outcome = som::write_report(console, map, progress);
+      const auto took = clock_type::now() - now;
       switch (outcome) {
         case som::report_outcome::failed: return 1;
         case som::report_outcome::finished:
@@ -83,7 +96,7 @@ int watch(std::FILE* console) {
       }
       std::fflush(console);
       first = false;
-      last = stamp;
+      written = stamp;
       next_page = clock_type::now() + std::max<clock_type::duration>(least_pause, took * 10);
     }
     std::this_thread::sleep_for(look_interval);

@@ -4,13 +4,12 @@
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
-#include "report/run_files.hpp"
 
 namespace som {
 
-report_outcome write_report(std::FILE* console, std::string& progress) {
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress) {
   run_state run;
-  const load_result loaded = load_run(run, console);
+  const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
     free_run(run);
     return loaded == load_result::not_started ? report_outcome::not_started

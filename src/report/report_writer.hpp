@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "report/run_files.hpp"
+
 namespace som {
 
 enum class report_outcome {
@@ -15,8 +17,8 @@ enum class report_outcome {
   failed,       // a message has been printed; report.html is as it was
 };
 
-// Writes report.html. For a run in progress, `progress` receives its
-// "Epocha K z N (P %)".
-report_outcome write_report(std::FILE* console, std::string& progress);
+// Writes report.html; the saved map is read through `map` (see load_run).
+// For a run in progress, `progress` receives its "Epocha K z N (P %)".
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress);
 
 }  // namespace som

@@ -50,91 +50,80 @@ bool read_setup_quietly(setup_params& setup, std::string& message) {
   });
 }
 
-bool read_weights(weight_grid& grid, std::string& message) {
-  std::FILE* file = std::fopen(weights_file_name, "rb");
-  if (file == nullptr) {
-    message = open_failed_message(weights_file_name);
+// A reader over bytes already in memory: nothing to open, fill or close.
+byte_reader memory_reader(std::string& bytes) {
+  byte_reader reader;
+  reader.data = bytes.data();
+  reader.capacity = reader.end = bytes.size();
+  reader.exhausted = true;
+  return reader;
+}
+
+// vahy.bin: little-endian binary64 values, exactly as many as the sizes need.
+bool parse_weights(const std::string& bytes, weight_grid& grid, std::string& message) {
+  const std::size_t values = grid.neurons * grid.dimension;
+  if (bytes.size() / 8 < values) {
+    message = "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n";
     return false;
   }
-  constexpr std::size_t chunk = 4096;
-  unsigned char buffer[chunk * 8];
-  const std::size_t values = grid.neurons * grid.dimension;
-  bool ok = true;
-  for (std::size_t done = 0; done < values && ok;) {
-    const std::size_t want = values - done < chunk ? values - done : chunk;
-    const std::size_t got = std::fread(buffer, 8, want, file);
-    for (std::size_t v = 0; v < got; ++v) {
-      std::uint64_t bits = 0;
-      for (int b = 7; b >= 0; --b) bits = (bits << 8) | buffer[v * 8 + b];
-      grid.block[done + v] = std::bit_cast<double>(bits);
-    }
-    done += got;
-    if (got != want) {
-      ok = false;
-      message = std::ferror(file) ? std::string("Nepodarila se nacist data!\n")
-                                  : std::string(
-                                        "Soubor vahy.bin je kratsi, nez vyzaduji rozmery "
-                                        "mapy v souboru setup.txt.\n");
-    }
-  }
-  if (ok && std::fgetc(file) != EOF) {
-    ok = false;
+  if (bytes.size() > values * 8) {
     message = "Soubor vahy.bin je delsi, nez odpovida rozmerum mapy v souboru setup.txt.\n";
+    return false;
   }
-  if (std::fclose(file) != 0 && ok) {
-    message = close_failed_message(weights_file_name);
-    ok = false;
+  for (std::size_t v = 0; v < values; ++v) {
+    std::uint64_t bits = 0;
+    for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[v * 8 + b]);
+    grid.block[v] = std::bit_cast<double>(bits);
   }
-  return ok;
+  return true;
 }
 
-bool read_assignments(assignment_table& table, const weight_grid& grid, std::string& message) {
-  return read_text_file(assignments_file_name, message, [&](byte_reader& reader) {
-    for (std::uint32_t s = 0; s < table.count; ++s) {
-      assignment& record = table.records[s];
-      if (at_end(reader)) {
-        message = "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n";
-        return false;
-      }
-      if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) {
-        message = "Soubor vystup.txt ma chybny zaznam ";
-        append_u32(message, s + 1);
-        message += ".\n";
-        return false;
-      }
-      if (record.row >= grid.map_rows || record.col >= grid.map_cols) {
-        message = "Zaznam ";
-        append_u32(message, s + 1);
-        message += " souboru vystup.txt lezi mimo mapu (radek ";
-        append_u32(message, record.row);
-        message += ", sloupec ";
-        append_u32(message, record.col);
-        message += ").\n";
-        return false;
-      }
-    }
-    if (!at_end(reader)) {
-      message = "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
+bool parse_assignments(std::string& bytes, assignment_table& table, const weight_grid& grid,
+                       std::string& message) {
+  byte_reader reader = memory_reader(bytes);
+  for (std::uint32_t s = 0; s < table.count; ++s) {
+    assignment& record = table.records[s];
+    if (at_end(reader)) {
+      message = "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n";
       return false;
     }
-    return true;
-  });
+    if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) {
+      message = "Soubor vystup.txt ma chybny zaznam ";
+      append_u32(message, s + 1);
+      message += ".\n";
+      return false;
+    }
+    if (record.row >= grid.map_rows || record.col >= grid.map_cols) {
+      message = "Zaznam ";
+      append_u32(message, s + 1);
+      message += " souboru vystup.txt lezi mimo mapu (radek ";
+      append_u32(message, record.row);
+      message += ", sloupec ";
+      append_u32(message, record.col);
+      message += ").\n";
+      return false;
+    }
+  }
+  if (!at_end(reader)) {
+    message = "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
+    return false;
+  }
+  return true;
 }
 
-bool read_final_parameters(final_parameters& final, std::string& message) {
-  return read_text_file(final_parameters_file_name, message, [&](byte_reader& reader) {
-    std::uint32_t* fields[] = {&final.Krok, &final.seed, &final.Rozdil};
-    for (std::uint32_t* field : fields) {
-      if (!read_u32(reader, *field)) {
-        message = missing_value_message(final_parameters_file_name);
-        return false;
-      }
-      // The label after the number.
-      int c;
-      while ((c = reader_peek(reader)) != -1 && c != '\n') reader_advance(reader, 1);
+bool parse_final_parameters(std::string& bytes, final_parameters& final, std::string& message) {
+  byte_reader reader = memory_reader(bytes);
+  std::uint32_t* fields[] = {&final.Krok, &final.seed, &final.Rozdil};
+  for (std::uint32_t* field : fields) {
+    if (!read_u32(reader, *field)) {
+      message = missing_value_message(final_parameters_file_name);
+      return false;
     }
-    return true;
-  });
+    // The label after the number.
+    int c;
+    while ((c = reader_peek(reader)) != -1 && c != '\n') reader_advance(reader, 1);
+  }
+  return true;
 }
 
 // The whole file as bytes; false after a message.
@@ -173,18 +162,35 @@ std::string without_line_end(std::string text) {
   return text;
 }
 
-// Allocates the grid and the assignments and reads vahy.bin and vystup.txt.
-bool read_saved_map(run_state& run, std::string& message) {
+// The saved map's files as they are now, unless `map` already holds them as
+// they are (the same times and sizes). Each file is read whole at once and
+// closed, so that som_train, renaming its new files over these at the end of
+// a run, finds them closed (on Windows a file open for reading cannot be
+// replaced).
+void read_map_files(const folder_stamp& stamp, saved_map_bytes& map) {
+  if (map.read && map.stamp == stamp.map) return;
+  map = saved_map_bytes{};
+  map.read = true;
+  map.stamp = stamp.map;
+  map.ok = true;
+  for (std::size_t i = 0; i < saved_map_file_names.size() && map.ok; ++i)
+    map.ok = read_whole_file(saved_map_file_names[i], map.bytes[i], map.message);
+}
+
+// Allocates the grid and the assignments and fills them from the bytes of
+// vahy.bin and vystup.txt.
+bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message) {
   const setup_params& setup = run.setup;
   run.grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, 1);
   run.assignments = alloc_assignment_table(run.samples.count);
   if (run.assignments.count != 0 && run.assignments.records == nullptr) fatal_out_of_memory();
-  return read_weights(run.grid, message) && read_assignments(run.assignments, run.grid, message);
+  return parse_weights(map.bytes[2], run.grid, message) &&
+         parse_assignments(map.bytes[0], run.assignments, run.grid, message);
 }
 
 }  // namespace
 
-load_result load_run(run_state& run, std::FILE* console) {
+load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   std::string message;
   auto fail = [&] {
     print(console, message);
@@ -192,7 +198,8 @@ load_result load_run(run_state& run, std::FILE* console) {
   };
   // The times first: whatever is written after this look belongs to the
   // next look.
-  const folder_times times = look_at_folder();
+  const folder_stamp stamp = stamp_folder();
+  const folder_times times = times_of(stamp);
   if (!read_setup_quietly(run.setup, message)) return fail();
   const setup_params& setup = run.setup;
   if (std::uint64_t{setup.map_rows} * setup.map_cols == 0) {
@@ -210,7 +217,12 @@ load_result load_run(run_state& run, std::FILE* console) {
 
   const bool map_files = times.missing_map_files.empty();
   std::string final_message;
-  const bool final_read = map_files && read_final_parameters(run.final, final_message);
+  bool final_read = false;
+  if (map_files) {
+    read_map_files(stamp, map);
+    final_message = map.message;
+    final_read = map.ok && parse_final_parameters(map.bytes[1], run.final, final_message);
+  }
   run.finished = !run_in_progress(times, run.log.Rozdil.size(), setup, run.final.Krok);
   if (run.finished) {
     // A finished log is complete: its last line counts even without a line end.
@@ -240,7 +252,7 @@ load_result load_run(run_state& run, std::FILE* console) {
   if (!run.has_map) {
     run.map_note = map_files ? "Ulozenou mapu nelze nacist: " + without_line_end(final_message)
                              : missing_map_note(times.missing_map_files);
-  } else if (!read_saved_map(run, message)) {
+  } else if (!parse_saved_map(run, map, message)) {
     if (run.finished) return fail();
     // While a run trains, a saved map that does not fit is shown as a note.
     run.has_map = false;

@@ -3,10 +3,12 @@
 // run, or of one that is still training (see run_phase.hpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "report/run_phase.hpp"
 #include "report/training_log.hpp"
 #include "run/setup_file.hpp"
 #include "som/map_storage.hpp"
@@ -37,6 +39,18 @@ struct run_state {
   final_parameters final;
 };
 
+// The bytes of the saved map's files (in the order of saved_map_file_names)
+// and their times and sizes when they were read. A watch keeps them from one
+// page to the next, so that it opens the files again only once they have
+// changed.
+struct saved_map_bytes {
+  bool read = false;
+  std::array<file_stamp, 3> stamp;
+  bool ok = false;      // all three were read
+  std::string message;  // otherwise, why not
+  std::array<std::string, 3> bytes;
+};
+
 enum class load_result {
   loaded,       // `run` holds a finished run or one in progress
   not_started,  // neither a log nor a saved map: no run has begun training here
@@ -44,12 +58,12 @@ enum class load_result {
 };
 
 // Reads setup.txt (quietly), data.txt, trenovani.txt and, where they are
-// there, vahy.bin, vystup.txt and konecne_parametry.txt from the working
-// folder. A finished run needs all of them to fit each other; a run in
-// progress is read from its log's complete lines. On failure prints the
-// message on the console. What was allocated is released by free_run in
+// there, vahy.bin, vystup.txt and konecne_parametry.txt (through `map`) from
+// the working folder. A finished run needs all of them to fit each other; a
+// run in progress is read from its log's complete lines. On failure prints
+// the message on the console. What was allocated is released by free_run in
 // every case.
-load_result load_run(run_state& run, std::FILE* console);
+load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map);
 
 void free_run(run_state& run);
 

@@ -14,31 +14,25 @@
 // saved map's Krok is the one those epochs end at.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/file_names.hpp"
 #include "run/setup_file.hpp"
 
 namespace som {
 
-enum class time_order { older, same, newer };
+// The files of the saved map, in the order som_train saves them.
+inline constexpr std::array<const char*, 3> saved_map_file_names = {
+    assignments_file_name, final_parameters_file_name, weights_file_name};
 
-struct folder_times {
-  bool log_present = false;
-  // The files of the saved map that are not there, in the order they are saved.
-  std::vector<std::string> missing_map_files;
-  // The log against the oldest file of the saved map (when none is missing).
-  time_order log_against_map = time_order::older;
-};
-
-// Looks at the files of the working folder (their times only).
-folder_times look_at_folder();
-
-// The time and size of a file (time and size 0 when it is not there).
+// When a file was last written (in the system's own units: for comparing
+// with other files only) and its size.
 struct file_stamp {
-  std::filesystem::file_time_type time{};
+  bool present = false;
+  std::int64_t time = 0;
   std::uintmax_t size = 0;
   bool operator==(const file_stamp&) const = default;
 };
@@ -47,11 +41,25 @@ struct file_stamp {
 // changes it.
 struct folder_stamp {
   file_stamp log;
-  std::vector<file_stamp> map;
+  std::array<file_stamp, 3> map;  // in the order of saved_map_file_names
   bool operator==(const folder_stamp&) const = default;
 };
 
+// Looks at the run's files in the working folder (their times and sizes
+// only; the files of the saved map are never opened, so that som_train can
+// always rename its new files over them).
 folder_stamp stamp_folder();
+
+struct folder_times {
+  bool log_present = false;
+  // The files of the saved map that are not there, in the order they are saved.
+  std::vector<std::string> missing_map_files;
+  enum class order { older, same, newer };
+  // The log against the oldest file of the saved map (when none is missing).
+  order log_against_map = order::older;
+};
+
+folder_times times_of(const folder_stamp& stamp);
 
 // Decides from the times and, where they are equal, from the content: the
 // epochs in the log, the setup, and the Krok of konecne_parametry.txt.
