@@ -211,7 +211,7 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
   out += "<path class=\"links\" stroke=\"#2f5f9e\" stroke-width=\"" +
          fixed1(width_units(map_rows, map_cols, 0.08, 0.3, 1.5)) + "\" d=\"" + links.text + "\"/>";
   out += "<path class=\"neurons\" stroke=\"#c0392b\" stroke-width=\"" +
-         fixed1(width_units(map_rows, map_cols, 0.3, 1.5, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
+         fixed1(width_units(map_rows, map_cols, 0.3, 1.0, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
   out += "</svg>";
   // The values at the edges of the plot, and the axes' names.
   const double bottom = top_px + plot_px;
