@@ -247,12 +247,22 @@ TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
 }
 
 TEST(ReportPage, LargeMapStaysCompact) {
-  std::vector<double> weights(200 * 200 * 3);
-  for (std::size_t i = 0; i < weights.size(); ++i)
-    weights[i] = static_cast<double>(i % 1000) / 1000.0;
-  run_holder large(200, 200, 3, weights, {}, {});
+  // 200 x 200 neurons with random weights (the largest data-space picture:
+  // every link a long jump) and 100000 samples, each assigned somewhere.
+  std::uint32_t state = 99;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 8) / 16777216.0;
+  };
+  std::vector<double> weights(200 * 200 * 3), samples(100000 * 3);
+  for (double& w : weights) w = next();
+  for (double& x : samples) x = next();
+  std::vector<som::assignment> assigned(100000);
+  for (std::size_t s = 0; s < assigned.size(); ++s)
+    assigned[s] = {static_cast<std::uint32_t>(s % 200), static_cast<std::uint32_t>(s / 500)};
+  run_holder large(200, 200, 3, weights, samples, assigned);
   const std::string page = som::render_report(large.run);
-  EXPECT_LT(page.size(), 1500000u);
+  EXPECT_LT(page.size(), 2000000u);
   // No element per neuron: the hit counts are only written into small maps.
   std::size_t texts = 0;
   for (std::size_t at = page.find("<text"); at != std::string::npos;
