@@ -7,15 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "report/curve_svg.hpp"
 #include "report/map_measures.hpp"
 #include "report/png_image.hpp"
 #include "report/report_html.hpp"
 #include "som/find_bmu.hpp"
+#include "support/file_times.hpp"
+#include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
 
+using som_test::decoded_png;
+using som_test::page_pictures;
 using som_test::run_program;
+using som_test::tags_balanced;
 using som_test::temp_folder;
 
 // A plain-layout grid holding `weights` in neuron order.
@@ -47,7 +53,8 @@ som::sample_matrix samples_of(std::vector<double>& values, std::uint32_t dim) {
 //                                                      the ties, not (1,1)): not neighbours
 //   5.0:  25 16 4 9 9 4                             -> best (0,2), second (1,2): neighbours
 //   2.75: 7.5625 3.0625 .0625 .5625 .5625 18.0625   -> best (0,2), second (1,0): not neighbours
-// Quantization error (0.25 + 0 + 0.5 + 2 + 0.25) / 5 = 0.6; topographic 2 / 5.
+// Quantization error (0.25 + 0 + 0.5 + 2 + 0.25) / 5 = 0.6; topographic 2 / 5
+// in the 4-neighbourhood; in the 8-neighbourhood (0,1) and (1,0) touch, so 1 / 5.
 const std::vector<double> hand_weights = {0, 1, 3, 2, 2, 7};
 const std::vector<double> hand_samples = {0.25, 2.0, 1.5, 5.0, 2.75};
 
@@ -74,6 +81,8 @@ TEST(ReportMeasures, HandWorkedUMatrixHitsAndErrors) {
   EXPECT_DOUBLE_EQ(errors.quantization, 0.6);
   EXPECT_EQ(errors.topographic_count, 2u);
   EXPECT_DOUBLE_EQ(errors.topographic, 0.4);
+  EXPECT_EQ(errors.topographic8_count, 1u);
+  EXPECT_DOUBLE_EQ(errors.topographic8, 0.2);
 
   const som::grid_pos expected_second[] = {{0, 1}, {1, 1}, {1, 0}, {1, 2}, {1, 0}};
   for (std::uint32_t s = 0; s < samples.count; ++s) {
@@ -112,12 +121,12 @@ TEST(ReportMeasures, EuclideanDistancesEdgeMapsAndDemotedBest) {
   EXPECT_FALSE(som::grid_neighbours(two.best, two.second));
 }
 
-TEST(ReportMeasures, LongCurvesKeepEndsAndExtremes) {
+TEST(ReportCurves, LongCurvesKeepEndsExtremesAndTheSpreadEarlyEpochs) {
   std::vector<double> values(10000);
   for (std::size_t i = 0; i < values.size(); ++i) values[i] = 1000.0 / static_cast<double>(i + 1);
   values[5001] = 1e6;                                       // a spike
   values[7000] = std::numeric_limits<double>::quiet_NaN();  // never an extreme
-  const std::vector<std::size_t> kept = som::curve_points(values, 2000);
+  const std::vector<std::size_t> kept = som::curve_points(values, 2000, 1.0, 10000.0);
   ASSERT_LE(kept.size(), 2000u);
   EXPECT_GT(kept.size(), 1000u);
   EXPECT_EQ(kept.front(), 0u);
@@ -125,142 +134,24 @@ TEST(ReportMeasures, LongCurvesKeepEndsAndExtremes) {
   for (std::size_t i = 1; i < kept.size(); ++i) ASSERT_LT(kept[i - 1], kept[i]);
   EXPECT_NE(std::find(kept.begin(), kept.end(), 5001u), kept.end());
   EXPECT_EQ(std::find(kept.begin(), kept.end(), 7000u), kept.end());
+  // On the logarithmic axis the first hundred epochs take half the width:
+  // every one of them is kept, while the last thousand share a few stretches.
+  for (std::size_t i = 0; i < 100; ++i) EXPECT_EQ(kept[i], i);
+  EXPECT_LT(std::count_if(kept.begin(), kept.end(), [](std::size_t i) { return i >= 9000; }), 40);
 
-  const std::vector<std::size_t> all = som::curve_points(std::vector<double>(50, 1.0), 2000);
+  const std::vector<std::size_t> all =
+      som::curve_points(std::vector<double>(50, 1.0), 2000, 1.0, 50.0);
   EXPECT_EQ(all.size(), 50u);
 }
 
-// ---- Reading the pictures back out of a page.
-
-std::string base64_decode(const std::string& text) {
-  std::string out;
-  std::uint32_t bits = 0;
-  int count = 0;
-  for (char c : text) {
-    int v;
-    if (c >= 'A' && c <= 'Z') v = c - 'A';
-    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-    else if (c >= '0' && c <= '9') v = c - '0' + 52;
-    else if (c == '+') v = 62;
-    else if (c == '/') v = 63;
-    else break;
-    bits = (bits << 6) | static_cast<std::uint32_t>(v);
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      out += static_cast<char>((bits >> count) & 0xFFu);
-    }
-  }
-  return out;
-}
-
-std::uint32_t be32(const std::string& s, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(s[at + i]);
-  return v;
-}
-
-std::uint32_t crc_of(const std::string& s, std::size_t from, std::size_t length) {
-  std::uint32_t c = 0xFFFFFFFFu;
-  for (std::size_t i = from; i < from + length; ++i) {
-    c ^= static_cast<unsigned char>(s[i]);
-    for (int k = 0; k < 8; ++k) c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-  }
-  return c ^ 0xFFFFFFFFu;
-}
-
-struct decoded_png {
-  std::uint32_t width = 0, height = 0;
-  int colour_type = -1;
-  std::size_t palette_entries = 0;
-  std::vector<std::string> rows;  // unfiltered pixel bytes of each row
-};
-
-// Decodes what the report writes: stored deflate blocks, filter 0, with
-// every chunk's CRC and the zlib checksum checked.
-decoded_png decode_png(const std::string& png) {
-  decoded_png out;
-  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n"));
-  std::string idat;
-  for (std::size_t pos = 8; pos + 12 <= png.size();) {
-    const std::uint32_t length = be32(png, pos);
-    const std::string type = png.substr(pos + 4, 4);
-    EXPECT_EQ(crc_of(png, pos + 4, length + 4), be32(png, pos + 8 + length)) << type;
-    const std::string body = png.substr(pos + 8, length);
-    if (type == "IHDR") {
-      out.width = be32(body, 0);
-      out.height = be32(body, 4);
-      out.colour_type = body[9];
-    } else if (type == "PLTE") {
-      out.palette_entries = length / 3;
-    } else if (type == "IDAT") {
-      idat += body;
-    }
-    pos += 12 + length;
-  }
-  std::string raw;
-  std::size_t pos = 2;
-  for (bool last = false; !last;) {
-    last = (idat[pos] & 1) != 0;
-    EXPECT_EQ(idat[pos] & 6, 0);  // stored
-    const std::size_t length = static_cast<unsigned char>(idat[pos + 1]) |
-                               static_cast<std::size_t>(static_cast<unsigned char>(idat[pos + 2]))
-                                   << 8;
-    raw += idat.substr(pos + 5, length);
-    pos += 5 + length;
-  }
-  std::uint32_t a = 1, b = 0;
-  for (char c : raw) {
-    a = (a + static_cast<unsigned char>(c)) % 65521u;
-    b = (b + a) % 65521u;
-  }
-  EXPECT_EQ(be32(idat, pos), (b << 16) | a);
-  const std::size_t bytes = out.colour_type == 2 ? 3 : 1;
-  const std::size_t stride = out.width * bytes + 1;
-  EXPECT_EQ(raw.size(), stride * out.height);
-  for (std::size_t y = 0; y < out.height && (y + 1) * stride <= raw.size(); ++y) {
-    EXPECT_EQ(raw[y * stride], '\0');
-    out.rows.push_back(raw.substr(y * stride + 1, stride - 1));
-  }
-  return out;
-}
-
-std::vector<decoded_png> page_pictures(const std::string& page) {
-  std::vector<decoded_png> out;
-  const std::string marker = "href=\"data:image/png;base64,";
-  for (std::size_t at = page.find(marker); at != std::string::npos;
-       at = page.find(marker, at + 1)) {
-    const std::size_t begin = at + marker.size();
-    out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));
-  }
-  return out;
-}
-
-// Checks that every tag is closed in order (void elements written as "<x/>").
-::testing::AssertionResult tags_balanced(const std::string& page) {
-  std::vector<std::string> open;
-  for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
-    const std::size_t end = page.find('>', at);
-    if (end == std::string::npos) return ::testing::AssertionFailure() << "unclosed '<' at " << at;
-    const std::string tag = page.substr(at + 1, end - at - 1);
-    if (tag.empty()) return ::testing::AssertionFailure() << "empty tag at " << at;
-    if (tag[0] == '!') continue;
-    if (tag.find('<') != std::string::npos)
-      return ::testing::AssertionFailure() << "'<' inside a tag at " << at;
-    if (tag.back() == '/') continue;
-    if (tag[0] == '/') {
-      const std::string name = tag.substr(1);
-      if (open.empty() || open.back() != name) {
-        return ::testing::AssertionFailure() << "</" << name << "> closes <"
-                                             << (open.empty() ? "" : open.back()) << "> at " << at;
-      }
-      open.pop_back();
-    } else {
-      open.push_back(tag.substr(0, tag.find_first_of(" \t\n")));
-    }
-  }
-  if (!open.empty()) return ::testing::AssertionFailure() << "<" << open.back() << "> never closed";
-  return ::testing::AssertionSuccess();
+TEST(ReportCurves, LogarithmicTicks) {
+  // Four decades: their powers of ten.
+  EXPECT_EQ(som::log_ticks(1.0, 7150.0), (std::vector<double>{1, 10, 100, 1000}));
+  // A continued run within a decade and a bit: every digit.
+  EXPECT_EQ(som::log_ticks(7151.0, 14350.0), (std::vector<double>{8000, 9000, 10000}));
+  EXPECT_EQ(som::log_ticks(30.0, 700.0), (std::vector<double>{50, 100, 200, 500}));
+  // Well inside one thousand: evenly spaced values.
+  EXPECT_EQ(som::log_ticks(7151.0, 7200.0), (std::vector<double>{7160, 7170, 7180, 7190, 7200}));
 }
 
 struct run_holder {
@@ -279,6 +170,7 @@ struct run_holder {
     run.samples = samples_of(values, dim);
     run.assignments =
         som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
+    run.setup.Krok = 9;
     run.final = som::final_parameters{12, 2026, 0};
     run.log.Rozdil = {9, 3, 0};
     run.log.Radius = {5.5, 4.25, 3.0};
@@ -291,8 +183,15 @@ TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {
   const std::string page = som::render_report(small.run);
   EXPECT_TRUE(tags_balanced(page));
   EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td>Topograficka chyba</td><td class=\"n\">0.4 (2 z 5 vzorku)</td>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find("<td>Topograficka chyba, 4-okoli</td><td class=\"n\">0.4 (2 z 5 vzorku)</td>"),
+      std::string::npos);
+  EXPECT_NE(
+      page.find("<td>Topograficka chyba, 8-okoli</td><td class=\"n\">0.2 (1 z 5 vzorku)</td>"),
+      std::string::npos);
+  // A finished run's page stays as it is: no progress, no reloading.
+  EXPECT_EQ(page.find("refresh"), std::string::npos);
+  EXPECT_EQ(page.find("Trenovani probiha"), std::string::npos);
   EXPECT_NE(page.find("<td>Krok</td><td class=\"n\">12</td>"), std::string::npos);
   // Nothing is fetched: no scripts, links or sources, and every reference is inline.
   for (const char* outside : {"<script", "<link", " src=", "@import", "url(http"}) {
@@ -348,12 +247,22 @@ TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
 }
 
 TEST(ReportPage, LargeMapStaysCompact) {
-  std::vector<double> weights(200 * 200 * 3);
-  for (std::size_t i = 0; i < weights.size(); ++i)
-    weights[i] = static_cast<double>(i % 1000) / 1000.0;
-  run_holder large(200, 200, 3, weights, {}, {});
+  // 200 x 200 neurons with random weights (the largest data-space picture:
+  // every link a long jump) and 100000 samples, each assigned somewhere.
+  std::uint32_t state = 99;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 8) / 16777216.0;
+  };
+  std::vector<double> weights(200 * 200 * 3), samples(100000 * 3);
+  for (double& w : weights) w = next();
+  for (double& x : samples) x = next();
+  std::vector<som::assignment> assigned(100000);
+  for (std::size_t s = 0; s < assigned.size(); ++s)
+    assigned[s] = {static_cast<std::uint32_t>(s % 200), static_cast<std::uint32_t>(s / 500)};
+  run_holder large(200, 200, 3, weights, samples, assigned);
   const std::string page = som::render_report(large.run);
-  EXPECT_LT(page.size(), 1500000u);
+  EXPECT_LT(page.size(), 2000000u);
   // No element per neuron: the hit counts are only written into small maps.
   std::size_t texts = 0;
   for (std::size_t at = page.find("<text"); at != std::string::npos;
@@ -378,7 +287,8 @@ std::string doubles_le(const std::vector<double>& values) {
   return out;
 }
 
-// The hand-worked map as the files of a finished run.
+// The hand-worked map as the files of a finished run: the log written
+// before the saved map.
 void write_hand_run(const temp_folder& folder) {
   folder.write(
       "setup.txt",
@@ -390,6 +300,7 @@ void write_hand_run(const temp_folder& folder) {
   folder.write("trenovani.txt", "Rozdil\tRadius\n4\t11.818182\n1\t10.833333\n0\t-nan\n");
   folder.write("konecne_parametry.txt",
                "3\tKrok\n7\tSeed for random number generator\n0\tRozdil\n");
+  som_test::set_written_ago(folder / "trenovani.txt", 60);
 }
 
 TEST(ReportProgram, WritesTheReportOfAHandMadeRun) {
@@ -440,8 +351,8 @@ TEST(ReportProgram, FilesThatDoNotFitEachOther) {
     EXPECT_FALSE(folder.exists("report.html"));
     EXPECT_FALSE(folder.exists("report.html.tmp"));
   }
-  for (const char* name : {"setup.txt", "data.txt", "vahy.bin", "vystup.txt", "trenovani.txt",
-                           "konecne_parametry.txt"}) {
+  // (Without a file of the saved map, the folder shows a run in progress.)
+  for (const char* name : {"setup.txt", "data.txt", "trenovani.txt"}) {
     SCOPED_TRACE(name);
     temp_folder folder;
     write_hand_run(folder);

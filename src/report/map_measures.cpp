@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "report/best_two_search.hpp"
+#include "report/principal_components.hpp"
 #include "som/find_bmu.hpp"
 
 namespace som {
@@ -82,47 +84,33 @@ best_two find_best_two(const weight_grid& grid, const double* sample) {
 map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples) {
   map_errors out;
   if (samples.count == 0) return out;
+  // The neurons filed by their place in their own principal plane, where
+  // they spread the most, so that the search looks at few of them per sample.
+  std::array<std::vector<double>, 2> axes = {std::vector<double>(grid.dimension, 0.0),
+                                             std::vector<double>(grid.dimension, 0.0)};
+  if (grid.dimension >= 2 && grid.neurons <= 0xFFFFFFFFu) {
+    const sample_matrix neurons{grid.block, static_cast<std::uint32_t>(grid.neurons),
+                                grid.dimension};
+    axes = principal_components(neurons).axes;
+  } else if (grid.dimension == 1) {
+    axes[0][0] = 1.0;
+  }
+  const neuron_index index = index_neurons(grid, axes);
   double sum = 0.0;
   for (std::uint32_t s = 0; s < samples.count; ++s) {
-    const best_two units = find_best_two(grid, samples.row(s));
+    const best_two units = find_best_two(grid, index, samples.row(s));
     const double* weight =
         grid.block +
         (std::size_t{units.best.row} * grid.map_cols + units.best.col) * grid.dimension;
     sum = sum + std::sqrt(squared_distance(samples.row(s), weight, grid.dimension));
     if (units.has_second && !grid_neighbours(units.best, units.second)) ++out.topographic_count;
+    if (units.has_second && !grid_neighbours8(units.best, units.second)) ++out.topographic8_count;
   }
-  out.quantization = sum / static_cast<double>(samples.count);
-  out.topographic = static_cast<double>(out.topographic_count) / static_cast<double>(samples.count);
+  const double count = static_cast<double>(samples.count);
+  out.quantization = sum / count;
+  out.topographic = static_cast<double>(out.topographic_count) / count;
+  out.topographic8 = static_cast<double>(out.topographic8_count) / count;
   return out;
-}
-
-std::vector<std::size_t> curve_points(const std::vector<double>& values, std::size_t limit) {
-  if (limit < 4) limit = 4;
-  const std::size_t n = values.size();
-  std::vector<std::size_t> kept;
-  if (n <= limit) {
-    for (std::size_t i = 0; i < n; ++i) kept.push_back(i);
-    return kept;
-  }
-  const std::size_t runs = (limit - 2) / 2;
-  const std::size_t inner = n - 2;
-  kept.push_back(0);
-  for (std::size_t b = 0; b < runs; ++b) {
-    const std::size_t from = 1 + b * inner / runs;
-    const std::size_t to = 1 + (b + 1) * inner / runs;
-    std::size_t low = n;
-    std::size_t high = n;
-    for (std::size_t i = from; i < to; ++i) {
-      if (!std::isfinite(values[i])) continue;
-      if (low == n || values[i] < values[low]) low = i;
-      if (high == n || values[i] > values[high]) high = i;
-    }
-    if (low == n) continue;
-    kept.push_back(low < high ? low : high);
-    if (low != high) kept.push_back(low < high ? high : low);
-  }
-  kept.push_back(n - 1);
-  return kept;
 }
 
 }  // namespace som

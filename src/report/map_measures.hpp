@@ -33,28 +33,35 @@ struct best_two {
 best_two find_best_two(const weight_grid& grid, const double* sample);
 
 // True when the two positions are direct grid neighbours (one step along a row
-// or a column).
+// or a column): the 4-neighbourhood.
 inline bool grid_neighbours(grid_pos a, grid_pos b) {
   const std::uint32_t dr = a.row > b.row ? a.row - b.row : b.row - a.row;
   const std::uint32_t dc = a.col > b.col ? a.col - b.col : b.col - a.col;
   return dr + dc == 1;
 }
 
+// True when the two positions touch, diagonally included (at most one step
+// along a row and one along a column): the 8-neighbourhood.
+inline bool grid_neighbours8(grid_pos a, grid_pos b) {
+  const std::uint32_t dr = a.row > b.row ? a.row - b.row : b.row - a.row;
+  const std::uint32_t dc = a.col > b.col ? a.col - b.col : b.col - a.col;
+  return dr <= 1 && dc <= 1 && dr + dc != 0;
+}
+
 struct map_errors {
   // Mean Euclidean distance from each sample to its unit's weights (0 without samples).
   double quantization = 0.0;
-  // Samples whose best and second-best units are not direct neighbours.
+  // Samples whose best and second-best units are not neighbours in the
+  // 4-neighbourhood, and in the 8-neighbourhood.
   std::uint32_t topographic_count = 0;
-  // topographic_count / samples (0 without samples or with a single neuron).
+  std::uint32_t topographic8_count = 0;
+  // Those counts / samples (0 without samples or with a single neuron).
   double topographic = 0.0;
+  double topographic8 = 0.0;
 };
 
+// The errors of every sample against the grid (plain layout). The units are
+// those of find_best_two, found through a neuron_order (best_two_search.hpp).
 map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples);
-
-// The indices of the points of a curve worth drawing: all of them up to
-// `limit` (at least 4), otherwise the first, the last and, in each of
-// (limit - 2) / 2 equal runs of the rest, the lowest and the highest point
-// (non-finite values are never chosen as extremes), in increasing order.
-std::vector<std::size_t> curve_points(const std::vector<double>& values, std::size_t limit);
 
 }  // namespace som

@@ -1,14 +1,9 @@
-// report.html: one self-contained page (inline SVG and CSS) with the pictures
-// and figures of a finished run.
-//
-// Every heat map (U-matrix, hits, component planes, the colours of the
-// weights) is one SVG <image> holding an inline PNG with exactly one pixel per
-// neuron (width map_cols, height map_rows, row 0 at the top), scaled up with
-// crisp edges. A 200 x 200 map thus costs one small picture per heat map, not
-// 40000 SVG elements.
+// report.html: one self-contained page (inline SVG and CSS, nothing fetched)
+// with the pictures and figures of a run: a finished one, or one still
+// training, whose page shows how far it has got and reloads itself.
 #pragma once
 
-#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "report/run_files.hpp"
@@ -20,11 +15,8 @@ inline constexpr const char* report_file_name = "report.html";
 // The most component planes drawn; the page says when there are more.
 inline constexpr std::uint32_t max_component_planes = 16;
 
-// The most points drawn per training curve (see curve_points).
-inline constexpr std::size_t max_curve_points = 2000;
-
-// Formats a double with std::to_chars in general notation (locale-independent).
-std::string number_text(double value, int precision);
+// How often the page of a run in progress reloads itself, in seconds.
+inline constexpr int page_refresh_seconds = 5;
 
 std::string render_report(const run_state& run);
 

@@ -1,27 +1,19 @@
-// Reading the files that a finished training run leaves in its folder, with
-// the run's own readers, and checking that they fit each other.
+// Reading the files of a training run from its folder, with the run's own
+// readers, and checking that they fit each other: the files of a finished
+// run, or of one that is still training (see run_phase.hpp).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "common/byte_reader.hpp"
+#include "report/run_phase.hpp"
+#include "report/training_log.hpp"
 #include "run/setup_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
-
-inline constexpr const char* training_log_name = "trenovani.txt";
-inline constexpr const char* final_parameters_name = "konecne_parametry.txt";
-
-// trenovani.txt: Rozdil and Radius of each epoch of the last run. A Radius
-// that is not a number ("nan", "inf") is kept as NaN.
-struct training_log {
-  std::vector<std::uint32_t> Rozdil;
-  std::vector<double> Radius;
-};
 
 // konecne_parametry.txt.
 struct final_parameters {
@@ -33,21 +25,45 @@ struct final_parameters {
 struct run_state {
   setup_params setup;
   sample_matrix samples;
+  training_log log;
+  // False while the run is training: the log is still growing, and the saved
+  // map below is the previous one (of an earlier run, or none).
+  bool finished = true;
+  // The saved map: vahy.bin, vystup.txt and konecne_parametry.txt. Always
+  // there when the run is finished; while it trains, there when all three
+  // files are and fit the setup, otherwise `map_note` says why not.
+  bool has_map = true;
+  std::string map_note;
   weight_grid grid;  // plain layout, lanes = 1
   assignment_table assignments;
-  training_log log;
   final_parameters final;
 };
 
-// Reads the log after its header line. Returns false with a message (ending
-// in a newline) when a line does not hold an epoch.
-bool read_training_log(byte_reader& reader, training_log& log, std::string& message);
+// The bytes of the saved map's files (in the order of saved_map_file_names)
+// and their times and sizes when they were read. A watch keeps them from one
+// page to the next, so that it opens the files again only once they have
+// changed.
+struct saved_map_bytes {
+  bool read = false;
+  std::array<file_stamp, 3> stamp;
+  bool ok = false;      // all three were read
+  std::string message;  // otherwise, why not
+  std::array<std::string, 3> bytes;
+};
 
-// Reads setup.txt (quietly), data.txt, vahy.bin, vystup.txt, trenovani.txt
-// and konecne_parametry.txt from the working folder. On failure prints the
-// message on the console and returns false; what was allocated is released
-// by free_run in either case.
-bool load_run(run_state& run, std::FILE* console);
+enum class load_result {
+  loaded,       // `run` holds a finished run or one in progress
+  not_started,  // neither a log nor a saved map: no run has begun training here
+  failed,       // a message has been printed
+};
+
+// Reads setup.txt (quietly), data.txt, trenovani.txt and, where they are
+// there, vahy.bin, vystup.txt and konecne_parametry.txt (through `map`) from
+// the working folder. A finished run needs all of them to fit each other; a
+// run in progress is read from its log's complete lines. On failure prints
+// the message on the console. What was allocated is released by free_run in
+// every case.
+load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map);
 
 void free_run(run_state& run);
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Checks that a screenshot (8-bit RGB or RGBA PNG) is not blank: it must hold
 many distinct colours, and the saturated red, green and blue that the colour
-picture of the bundled example shows in its corners."""
+picture of the bundled example shows in its corners. With --space, checks a
+screenshot of the picture of the map in the data's space instead: it must
+show many pixels of the neurons' red, of the links' blue and of the samples'
+grey."""
 import struct
 import sys
 import zlib
@@ -54,7 +57,31 @@ def decode(path):
     return width, height, bpp, rows
 
 
+def near(colour, target, tolerance=10):
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, target))
+
+
+def check_space(path):
+    width, height, bpp, rows = decode(path)
+    counts = {'neurons': 0, 'links': 0, 'samples': 0}
+    targets = {'neurons': (0xc0, 0x39, 0x2b), 'links': (0x2f, 0x5f, 0x9e),
+               'samples': (0x9a, 0x9a, 0x9a)}
+    for row in rows:
+        for i in range(0, len(row), bpp):
+            pixel = row[i:i + 3]
+            for name, target in targets.items():
+                if near(pixel, target):
+                    counts[name] += 1
+    print(f'{width}x{height}, ' + ', '.join(f'{k}: {v} px' for k, v in counts.items()))
+    least = {'neurons': 1000, 'links': 1000, 'samples': 100}
+    if any(counts[k] < least[k] for k in counts):
+        sys.exit('the picture in the data space lacks its neurons, links or samples')
+
+
 def main():
+    if sys.argv[1] == '--space':
+        check_space(sys.argv[2])
+        return
     width, height, bpp, rows = decode(sys.argv[1])
     colours = set()
     for row in rows:

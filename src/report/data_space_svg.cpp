@@ -1,0 +1,238 @@
+#include "report/data_space_svg.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "report/svg_parts.hpp"
+
+namespace som {
+
+namespace {
+
+constexpr double plot_px = 520.0;
+constexpr double units_per_px = 4.0;
+constexpr double plot_units = plot_px * units_per_px;
+constexpr double left_px = 64.0, top_px = 10.0, bottom_px = 44.0, right_px = 16.0;
+
+// SVG path data in whole units, each point relative to the one before.
+struct relative_path {
+  std::string text;
+  long x = 0, y = 0;
+  char command = 0;  // the last command letter written
+  bool after_number = false;
+
+  void number(long v) {
+    // A minus sign separates two numbers by itself.
+    if (v < 0) {
+      text += '-';
+    } else if (after_number) {
+      text += ' ';
+    }
+    text += int_text(static_cast<std::uint64_t>(v < 0 ? -v : v));
+    after_number = true;
+  }
+  void letter(char c) {
+    text += c;
+    command = c;
+    after_number = false;
+  }
+  void move_to(long to_x, long to_y) {
+    if (text.empty()) {
+      letter('M');
+      number(to_x);
+      number(to_y);
+    } else {
+      letter('m');
+      number(to_x - x);
+      number(to_y - y);
+    }
+    x = to_x;
+    y = to_y;
+  }
+  void line_to(long to_x, long to_y) {
+    if (command != 'l') letter('l');
+    number(to_x - x);
+    number(to_y - y);
+    x = to_x;
+    y = to_y;
+  }
+  // A line of length 0: a round dot where the path's caps are round.
+  void dot() {
+    letter('h');
+    number(0);
+  }
+};
+
+// One axis of the plot: the value at its middle and half the value range it shows.
+struct axis_scale {
+  double centre = 0.0;
+  double half = 1.0;
+  // Halves first, so that a range as wide as the doubles themselves does not overflow.
+  long units(double v, bool upwards) const {
+    double t = (v / 2.0 - centre / 2.0) / half + 0.5;
+    if (upwards) t = 1.0 - t;
+    return std::lround(t * plot_units);
+  }
+};
+
+axis_scale scale_of(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> all(a);
+  all.insert(all.end(), b.begin(), b.end());
+  const value_range r = finite_range(all);
+  axis_scale s;
+  if (r.any) {
+    s.centre = r.low / 2.0 + r.high / 2.0;
+    s.half = r.high / 2.0 - r.low / 2.0;
+  }
+  return s;
+}
+
+// A dot or line width in units: `per_cell` of the room a neuron has on the
+// screen, between `least` and `most` pixels.
+double width_units(std::uint32_t rows, std::uint32_t cols, double per_cell, double least,
+                   double most) {
+  const double cell = plot_px / static_cast<double>(std::max({rows, cols, 1u}));
+  return std::clamp(cell * per_cell, least, most) * units_per_px;
+}
+
+std::string caption(const data_space_view& view, std::uint32_t sample_count,
+                    std::size_t neurons_left_out) {
+  std::string out =
+      "Mapa v prostoru dat: sede tecky jsou vzorky, cervene tecky neurony v mistech svych vah, "
+      "cary spojuji kazdy neuron s jeho pravym a dolnim sousedem v mrizce.";
+  switch (view.kind) {
+    case space_kind::along_map:
+      out += " Vektory maji jednu slozku: vaha kazdeho neuronu proti jeho " +
+             std::string(view.x_label == "radek neuronu" ? "radku" : "sloupci") +
+             " v mape; vzorek stoji u neuronu, ktery mu prirazuje vystup.txt.";
+      break;
+    case space_kind::data_plane: out += " Rovina dat (slozky 1 a 2)."; break;
+    case space_kind::principal:
+      if (view.plane.kind == plane_kind::principal) {
+        out += " Rovina prvnich dvou hlavnich komponent dat: drzi " +
+               fixed1(view.plane.share * 100.0) + " % rozptylu dat";
+        if (view.plane.rows_used < sample_count) {
+          out += " (spocteno z " + int_text(view.plane.rows_used) + " rovnomerne vybranych vzorku)";
+        }
+        out += ".";
+      } else if (view.plane.kind == plane_kind::too_wide) {
+        out += " Hlavni komponenty se pocitaji nejvyse pro " + int_text(max_principal_dimension) +
+               " slozek: zobrazeny jsou slozky 1 a 2.";
+      } else {
+        out +=
+            " Data nemaji zadny rozptyl (nebo mene nez dva konecne vzorky): zobrazeny jsou "
+            "slozky 1 a 2.";
+      }
+      break;
+    case space_kind::none: break;
+  }
+  if (view.sample_step > 1) {
+    out += " Zobrazen je kazdy " + int_text(view.sample_step) + ". vzorek (" +
+           int_text(view.sample_x.size()) + " z " + int_text(sample_count) + ").";
+  }
+  if (view.samples_not_finite != 0) {
+    out += " Vzorku s hodnotou, ktera neni konecne cislo, nezobrazeno: " +
+           int_text(view.samples_not_finite) + ".";
+  }
+  if (neurons_left_out != 0) {
+    out +=
+        " Neuronu s vahou, ktera neni konecne cislo, nezobrazeno: " + int_text(neurons_left_out) +
+        ".";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
+                            std::uint32_t map_cols, std::uint32_t sample_count) {
+  if (view.kind == space_kind::none) return "<p class=\"note\">Vektory nemaji zadnou slozku.</p>";
+  axis_scale sx = scale_of(view.neuron_x, view.sample_x);
+  axis_scale sy = scale_of(view.neuron_y, view.sample_y);
+  if (view.same_scale) sx.half = sy.half = std::max(sx.half, sy.half);
+  for (axis_scale* s : {&sx, &sy}) {
+    if (!(s->half > 0.0)) s->half = std::max(1.0, std::abs(s->centre) * 0.1);
+    s->half = s->half * 1.05;  // a margin around the outermost points
+  }
+
+  relative_path samples, links, neurons;
+  for (std::size_t i = 0; i < view.sample_x.size(); ++i) {
+    samples.move_to(sx.units(view.sample_x[i], false), sy.units(view.sample_y[i], true));
+    samples.dot();
+  }
+  auto finite = [&](std::size_t n) { return !std::isnan(view.neuron_x[n]); };
+  auto at_x = [&](std::size_t n) { return sx.units(view.neuron_x[n], false); };
+  auto at_y = [&](std::size_t n) { return sy.units(view.neuron_y[n], true); };
+  // Along each row, then down each column: one line per pair of neighbours.
+  for (int pass = 0; pass < 2; ++pass) {
+    const std::uint32_t lines = pass == 0 ? map_rows : map_cols;
+    const std::uint32_t length = pass == 0 ? map_cols : map_rows;
+    for (std::uint32_t a = 0; a < lines; ++a) {
+      bool drawing = false;
+      for (std::uint32_t b = 0; b < length; ++b) {
+        const std::size_t n =
+            pass == 0 ? std::size_t{a} * map_cols + b : std::size_t{b} * map_cols + a;
+        if (!finite(n)) {
+          drawing = false;
+          continue;
+        }
+        if (drawing) {
+          links.line_to(at_x(n), at_y(n));
+        } else {
+          links.move_to(at_x(n), at_y(n));
+          drawing = true;
+        }
+      }
+    }
+  }
+  std::size_t left_out = 0;
+  for (std::size_t n = 0; n < view.neuron_x.size(); ++n) {
+    if (!finite(n)) {
+      ++left_out;
+      continue;
+    }
+    neurons.move_to(at_x(n), at_y(n));
+    neurons.dot();
+  }
+
+  const double width = left_px + plot_px + right_px, height = top_px + plot_px + bottom_px;
+  std::string out = "<figure>" + svg_open("space", width, height, "Mapa v prostoru dat");
+  out += "<rect x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
+         fixed1(plot_px) + "\" height=\"" + fixed1(plot_px) + "\" fill=\"#fff\" stroke=\"#444\"/>";
+  out += "<svg x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
+         fixed1(plot_px) + "\" height=\"" + fixed1(plot_px) + "\" viewBox=\"0 0 " +
+         int_text(static_cast<std::uint64_t>(plot_units)) + " " +
+         int_text(static_cast<std::uint64_t>(plot_units)) +
+         "\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">";
+  const double sample_dot = (view.sample_x.size() > 2000 ? 1.6 : 2.4) * units_per_px;
+  out += "<path class=\"samples\" stroke=\"#9a9a9a\" stroke-width=\"" + fixed1(sample_dot) +
+         "\" d=\"" + samples.text + "\"/>";
+  out += "<path class=\"links\" stroke=\"#2f5f9e\" stroke-width=\"" +
+         fixed1(width_units(map_rows, map_cols, 0.08, 0.3, 1.5)) + "\" d=\"" + links.text + "\"/>";
+  out += "<path class=\"neurons\" stroke=\"#c0392b\" stroke-width=\"" +
+         fixed1(width_units(map_rows, map_cols, 0.3, 1.0, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
+  out += "</svg>";
+  // The values at the edges of the plot, and the axes' names.
+  const double bottom = top_px + plot_px;
+  const double x_low = sx.centre - sx.half, x_high = sx.centre + sx.half;
+  const double y_low = sy.centre - sy.half, y_high = sy.centre + sy.half;
+  out += "<text x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(bottom + 16.0) +
+         "\" text-anchor=\"start\">" + number_text(x_low, 4) + "</text>";
+  out += "<text x=\"" + fixed1(left_px + plot_px) + "\" y=\"" + fixed1(bottom + 16.0) +
+         "\" text-anchor=\"end\">" + number_text(x_high, 4) + "</text>";
+  out += "<text x=\"" + fixed1(left_px + plot_px / 2.0) + "\" y=\"" + fixed1(bottom + 34.0) +
+         "\" text-anchor=\"middle\">" + view.x_label + "</text>";
+  out += "<text x=\"" + fixed1(left_px - 6.0) + "\" y=\"" + fixed1(bottom) +
+         "\" text-anchor=\"end\">" + number_text(y_low, 4) + "</text>";
+  out += "<text x=\"" + fixed1(left_px - 6.0) + "\" y=\"" + fixed1(top_px + 10.0) +
+         "\" text-anchor=\"end\">" + number_text(y_high, 4) + "</text>";
+  const std::string middle = fixed1(top_px + plot_px / 2.0);
+  out += "<text x=\"20\" y=\"" + middle + "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " +
+         middle + ")\">" + view.y_label + "</text>";
+  out += "</svg><figcaption class=\"wide\">" + caption(view, sample_count, left_out) +
+         "</figcaption></figure>";
+  return out;
+}
+
+}  // namespace som

@@ -1,0 +1,24 @@
+// One report of the working folder: read the run, build the page and put it
+// in place of report.html in one step (a temporary file renamed over it), so
+// that a browser reloading the page never reads half of it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "report/run_files.hpp"
+
+namespace som {
+
+enum class report_outcome {
+  finished,     // report.html shows a finished run
+  in_progress,  // report.html shows a run still training
+  not_started,  // no run has begun training here; nothing written
+  failed,       // a message has been printed; report.html is as it was
+};
+
+// Writes report.html; the saved map is read through `map` (see load_run).
+// For a run in progress, `progress` receives its "Epocha K z N (P %)".
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress);
+
+}  // namespace som

@@ -1,0 +1,69 @@
+// Whether the working folder holds a finished run or one still training.
+//
+// som_train rewrites trenovani.txt from its start and flushes a line after
+// every epoch; only after the last epoch does it write the saved map
+// (vystup.txt, konecne_parametry.txt and vahy.bin, each complete in a
+// temporary file before it is renamed into place). So the log is newer than
+// the saved map, or the map is missing, exactly while a run is training.
+//
+// File times have a resolution of their own (a few milliseconds on Linux,
+// two seconds on FAT): the log's last line and the saved map of a short run
+// can share a time stamp, and so can a new run's first lines and the
+// previous run's map. Equal times are therefore decided by the content: the
+// run is finished when its log holds all the epochs its setup gives, and the
+// saved map's Krok is the one those epochs end at.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/file_names.hpp"
+#include "run/setup_file.hpp"
+
+namespace som {
+
+// The files of the saved map, in the order som_train saves them.
+inline constexpr std::array<const char*, 3> saved_map_file_names = {
+    assignments_file_name, final_parameters_file_name, weights_file_name};
+
+// When a file was last written (in the system's own units: for comparing
+// with other files only) and its size.
+struct file_stamp {
+  bool present = false;
+  std::int64_t time = 0;
+  std::uintmax_t size = 0;
+  bool operator==(const file_stamp&) const = default;
+};
+
+// The log and the files of the saved map: any change to the run's files
+// changes it.
+struct folder_stamp {
+  file_stamp log;
+  std::array<file_stamp, 3> map;  // in the order of saved_map_file_names
+  bool operator==(const folder_stamp&) const = default;
+};
+
+// Looks at the run's files in the working folder (their times and sizes
+// only; the files of the saved map are never opened, so that som_train can
+// always rename its new files over them).
+folder_stamp stamp_folder();
+
+struct folder_times {
+  bool log_present = false;
+  // The files of the saved map that are not there, in the order they are saved.
+  std::vector<std::string> missing_map_files;
+  enum class order { older, same, newer };
+  // The log against the oldest file of the saved map (when none is missing).
+  order log_against_map = order::older;
+};
+
+folder_times times_of(const folder_stamp& stamp);
+
+// Decides from the times and, where they are equal, from the content: the
+// epochs in the log, the setup, and the Krok of konecne_parametry.txt.
+bool run_in_progress(const folder_times& times, std::uint64_t logged_epochs,
+                     const setup_params& setup, std::uint32_t saved_Krok);
+
+}  // namespace som

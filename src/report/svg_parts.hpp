@@ -1,0 +1,77 @@
+// The pieces every picture of the report is made of: number formats that
+// do not depend on the locale, colour scales, SVG frames and the heat maps.
+//
+// Every heat map (U-matrix, hits, component planes, the colours of the
+// weights) is one SVG <image> holding an inline PNG with exactly one pixel per
+// neuron (width map_cols, height map_rows, row 0 at the top), scaled up with
+// crisp edges. A 200 x 200 map thus costs one small picture per heat map, not
+// 40000 SVG elements.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/png_image.hpp"
+
+namespace som {
+
+std::string int_text(std::uint64_t value);
+
+// One digit after the point, for SVG coordinates and sizes.
+std::string fixed1(double value);
+
+// std::to_chars in general notation with `precision` significant digits.
+std::string number_text(double value, int precision);
+
+// A colour scale: colours at evenly spaced points from 0 to 1.
+using colour_scale = std::vector<rgb>;
+extern const colour_scale viridis;
+extern const colour_scale blues;
+
+std::string hex(rgb c);
+
+struct value_range {
+  double low = 0.0;
+  double high = 0.0;
+  bool any = false;  // at least one finite value
+};
+
+// The lowest and highest finite value; a spread at the level of rounding
+// counts as none.
+value_range finite_range(const std::vector<double>& values);
+
+// Screen size of a map picture whose longer side is `longest` pixels.
+struct box {
+  double width;
+  double height;
+  double cell;
+};
+box map_box(std::uint32_t rows, std::uint32_t cols, double longest);
+
+std::string svg_open(const std::string& cls, double width, double height, const std::string& label);
+
+// One <image> with one pixel per neuron.
+std::string map_image(const std::string& png, std::uint32_t rows, std::uint32_t cols, const box& b);
+
+std::string frame(const box& b);
+
+struct heat_map {
+  std::string label;
+  const colour_scale* scale;
+  std::vector<double> values;         // row-major
+  double longest;                     // screen size of the longer side
+  std::vector<std::uint32_t> counts;  // drawn into the cells when not empty
+};
+
+// A <figure> with the map, its caption and its colour bar from range.low
+// (palette entry 0) to range.high (entry 254); values that are not numbers
+// are grey.
+std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t cols,
+                          const std::string& legend_id, value_range range, int precision);
+
+// A "nice" step (1, 2 or 5 times a power of ten) near span / 5.
+double tick_step(double span);
+
+}  // namespace som

@@ -1,0 +1,82 @@
+#include "report/training_log.hpp"
+
+#include <limits>
+
+#include "common/byte_reader.hpp"
+#include "common/decimal.hpp"
+#include "common/text_format.hpp"
+
+namespace som {
+
+namespace {
+
+std::string_view next_token(std::string_view line, std::size_t& at) {
+  while (at < line.size() && is_space(line[at])) ++at;
+  const std::size_t begin = at;
+  while (at < line.size() && !is_space(line[at])) ++at;
+  return line.substr(begin, at - begin);
+}
+
+// "%u" as written: decimal digits only; a value above 4294967295 wraps, as
+// the %u conversion would read it.
+bool parse_u32(std::string_view token, std::uint32_t& value) {
+  if (token.empty()) return false;
+  std::uint32_t v = 0;
+  for (char c : token) {
+    if (!is_digit(c)) return false;
+    v = v * 10u + static_cast<std::uint32_t>(c - '0');
+  }
+  value = v;
+  return true;
+}
+
+// One epoch's line: Rozdil, then Radius ("%f" writes "nan", "-nan" or "inf"
+// for values that are not finite, read here as NaN), then nothing else.
+bool parse_epoch(std::string_view line, std::uint32_t& Rozdil, double& Radius) {
+  std::size_t at = 0;
+  if (!parse_u32(next_token(line, at), Rozdil)) return false;
+  const std::string_view radius = next_token(line, at);
+  if (radius.empty()) return false;
+  const std::ptrdiff_t length = scan_decimal(radius.data(), radius.data() + radius.size(), true);
+  Radius = length == static_cast<std::ptrdiff_t>(radius.size())
+               ? convert_decimal(radius.data(), radius.size())
+               : std::numeric_limits<double>::quiet_NaN();
+  return next_token(line, at).empty();
+}
+
+}  // namespace
+
+bool parse_training_log(std::string_view text, bool complete_lines_only, training_log& log,
+                        std::string& message) {
+  log = training_log{};
+  std::uint32_t number = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find('\n', at);
+    const bool complete = end != std::string_view::npos;
+    std::string_view line = text.substr(at, complete ? end - at : std::string_view::npos);
+    at = complete ? end + 1 : text.size();
+    ++number;
+    if (!complete) {
+      log.unfinished_line = true;
+      if (complete_lines_only) break;
+    }
+    if (number == 1) continue;  // the header
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::size_t probe = 0;
+    if (next_token(line, probe).empty()) continue;
+    std::uint32_t Rozdil = 0;
+    double Radius = 0.0;
+    if (!parse_epoch(line, Rozdil, Radius)) {
+      message = "Soubor trenovani.txt ma chybny radek ";
+      append_u32(message, number);
+      message += ".\n";
+      return false;
+    }
+    log.Rozdil.push_back(Rozdil);
+    log.Radius.push_back(Radius);
+  }
+  return true;
+}
+
+}  // namespace som
