@@ -1,6 +1,5 @@
 // The operating-system calls behind the state files: replacing a file in one
-// step, checking a file for writing, following links, and the temporary file
-// of a single output.
+// step, following links, and the temporary file of a single output.
 #include "common/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -10,10 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include "common/output_file.hpp"
 #include "support/program_runner.hpp"
@@ -38,28 +33,6 @@ TEST(RenameFile, ReplacesAnExistingFileOrFailsWithoutTouchingIt) {
 
   EXPECT_FALSE(som::rename_file(path_of(folder, "absent.tmp"), path_of(folder, "state.bin")));
   EXPECT_EQ(folder.read("state.bin"), "new");
-}
-
-// The check before a save opens nothing for writing that it could cut short.
-TEST(CheckWritable, TellsWhatOpeningForWritingWouldMeetAndChangesNothing) {
-  temp_folder folder;
-  unsigned permissions = 0;
-  EXPECT_EQ(som::check_writable(path_of(folder, "absent"), permissions), som::write_check::absent);
-  folder.write("state.bin", "kept");
-  EXPECT_EQ(som::check_writable(path_of(folder, "state.bin"), permissions),
-            som::write_check::writable);
-  EXPECT_EQ(folder.read("state.bin"), "kept");
-  std::filesystem::create_directory(folder / "taken");
-  EXPECT_EQ(som::check_writable(path_of(folder, "taken"), permissions), som::write_check::refused);
-  // A read-only file (the attribute on Windows); root may write any file.
-#ifndef _WIN32
-  if (::geteuid() == 0) return;
-#endif
-  std::filesystem::permissions(folder / "state.bin", std::filesystem::perms::owner_read |
-                                                         std::filesystem::perms::group_read);
-  EXPECT_EQ(som::check_writable(path_of(folder, "state.bin"), permissions),
-            som::write_check::refused);
-  std::filesystem::permissions(folder / "state.bin", std::filesystem::perms::owner_all);
 }
 
 #ifndef _WIN32
