@@ -37,6 +37,7 @@ struct file_step {
 // The files that change places before konecne_parametry.txt, whose change
 // is the moment the save takes effect.
 constexpr std::size_t swapped_first[] = {0, 2};
+static_assert(commit_entry == 1, "swapped_first holds every other entry");
 
 class state_save {
  public:
@@ -94,7 +95,8 @@ bool state_save::run(const new_content (&contents)[state_file_count]) {
   for (std::size_t i : swapped_first) {
     if (steps_[i].backed_up) remove_file(previous_of(steps_[i].target));
   }
-  // Left behind, the record would only be found complete by the next run.
+  // Neither removal needs a sync: should a crash bring the record back, the
+  // next run finds every new file in place and only removes it.
   remove_file(save_record_file_name);
   return true;
 }
