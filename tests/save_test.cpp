@@ -42,12 +42,18 @@ using som_test::temp_folder;
 using som_test::uninterrupted;
 
 // A folder holding the map of the first run, set up to continue it (Krok
-// 1); with `linked`, vahy.bin is a link to store/map.bin.
+// 1); with `linked`, vahy.bin is a link to store/map.bin. Or a copy of
+// another such folder, as it is.
 struct continued_folder {
   temp_folder folder;
   bool linked;
 
-  explicit continued_folder(bool link) : linked(link) {
+  explicit continued_folder(bool link, const fs::path& copy_of = {}) : linked(link) {
+    if (!copy_of.empty()) {
+      fs::copy(copy_of, folder.path(),
+               fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+      return;
+    }
     folder.write("data.txt", data_text);
     folder.write("setup.txt", setup_text(1));
     for (const auto& [name, bytes] : uninterrupted(1)) folder.write(name, bytes);
@@ -262,20 +268,21 @@ TEST_P(SaveFaults, KillDuringRecoveryAndRecoverAgain) {
   const std::size_t save_renames = calls_of_a_save(renames, linked);
   const std::size_t save_syncs = calls_of_a_save(syncs, linked);
   for (std::size_t save_kill = 1; save_kill <= save_renames + 1; ++save_kill) {
+    // The last case kills the save at its last sync, after the renames.
+    continued_folder killed(linked);
+    temp_folder logs;
+    const call_kind& save_call = save_kill <= save_renames ? renames : syncs;
+    const std::size_t when = save_kill <= save_renames ? save_kill : save_syncs;
+    run_program(killed.folder,
+                strace_prefix(killed, save_call, "signal=KILL:when=" + std::to_string(when),
+                              logs / "save"));
+    ASSERT_TRUE(killed.folder.exists("ukladani.txt")) << "the save was not killed mid-way";
+    const std::string seen_parameters = killed.folder.read("konecne_parametry.txt");
     for (const call_kind* kind : {&syncs, &renames, &unlinks}) {
       for (std::size_t n = 1;; ++n) {
         SCOPED_TRACE("save killed at rename #" + std::to_string(save_kill) + ", recovery at " +
                      kind->calls + " #" + std::to_string(n));
-        continued_folder at(linked);
-        temp_folder logs;
-        // The last case kills the save at its first sync after the renames.
-        const call_kind& save_call = save_kill <= save_renames ? renames : syncs;
-        const std::size_t when = save_kill <= save_renames ? save_kill : save_syncs;
-        run_program(at.folder,
-                    strace_prefix(at, save_call, "signal=KILL:when=" + std::to_string(when),
-                                  logs / "save"));
-        ASSERT_TRUE(at.folder.exists("ukladani.txt")) << "the save was not killed mid-way";
-        const std::string seen_parameters = at.folder.read("konecne_parametry.txt");
+        continued_folder at(linked, killed.folder.path());
         const std::string inject = "signal=KILL:when=" + std::to_string(n);
         recovered_map(at, strace_prefix(at, *kind, inject, logs / "recovery"));
         const bool recovery_was_killed = at.folder.exists("ukladani.txt");
