@@ -1,5 +1,5 @@
-// The operating-system calls behind the state files: syncing a written file
-// and replacing a file that already exists in one step.
+// The operating-system calls behind the state files: replacing a file in one
+// step, following links, and the temporary file of a single output.
 #include "common/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/output_file.hpp"
@@ -20,44 +21,37 @@ std::string path_of(const temp_folder& folder, const char* name) {
   return (folder / name).string();
 }
 
-// A plain rename fails on Windows when the target exists: the replace must not.
-TEST(ReplaceFile, ReplacesAnExistingFileAndLeavesNoSource) {
+// A plain rename fails on Windows when the target exists: this one must not.
+TEST(RenameFile, ReplacesAnExistingFileOrFailsWithoutTouchingIt) {
   temp_folder folder;
   folder.write("state.bin", "old content, longer than the new one");
   folder.write("state.bin.tmp", "new");
-  ASSERT_TRUE(som::replace_file(path_of(folder, "state.bin.tmp").c_str(),
-                                path_of(folder, "state.bin").c_str()));
+  ASSERT_TRUE(som::rename_file(path_of(folder, "state.bin.tmp"), path_of(folder, "state.bin")));
   EXPECT_EQ(folder.read("state.bin"), "new");
   EXPECT_FALSE(folder.exists("state.bin.tmp"));
+  EXPECT_TRUE(som::sync_folder_of(path_of(folder, "state.bin")));
 
-  // And a target that does not exist yet is simply created.
-  folder.write("other.tmp", "x");
-  ASSERT_TRUE(
-      som::replace_file(path_of(folder, "other.tmp").c_str(), path_of(folder, "other").c_str()));
-  EXPECT_EQ(folder.read("other"), "x");
+  EXPECT_FALSE(som::rename_file(path_of(folder, "absent.tmp"), path_of(folder, "state.bin")));
+  EXPECT_EQ(folder.read("state.bin"), "new");
 }
 
-TEST(ReplaceFile, MissingSourceFailsAndKeepsTheTarget) {
+#ifndef _WIN32
+TEST(ResolveLinks, FollowsEveryLinkToTheFileOpeningWouldReach) {
   temp_folder folder;
-  folder.write("state.bin", "old");
-  EXPECT_FALSE(som::replace_file(path_of(folder, "absent.tmp").c_str(),
-                                 path_of(folder, "state.bin").c_str()));
-  EXPECT_EQ(folder.read("state.bin"), "old");
+  std::filesystem::create_directory(folder / "store");
+  std::filesystem::create_symlink("store/middle", folder / "first");
+  std::filesystem::create_symlink("../store/last", folder / "store/middle");
+  std::string target;
+  ASSERT_TRUE(som::resolve_links(path_of(folder, "first"), target));
+  // The last target need not exist: a save creates it there.
+  EXPECT_EQ(std::filesystem::weakly_canonical(target), folder.path() / "store" / "last");
+  ASSERT_TRUE(som::resolve_links(path_of(folder, "plain"), target));
+  EXPECT_EQ(target, path_of(folder, "plain"));
+  std::filesystem::create_symlink("loop", folder / "loop");
+  EXPECT_FALSE(som::resolve_links(path_of(folder, "loop"), target));
 }
+#endif
 
-TEST(SyncFile, SyncsAWrittenFile) {
-  temp_folder folder;
-  std::FILE* file = std::fopen(path_of(folder, "f.bin").c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  ASSERT_GE(std::fputs("data", file), 0);
-  std::fflush(file);
-  EXPECT_TRUE(som::sync_file(file));
-  std::fclose(file);
-  EXPECT_EQ(folder.read("f.bin"), "data");
-}
-
-// The whole way of a state file: written beside the old one, then put in its
-// place, twice over, bytes kept exactly as written (no line-end translation).
 TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
   for (std::size_t bytes : {std::size_t{24}, std::size_t{3} << 20, (std::size_t{2} << 20) + 1}) {
     auto* block = static_cast<unsigned char*>(som::acquire_block(bytes));
@@ -77,6 +71,8 @@ TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
   som::release_block(nullptr);
 }
 
+// The whole way of a single output (report.html): written beside the old one, then put in its
+// place, twice over, bytes kept exactly as written (no line-end translation).
 TEST(OutputFile, CommitReplacesTheOldFileTwice) {
   temp_folder folder;
   const std::string name = path_of(folder, "vystup.txt");

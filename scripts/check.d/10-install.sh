@@ -5,6 +5,9 @@
 # be had (no root, no apt-get), says so and goes on: that test then skips.
 set -uo pipefail
 
+# strace injects the faults of the save fault tests (tests/save_test.cpp), which skip without it.
+command -v strace >/dev/null 2>&1 || { s=""; [ "$(id -u)" -eq 0 ] || s="sudo -n"; $s apt-get update -qq >/dev/null && DEBIAN_FRONTEND=noninteractive $s apt-get install -y -qq strace >/dev/null; } || echo "warning: strace not installed; the save fault tests will be skipped"
+
 has_locale() { locale -a 2>/dev/null | grep -qixE 'cs_CZ\.(utf8|utf-8)'; }
 
 if has_locale; then

@@ -10,4 +10,11 @@ inline constexpr const char* assignments_file_name = "vystup.txt";
 inline constexpr const char* final_parameters_file_name = "konecne_parametry.txt";
 inline constexpr const char* training_log_file_name = "trenovani.txt";
 
+// The record of a save in progress (state/save_record.hpp).
+inline constexpr const char* save_record_file_name = "ukladani.txt";
+// Beside a file being replaced: its new content while it is written, and its
+// previous content while the three state files change places.
+inline constexpr const char* temp_suffix = ".tmp";
+inline constexpr const char* previous_suffix = ".predchozi";
+
 }  // namespace som

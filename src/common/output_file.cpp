@@ -1,73 +1,50 @@
 #include "common/output_file.hpp"
 
-#include "common/messages.hpp"
-#include "common/platform.hpp"
+#include "common/file_names.hpp"
 
 namespace som {
 
-bool open_output(output_file& out, const char* name) {
+bool open_output(output_file& out, const std::string& name, unsigned permissions) {
   out = output_file{};
   out.name = name;
-  out.temp_name = out.name + ".tmp";
-  out.file = std::fopen(out.temp_name.c_str(), "wb");
-  return out.file != nullptr;
+  out.temp_name = name + temp_suffix;
+  return create_file(out.temp_name, permissions, out.file);
 }
 
 bool write_output(output_file& out, const void* data, std::size_t size) {
-  if (size != 0 && std::fwrite(data, 1, size, out.file) != size) out.write_failed = true;
-  return !out.write_failed;
+  if (!out.failed && size != 0 && !write_file(out.file, data, size)) out.failed = true;
+  return !out.failed;
 }
 
-namespace {
-
-// Flushes, syncs and closes the temporary file; removes it on failure.
-bool close_temporary(output_file& out) {
-  bool ok = !out.write_failed && std::fflush(out.file) == 0 && std::ferror(out.file) == 0 &&
-            sync_file(out.file);
-  ok = std::fclose(out.file) == 0 && ok;
-  out.file = nullptr;
-  if (!ok) std::remove(out.temp_name.c_str());
-  return ok;
+byte_sink output_sink(output_file& out) {
+  byte_sink sink;
+  sink.context = &out;
+  sink.write = [](void* context, const char* data, std::size_t size) {
+    return write_output(*static_cast<output_file*>(context), data, size);
+  };
+  return sink;
 }
 
-}  // namespace
+bool close_output(output_file& out) {
+  if (!out.failed && !sync_file(out.file)) out.failed = true;
+  if (!close_file(out.file)) out.failed = true;
+  return !out.failed;
+}
 
 bool commit_output(output_file& out) {
-  if (!close_temporary(out)) return false;
-  const bool ok = replace_file(out.temp_name.c_str(), out.name.c_str());
-  if (!ok) std::remove(out.temp_name.c_str());
-  return ok;
-}
-
-void discard_output(output_file& out) {
-  if (out.file != nullptr) std::fclose(out.file);
-  out.file = nullptr;
-  std::remove(out.temp_name.c_str());
-}
-
-bool finish_output(output_file& out, pending_outputs& pending) {
-  if (!close_temporary(out)) return false;
-  pending.files.push_back(out);
+  if (!close_output(out) || !rename_file(out.temp_name, out.name)) {
+    remove_file(out.temp_name);
+    return false;
+  }
+  // The new file is in place; a folder that cannot be synced changes
+  // nothing about that.
+  sync_folder_of(out.name);
   return true;
 }
 
-void abandon_outputs(pending_outputs& pending, std::string_view message) {
-  for (output_file& out : pending.files) discard_output(out);
-  pending.files.clear();
-  fatal_exit(message);
-}
-
-void publish_outputs(pending_outputs& pending) {
-  for (std::size_t i = 0; i < pending.files.size(); ++i) {
-    output_file& out = pending.files[i];
-    if (!replace_file(out.temp_name.c_str(), out.name.c_str())) {
-      const std::string message = close_failed_message(out.name);
-      pending.files.erase(pending.files.begin(),
-                          pending.files.begin() + static_cast<std::ptrdiff_t>(i));
-      abandon_outputs(pending, message);
-    }
-  }
-  pending.files.clear();
+void discard_output(output_file& out) {
+  if (out.file.is_open()) close_file(out.file);
+  remove_file(out.temp_name);
 }
 
 }  // namespace som

@@ -1,19 +1,69 @@
 // The few operating-system calls the program needs beyond standard C++:
-// forcing a written file to disk, replacing a file atomically, and memory
-// for large blocks.
+// the file calls of a safe save (writing through the system's own calls,
+// forcing data to disk, replacing a file in one step, following links), and
+// memory for large blocks.
+//
+// Every file call reports failure by its return value and never prints.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
+#include <string>
 
 namespace som {
 
-// Forces the data of an open, flushed file to stable storage.
-bool sync_file(std::FILE* file);
+// A file open for writing: a descriptor on POSIX, a handle on Windows.
+// Writes go straight to the system, so each failure is seen where it happens.
+struct native_file {
+  std::intptr_t handle = -1;
+  bool is_open() const { return handle != -1; }
+};
 
-// Puts `from` in place of `to` in one step, so that a reader sees either the
-// old or the new file, never a mix; makes the new name durable.
-bool replace_file(const char* from, const char* to);
+// The file that opening `name` for writing reaches: symbolic links are
+// followed to their last target, which need not exist yet (it is then
+// created there). False for a loop of links or a link that cannot be read.
+bool resolve_links(const std::string& name, std::string& target);
+
+enum class write_check { absent, writable, refused };
+
+// Whether `path` (links already followed) could be opened for writing,
+// checked without changing it: absent; a regular file this process may write
+// (`permissions` then holds its permission bits, for its replacement); or
+// refused (a folder or other non-regular file, a file without write
+// permission, the Windows read-only attribute, or any other error).
+write_check check_writable(const std::string& path, unsigned& permissions);
+
+// Permission bits that leave a new file's mode to the system (umask).
+inline constexpr unsigned default_permissions = ~0u;
+
+// Creates the file or cuts an existing one to zero length, without following
+// a link at `path`; a new file gets `permissions` (POSIX) when given.
+bool create_file(const std::string& path, unsigned permissions, native_file& file);
+bool write_file(native_file& file, const void* data, std::size_t size);
+// Forces the file's data and size to stable storage.
+bool sync_file(native_file& file);
+// Closes the file (also after a failure); false when closing fails.
+bool close_file(native_file& file);
+
+// Puts `from` in place of `to` in one step, replacing `to` when it exists: a
+// reader sees either file, never a mix. On Windows the move is written
+// through to disk before it returns.
+bool rename_file(const std::string& from, const std::string& to);
+
+// Makes the names in the folder that holds `path` durable (the renames and
+// new files in it). Windows has no such call and needs none (see
+// rename_file); nor does a folder whose file system cannot sync it.
+bool sync_folder_of(const std::string& path);
+
+// The folder part of `path`, "." for a bare name.
+std::string folder_of(const std::string& path);
+
+// Removes the file; true also when it did not exist.
+bool remove_file(const std::string& path);
+
+enum class file_presence { absent, present, unknown };
+// Whether a file of any kind has this name (a link is not followed).
+file_presence find_file(const std::string& path);
 
 // A block of `bytes` (at least 1) for data that is written soon after, or
 // null when memory runs out; freed with release_block. Large blocks are

@@ -7,7 +7,6 @@
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
-#include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "common/text_format.hpp"
 #include "run/sample_data.hpp"
@@ -15,7 +14,7 @@
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
 #include "som/train_map.hpp"
-#include "state/results_file.hpp"
+#include "state/state_save.hpp"
 #include "state/weights_file.hpp"
 
 namespace som {
@@ -59,6 +58,9 @@ int run_sequence(const training_engine& engine) {
     return 1;
   }
 
+  // A save that an earlier run left unfinished is completed or undone
+  // before the saved map is read.
+  if (!recover_state(console)) return 1;
   load_weights(*grid, *assignments, gen, console);
   load_samples(*samples, console);
 
@@ -83,18 +85,14 @@ int run_sequence(const training_engine& engine) {
     return 1;
   }
 
-  // Whatever happens to the saves, the console so far is already out.
+  // Whatever happens to the save, the console so far is already out.
   std::fflush(console);
-  // The three state files replace the old ones together, once all are
-  // written: a failure on the way leaves the previous saved map whole.
-  pending_outputs pending;
-  save_results(*assignments, setup.Krok, setup.seed, Rozdil, pending);
-  save_weights(*grid, pending);
-  publish_outputs(pending);
-
+  // The three state files replace the old ones together or not at all.
+  const bool saved = save_state(*assignments, setup.Krok, setup.seed, Rozdil, *grid, console);
   assignments.release();
   samples.release();
   grid.release();
+  if (!saved) return 1;
 
   print_line(console, "Hello world!");
   return 0;

@@ -6,7 +6,6 @@
 #include "common/decimal.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
-#include "common/output_file.hpp"
 #include "common/text_format.hpp"
 
 namespace som {
@@ -29,20 +28,7 @@ void load_assignments(assignment_table& assignments) {
   if (!file.close()) fatal_exit(close_failed_message(assignments_file_name));
 }
 
-namespace {
-
-void finish(output_file& out, pending_outputs& pending, const char* name) {
-  if (!finish_output(out, pending)) abandon_outputs(pending, close_failed_message(name));
-}
-
-}  // namespace
-
-void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                  std::uint32_t Rozdil, pending_outputs& pending) {
-  output_file out;
-  if (!open_output(out, assignments_file_name)) {
-    abandon_outputs(pending, open_failed_message(assignments_file_name));
-  }
+bool write_assignments(const assignment_table& assignments, byte_sink& sink) {
   std::string text;
   constexpr std::size_t chunk = std::size_t{1} << 16;
   for (std::uint32_t s = 0; s < assignments.count; ++s) {
@@ -51,17 +37,16 @@ void save_results(const assignment_table& assignments, std::uint32_t Krok, std::
     append_u32(text, assignments.records[s].col);
     text += host_line_end;
     if (text.size() >= chunk) {
-      write_output(out, text);
+      if (!sink.put(text)) return false;
       text.clear();
     }
   }
-  write_output(out, text);
-  finish(out, pending, assignments_file_name);
+  return sink.put(text);
+}
 
-  if (!open_output(out, final_parameters_file_name)) {
-    abandon_outputs(pending, open_failed_message(final_parameters_file_name));
-  }
-  text.clear();
+bool write_final_parameters(std::uint32_t Krok, std::uint32_t seed, std::uint32_t Rozdil,
+                            byte_sink& sink) {
+  std::string text;
   append_u32(text, Krok);
   text += "\tKrok";
   text += host_line_end;
@@ -71,8 +56,7 @@ void save_results(const assignment_table& assignments, std::uint32_t Krok, std::
   append_u32(text, Rozdil);
   text += "\tRozdil";
   text += host_line_end;
-  write_output(out, text);
-  finish(out, pending, final_parameters_file_name);
+  return sink.put(text);
 }
 
 }  // namespace som

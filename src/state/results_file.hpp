@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "common/byte_reader.hpp"
+#include "common/byte_sink.hpp"
 #include "common/file_names.hpp"
-#include "common/output_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
@@ -20,11 +20,13 @@ bool read_assignments(byte_reader& reader, assignment_table& assignments);
 // is missing.
 void load_assignments(assignment_table& assignments);
 
-// Writes vystup.txt, then konecne_parametry.txt, each complete on disk in its
-// temporary file, and adds them to `pending`, which the caller puts in place
-// (publish_outputs) once every state file of the run is written. A failure
-// removes every pending file and ends the process; the old files stay.
-void save_results(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                  std::uint32_t Rozdil, pending_outputs& pending);
+// The bytes of vystup.txt: "row<TAB>col" and the host's line end per
+// record, in sample order. False as soon as the sink fails.
+bool write_assignments(const assignment_table& assignments, byte_sink& sink);
+
+// The bytes of konecne_parametry.txt: final Krok, the seed and the last
+// Rozdil, each with its label, in the entry shape of setup.txt.
+bool write_final_parameters(std::uint32_t Krok, std::uint32_t seed, std::uint32_t Rozdil,
+                            byte_sink& sink);
 
 }  // namespace som

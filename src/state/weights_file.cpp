@@ -5,7 +5,6 @@
 
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
-#include "common/output_file.hpp"
 #include "state/results_file.hpp"
 
 namespace som {
@@ -14,7 +13,6 @@ namespace {
 
 constexpr std::size_t chunk_values = 4096;
 constexpr const char* read_failed_text = "Nepodarila se nacist data!";
-constexpr const char* write_failed_text = "Nepodarila se zapsat data!";
 
 double decode_le(const unsigned char* bytes) {
   std::uint64_t bits = 0;
@@ -22,10 +20,10 @@ double decode_le(const unsigned char* bytes) {
   return std::bit_cast<double>(bits);
 }
 
-void encode_le(double value, unsigned char* bytes) {
+void encode_le(double value, char* bytes) {
   std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   for (int b = 0; b < 8; ++b) {
-    bytes[b] = static_cast<unsigned char>(bits & 0xFFu);
+    bytes[b] = static_cast<char>(bits & 0xFFu);
     bits >>= 8;
   }
 }
@@ -70,12 +68,8 @@ void load_weights(weight_grid& grid, assignment_table& assignments, random_gener
   load_assignments(assignments);
 }
 
-void save_weights(const weight_grid& grid, pending_outputs& pending) {
-  output_file out;
-  if (!open_output(out, weights_file_name)) {
-    abandon_outputs(pending, open_failed_message(weights_file_name));
-  }
-  unsigned char buffer[chunk_values * 8];
+bool write_weights(const weight_grid& grid, byte_sink& sink) {
+  char buffer[chunk_values * 8];
   const std::size_t values = grid.neurons * grid.dimension;
   std::size_t n = 0;
   std::uint32_t k = 0;
@@ -88,15 +82,10 @@ void save_weights(const weight_grid& grid, pending_outputs& pending) {
         ++n;
       }
     }
-    if (!write_output(out, buffer, count * 8)) {
-      discard_output(out);
-      abandon_outputs(pending, std::string(write_failed_text) + "\n");
-    }
+    if (!sink.put(std::string_view(buffer, count * 8))) return false;
     done += count;
   }
-  if (!finish_output(out, pending)) {
-    abandon_outputs(pending, close_failed_message(weights_file_name));
-  }
+  return true;
 }
 
 }  // namespace som

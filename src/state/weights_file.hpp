@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "common/byte_reader.hpp"
+#include "common/byte_sink.hpp"
 #include "common/file_names.hpp"
-#include "common/output_file.hpp"
 #include "common/random.hpp"
 #include "som/map_storage.hpp"
 
@@ -24,9 +24,8 @@ bool read_weights(byte_reader& reader, weight_grid& grid);
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console);
 
-// Writes the grid to vahy.bin, complete on disk in its temporary file, and
-// adds it to `pending` (see save_results). A failure removes every pending
-// file and ends the process; the old files stay.
-void save_weights(const weight_grid& grid, pending_outputs& pending);
+// The bytes of vahy.bin: every weight as a little-endian double, in neuron
+// order. False as soon as the sink fails.
+bool write_weights(const weight_grid& grid, byte_sink& sink);
 
 }  // namespace som

@@ -1,0 +1,53 @@
+// Saving the map: vystup.txt, konecne_parametry.txt and vahy.bin replace the
+// previous three together or not at all, whether the save fails or the
+// process dies (or the power goes) at any instant.
+//
+// The save, step by step (each "sync" forces data or names to disk):
+//  1. Each name is checked in order as opening it for writing would be (a
+//     link is followed to its target), and its temporary file, <target>.tmp,
+//     is created beside the target. The first failure prints "Soubor %s se
+//     nepodarilo otevrit." and nothing else is touched.
+//  2. The three new files are written and synced; then their folders.
+//  3. The record ukladani.txt (state/save_record.hpp) is written and synced,
+//     with its folder.
+//  4. vystup.txt and vahy.bin are renamed to <target>.predchozi (then their
+//     folders synced), and their new files renamed into place.
+//  5. The new konecne_parametry.txt is renamed into place: from this moment
+//     the new files are the saved map. The folders are synced.
+//  6. The .predchozi files and the record are removed.
+// A failure in steps 4 and 5 (or the sync after them) puts the previous
+// files back, removes the temporary files and the record, and prints the
+// failing step's message.
+//
+// After a crash the next run calls recover_state before it reads the map. A
+// record that cannot be read whole means nothing was replaced yet: the
+// temporary files are removed. Otherwise konecne_parametry.txt decides:
+// holding the recorded new content, the remaining new files are moved into
+// place; not, the previous ones are moved back. Either way the record goes
+// last, so recovery cut short is simply done again. Since
+// konecne_parametry.txt changes at the very moment the save takes effect,
+// its first line always gives the Krok to continue from, even after a
+// crash.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "som/map_storage.hpp"
+
+namespace som {
+
+// Saves the three state files of a finished run. On failure prints the
+// message ("Soubor %s se nepodarilo otevrit." / "uzavrit.", or "Nepodarila se
+// zapsat data!" for the values of vahy.bin) on the console and returns false,
+// with the previous files in place.
+bool save_state(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
+                std::uint32_t Rozdil, const weight_grid& grid, std::FILE* console);
+
+// Completes or undoes a save that an earlier run left unfinished, and
+// removes its leftovers. Returns false, after "Soubor %s se nepodarilo
+// otevrit." for the file it could not put right, when the files cannot be
+// brought to one whole set.
+bool recover_state(std::FILE* console);
+
+}  // namespace som
