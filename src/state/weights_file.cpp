@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
@@ -20,8 +21,14 @@ double decode_le(const unsigned char* bytes) {
   return std::bit_cast<double>(bits);
 }
 
+// Every NaN is written as the same quiet NaN: which of two NaN operands an
+// addition passes on depends on the order in which the compiler hands them
+// to the processor, so the plain loops and the vector kernels may hold NaNs
+// of different signs, and the file must not depend on that.
 void encode_le(double value, char* bytes) {
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  std::uint64_t bits = value == value
+                           ? std::bit_cast<std::uint64_t>(value)
+                           : std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN());
   for (int b = 0; b < 8; ++b) {
     bytes[b] = static_cast<char>(bits & 0xFFu);
     bits >>= 8;
