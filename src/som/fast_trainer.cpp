@@ -21,7 +21,7 @@ std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignmen
 }
 
 std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignment* assignments,
-                                       std::size_t tiles) {
+                                       std::size_t tiles, std::uint32_t first) {
   pool::thread_pool& team = *pool_;
   const unsigned threads = team.threads();
   shares_.split(tiles, tile_first_);
@@ -35,6 +35,7 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     mine.assignments = t == 0 ? assignments : nullptr;
     mine.exchange = &pool::thread_pool::meet;
     mine.sync = &team;
+    if (args.pruned) mine.own_previous = own_previous_[t].data() + first;
   }
   searched_per_thread_.assign(threads, 0);
   for (unsigned t = 0; t < threads; ++t) thread_args_[t].searched = &searched_per_thread_[t];
@@ -73,6 +74,14 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   kernels::epoch_args alone = args;
   if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);
   if (pool_ == nullptr) return run_alone(alone, assignments);
+  if (args.pruned) {
+    // Each thread's nearest neurons, for the pruned search's start where a
+    // sample's last winner lies in another thread's tiles.
+    own_previous_.resize(pool_->threads());
+    for (std::vector<std::uint64_t>& own : own_previous_) {
+      own.resize(samples.count, kernels::no_neuron);
+    }
+  }
 
   // The epoch runs in runs of consecutive samples (the order of samples and
   // so every result stay the same), each on the pool or on this thread alone.
@@ -82,7 +91,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     part.samples = samples.block + std::size_t{first} * dimension;
     part.previous = assignments + first;
     part.count = length;
-    return pooled ? run_pooled(part, assignments + first, grid.tiles)
+    return pooled ? run_pooled(part, assignments + first, grid.tiles, first)
                   : run_alone(part, assignments + first);
   };
   std::uint32_t rozdil = 0;

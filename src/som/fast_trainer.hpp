@@ -41,7 +41,7 @@ class fast_trainer {
  private:
   std::uint32_t run_alone(const kernels::epoch_args& args, assignment* assignments);
   std::uint32_t run_pooled(const kernels::epoch_args& args, assignment* assignments,
-                           std::size_t tiles);
+                           std::size_t tiles, std::uint32_t first);
 
   kernels::epoch_fn epoch_;
   kernels::search_mode search_;
@@ -54,6 +54,7 @@ class fast_trainer {
   std::vector<std::uint32_t> order_;  // the pruned search's order of components
   std::vector<std::uint64_t> waited_;
   std::uint64_t searched_ = 0;
+  std::vector<std::vector<std::uint64_t>> own_previous_;  // per pool thread, per sample
   std::vector<std::uint64_t> searched_per_thread_;
 };
 

@@ -83,6 +83,10 @@ struct epoch_args {
   // the rounding of sums taken in another order (see pruned_search).
   const std::uint32_t* order = nullptr;
   double prune_widening = 1.0;
+  // Optional, for a thread of a pool: each sample's nearest neuron among
+  // this thread's tiles, read as a start where the sample's previous winner
+  // lies in another thread's tiles, and written anew (no_neuron when none).
+  std::uint64_t* own_previous = nullptr;
   // Optional: adds the components of tiles that the searches measured (a
   // tile's 8 lanes count once per component), for the benchmarks.
   std::uint64_t* searched = nullptr;

@@ -158,15 +158,29 @@ struct epoch_kernel {
     return sum;
   }
 
-  // A start for the pruned search of sample s: the distance of its previous
-  // winner when that lies in this thread's tiles (and is a number below the
-  // largest double), or else the largest double, which no winner reaches.
+  // A start for the pruned search of sample s: the distance of some neuron
+  // of this thread's tiles, the nearer the better. The sample's previous
+  // winner, when it lies in them; or else this thread's nearest neuron the
+  // last time (when it keeps them); or else the one of this thread's
+  // neurons next to either in order (the boundary between two threads'
+  // tiles moves now and then). A distance that is not a number below the
+  // largest double gives the largest double, which no winner reaches.
   double start_bound(std::uint32_t s, const double* x) const {
-    if (a.previous == nullptr) return DBL_MAX;
-    const assignment p = a.previous[s];
-    if (p.row >= a.map_rows || p.col >= a.map_cols) return DBL_MAX;
-    const std::uint64_t n = std::uint64_t{p.row} * a.map_cols + p.col;
-    if (n / L < a.tile_begin || n / L >= a.tile_end) return DBL_MAX;
+    const std::uint64_t first = std::uint64_t{a.tile_begin} * L;
+    const std::uint64_t neurons = std::uint64_t{a.map_rows} * a.map_cols;
+    const std::uint64_t end = std::uint64_t{a.tile_end} * L < neurons ? a.tile_end * L : neurons;
+    if (first >= end) return DBL_MAX;
+    std::uint64_t n = no_neuron;
+    if (a.previous != nullptr) {
+      const assignment p = a.previous[s];
+      if (p.row < a.map_rows && p.col < a.map_cols) n = std::uint64_t{p.row} * a.map_cols + p.col;
+    }
+    if ((n == no_neuron || n < first || n >= end) && a.own_previous != nullptr &&
+        a.own_previous[s] != no_neuron) {
+      n = a.own_previous[s];
+    }
+    if (n == no_neuron || n < first) n = first;
+    if (n >= end) n = end - 1;
     const double d = neuron_distance(x, n);
     return d < DBL_MAX ? d : DBL_MAX;
   }
@@ -175,22 +189,48 @@ struct epoch_kernel {
   // stay in the first-level cache).
   static constexpr std::size_t prune_chunk = 128;
 
-  // Adds the terms of components order[i] for i in [i0, i0 + C) of a tile's
-  // distance (weights w) to `sum`.
-  template <std::uint32_t C>
-  static SOM_INLINE void add_terms(vec& sum, const double* w, const double* x,
-                                   const std::uint32_t* order, std::uint32_t i0) {
+  // One pass of the screening over the tiles of a chunk still in the race
+  // (the first `left` of `racing`, or the first `left` tiles when First):
+  // adds the terms of components order[i0 .. i0 + C) to each tile's partial
+  // sum and keeps, in order, the tiles with a lane whose sum is not above
+  // `limit`. Returns how many it keeps.
+  template <std::uint32_t C, bool First>
+  SOM_INLINE std::size_t screen(const double* chunk, const double* x, const std::uint32_t* order,
+                                std::uint32_t i0, vec* partial, std::uint16_t* racing,
+                                std::size_t left, const vec& limit) const {
+    vec xk[C];
+    std::size_t at[C];
     SOM_UNROLL for (std::uint32_t c = 0; c < C; ++c) {
       const std::uint32_t k = order[i0 + c];
-      const vec d = O::diff(O::set1(x[k]), O::load(w + std::size_t{k} * L));
-      sum = O::add(sum, O::mul(d, d));
+      xk[c] = O::set1(x[k]);
+      at[c] = std::size_t{k} * L;
     }
+    std::size_t still = 0;
+    for (std::size_t i = 0; i < left; ++i) {
+      const std::size_t j = First ? i : racing[i];
+      const double* w = chunk + j * stride;
+      vec sum = First ? O::set1(0.0) : partial[j];
+      SOM_UNROLL for (std::uint32_t c = 0; c < C; ++c) {
+        const vec d = O::diff(xk[c], O::load(w + at[c]));
+        sum = O::add(sum, O::mul(d, d));
+      }
+      partial[j] = sum;
+      racing[still] = static_cast<std::uint16_t>(j);
+      still += O::any(O::less_equal(sum, limit)) ? 1 : 0;
+    }
+    return still;
   }
-  SOM_INLINE void add_terms(vec& sum, const double* w, const double* x, const std::uint32_t* order,
-                            std::uint32_t i0, std::uint32_t i1) const {
-    if (i1 - i0 == 4) return add_terms<4>(sum, w, x, order, i0);
-    if (i1 - i0 == 2) return add_terms<2>(sum, w, x, order, i0);
-    for (std::uint32_t i = i0; i < i1; ++i) add_terms<1>(sum, w, x, order, i);
+
+  template <bool First>
+  SOM_INLINE std::size_t screen(const double* chunk, const double* x, const std::uint32_t* order,
+                                std::uint32_t i0, std::uint32_t i1, vec* partial,
+                                std::uint16_t* racing, std::size_t left, const vec& limit) const {
+    switch (i1 - i0) {
+      case 4: return screen<4, First>(chunk, x, order, i0, partial, racing, left, limit);
+      case 3: return screen<3, First>(chunk, x, order, i0, partial, racing, left, limit);
+      case 2: return screen<2, First>(chunk, x, order, i0, partial, racing, left, limit);
+      default: return screen<1, First>(chunk, x, order, i0, partial, racing, left, limit);
+    }
   }
 
   // The count of terms at which the pruned search checks next after i.
@@ -225,29 +265,14 @@ struct epoch_kernel {
       const std::size_t count = t1 - first < prune_chunk ? t1 - first : prune_chunk;
       const double* chunk = a.block + first * stride;
       std::uint32_t i1 = next_check(0);
-      std::size_t left = 0;
-      for (std::size_t j = 0; j < count; ++j) {
-        vec sum = O::set1(0.0);
-        add_terms(sum, chunk + j * stride, x, order, 0, i1);
-        partial[j] = sum;
-        racing[left] = static_cast<std::uint16_t>(j);
-        left += O::any(O::less_equal(sum, limit)) ? 1 : 0;
-      }
+      std::size_t left = screen<true>(chunk, x, order, 0, i1, partial, racing, count, limit);
       searched += std::uint64_t{i1} * count;
-      while (i1 < dimension && left != 0) {
+      // A pass for one or two tiles costs more than measuring them in full.
+      while (i1 < dimension && left > 2) {
         const std::uint32_t i0 = i1;
         i1 = next_check(i0);
-        std::size_t still = 0;
-        for (std::size_t i = 0; i < left; ++i) {
-          const std::size_t j = racing[i];
-          vec sum = partial[j];
-          add_terms(sum, chunk + j * stride, x, order, i0, i1);
-          partial[j] = sum;
-          racing[still] = static_cast<std::uint16_t>(j);
-          still += O::any(O::less_equal(sum, limit)) ? 1 : 0;
-        }
         searched += std::uint64_t{i1 - i0} * left;
-        left = still;
+        left = screen<false>(chunk, x, order, i0, i1, partial, racing, left, limit);
       }
       if (left == 0) continue;
       for (std::size_t i = 0; i < left; ++i) {
@@ -412,7 +437,10 @@ struct epoch_kernel {
                     static_cast<std::uint32_t>(c.neuron % a.map_cols)};
   }
 
-  grid_pos agree(bmu_candidate mine) const {
+  // The winner of sample s, agreed with the other threads; a thread that
+  // keeps its own nearest neurons notes it first.
+  grid_pos agree(bmu_candidate mine, std::uint32_t s) const {
+    if (a.own_previous != nullptr) a.own_previous[s] = mine.neuron;
     if (a.exchange != nullptr) mine = a.exchange(a.sync, a.thread, mine);
     return to_pos(mine);
   }
@@ -437,7 +465,7 @@ struct epoch_kernel {
       search(a.samples, tb, te);
       searched += (te - tb) * dimension;
     }
-    grid_pos bmu = agree(candidate());
+    grid_pos bmu = agree(candidate(), 0);
     for (std::uint32_t s = 0; s < a.count; ++s) {
       const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
       const bool last = s + 1 == a.count;
@@ -500,7 +528,7 @@ struct epoch_kernel {
         rozdil += pi * pi + pj * pj;
         previous = bmu;
       }
-      if (!last) bmu = agree(candidate());
+      if (!last) bmu = agree(candidate(), s + 1);
     }
     return rozdil;
   }
