@@ -67,9 +67,20 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     }
     return rozdil;
   }
-  order_.resize(grid.dimension);
-  const kernels::epoch_args args = kernels::make_epoch_args(
-      samples, grid, assignments, learning_rate, radius, search_, order_.data());
+  kernels::epoch_args args =
+      kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
+  if (args.pruned) {
+    // The map changes little from epoch to epoch: its order of components
+    // is worked out again every few pruned epochs only.
+    constexpr std::uint32_t order_lasts = 16;
+    if (order_.size() != grid.dimension || epochs_since_order_ >= order_lasts) {
+      order_.resize(grid.dimension);
+      kernels::order_components(grid, order_.data());
+      epochs_since_order_ = 0;
+    }
+    ++epochs_since_order_;
+    args.order = order_.data();
+  }
   // One thread walks the whole grid: it may keep the winners' lane masks.
   kernels::epoch_args alone = args;
   if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);

@@ -52,6 +52,7 @@ class fast_trainer {
   std::vector<kernels::epoch_args> thread_args_;
   std::vector<std::size_t> tile_first_;
   std::vector<std::uint32_t> order_;  // the pruned search's order of components
+  std::uint32_t epochs_since_order_ = 0;
   std::vector<std::uint64_t> waited_;
   std::uint64_t searched_ = 0;
   std::vector<std::vector<std::uint64_t>> own_previous_;  // per pool thread, per sample

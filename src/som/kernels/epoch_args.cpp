@@ -28,32 +28,30 @@ bool distances_wrap(const weight_grid& grid) {
          far_row * far_row + far_col * far_col >= (std::uint64_t{1} << 32);
 }
 
-// The components by how much the neurons differ in them, the most first
-// (the variance of the component over the grid; NaN counts as none), ties
-// in component order. Only the speed of the pruned search depends on it.
+}  // namespace
+
 void order_components(const weight_grid& grid, std::uint32_t* order) {
   const std::uint32_t dimension = grid.dimension;
-  std::vector<double> spread(dimension, 0.0);
-  if (grid.neurons != 0) {
+  std::vector<double> sum(dimension, 0.0);
+  std::vector<double> squares(dimension, 0.0);
+  for (std::size_t n = 0; n < grid.neurons; ++n) {
     for (std::uint32_t k = 0; k < dimension; ++k) {
-      double sum = 0.0;
-      double squares = 0.0;
-      for (std::size_t n = 0; n < grid.neurons; ++n) {
-        const double w = grid.at(n, k);
-        sum += w;
-        squares += w * w;
-      }
-      const double mean = sum / static_cast<double>(grid.neurons);
-      const double variance = squares / static_cast<double>(grid.neurons) - mean * mean;
-      spread[k] = variance == variance ? variance : 0.0;
+      const double w = grid.block[grid.offset(n, k)];
+      sum[k] += w;
+      squares[k] += w * w;
     }
+  }
+  std::vector<double> spread(dimension, 0.0);
+  const double count = static_cast<double>(grid.neurons);
+  for (std::uint32_t k = 0; k < dimension && grid.neurons != 0; ++k) {
+    const double mean = sum[k] / count;
+    const double variance = squares[k] / count - mean * mean;
+    spread[k] = variance == variance ? variance : 0.0;
   }
   for (std::uint32_t k = 0; k < dimension; ++k) order[k] = k;
   std::stable_sort(order, order + dimension,
                    [&](std::uint32_t a, std::uint32_t b) { return spread[a] > spread[b]; });
 }
-
-}  // namespace
 
 bool prunes(const weight_grid& grid, double radius) {
   // The share of the grid that an update may reach, at most.
@@ -66,7 +64,7 @@ bool prunes(const weight_grid& grid, double radius) {
 
 epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
-                           search_mode mode, std::uint32_t* order) {
+                           search_mode mode) {
   epoch_args args;
   args.samples = samples.block;
   args.count = samples.count;
@@ -84,8 +82,6 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
       mode == search_mode::pruned || (mode == search_mode::automatic && prunes(grid, radius));
   args.previous = previous;
   if (args.pruned) {
-    order_components(grid, order);
-    args.order = order;
     // 1 + 4 × dimension × 2^-53, exact in a double for any 32-bit dimension.
     args.prune_widening = 1.0 + static_cast<double>(grid.dimension) * 0x1p-51;
   }

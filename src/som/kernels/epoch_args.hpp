@@ -8,12 +8,18 @@
 namespace som::kernels {
 
 // For a grid with weights (block not null) in tiles of tile_lanes lanes.
-// `previous` holds each sample's winner of the last epoch; `order`, with room
-// for dimension entries, gets the order in which the pruned search screens
-// the components.
+// `previous` holds each sample's winner of the last epoch. A pruned epoch
+// still needs its `order` (see order_components).
 epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
-                           search_mode mode, std::uint32_t* order);
+                           search_mode mode);
+
+// Puts the components in `order` (dimension entries) by how much the
+// neurons differ in them, the most first: the variance of the component over
+// the grid (one that is not a number counts as none), ties in component
+// order. Any order gives the same results; this one lets the pruned search
+// drop tiles soonest.
+void order_components(const weight_grid& grid, std::uint32_t* order);
 
 // Whether an epoch at this radius searches with the pruned search: where the
 // dimension leaves a check before the last component and the rows that an
