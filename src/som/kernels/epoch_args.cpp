@@ -8,13 +8,15 @@ namespace som::kernels {
 
 namespace {
 
-// Rows farther from the winner than the result are never updated: the
-// farthest row distance d with d² < R (every neuron of a row d away is at
-// least d² away); the exact test per neuron stays in the kernel.
-std::uint32_t row_reach(std::uint32_t map_rows, double radius) {
+// Rows (or columns) farther from the winner than the result are never
+// updated: the farthest distance d along the grid's side of `size` neurons
+// with d² < R (every neuron of a row d away is at least d² away), or `size`
+// when every one is in reach; the exact test per neuron stays in the
+// kernel.
+std::uint32_t reach_within(std::uint32_t size, double radius) {
   const double root = std::floor(std::sqrt(radius));
   std::uint64_t d =
-      root >= static_cast<double>(map_rows) ? map_rows : static_cast<std::uint64_t>(root) + 1u;
+      root >= static_cast<double>(size) ? size : static_cast<std::uint64_t>(root) + 1u;
   while (d > 0 && !(static_cast<double>(d * d) < radius)) --d;
   return static_cast<std::uint32_t>(d);
 }
@@ -58,7 +60,7 @@ bool prunes(const weight_grid& grid, double radius) {
   constexpr std::uint64_t largest_share_denominator = 4;
   if (grid.dimension <= prune_early_checks || distances_wrap(grid)) return false;
   if (!(radius > 0.0)) return true;
-  const std::uint64_t rows = 2 * std::uint64_t{row_reach(grid.map_rows, radius)} + 1;
+  const std::uint64_t rows = 2 * std::uint64_t{reach_within(grid.map_rows, radius)} + 1;
   return rows * grid.map_cols * largest_share_denominator <= grid.neurons;
 }
 
@@ -77,7 +79,10 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
   args.radius = radius;
   args.updates = radius > 0.0;
   args.whole_grid = distances_wrap(grid);
-  if (args.updates && !args.whole_grid) args.reach = row_reach(grid.map_rows, radius);
+  if (args.updates && !args.whole_grid) {
+    args.reach = reach_within(grid.map_rows, radius);
+    args.col_reach = reach_within(grid.map_cols, radius);
+  }
   args.pruned =
       mode == search_mode::pruned || (mode == search_mode::automatic && prunes(grid, radius));
   args.previous = previous;

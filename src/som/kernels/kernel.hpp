@@ -64,8 +64,9 @@ struct epoch_args {
   // starts from the sample's previous winner (`previous`) and drops a tile
   // once none of its lanes can win.
   bool pruned = false;
-  bool whole_grid = false;  // squared distances may wrap: test every tile
-  std::uint32_t reach = 0;  // otherwise rows farther than this are never updated
+  bool whole_grid = false;      // squared distances may wrap: test every tile
+  std::uint32_t reach = 0;      // otherwise rows farther than this are never updated
+  std::uint32_t col_reach = 0;  // nor columns farther than this
   // Optional (both set or both null), where the radius allows no wrapping:
   // for each winner n, its row of lane masks (lane l inside: bit l) over
   // this thread's tiles at lane_masks[n × (tile_end − tile_begin)], valid

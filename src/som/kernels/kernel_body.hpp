@@ -424,6 +424,31 @@ struct epoch_kernel {
     }
   }
 
+  // The update of tiles [ua, ub) (the rows within reach of `centre`, from
+  // first_row on) row by row, and in each row only the tiles of the columns
+  // within reach: a small neighbourhood lies in a few tiles of a few rows.
+  // `known` and `keep` are as for update, from tile ua on.
+  void update_near(const double* xu, grid_pos centre, std::uint32_t first_row, std::size_t ua,
+                   std::size_t ub, const std::uint8_t* known, std::uint8_t* keep) {
+    const std::uint64_t cols = a.map_cols;
+    const std::uint64_t c0 = centre.col > a.col_reach ? centre.col - a.col_reach : 0;
+    std::uint64_t c1 = std::uint64_t{centre.col} + a.col_reach;
+    if (c1 > cols - 1) c1 = cols - 1;
+    std::size_t done = ua;  // tiles before this one are updated
+    for (std::uint64_t r = first_row; r < a.map_rows; ++r) {
+      std::size_t sa = static_cast<std::size_t>((r * cols + c0) / L);
+      if (sa >= ub) break;
+      std::size_t sb = static_cast<std::size_t>((r * cols + c1) / L + 1);
+      if (sa < done) sa = done;
+      if (sb > ub) sb = ub;
+      if (sa >= sb) continue;
+      update<false, false>(xu, centre, static_cast<std::uint32_t>(r), nullptr, sa, sb,
+                           known != nullptr ? known + (sa - ua) : nullptr,
+                           keep != nullptr ? keep + (sa - ua) : nullptr);
+      done = sb;
+    }
+  }
+
   grid_pos to_pos(bmu_candidate c) const {
     if (c.neuron == no_neuron) return grid_pos{0, 0};
     // A load is quicker than a division on the chain between samples.
@@ -508,7 +533,13 @@ struct epoch_kernel {
       if (a.pruned) {
         // The neighbourhood first, then the next sample's search over the
         // updated weights.
-        if (ua < ub) update<false, false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+        if (ua < ub) {
+          if (a.whole_grid) {
+            update<false, false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+          } else {
+            update_near(x, bmu, first_row, ua, ub, known, keep);
+          }
+        }
         if (next != nullptr) pruned_search(next, tb, te, start_bound(s + 1, next));
       } else {
         // Every tile measured in full, partly fused with the update.
