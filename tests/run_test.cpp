@@ -1,70 +1,31 @@
 // End-to-end runs of the built program in fresh folders.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/program_runner.hpp"
+#include "support/saved_state.hpp"
+#include "support/setup_text.hpp"
 
 namespace {
 
+using som_test::doubles_le;
+using som_test::echo_text;
 using som_test::eol;
 using som_test::host_lines;
+using som_test::read_doubles_le;
 using som_test::run_program;
 using som_test::run_result;
+using som_test::save_leftovers;
+using som_test::setup_text;
+using som_test::setup_values;
 using som_test::temp_folder;
-
-struct setup_values {
-  std::uint32_t rows = 2, cols = 2, dimension = 2, radius_decay = 1, rate_decay = 1,
-                stop_radius = 2, krok = 0, seed = 7;
-};
-
-std::string setup_text(const setup_values& v) {
-  return std::to_string(v.rows) + "\tmap_rows\n" + std::to_string(v.cols) + "\tmap_cols\n" +
-         std::to_string(v.dimension) + "\tdimension\n" + std::to_string(v.radius_decay) +
-         "\tradius_decay\n" + std::to_string(v.rate_decay) + "\trate_decay\n" +
-         std::to_string(v.stop_radius) + "\tstop_radius\n" + std::to_string(v.krok) + "\tKrok\n" +
-         std::to_string(v.seed) + "\tSeed for random number generator\n";
-}
-
-std::string echo_text(const setup_values& v) {
-  std::string out;
-  const std::string names[] = {
-      "map_rows",   "map_cols",    "dimension", "radius_decay",
-      "rate_decay", "stop_radius", "Krok",      "Seed for random number generator"};
-  const std::uint32_t values[] = {v.rows,       v.cols,        v.dimension, v.radius_decay,
-                                  v.rate_decay, v.stop_radius, v.krok,      v.seed};
-  for (int i = 0; i < 8; ++i)
-    out += "Precteno " + std::to_string(values[i]) + "\t" + names[i] + "\n";
-  return out;
-}
 
 const std::string random_start =
     "Soubor vahy.bin se nepodarilo otevrit. Sit se bude ucit z nahodnych vah.\n";
-
-std::string doubles_le(const std::vector<double>& values) {
-  std::string out;
-  for (double v : values) {
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    for (int b = 0; b < 8; ++b) {
-      out += static_cast<char>(bits & 0xFF);
-      bits >>= 8;
-    }
-  }
-  return out;
-}
-
-std::vector<double> read_doubles_le(const std::string& bytes) {
-  std::vector<double> out;
-  for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t bits = 0;
-    for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[i + b]);
-    out.push_back(std::bit_cast<double>(bits));
-  }
-  return out;
-}
 
 // The generator's first draws for a seed, as starting weights.
 std::vector<double> random_weights(std::uint32_t seed, std::size_t count) {
@@ -90,8 +51,6 @@ std::vector<std::string> file_lines(const std::string& text) {
   }
   return out;
 }
-
-const char* const state_files[] = {"vahy.bin", "vystup.txt", "konecne_parametry.txt"};
 
 TEST(Run, MissingSetupFile) {
   temp_folder folder;
@@ -142,8 +101,8 @@ TEST(Run, SetupEdgeCasesOnTheConsole) {
 TEST(Run, FreshThenContinuedRun) {
   temp_folder folder;
   setup_values v;
-  v.rows = 3;
-  v.cols = 4;
+  v.map_rows = 3;
+  v.map_cols = 4;
   v.dimension = 2;
   v.radius_decay = 2;
   v.rate_decay = 10;
@@ -160,7 +119,7 @@ TEST(Run, FreshThenContinuedRun) {
   const std::string clock_seed =
       console.substr(seed_line + 9, console.find('\t', seed_line) - seed_line - 9);
   EXPECT_EQ(clock_seed, "0");
-  EXPECT_EQ(fresh.console, host_lines(echo_text(v) + random_start + "Hello world!\n"));
+  EXPECT_EQ(fresh.console, echo_text(v) + host_lines(random_start + "Hello world!\n"));
 
   // S = 25; R = 25 / (t/2 + 1) ≤ 5 first at t = 8.
   const std::vector<std::string> params = file_lines(folder.read("konecne_parametry.txt"));
@@ -177,12 +136,12 @@ TEST(Run, FreshThenContinuedRun) {
   const std::string weights_after_fresh = folder.read("vahy.bin");
 
   // Continue: Krok from line 1 of the final parameters; stop a bit lower.
-  v.krok = 8;
+  v.Krok = 8;
   v.stop_radius = 3;  // R ≤ 3 first at t = 15
   folder.write("setup.txt", setup_text(v));
   const run_result continued = run_program(folder);
   ASSERT_EQ(continued.status, 0);
-  EXPECT_EQ(continued.console, host_lines(echo_text(v) + "Hello world!\n"));
+  EXPECT_EQ(continued.console, echo_text(v) + host_lines("Hello world!\n"));
   const std::vector<std::string> params2 = file_lines(folder.read("konecne_parametry.txt"));
   ASSERT_EQ(params2.size(), 3u);
   EXPECT_EQ(params2[0], "15\tKrok");
@@ -202,7 +161,7 @@ TEST(Run, FreshThenContinuedRun) {
   // rate_decay 0 training leaves the weights as drawn.
   temp_folder again;
   setup_values w = v;
-  w.krok = 0;
+  w.Krok = 0;
   w.rate_decay = 0;
   w.seed = static_cast<std::uint32_t>(std::stoul(seed_text));
   again.write("setup.txt", setup_text(w));
@@ -214,8 +173,8 @@ TEST(Run, FreshThenContinuedRun) {
 TEST(Run, WorkedRunFromSavedFiles) {
   temp_folder folder;
   setup_values v;
-  v.rows = 1;
-  v.cols = 3;
+  v.map_rows = 1;
+  v.map_cols = 3;
   v.dimension = 2;
   v.radius_decay = 2;
   v.rate_decay = 4;
@@ -227,7 +186,7 @@ TEST(Run, WorkedRunFromSavedFiles) {
   folder.write("vystup.txt", "0\t0\n0\t0\n0\t0\n");
   const run_result r = run_program(folder);
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.console, host_lines(echo_text(v) + "Hello world!\n"));
+  EXPECT_EQ(r.console, echo_text(v) + host_lines("Hello world!\n"));
   EXPECT_EQ(folder.read("trenovani.txt"),
             host_lines("Rozdil\tRadius\n4\t6.666667\n0\t5.000000\n1\t4.000000\n0\t3.333333\n"
                        "0\t2.857143\n0\t2.500000\n0\t2.222222\n0\t2.000000\n"));
@@ -237,9 +196,7 @@ TEST(Run, WorkedRunFromSavedFiles) {
   EXPECT_EQ(folder.read("vahy.bin"),
             doubles_le({0.28293790429548005, 0.4438194197870965, 0.49536302686079237,
                         0.5806246998090279, 0.5953275244022719, 0.6781117028874605}));
-  for (const char* name : state_files) {
-    EXPECT_FALSE(folder.exists(std::string(name) + ".tmp")) << name;
-  }
+  EXPECT_EQ(save_leftovers({folder.path()}), std::vector<std::string>{});
 }
 
 TEST(Run, WeightsFileFormat) {
@@ -266,8 +223,8 @@ TEST(Run, WeightsFileFormat) {
 
 TEST(Run, AssignmentFileLayouts) {
   setup_values v;
-  v.rows = 1;
-  v.cols = 3;
+  v.map_rows = 1;
+  v.map_cols = 3;
   v.dimension = 1;
   v.radius_decay = 0;
   v.stop_radius = 0;
@@ -289,8 +246,8 @@ TEST(Run, AssignmentFileLayouts) {
 
 TEST(Run, DataFileCases) {
   setup_values v;
-  v.rows = 1;
-  v.cols = 2;
+  v.map_rows = 1;
+  v.map_cols = 2;
   v.dimension = 2;
   v.radius_decay = 0;
   v.stop_radius = 0;
@@ -303,7 +260,7 @@ TEST(Run, DataFileCases) {
     EXPECT_EQ(r.status, 0);
     std::string missing;
     for (int i = 0; i < 4; ++i) missing += "Chybi hodnota v souboru data.txt!\n";
-    EXPECT_EQ(r.console, host_lines(echo_text(v) + random_start + missing + "Hello world!\n"));
+    EXPECT_EQ(r.console, echo_text(v) + host_lines(random_start + missing + "Hello world!\n"));
     EXPECT_EQ(file_lines(folder.read("vystup.txt")).size(), 2u);
   }
   {
@@ -316,10 +273,10 @@ TEST(Run, DataFileCases) {
     EXPECT_EQ(folder.read("vystup.txt"), "");
     EXPECT_EQ(folder.read("trenovani.txt"), host_lines("Rozdil\tRadius\n0\t0.000000\n"));
     // Continuing with no samples opens vystup.txt without reading from it.
-    v.krok = 1;
+    v.Krok = 1;
     folder.write("setup.txt", setup_text(v));
     EXPECT_EQ(run_program(folder).status, 0);
-    v.krok = 0;
+    v.Krok = 0;
   }
   {
     // A 20000-character line whose second piece begins with a number.
@@ -338,14 +295,14 @@ TEST(Run, MissingDataFile) {
   const run_result r = run_program(folder);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.console,
-            host_lines(echo_text(setup_values{}) + "Soubor data.txt se nepodarilo otevrit.\n"));
+            echo_text(setup_values{}) + host_lines("Soubor data.txt se nepodarilo otevrit.\n"));
 }
 
 // Failures of a continued run before anything is saved leave the state alone.
 TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
   setup_values v;
-  v.rows = 1;
-  v.cols = 2;
+  v.map_rows = 1;
+  v.map_cols = 2;
   v.dimension = 1;
   const std::string weights = doubles_le({0.25, 0.75});
   struct failure_case {
@@ -379,7 +336,7 @@ TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
     if (c.trenovani_is_folder) std::filesystem::create_directory(folder / "trenovani.txt");
     const run_result r = run_program(folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.console, host_lines(echo_text(v) + c.message));
+    EXPECT_EQ(r.console, echo_text(v) + host_lines(c.message));
     EXPECT_EQ(folder.read("vahy.bin"), c.vahy);
     EXPECT_EQ(folder.read("konecne_parametry.txt"), "old\n");
     if (c.vystup != "-") {
@@ -392,8 +349,8 @@ TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
 // new ones are put in place only once every one of them is complete.
 TEST(Run, FailedSavesKeepThePreviousFiles) {
   setup_values v;
-  v.rows = 1;
-  v.cols = 2;
+  v.map_rows = 1;
+  v.map_cols = 2;
   v.dimension = 1;
   v.radius_decay = 0;
   v.stop_radius = 0;
@@ -418,7 +375,7 @@ TEST(Run, FailedSavesKeepThePreviousFiles) {
     std::filesystem::create_directory(folder / c.blocked);
     const run_result r = run_program(folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.console, host_lines(echo_text(v) + c.message));
+    EXPECT_EQ(r.console, echo_text(v) + host_lines(c.message));
     EXPECT_EQ(folder.read("vahy.bin"), weights);
     EXPECT_EQ(folder.read("vystup.txt"), "0 0\n");
     EXPECT_EQ(folder.read("konecne_parametry.txt"), "old\n");
@@ -429,13 +386,13 @@ TEST(Run, RefusedSizesAndSchedules) {
   {
     temp_folder folder;
     setup_values v;
-    v.rows = v.cols = v.dimension = 4294967295u;
+    v.map_rows = v.map_cols = v.dimension = 4294967295u;
     v.stop_radius = 4294967295u;
     folder.write("setup.txt", setup_text(v));
     folder.write("data.txt", "1\n");
     const run_result r = run_program(folder);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.console, host_lines(echo_text(v) + "Malo pameti!\n"));
+    EXPECT_EQ(r.console, echo_text(v) + host_lines("Malo pameti!\n"));
     EXPECT_FALSE(folder.exists("trenovani.txt"));
   }
   {
@@ -447,8 +404,8 @@ TEST(Run, RefusedSizesAndSchedules) {
     const run_result r = run_program(folder);  // not even data.txt is needed
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console,
-              host_lines(echo_text(v) +
-                         "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
+              echo_text(v) +
+                  host_lines("Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
   }
 }
 
