@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -13,35 +12,21 @@
 #include "report/report_html.hpp"
 #include "som/find_bmu.hpp"
 #include "support/file_times.hpp"
+#include "support/map_values.hpp"
 #include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
+#include "support/saved_state.hpp"
 
 namespace {
 
 using som_test::decoded_png;
+using som_test::doubles_le;
+using som_test::grid_holder;
 using som_test::page_pictures;
 using som_test::run_program;
+using som_test::samples_of;
 using som_test::tags_balanced;
 using som_test::temp_folder;
-
-// A plain-layout grid holding `weights` in neuron order.
-struct grid_holder {
-  som::weight_grid grid;
-  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
-              const std::vector<double>& weights)
-      : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
-    for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
-  }
-  ~grid_holder() { som::free_weight_grid(grid); }
-};
-
-som::sample_matrix samples_of(std::vector<double>& values, std::uint32_t dim) {
-  som::sample_matrix m;
-  m.block = values.data();
-  m.dimension = dim;
-  m.count = static_cast<std::uint32_t>(values.size() / dim);
-  return m;
-}
 
 // The hand-worked map: 2 × 3 neurons of dimension 1,
 //   row 0: 0 1 3
@@ -277,15 +262,6 @@ TEST(ReportPage, LargeMapStaysCompact) {
 }
 
 // ---- The program on the files of a run.
-
-std::string doubles_le(const std::vector<double>& values) {
-  std::string out;
-  for (double v : values) {
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    for (int b = 0; b < 8; ++b, bits >>= 8) out += static_cast<char>(bits & 0xFFu);
-  }
-  return out;
-}
 
 // The hand-worked map as the files of a finished run: the log written
 // before the saved map.
