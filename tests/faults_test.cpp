@@ -1,10 +1,10 @@
 // Runs of the program that fail on purpose: outputs that cannot be written
 // (a folder in the way, a read-only folder or file, a file held open),
 // a file-size limit, sizes that cannot be allocated, a schedule that never
-// ends and state files that do not fit. Each must end with its message and
-// status 1 (or die to a signal, where that is the point) and leave the saved
-// map of the previous run (vahy.bin, vystup.txt, konecne_parametry.txt) byte
-// for byte as it was.
+// ends, and a saved map or log that does not fit. Each must end with its
+// message and status 1 (or die to a signal, where that is the point) and
+// leave the saved map of the previous run (vahy.bin, vystup.txt,
+// konecne_parametry.txt) byte for byte as it was.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -142,24 +142,49 @@ TEST(Faults, StateFileNameTakenByAFolder) {
   }
 }
 
-TEST(Faults, ShortOrMissingStateEndsBeforeTraining) {
-  {
-    SCOPED_TRACE("vahy.bin one byte short");
+// A continued run whose saved map or log does not fit ends before training,
+// with the map as it found it.
+TEST(Faults, StateThatDoesNotFitEndsBeforeTraining) {
+  struct state_case {
+    const char* name;
+    std::string message;
+    void (*change)(const temp_folder& folder, saved_state& map);
+  };
+  const state_case cases[] = {
+      {"vahy.bin one byte short", "Nepodarila se nacist data!\n",
+       [](const temp_folder& folder, saved_state& map) {
+         map["vahy.bin"].pop_back();
+         folder.write("vahy.bin", map["vahy.bin"]);
+       }},
+      {"no vystup.txt", "Soubor vystup.txt se nepodarilo otevrit.\n",
+       [](const temp_folder& folder, saved_state& map) {
+         map.erase("vystup.txt");
+         fs::remove(folder / "vystup.txt");
+       }},
+      {"vystup.txt with a record too few", "Chybi hodnota v souboru vystup.txt!",
+       [](const temp_folder& folder, saved_state& map) {
+         std::string& records = map["vystup.txt"];
+         records.erase(records.rfind('\n', records.size() - 2) + 1);
+         folder.write("vystup.txt", records);
+       }},
+      {"text in vystup.txt", "Chybi hodnota v souboru vystup.txt!",
+       [](const temp_folder& folder, saved_state& map) {
+         std::string& records = map["vystup.txt"];
+         records.replace(records.rfind('\t') + 1, 1, "x");
+         folder.write("vystup.txt", records);
+       }},
+      {"trenovani.txt cannot be created", "Soubor trenovani.txt se nepodarilo otevrit.\n",
+       [](const temp_folder& folder, saved_state&) {
+         fs::remove(folder / "trenovani.txt");
+         fs::create_directory(folder / "trenovani.txt");
+       }},
+  };
+  for (const state_case& c : cases) {
+    SCOPED_TRACE(c.name);
     temp_folder folder;
     saved_state before = saved_map(folder);
-    before["vahy.bin"].pop_back();
-    folder.write("vahy.bin", before["vahy.bin"]);
-    expect_failure(folder, run_program(folder), before, "Nepodarila se nacist data!\n");
-  }
-  {
-    SCOPED_TRACE("vystup.txt with a record too few");
-    temp_folder folder;
-    saved_state before = saved_map(folder);
-    std::string records = before["vystup.txt"];
-    records.erase(records.rfind('\n', records.size() - 2) + 1);
-    before["vystup.txt"] = records;
-    folder.write("vystup.txt", records);
-    expect_failure(folder, run_program(folder), before, "Chybi hodnota v souboru vystup.txt!");
+    c.change(folder, before);
+    expect_failure(folder, run_program(folder), before, c.message);
   }
 }
 

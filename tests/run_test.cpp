@@ -298,53 +298,6 @@ TEST(Run, MissingDataFile) {
             echo_text(setup_values{}) + host_lines("Soubor data.txt se nepodarilo otevrit.\n"));
 }
 
-// Failures of a continued run before anything is saved leave the state alone.
-TEST(Run, FailuresLeaveTheSavedStateAsItWas) {
-  setup_values v;
-  v.map_rows = 1;
-  v.map_cols = 2;
-  v.dimension = 1;
-  const std::string weights = doubles_le({0.25, 0.75});
-  struct failure_case {
-    const char* name;
-    std::string data;
-    std::string vahy;
-    std::string vystup;  // "-" for none
-    std::string message;
-    bool trenovani_is_folder;
-  };
-  const std::vector<failure_case> cases = {
-      {"short weights file", "1\n", weights.substr(0, 15), "0 0\n", "Nepodarila se nacist data!\n",
-       false},
-      {"no assignments file", "1\n", weights, "-", "Soubor vystup.txt se nepodarilo otevrit.\n",
-       false},
-      {"too few assignments", "1\n2\n3\n", weights, "0 0\n0 1\n",
-       "Chybi hodnota v souboru vystup.txt!", false},
-      {"text in the assignments", "1\n", weights, "0 x\n", "Chybi hodnota v souboru vystup.txt!",
-       false},
-      {"log cannot be created", "1\n", weights, "0 1\n",
-       "Soubor trenovani.txt se nepodarilo otevrit.\n", true},
-  };
-  for (const failure_case& c : cases) {
-    SCOPED_TRACE(c.name);
-    temp_folder folder;
-    folder.write("setup.txt", setup_text(v));
-    folder.write("data.txt", c.data);
-    folder.write("vahy.bin", c.vahy);
-    if (c.vystup != "-") folder.write("vystup.txt", c.vystup);
-    folder.write("konecne_parametry.txt", "old\n");
-    if (c.trenovani_is_folder) std::filesystem::create_directory(folder / "trenovani.txt");
-    const run_result r = run_program(folder);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.console, echo_text(v) + host_lines(c.message));
-    EXPECT_EQ(folder.read("vahy.bin"), c.vahy);
-    EXPECT_EQ(folder.read("konecne_parametry.txt"), "old\n");
-    if (c.vystup != "-") {
-      EXPECT_EQ(folder.read("vystup.txt"), c.vystup);
-    }
-  }
-}
-
 // A save that cannot be completed leaves all three previous files whole: the
 // new ones are put in place only once every one of them is complete.
 TEST(Run, FailedSavesKeepThePreviousFiles) {
