@@ -170,6 +170,68 @@ TEST(Run, FreshThenContinuedRun) {
   EXPECT_EQ(again.read("vahy.bin"), doubles_le(random_weights(w.seed, 24)));
 }
 
+// A schedule run at once and the same schedule split over two runs, the
+// second continuing the first's saved map as the README says, end with the
+// same saved map to the byte, and their logs are the one log cut in two. The
+// map has weights enough for the pool of threads (on a machine of several
+// cores), and its last epochs' neighbourhoods are small enough for the
+// pruned search, which starts from each sample's previous winner: after the
+// split, the one read back from vystup.txt.
+TEST(Run, OneRunEqualsTheSameScheduleSplitOverTwo) {
+  // 21 × 21 neurons of dimension 10, S = 882 and R = 882 / (t + 1): R ≤ 4
+  // first at t = 220, R ≤ 6 first at t = 146.
+  const setup_values whole{.map_rows = 21,
+                           .map_cols = 21,
+                           .dimension = 10,
+                           .radius_decay = 1,
+                           .rate_decay = 50,
+                           .stop_radius = 4,
+                           .Krok = 0,
+                           .seed = 2026};
+  setup_values first_part = whole;
+  first_part.stop_radius = 6;
+  // 100 samples in four loose clusters.
+  std::string data;
+  std::uint32_t state = 11;
+  for (int s = 0; s < 100; ++s) {
+    for (int k = 0; k < 10; ++k) {
+      state = state * 1664525u + 1013904223u;
+      data += std::to_string(s % 4 * 2 + static_cast<int>(state >> 30)) + "." +
+              std::to_string((state >> 12) % 1000) + (k == 9 ? "\n" : " ");
+    }
+  }
+
+  temp_folder once;
+  once.write("data.txt", host_lines(data));
+  once.write("setup.txt", setup_text(whole));
+  const run_result one = run_program(once);
+  ASSERT_EQ(one.status, 0) << one.console;
+  ASSERT_EQ(som_test::saved_Krok(once), 220u);
+
+  temp_folder twice;
+  twice.write("data.txt", host_lines(data));
+  twice.write("setup.txt", setup_text(first_part));
+  const run_result first = run_program(twice);
+  ASSERT_EQ(first.status, 0) << first.console;
+  ASSERT_EQ(som_test::saved_Krok(twice), 146u);
+  const std::string first_log = twice.read("trenovani.txt");
+  const std::string split_weights = twice.read("vahy.bin");
+  const run_result second = som_test::continue_saved_map(twice, whole);
+  ASSERT_EQ(second.status, 0) << second.console;
+  setup_values continued = whole;
+  continued.Krok = 146;
+  EXPECT_EQ(second.console, echo_text(continued) + host_lines("Hello world!\n"));
+
+  for (const char* name : som_test::state_file_names) {
+    EXPECT_TRUE(twice.read(name) == once.read(name)) << name << " differs";
+  }
+  EXPECT_NE(split_weights, once.read("vahy.bin")) << "the second run changed nothing";
+  const std::string header = host_lines("Rozdil\tRadius\n");
+  const std::string second_log = twice.read("trenovani.txt");
+  ASSERT_EQ(second_log.substr(0, header.size()), header);
+  EXPECT_EQ(first_log + second_log.substr(header.size()), once.read("trenovani.txt"));
+}
+
 TEST(Run, WorkedRunFromSavedFiles) {
   temp_folder folder;
   setup_values v;
