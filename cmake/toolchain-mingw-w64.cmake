@@ -1,5 +1,6 @@
 # Cross build for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64-posix),
-# with the programs run through wine (Debian: wine64):
+# with the programs run through wine (Debian: wine64) and the tests' zlib
+# (Debian: libz-mingw-w64-dev):
 #
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake
 #
@@ -22,6 +23,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # No libgcc, libstdc++ or winpthread DLLs to carry around.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Nor zlib1.dll for the tests: libz.a, not the DLL's import library (read by
+# CMake 3.24 and newer; Debian: libz-mingw-w64-dev, under the find root).
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # ctest and gtest_discover_tests run the test programs through wine, quietly,
 # in a wine prefix of the build's own (Debian keeps wine64 in /usr/lib/wine).

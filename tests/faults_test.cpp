@@ -1,20 +1,23 @@
 // Runs of the program that fail on purpose: outputs that cannot be written
 // (a folder in the way, a read-only folder or file, a file held open),
 // a file-size limit, sizes that cannot be allocated, a schedule that never
-// ends and state files that do not fit. Each must end with its message and
-// status 1 (or die to a signal, where that is the point) and leave the saved
-// map of the previous run (vahy.bin, vystup.txt, konecne_parametry.txt) byte
-// for byte as it was.
+// ends, and a saved map or log that does not fit. Each must end with its
+// message and status 1 (or die to a signal, where that is the point) and
+// leave the saved map of the previous run (vahy.bin, vystup.txt,
+// konecne_parametry.txt) byte for byte as it was.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "support/program_runner.hpp"
+#include "support/saved_state.hpp"
+#include "support/setup_text.hpp"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -31,21 +34,29 @@
 namespace {
 
 namespace fs = std::filesystem;
+using som_test::echo_text;
 using som_test::eol;
 using som_test::host_lines;
+using som_test::read_saved_state;
 using som_test::run_program;
 using som_test::run_result;
+using som_test::save_leftovers;
+using som_test::saved_state;
+using som_test::setup_text;
+using som_test::setup_values;
 using som_test::temp_folder;
 
-const char* const state_files[] = {"vahy.bin", "vystup.txt", "konecne_parametry.txt"};
-
 // A 16 × 16 map of dimension 8 (vahy.bin of 16384 bytes) that trains one
-// epoch per run, on `samples` samples.
-std::string setup_text(std::uint32_t Krok) {
-  return host_lines(
-      "16\tmap_rows\n16\tmap_cols\n8\tdimension\n1\tradius_decay\n1\trate_decay\n"
-      "256\tstop_radius\n" +
-      std::to_string(Krok) + "\tKrok\n7\tseed\n");
+// epoch per run.
+setup_values map_setup(std::uint32_t Krok) {
+  return {.map_rows = 16,
+          .map_cols = 16,
+          .dimension = 8,
+          .radius_decay = 1,
+          .rate_decay = 1,
+          .stop_radius = 256,
+          .Krok = Krok,
+          .seed = 7};
 }
 
 std::string data_text(int samples) {
@@ -59,56 +70,38 @@ std::string data_text(int samples) {
   return host_lines(text);
 }
 
-using snapshot = std::map<std::string, std::string>;
-
-snapshot take_snapshot(const temp_folder& folder) {
-  snapshot files;
-  for (const char* name : state_files) files[name] = folder.read(name);
-  return files;
-}
-
-// Trains a first run in the folder and sets up the next one to continue it;
-// returns the saved map that the next run starts from.
-snapshot saved_map(const temp_folder& folder, int samples = 20) {
-  folder.write("setup.txt", setup_text(0));
+// Trains a first run on `samples` samples in the folder and sets up the next
+// one to continue it; returns the saved map that the next run starts from.
+saved_state saved_map(const temp_folder& folder, int samples = 20) {
+  folder.write("setup.txt", setup_text(map_setup(0)));
   folder.write("data.txt", data_text(samples));
   const run_result first = run_program(folder);
   EXPECT_EQ(first.status, 0) << first.console;
-  folder.write("setup.txt", setup_text(1));
-  const snapshot files = take_snapshot(folder);
+  folder.write("setup.txt", setup_text(map_setup(1)));
+  const saved_state files = read_saved_state(folder.path());
+  EXPECT_EQ(files.size(), 3u);
   EXPECT_EQ(files.at("vahy.bin").size(), 16u * 16u * 8u * 8u);
   return files;
 }
 
-// The eight echo lines of setup_text(1).
-std::string echo_of_continued_run() {
-  return host_lines(
-      "Precteno 16\tmap_rows\nPrecteno 16\tmap_cols\nPrecteno 8\tdimension\n"
-      "Precteno 1\tradius_decay\nPrecteno 1\trate_decay\n"
-      "Precteno 256\tstop_radius\nPrecteno 1\tKrok\nPrecteno 7\tseed\n");
-}
-
-void expect_saved_map_kept(const temp_folder& folder, const snapshot& before) {
+void expect_saved_map_kept(const temp_folder& folder, const saved_state& before) {
   for (const auto& [name, bytes] : before) {
     EXPECT_EQ(folder.read(name), bytes) << name << " was changed";
   }
 }
 
-void expect_no_temporary_files(const temp_folder& folder) {
-  for (const char* name : state_files) {
-    const std::string temp = std::string(name) + ".tmp";
-    EXPECT_FALSE(fs::is_regular_file(folder / temp)) << temp << " was left behind";
-  }
+void expect_no_leftovers(const temp_folder& folder) {
+  EXPECT_EQ(save_leftovers({folder.path()}), std::vector<std::string>{}) << "left behind";
 }
 
 // A failed continued run: the echo, then exactly the message, status 1, the
-// saved map untouched and no temporary file left.
-void expect_failure(const temp_folder& folder, const run_result& run, const snapshot& before,
+// saved map untouched and none of the save's own files left.
+void expect_failure(const temp_folder& folder, const run_result& run, const saved_state& before,
                     const std::string& message) {
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.console, echo_of_continued_run() + host_lines(message));
+  EXPECT_EQ(run.console, echo_text(map_setup(1)) + host_lines(message));
   expect_saved_map_kept(folder, before);
-  expect_no_temporary_files(folder);
+  expect_no_leftovers(folder);
 }
 
 // A name of the saved map taken by a folder is found before anything is
@@ -117,23 +110,23 @@ TEST(Faults, StateFileNameTakenByAFolder) {
   {
     SCOPED_TRACE("konecne_parametry.txt, continuing a map");
     temp_folder folder;
-    snapshot before = saved_map(folder);
+    saved_state before = saved_map(folder);
     before.erase("konecne_parametry.txt");
     fs::remove(folder / "konecne_parametry.txt");
     fs::create_directory(folder / "konecne_parametry.txt");
     folder.write("konecne_parametry.txt/keep", "a folder that is not empty");
     const run_result run = run_program(folder);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.console, echo_of_continued_run() +
+    EXPECT_EQ(run.console, echo_text(map_setup(1)) +
                                host_lines("Soubor konecne_parametry.txt se nepodarilo otevrit.\n"));
     expect_saved_map_kept(folder, before);
-    expect_no_temporary_files(folder);
+    expect_no_leftovers(folder);
     EXPECT_TRUE(fs::is_directory(folder / "konecne_parametry.txt"));
   }
   {
     SCOPED_TRACE("vystup.txt, a new map");
     temp_folder folder;
-    folder.write("setup.txt", setup_text(0));
+    folder.write("setup.txt", setup_text(map_setup(0)));
     folder.write("data.txt", data_text(5));
     fs::create_directory(folder / "vystup.txt");
     const run_result run = run_program(folder);
@@ -145,28 +138,53 @@ TEST(Faults, StateFileNameTakenByAFolder) {
     EXPECT_TRUE(fs::is_directory(folder / "vystup.txt"));
     EXPECT_FALSE(folder.exists("vahy.bin"));
     EXPECT_FALSE(folder.exists("konecne_parametry.txt"));
-    expect_no_temporary_files(folder);
+    expect_no_leftovers(folder);
   }
 }
 
-TEST(Faults, ShortOrMissingStateEndsBeforeTraining) {
-  {
-    SCOPED_TRACE("vahy.bin one byte short");
+// A continued run whose saved map or log does not fit ends before training,
+// with the map as it found it.
+TEST(Faults, StateThatDoesNotFitEndsBeforeTraining) {
+  struct state_case {
+    const char* name;
+    std::string message;
+    void (*change)(const temp_folder& folder, saved_state& map);
+  };
+  const state_case cases[] = {
+      {"vahy.bin one byte short", "Nepodarila se nacist data!\n",
+       [](const temp_folder& folder, saved_state& map) {
+         map["vahy.bin"].pop_back();
+         folder.write("vahy.bin", map["vahy.bin"]);
+       }},
+      {"no vystup.txt", "Soubor vystup.txt se nepodarilo otevrit.\n",
+       [](const temp_folder& folder, saved_state& map) {
+         map.erase("vystup.txt");
+         fs::remove(folder / "vystup.txt");
+       }},
+      {"vystup.txt with a record too few", "Chybi hodnota v souboru vystup.txt!",
+       [](const temp_folder& folder, saved_state& map) {
+         std::string& records = map["vystup.txt"];
+         records.erase(records.rfind('\n', records.size() - 2) + 1);
+         folder.write("vystup.txt", records);
+       }},
+      {"text in vystup.txt", "Chybi hodnota v souboru vystup.txt!",
+       [](const temp_folder& folder, saved_state& map) {
+         std::string& records = map["vystup.txt"];
+         records.replace(records.rfind('\t') + 1, 1, "x");
+         folder.write("vystup.txt", records);
+       }},
+      {"trenovani.txt cannot be created", "Soubor trenovani.txt se nepodarilo otevrit.\n",
+       [](const temp_folder& folder, saved_state&) {
+         fs::remove(folder / "trenovani.txt");
+         fs::create_directory(folder / "trenovani.txt");
+       }},
+  };
+  for (const state_case& c : cases) {
+    SCOPED_TRACE(c.name);
     temp_folder folder;
-    snapshot before = saved_map(folder);
-    before["vahy.bin"].pop_back();
-    folder.write("vahy.bin", before["vahy.bin"]);
-    expect_failure(folder, run_program(folder), before, "Nepodarila se nacist data!\n");
-  }
-  {
-    SCOPED_TRACE("vystup.txt with a record too few");
-    temp_folder folder;
-    snapshot before = saved_map(folder);
-    std::string records = before["vystup.txt"];
-    records.erase(records.rfind('\n', records.size() - 2) + 1);
-    before["vystup.txt"] = records;
-    folder.write("vystup.txt", records);
-    expect_failure(folder, run_program(folder), before, "Chybi hodnota v souboru vystup.txt!");
+    saved_state before = saved_map(folder);
+    c.change(folder, before);
+    expect_failure(folder, run_program(folder), before, c.message);
   }
 }
 
@@ -185,7 +203,7 @@ TEST(Faults, SizesThatCannotBeAllocated) {
   for (const size_case& c : cases) {
     SCOPED_TRACE(c.name);
     temp_folder folder;
-    const snapshot before = saved_map(folder);
+    const saved_state before = saved_map(folder);
     folder.write("setup.txt", host_lines(c.sizes + "1\n1\n4294967295\n1\n7\n"));
     const auto start = std::chrono::steady_clock::now();
     // Under AddressSanitizer a failed allocation must come back as a null
@@ -200,28 +218,30 @@ TEST(Faults, SizesThatCannotBeAllocated) {
         << run.console;
     EXPECT_LT(seconds, 2.0);
     expect_saved_map_kept(folder, before);
-    expect_no_temporary_files(folder);
+    expect_no_leftovers(folder);
   }
 }
 
 TEST(Faults, StopRadiusThatIsNeverReached) {
   temp_folder folder;
-  const snapshot before = saved_map(folder);
+  const saved_state before = saved_map(folder);
   // With radius_decay 4294967295 the squared radius never falls below half of
   // 16² + 16² = 512; a stop_radius of 255 is never reached.
-  folder.write("setup.txt", host_lines("16\n16\n8\n4294967295\n1\n255\n1\n7\n"));
+  setup_values never = map_setup(1);
+  never.radius_decay = 4294967295u;
+  never.stop_radius = 255;
+  folder.write("setup.txt", setup_text(never));
   const auto start = std::chrono::steady_clock::now();
   const run_result run = run_program(folder);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.console,
-            host_lines("Precteno 16\nPrecteno 16\nPrecteno 8\nPrecteno 4294967295\nPrecteno 1\n"
-                       "Precteno 255\nPrecteno 1\nPrecteno 7\n"
-                       "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
+            echo_text(never) +
+                host_lines("Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!\n"));
   EXPECT_LT(seconds, 2.0);
   expect_saved_map_kept(folder, before);
-  EXPECT_FALSE(folder.exists("trenovani.txt.tmp"));
+  expect_no_leftovers(folder);
 }
 
 #ifndef _WIN32
@@ -240,7 +260,7 @@ std::string as_nobody() {
 // rename would need only the folder's permission.
 TEST(Faults, ProtectedWeightsFileIsKept) {
   temp_folder folder;
-  const snapshot before = saved_map(folder);
+  const saved_state before = saved_map(folder);
   fs::remove(folder / "trenovani.txt");
   std::string prefix;
 #ifndef _WIN32
@@ -272,7 +292,7 @@ TEST(Faults, ProtectedWeightsFileIsKept) {
 // changed places, and vystup.txt is put back.
 TEST(Faults, WeightsFileHeldOpenByAnotherProgram) {
   temp_folder folder;
-  const snapshot before = saved_map(folder);
+  const saved_state before = saved_map(folder);
   const HANDLE held = ::CreateFileW((folder / "vahy.bin").wstring().c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -299,7 +319,7 @@ TEST(Faults, ReadOnlyFolder) {
   for (const bool log_writable : {false, true}) {
     SCOPED_TRACE(log_writable ? "trenovani.txt writable" : "nothing writable");
     temp_folder folder;
-    const snapshot before = saved_map(folder);
+    const saved_state before = saved_map(folder);
     if (log_writable) {
       fs::permissions(folder / "trenovani.txt",
                       fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
@@ -321,14 +341,14 @@ TEST(Faults, FileSizeLimitFailsAWritePartWay) {
   {
     SCOPED_TRACE("vahy.bin (16384 bytes) crosses the limit");
     temp_folder folder;
-    const snapshot before = saved_map(folder);
+    const saved_state before = saved_map(folder);
     expect_failure(folder, run_program(folder, "ulimit -f 4; trap '' XFSZ;"), before,
                    "Nepodarila se zapsat data!\n");
   }
   {
     SCOPED_TRACE("vystup.txt of 2000 samples crosses the limit");
     temp_folder folder;
-    const snapshot before = saved_map(folder, 2000);
+    const saved_state before = saved_map(folder, 2000);
     ASSERT_GT(before.at("vystup.txt").size(), 8192u);
     expect_failure(folder, run_program(folder, "ulimit -f 4; trap '' XFSZ;"), before,
                    "Soubor vystup.txt se nepodarilo uzavrit.\n");
@@ -340,7 +360,7 @@ TEST(Faults, FileSizeLimitFailsAWritePartWay) {
 // the limit, continues it normally.
 TEST(Faults, FileSizeLimitKillsTheProcessMidSave) {
   temp_folder folder;
-  const snapshot before = saved_map(folder);
+  const saved_state before = saved_map(folder);
   const run_result killed = run_program(folder, "ulimit -f 4;");
   // The shell reports a child ended by a signal as 128 + the signal number.
   EXPECT_TRUE(killed.status == 128 + SIGXFSZ || killed.status == -1)
@@ -351,15 +371,15 @@ TEST(Faults, FileSizeLimitKillsTheProcessMidSave) {
 
   const run_result next = run_program(folder);
   EXPECT_EQ(next.status, 0) << next.console;
-  EXPECT_EQ(next.console, echo_of_continued_run() + host_lines("Hello world!\n"));
+  EXPECT_EQ(next.console, echo_text(map_setup(1)) + host_lines("Hello world!\n"));
   EXPECT_EQ(folder.read("vahy.bin").size(), before.at("vahy.bin").size());
-  expect_no_temporary_files(folder);
+  expect_no_leftovers(folder);
 }
 
 // On POSIX a folder named vahy.bin opens for reading, but cannot be read.
 TEST(Faults, WeightsFileThatIsAFolder) {
   temp_folder folder;
-  folder.write("setup.txt", setup_text(0));
+  folder.write("setup.txt", setup_text(map_setup(0)));
   folder.write("data.txt", data_text(5));
   fs::create_directory(folder / "vahy.bin");
   const run_result run = run_program(folder);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "support/program_runner.hpp"
+#include "support/saved_state.hpp"
+#include "support/setup_text.hpp"
 
 #ifndef _WIN32
 #include <locale.h>
@@ -15,9 +17,12 @@
 
 namespace {
 
+using som_test::continue_saved_map;
 using som_test::host_lines;
 using som_test::run_program;
 using som_test::run_result;
+using som_test::setup_text;
+using som_test::setup_values;
 using som_test::temp_folder;
 
 #ifndef _WIN32
@@ -42,21 +47,25 @@ struct run_outputs {
 // A fresh run and a continued run in a new folder under the given locale.
 std::vector<run_outputs> two_runs(const std::string& locale) {
   temp_folder folder;
-  const std::string setup =
-      "5\tmap_rows\n4\tmap_cols\n3\tdimension\n3\tradius_decay\n"
-      "20\trate_decay\n4\tstop_radius\n";
-  folder.write("setup.txt", host_lines(setup + "0\tKrok\n11\tseed\n"));
+  const setup_values setup{.map_rows = 5,
+                           .map_cols = 4,
+                           .dimension = 3,
+                           .radius_decay = 3,
+                           .rate_decay = 20,
+                           .stop_radius = 4,
+                           .Krok = 0,
+                           .seed = 11};
+  folder.write("setup.txt", setup_text(setup));
   folder.write("data.txt", host_lines("0.25 -1.5e-1 3.75\n+.5 2.125 -0.0625\n1e-2 4. 0.3333\n"
                                       "7.5E1 -2.5 0.001\n"));
   const std::string prefix = "LC_ALL=" + locale + " LANG=" + locale + " LC_NUMERIC=" + locale;
   std::vector<run_outputs> runs;
   for (int r = 0; r < 2; ++r) {
-    const run_result run = run_program(folder, prefix);
+    const run_result run =
+        r == 0 ? run_program(folder, prefix) : continue_saved_map(folder, setup, prefix);
     EXPECT_EQ(run.status, 0) << run.console;
     runs.push_back({run.console, folder.read("trenovani.txt"), folder.read("vystup.txt"),
                     folder.read("konecne_parametry.txt"), folder.read("vahy.bin")});
-    const std::string Krok = runs.back().parameters.substr(0, runs.back().parameters.find('\t'));
-    folder.write("setup.txt", host_lines(setup + Krok + "\tKrok\n11\tseed\n"));
   }
   return runs;
 }

@@ -1,5 +1,5 @@
-// The operating-system calls behind the state files: replacing a file in one
-// step, following links, and the temporary file of a single output.
+// The operating-system calls behind the program's files: replacing a file in
+// one step, following links, and the blocks that hold large arrays.
 #include "common/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <string>
 
-#include "common/output_file.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
@@ -69,32 +68,6 @@ TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
     som::release_block(block);
   }
   som::release_block(nullptr);
-}
-
-// The whole way of a single output (report.html): written beside the old one, then put in its
-// place, twice over, bytes kept exactly as written (no line-end translation).
-TEST(OutputFile, CommitReplacesTheOldFileTwice) {
-  temp_folder folder;
-  const std::string name = path_of(folder, "vystup.txt");
-  for (const std::string content : {"1\t2\r\n3\t4\r\n", "5\n"}) {
-    som::output_file out;
-    ASSERT_TRUE(som::open_output(out, name.c_str()));
-    EXPECT_TRUE(som::write_output(out, content));
-    ASSERT_TRUE(som::commit_output(out));
-    EXPECT_EQ(folder.read("vystup.txt"), content);
-    EXPECT_FALSE(folder.exists("vystup.txt.tmp"));
-  }
-}
-
-TEST(OutputFile, DiscardKeepsTheOldFile) {
-  temp_folder folder;
-  folder.write("vahy.bin", "old");
-  som::output_file out;
-  ASSERT_TRUE(som::open_output(out, path_of(folder, "vahy.bin").c_str()));
-  som::write_output(out, "new");
-  som::discard_output(out);
-  EXPECT_EQ(folder.read("vahy.bin"), "old");
-  EXPECT_FALSE(folder.exists("vahy.bin.tmp"));
 }
 
 }  // namespace

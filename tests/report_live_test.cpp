@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -16,22 +15,15 @@
 #include "support/file_times.hpp"
 #include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
+#include "support/saved_state.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
+using som_test::doubles_le;
 using som_test::host_lines;
 using som_test::run_program;
 using som_test::temp_folder;
-
-std::string doubles_le(const std::vector<double>& values) {
-  std::string out;
-  for (double v : values) {
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    for (int b = 0; b < 8; ++b, bits >>= 8) out += static_cast<char>(bits & 0xFFu);
-  }
-  return out;
-}
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -16,25 +16,14 @@
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
 #include "report/principal_components.hpp"
+#include "support/map_values.hpp"
 #include "support/page_reading.hpp"
 
 namespace {
 
 using point = std::pair<long, long>;
-
-som::sample_matrix matrix_of(std::vector<double>& values, std::uint32_t dim) {
-  return som::sample_matrix{values.data(), static_cast<std::uint32_t>(values.size() / dim), dim};
-}
-
-struct grid_holder {
-  som::weight_grid grid;
-  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
-              const std::vector<double>& weights)
-      : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
-    for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
-  }
-  ~grid_holder() { som::free_weight_grid(grid); }
-};
+using som_test::grid_holder;
+using som_test::samples_of;
 
 // The hand-worked set: around (10, 10, 10), the differences (3, 3, 0),
 // (-3, -3, 0), (1, -1, 0), (-1, 1, 0), (0, 0, 1), (0, 0, -1). Along
@@ -47,7 +36,7 @@ std::vector<double> hand_set() {
 
 TEST(PrincipalComponents, HandWorkedSet) {
   std::vector<double> values = hand_set();
-  const som::principal_plane plane = som::principal_components(matrix_of(values, 3));
+  const som::principal_plane plane = som::principal_components(samples_of(values, 3));
   ASSERT_EQ(plane.kind, som::plane_kind::principal);
   EXPECT_EQ(plane.rows_used, 6u);
   EXPECT_EQ(plane.mean, (std::vector<double>{10, 10, 10}));
@@ -71,7 +60,7 @@ TEST(PrincipalComponents, HandWorkedSet) {
   // same plane.
   std::vector<double> shuffled = {10, 10, 9, 11, 9, 10, 1.0 / 0.0, 0,  0,  13, 13,
                                   10, 7,  7, 10, 9, 11, 10,        10, 10, 11};
-  const som::principal_plane again = som::principal_components(matrix_of(shuffled, 3));
+  const som::principal_plane again = som::principal_components(samples_of(shuffled, 3));
   EXPECT_EQ(again.rows_used, 6u);
   for (int a = 0; a < 2; ++a)
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(again.axes[a][k], expected[a][k], 1e-12);
@@ -95,7 +84,7 @@ TEST(PrincipalComponents, DegenerateData) {
   for (std::vector<double> values : {std::vector<double>{}, std::vector<double>{1, 2, 3},
                                      std::vector<double>{1, 2, 3, 1, 2, 3, 1, 2, 3}}) {
     SCOPED_TRACE(values.size());
-    const som::principal_plane plane = som::principal_components(matrix_of(values, 3));
+    const som::principal_plane plane = som::principal_components(samples_of(values, 3));
     EXPECT_EQ(plane.kind, som::plane_kind::no_spread);
     EXPECT_EQ(plane.axes[0], (std::vector<double>{1, 0, 0}));
     EXPECT_EQ(plane.axes[1], (std::vector<double>{0, 1, 0}));
@@ -104,7 +93,7 @@ TEST(PrincipalComponents, DegenerateData) {
   }
   // A component without variance: the plane is the other two's.
   std::vector<double> flat = {0, 5, 0, 2, 5, 1, 4, 5, 0, 1, 5, 3};
-  som::principal_plane plane = som::principal_components(matrix_of(flat, 3));
+  som::principal_plane plane = som::principal_components(samples_of(flat, 3));
   ASSERT_EQ(plane.kind, som::plane_kind::principal);
   EXPECT_NEAR(plane.axes[0][1], 0.0, 1e-12);
   EXPECT_NEAR(plane.axes[1][1], 0.0, 1e-12);
@@ -112,7 +101,7 @@ TEST(PrincipalComponents, DegenerateData) {
   expect_finite(plane);
   // Samples on a line: the line, and a second axis square to it with no variance.
   std::vector<double> line = {1, 2, 3, 2, 4, 6, 3, 6, 9, -1, -2, -3};
-  plane = som::principal_components(matrix_of(line, 3));
+  plane = som::principal_components(samples_of(line, 3));
   ASSERT_EQ(plane.kind, som::plane_kind::principal);
   const double n = std::sqrt(14.0);
   for (int k = 0; k < 3; ++k) EXPECT_NEAR(plane.axes[0][k], (k + 1) / n, 1e-12);
@@ -124,14 +113,14 @@ TEST(PrincipalComponents, DegenerateData) {
   expect_finite(plane);
   // Only samples that are not finite.
   std::vector<double> broken = {std::numeric_limits<double>::quiet_NaN(), 0, 0, 1.0 / 0.0, 1, 1};
-  plane = som::principal_components(matrix_of(broken, 3));
+  plane = som::principal_components(samples_of(broken, 3));
   EXPECT_EQ(plane.kind, som::plane_kind::no_spread);
   EXPECT_EQ(plane.rows_used, 0u);
   expect_finite(plane);
   // Too many components to analyse.
   std::vector<double> wide(2 * (som::max_principal_dimension + 1), 1.0);
   wide[0] = 0.0;
-  plane = som::principal_components(matrix_of(wide, som::max_principal_dimension + 1));
+  plane = som::principal_components(samples_of(wide, som::max_principal_dimension + 1));
   EXPECT_EQ(plane.kind, som::plane_kind::too_wide);
   expect_finite(plane);
 }
@@ -209,7 +198,7 @@ TEST(DataSpace, OnePointPerNeuronAndALineToEachRightAndLowerNeighbour) {
     if (with_gap) w[2 * 5 + 1] = std::numeric_limits<double>::quiet_NaN();  // neuron (1, 1)
     grid_holder map(rows, cols, 2, w);
     const som::data_space_view view =
-        som::make_data_space_view(map.grid, matrix_of(samples, 2), som::assignment_table{});
+        som::make_data_space_view(map.grid, samples_of(samples, 2), som::assignment_table{});
     const std::string svg = som::draw_data_space(view, rows, cols, 3);
     EXPECT_TRUE(som_test::tags_balanced(svg));
     EXPECT_EQ(svg.find("nan"), std::string::npos);
@@ -248,7 +237,7 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   for (std::size_t i = 0; i < many.size(); ++i) many[i] = static_cast<double>(i % 97);
   grid_holder square(2, 2, 2, {0, 0, 0, 1, 1, 0, 1, 1});
   som::data_space_view view =
-      som::make_data_space_view(square.grid, matrix_of(many, 2), som::assignment_table{});
+      som::make_data_space_view(square.grid, samples_of(many, 2), som::assignment_table{});
   EXPECT_EQ(view.sample_step, 3u);
   EXPECT_EQ(view.sample_x.size(), 8334u);
   EXPECT_EQ(view.neuron_x.size(), 4u);
@@ -263,7 +252,7 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   std::vector<som::assignment> records = {{0, 0}, {1, 2}, {0, 1}};
   const som::assignment_table table{records.data(), 3};
   grid_holder wide(2, 3, 1, {0, 1, 2, 3, 4, 5});
-  view = som::make_data_space_view(wide.grid, matrix_of(values, 1), table);
+  view = som::make_data_space_view(wide.grid, samples_of(values, 1), table);
   EXPECT_EQ(view.neuron_x, (std::vector<double>{0, 1, 2, 0, 1, 2}));
   EXPECT_EQ(view.neuron_y, (std::vector<double>{0, 1, 2, 3, 4, 5}));
   EXPECT_EQ(view.sample_x, (std::vector<double>{0, 2, 1}));
@@ -271,7 +260,7 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   EXPECT_EQ(view.x_label, "sloupec neuronu");
   grid_holder tall(3, 1, 1, {4, 5, 6});
   std::vector<som::assignment> down = {{2, 0}, {0, 0}, {1, 0}};
-  view = som::make_data_space_view(tall.grid, matrix_of(values, 1),
+  view = som::make_data_space_view(tall.grid, samples_of(values, 1),
                                    som::assignment_table{down.data(), 3});
   EXPECT_EQ(view.neuron_x, (std::vector<double>{0, 1, 2}));
   EXPECT_EQ(view.sample_x, (std::vector<double>{2, 0, 1}));
@@ -282,11 +271,11 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   std::vector<double> hand = hand_set();
   grid_holder cube(1, 2, 3, {10, 10, 10, 13, 13, 10});
   svg = som::draw_data_space(
-      som::make_data_space_view(cube.grid, matrix_of(hand, 3), som::assignment_table{}), 1, 2, 6);
+      som::make_data_space_view(cube.grid, samples_of(hand, 3), som::assignment_table{}), 1, 2, 6);
   EXPECT_NE(svg.find("Rovina prvnich dvou hlavnich komponent dat: drzi 95.2 % rozptylu dat."),
             std::string::npos);
   std::vector<double> alike = {1, 1, 1, 1, 1, 1, std::numeric_limits<double>::infinity(), 0, 0};
-  view = som::make_data_space_view(cube.grid, matrix_of(alike, 3), som::assignment_table{});
+  view = som::make_data_space_view(cube.grid, samples_of(alike, 3), som::assignment_table{});
   EXPECT_EQ(view.samples_not_finite, 1u);
   svg = som::draw_data_space(view, 1, 2, 3);
   EXPECT_NE(svg.find("Data nemaji zadny rozptyl"), std::string::npos);
@@ -312,7 +301,7 @@ void expect_same_answers(const som::weight_grid& grid, const std::vector<double>
                                              std::vector<double>(grid.dimension, 0.0)};
   std::vector<double> neurons(grid.block, grid.block + grid.neurons * grid.dimension);
   if (grid.dimension >= 2) {
-    axes = som::principal_components(matrix_of(neurons, grid.dimension)).axes;
+    axes = som::principal_components(samples_of(neurons, grid.dimension)).axes;
   } else {
     axes[0][0] = 1.0;
   }

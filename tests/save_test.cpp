@@ -28,18 +28,52 @@
 namespace {
 
 namespace fs = std::filesystem;
-using som_test::data_text;
+using som_test::continue_saved_map;
 using som_test::echo_text;
-using som_test::final_Krok;
 using som_test::host_lines;
 using som_test::read_saved_state;
 using som_test::run_program;
 using som_test::run_result;
 using som_test::save_leftovers;
+using som_test::saved_Krok;
 using som_test::saved_state;
 using som_test::setup_text;
+using som_test::setup_values;
 using som_test::temp_folder;
-using som_test::uninterrupted;
+
+// A 4 x 4 map of dimension 3: S = 32 and R = 32 / (t + 1), so every run
+// trains exactly one epoch (stop_radius 16) and advances Krok by one.
+setup_values schedule_setup(std::uint32_t Krok) {
+  return {.map_rows = 4,
+          .map_cols = 4,
+          .dimension = 3,
+          .radius_decay = 1,
+          .rate_decay = 1,
+          .stop_radius = 16,
+          .Krok = Krok,
+          .seed = 5};
+}
+
+const std::string data_text =
+    host_lines("0.1 0.9 0.3\n0.8 0.2 0.4\n0.5 0.5 0.5\n0.9 0.9 0.1\n0.2 0.1 0.7\n0.6 0.3 0.9\n");
+
+constexpr std::uint32_t final_Krok = 3;
+
+// The saved map after runs with Krok 0, 1, ..., runs - 1 (runs at most
+// final_Krok), each continuing the last.
+const saved_state& uninterrupted(std::uint32_t runs) {
+  static std::vector<saved_state> maps;
+  if (maps.empty()) {
+    temp_folder folder;
+    folder.write("data.txt", data_text);
+    for (std::uint32_t Krok = 0; Krok < final_Krok; ++Krok) {
+      folder.write("setup.txt", setup_text(schedule_setup(Krok)));
+      run_program(folder);
+      maps.push_back(read_saved_state(folder.path()));
+    }
+  }
+  return maps.at(runs - 1);
+}
 
 // A folder holding the map of the first run, set up to continue it (Krok
 // 1); with `linked`, vahy.bin is a link to store/map.bin. Or a copy of
@@ -55,7 +89,7 @@ struct continued_folder {
       return;
     }
     folder.write("data.txt", data_text);
-    folder.write("setup.txt", setup_text(1));
+    folder.write("setup.txt", setup_text(schedule_setup(1)));
     for (const auto& [name, bytes] : uninterrupted(1)) folder.write(name, bytes);
     if (linked) {
       fs::create_directory(folder / "store");
@@ -154,12 +188,8 @@ std::string expected_message(const std::string& call) {
 
 // Continues the schedule as the README says until it reaches final_Krok.
 saved_state continue_schedule(continued_folder& at) {
-  for (int run = 0; run < 4; ++run) {
-    const std::string parameters = at.folder.read("konecne_parametry.txt");
-    const unsigned Krok = static_cast<unsigned>(std::stoul(parameters));
-    if (Krok >= final_Krok) break;
-    at.folder.write("setup.txt", setup_text(Krok));
-    const run_result next = run_program(at.folder);
+  for (int run = 0; run < 4 && saved_Krok(at.folder) < final_Krok; ++run) {
+    const run_result next = continue_saved_map(at.folder, schedule_setup(0));
     EXPECT_EQ(next.status, 0) << next.console;
   }
   return read_saved_state(at.folder.path());
@@ -173,8 +203,8 @@ saved_state recovered_map(continued_folder& at, const std::string& prefix = "") 
   const run_result run = run_program(at.folder, prefix);
   if (prefix.empty()) {
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.console,
-              echo_text(1) + host_lines("Soubor trenovani.txt se nepodarilo otevrit.\n"));
+    EXPECT_EQ(run.console, echo_text(schedule_setup(1)) +
+                               host_lines("Soubor trenovani.txt se nepodarilo otevrit.\n"));
   }
   fs::remove(at.folder / "trenovani.txt");
   return read_saved_state(at.folder.path());
@@ -228,7 +258,8 @@ TEST_P(SaveFaults, ErrorAtEveryWriteSyncAndRenameKeepsThePreviousMap) {
       }
       ASSERT_FALSE(failed_call.empty());
       EXPECT_EQ(run.status, 1) << failed_call;
-      EXPECT_EQ(run.console, echo_text(1) + expected_message(failed_call)) << failed_call;
+      EXPECT_EQ(run.console, echo_text(schedule_setup(1)) + expected_message(failed_call))
+          << failed_call;
       EXPECT_EQ(read_saved_state(at.folder.path()), uninterrupted(1)) << failed_call;
       EXPECT_TRUE(save_leftovers(at.folders()).empty()) << failed_call;
       EXPECT_EQ(fs::is_symlink(at.folder / "vahy.bin"), linked);

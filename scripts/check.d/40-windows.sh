@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Windows: cross-builds som_train.exe and the tests with mingw-w64 into
-# build-windows/ and runs the whole suite under wine. Installs the compiler
-# and wine first when they are missing (Debian packages).
+# build-windows/ and runs the whole suite under wine. Installs the compiler,
+# wine and the tests' zlib for mingw first when they are missing (Debian
+# packages).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs="${SOM_JOBS:-2}"
 build=build-windows
 export PATH="$PATH:/usr/lib/wine"
 
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine64 >/dev/null; then
-  echo "installing mingw-w64 and wine"
-  packages=(g++-mingw-w64-x86-64-posix wine64)
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine64 >/dev/null ||
+  [ ! -e /usr/x86_64-w64-mingw32/include/zlib.h ]; then
+  echo "installing mingw-w64, wine and zlib for mingw-w64"
+  packages=(g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev)
   as_root=()
   [ "$(id -u)" -eq 0 ] || as_root=(sudo)
   export DEBIAN_FRONTEND=noninteractive

@@ -14,12 +14,25 @@ struct decoded_png {
   std::uint32_t width = 0, height = 0;
   int colour_type = -1;
   std::size_t palette_entries = 0;
-  std::vector<std::string> rows;  // unfiltered pixel bytes of each row
+  std::vector<std::string> rows;  // each row's pixel bytes; empty where png_pixels_decoded is false
 };
 
-// Decodes what the report writes: stored deflate blocks, filter 0, with
-// every chunk's CRC and the zlib checksum checked.
+// Reads a PNG: its chunks and header fields; with zlib also every chunk's
+// CRC and the pixels, inflated with the zlib checksum checked. Every row
+// must have filter 0 (none), as the report writes them.
 decoded_png decode_png(const std::string& png);
+
+// Whether decode_png inflates the pixels: only where zlib was found when the
+// tests were configured (they alone use it; the programs write their
+// pictures without it).
+extern const bool png_pixels_decoded;
+
+// In a test, before it reads pixels: without zlib, skips the rest of the
+// test, saying why.
+#define SOM_SKIP_UNLESS_PNG_PIXELS_DECODED()                                          \
+  if (!::som_test::png_pixels_decoded)                                                \
+  GTEST_SKIP() << "zlib was not found when the tests were configured: the pixels of " \
+                  "the pictures are not checked"
 
 // Every inline PNG of the page, in page order.
 std::vector<decoded_png> page_pictures(const std::string& page);

@@ -1,15 +1,19 @@
-// The saved map of a test folder: the bytes of its three state files, and
-// whatever a save leaves beside them while it runs (which must be gone once
-// a save or a recovery is over); and a short schedule of runs to save maps
-// with.
+// The saved map of a test folder: the bytes of its three state files,
+// whatever a save leaves beside them while it runs (which must be gone once a
+// save or a recovery is over), vahy.bin's bytes from values and back, and
+// continuing a saved map as the README tells a user to.
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/program_runner.hpp"
+#include "support/setup_text.hpp"
 
 namespace som_test {
 
@@ -41,42 +45,41 @@ inline std::vector<std::string> save_leftovers(const std::vector<std::filesystem
   return found;
 }
 
-// A 4 x 4 map of dimension 3: S = 32 and R = 32 / (t + 1), so every run
-// trains exactly one epoch (stop_radius 16) and advances Krok by one.
-inline std::string setup_text(unsigned Krok) {
-  return host_lines(
-      "4\tmap_rows\n4\tmap_cols\n3\tdimension\n1\tradius_decay\n1\trate_decay\n"
-      "16\tstop_radius\n" +
-      std::to_string(Krok) + "\tKrok\n5\tseed\n");
-}
-
-inline std::string echo_text(unsigned Krok) {
-  return host_lines(
-      "Precteno 4\tmap_rows\nPrecteno 4\tmap_cols\nPrecteno 3\tdimension\n"
-      "Precteno 1\tradius_decay\nPrecteno 1\trate_decay\n"
-      "Precteno 16\tstop_radius\nPrecteno " +
-      std::to_string(Krok) + "\tKrok\nPrecteno 5\tseed\n");
-}
-
-inline const std::string data_text =
-    host_lines("0.1 0.9 0.3\n0.8 0.2 0.4\n0.5 0.5 0.5\n0.9 0.9 0.1\n0.2 0.1 0.7\n0.6 0.3 0.9\n");
-
-inline constexpr unsigned final_Krok = 3;
-
-// The saved map after runs with Krok 0, 1, ..., runs - 1 (runs at most
-// final_Krok), each continuing the last.
-inline const saved_state& uninterrupted(unsigned runs) {
-  static std::vector<saved_state> maps;
-  if (maps.empty()) {
-    temp_folder folder;
-    folder.write("data.txt", data_text);
-    for (unsigned Krok = 0; Krok < final_Krok; ++Krok) {
-      folder.write("setup.txt", setup_text(Krok));
-      run_program(folder);
-      maps.push_back(read_saved_state(folder.path()));
-    }
+// The bytes of a vahy.bin holding `values`: little-endian binary64.
+inline std::string doubles_le(const std::vector<double>& values) {
+  std::string out;
+  for (double v : values) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    for (int b = 0; b < 8; ++b, bits >>= 8) out += static_cast<char>(bits & 0xFFu);
   }
-  return maps.at(runs - 1);
+  return out;
+}
+
+// The values of a vahy.bin (a last piece shorter than 8 bytes left out).
+inline std::vector<double> read_doubles_le(const std::string& bytes) {
+  std::vector<double> out;
+  for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t bits = 0;
+    for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[i + b]);
+    out.push_back(std::bit_cast<double>(bits));
+  }
+  return out;
+}
+
+// Line 1 of the folder's konecne_parametry.txt: the Krok its map was saved at.
+inline std::uint32_t saved_Krok(const temp_folder& folder) {
+  return static_cast<std::uint32_t>(std::stoul(folder.read("konecne_parametry.txt")));
+}
+
+// Continues the folder's saved map as the README says: entry 7 of setup.txt
+// from line 1 of konecne_parametry.txt, the other entries from `setup`;
+// vahy.bin and vystup.txt stay where they are. `shell_prefix` as for
+// run_program.
+inline run_result continue_saved_map(const temp_folder& folder, setup_values setup,
+                                     std::string_view shell_prefix = "") {
+  setup.Krok = saved_Krok(folder);
+  folder.write("setup.txt", setup_text(setup));
+  return run_program(folder, shell_prefix);
 }
 
 }  // namespace som_test

@@ -1,0 +1,32 @@
+// A test's values as the structures the code works on: a plain-layout
+// weight grid holding weights in neuron order, and a sample matrix over
+// samples held by the test.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "som/map_storage.hpp"
+
+namespace som_test {
+
+// A plain-layout grid (one lane) holding `weights` in neuron order.
+struct grid_holder {
+  som::weight_grid grid;
+  grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
+              const std::vector<double>& weights)
+      : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
+    for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
+  }
+  ~grid_holder() { som::free_weight_grid(grid); }
+  grid_holder(const grid_holder&) = delete;
+  grid_holder& operator=(const grid_holder&) = delete;
+};
+
+// The samples of `values`, `dim` components each; the matrix points into
+// `values`.
+inline som::sample_matrix samples_of(std::vector<double>& values, std::uint32_t dim) {
+  return som::sample_matrix{values.data(), static_cast<std::uint32_t>(values.size() / dim), dim};
+}
+
+}  // namespace som_test
