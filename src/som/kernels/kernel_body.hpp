@@ -35,6 +35,11 @@
 #define SOM_UNROLL
 #define SOM_INLINE inline
 #endif
+#if defined(__GNUC__) || defined(__clang__)
+#define SOM_NOINLINE __attribute__((noinline))
+#else
+#define SOM_NOINLINE
+#endif
 
 template <bool First, class A, class B>
 struct pick_type {
@@ -462,35 +467,97 @@ struct epoch_kernel {
                     static_cast<std::uint32_t>(c.neuron % a.map_cols)};
   }
 
-  // The winner of sample s, agreed with the other threads; a thread that
-  // keeps its own nearest neurons notes it first.
-  grid_pos agree(bmu_candidate mine, std::uint32_t s) const {
-    if (a.own_previous != nullptr) a.own_previous[s] = mine.neuron;
+  grid_pos agree(bmu_candidate mine) const {
     if (a.exchange != nullptr) mine = a.exchange(a.sync, a.thread, mine);
     return to_pos(mine);
   }
 
+  // The same for the pruned search's sample s, where a thread that keeps
+  // its own nearest neurons notes it first.
+  grid_pos agree_noting(bmu_candidate mine, std::uint32_t s) const {
+    if (a.own_previous != nullptr) a.own_previous[s] = mine.neuron;
+    return agree(mine);
+  }
+
+  // One object per way: the fused way's must not escape into a call, or
+  // its running minima would leave the registers.
   static std::uint32_t run(const epoch_args& args) {
-    epoch_kernel kernel(args);
-    const std::uint32_t rozdil = kernel.run();
-    if (args.searched != nullptr) *args.searched += kernel.searched;
+    std::uint32_t rozdil;
+    std::uint64_t searched;
+    if (args.pruned) {
+      epoch_kernel kernel(args);
+      rozdil = kernel.run_pruned();
+      searched = kernel.searched;
+    } else {
+      epoch_kernel kernel(args);
+      rozdil = kernel.run_fused();
+      // Every tile measured in full for every sample.
+      searched = std::uint64_t{args.count} * (args.tile_end - args.tile_begin) * args.dimension;
+    }
+    if (args.searched != nullptr) *args.searched += searched;
     return rozdil;
   }
 
-  std::uint32_t run() {
+  // The tiles [ua, ub) of the rows within reach of the winner `bmu` (from
+  // first_row on), or of the whole grid where squared distances may wrap;
+  // none where nothing is updated.
+  SOM_INLINE void reach_of(grid_pos bmu, std::size_t& ua, std::size_t& ub,
+                           std::uint32_t& first_row) const {
+    const std::size_t tb = a.tile_begin;
+    const std::size_t te = a.tile_end;
+    const std::uint64_t cols = a.map_cols;
+    ua = tb;
+    ub = tb;
+    first_row = 0;
+    if (!a.updates) return;
+    if (a.whole_grid) {
+      ub = te;
+      return;
+    }
+    const std::uint64_t lo = bmu.row > a.reach ? bmu.row - a.reach : 0;
+    std::uint64_t hi = std::uint64_t{bmu.row} + a.reach;
+    if (hi > a.map_rows - 1u) hi = a.map_rows - 1u;
+    first_row = static_cast<std::uint32_t>(lo);
+    ua = static_cast<std::size_t>(lo * cols / L);
+    ub = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
+    if (ua < tb) ua = tb;
+    if (ua > te) ua = te;
+    if (ub < ua) ub = ua;
+    if (ub > te) ub = te;
+  }
+
+  // The lanes inside the radius depend on the winner only: where the trainer
+  // keeps a table of them, the winner's row of masks from tile ua on, to
+  // read (`known`) or, the first time, to fill (`keep`).
+  SOM_INLINE void masks_of(grid_pos bmu, std::size_t ua, const std::uint8_t*& known,
+                           std::uint8_t*& keep) const {
+    known = nullptr;
+    keep = nullptr;
+    if (a.lane_masks == nullptr) return;
+    const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
+    std::uint8_t* row = a.lane_masks + neuron * (a.tile_end - a.tile_begin) + (ua - a.tile_begin);
+    if (a.masks_known[neuron] != 0) {
+      known = row;
+    } else {
+      keep = row;
+      a.masks_known[neuron] = 1;
+    }
+  }
+
+  // The epoch with the search fused into the update: for each sample, one
+  // pass over the tiles moves its neighbourhood and measures the next
+  // sample's distances. (Written out in full, not through the helpers
+  // below: W1 is bound by this loop's chain from one winner to the next,
+  // and GCC keeps more of it in registers this way.)
+  std::uint32_t run_fused() {
     const std::size_t tb = a.tile_begin;
     const std::size_t te = a.tile_end;
     const std::uint64_t cols = a.map_cols;
     std::uint32_t rozdil = 0;
     if (a.count == 0) return 0;
     reset();
-    if (a.pruned) {
-      pruned_search(a.samples, tb, te, start_bound(0, a.samples));
-    } else {
-      search(a.samples, tb, te);
-      searched += (te - tb) * dimension;
-    }
-    grid_pos bmu = agree(candidate(), 0);
+    search(a.samples, tb, te);
+    grid_pos bmu = agree(candidate());
     for (std::uint32_t s = 0; s < a.count; ++s) {
       const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
       const bool last = s + 1 == a.count;
@@ -516,41 +583,26 @@ struct epoch_kernel {
           if (ub > te) ub = te;
         }
       }
-      // The lanes inside the radius depend on the winner only: worked out
-      // once per winner where the trainer keeps a table of them.
-      const std::uint8_t* known = nullptr;
-      std::uint8_t* keep = nullptr;
-      if (ua < ub && a.lane_masks != nullptr) {
-        const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
-        std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
-        if (a.masks_known[neuron] != 0) {
-          known = row;
-        } else {
-          keep = row;
-          a.masks_known[neuron] = 1;
-        }
-      }
-      if (a.pruned) {
-        // The neighbourhood first, then the next sample's search over the
-        // updated weights.
-        if (ua < ub) {
-          if (a.whole_grid) {
-            update<false, false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+      if (next != nullptr) search(next, tb, ua);
+      if (ua < ub) {
+        // The lanes inside the radius depend on the winner only: worked out
+        // once per winner where the trainer keeps a table of them.
+        const std::uint8_t* known = nullptr;
+        std::uint8_t* keep = nullptr;
+        if (a.lane_masks != nullptr) {
+          const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
+          std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
+          if (a.masks_known[neuron] != 0) {
+            known = row;
           } else {
-            update_near(x, bmu, first_row, ua, ub, known, keep);
+            keep = row;
+            a.masks_known[neuron] = 1;
           }
         }
-        if (next != nullptr) pruned_search(next, tb, te, start_bound(s + 1, next));
-      } else {
-        // Every tile measured in full, partly fused with the update.
-        if (next != nullptr) searched += (te - tb) * dimension;
-        if (next != nullptr) search(next, tb, ua);
-        if (ua < ub) {
-          if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
-          else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
-        }
-        if (next != nullptr) search(next, ub, te);
+        if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
+        else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
       }
+      if (next != nullptr) search(next, ub, te);
 
       if (a.assignments != nullptr) {
         assignment& previous = a.assignments[s];
@@ -559,9 +611,55 @@ struct epoch_kernel {
         rozdil += pi * pi + pj * pj;
         previous = bmu;
       }
-      if (!last) bmu = agree(candidate(), s + 1);
+      if (!last) bmu = agree(candidate());
     }
     return rozdil;
+  }
+
+  // The epoch with the pruned search: for each sample, its neighbourhood is
+  // moved first, then the next sample is searched over the moved weights.
+  SOM_NOINLINE std::uint32_t run_pruned() {
+    const std::size_t tb = a.tile_begin;
+    const std::size_t te = a.tile_end;
+    std::uint32_t rozdil = 0;
+    if (a.count == 0) return 0;
+    reset();
+    pruned_search(a.samples, tb, te, start_bound(0, a.samples));
+    grid_pos bmu = agree_noting(candidate(), 0);
+    for (std::uint32_t s = 0; s < a.count; ++s) {
+      const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
+      const bool last = s + 1 == a.count;
+      const double* next = last ? nullptr : x + dimension;
+      reset();
+      std::size_t ua, ub;
+      std::uint32_t first_row;
+      reach_of(bmu, ua, ub, first_row);
+      if (ua < ub) {
+        const std::uint8_t* known;
+        std::uint8_t* keep;
+        masks_of(bmu, ua, known, keep);
+        if (a.whole_grid) {
+          update<false, false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+        } else {
+          update_near(x, bmu, first_row, ua, ub, known, keep);
+        }
+      }
+      if (next != nullptr) pruned_search(next, tb, te, start_bound(s + 1, next));
+      rozdil += note_winner(s, bmu);
+      if (!last) bmu = agree_noting(candidate(), s + 1);
+    }
+    return rozdil;
+  }
+
+  // Where this thread keeps the assignments: the change of sample s's
+  // winner, for Rozdil, and the new winner in its record.
+  SOM_INLINE std::uint32_t note_winner(std::uint32_t s, grid_pos bmu) const {
+    if (a.assignments == nullptr) return 0;
+    assignment& previous = a.assignments[s];
+    const std::uint32_t pi = previous.row - bmu.row;
+    const std::uint32_t pj = previous.col - bmu.col;
+    previous = bmu;
+    return pi * pi + pj * pj;
   }
 };
 
