@@ -76,10 +76,12 @@ struct epoch_args {
   const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
   assignment* assignments = nullptr;    // written by the thread that owns it only
   // Each sample's winner of the last epoch, read by every thread (any
-  // value: one outside this thread's tiles only gives the search no start).
+  // value: one outside the grid or this thread's tiles only gives the
+  // pruned search a looser start).
   const assignment* previous = nullptr;
-  // For the pruned search: the components in the order in which it screens
-  // tiles (any order is exact; the most varied first drops tiles soonest),
+  // For the pruned search: a permutation of the components, the order in
+  // which it screens tiles (any permutation is exact; the most varied first
+  // drops tiles soonest),
   // and 1 + 4 × dimension × 2^-53, by which it widens its bound to allow for
   // the rounding of sums taken in another order (see pruned_search).
   const std::uint32_t* order = nullptr;
