@@ -21,27 +21,7 @@ workloads=("$@")
 [ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1)
 plain="$(pwd)/build-bench/src/som_train_plain"
 root="$(pwd)/build-bench/bench-work"
-outputs=(vahy.bin vystup.txt konecne_parametry.txt trenovani.txt)
-
-# Runs one program in a fresh copy of a workload; prints its wall seconds.
-run_once() {
-  local program="$1" workload="$2" folder="$3"
-  rm -rf "$folder"
-  mkdir -p "$folder"
-  local file
-  for file in setup.txt data.txt vahy.bin vystup.txt; do
-    if [ -e "$root/workloads/$workload/$file" ]; then
-      cp "$root/workloads/$workload/$file" "$folder/"
-    fi
-  done
-  local start end
-  start=$(date +%s.%N)
-  (cd "$folder" && "$program" >console.txt)
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+source bench/timing.sh
 
 echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
 status=0

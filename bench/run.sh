@@ -41,27 +41,7 @@ for prepare in "$root"/workloads/*/prepare; do
   cp "$prepare/vahy.bin" "$prepare/vystup.txt" "$folder/"
 done
 
-outputs=(vahy.bin vystup.txt konecne_parametry.txt trenovani.txt)
-
-# Runs one program in a fresh copy of a workload; prints its wall seconds.
-run_once() {
-  local program="$1" workload="$2" folder="$3"
-  rm -rf "$folder"
-  mkdir -p "$folder"
-  cp "$root/workloads/$workload/setup.txt" "$root/workloads/$workload/data.txt" "$folder/"
-  for state in vahy.bin vystup.txt; do
-    if [ -e "$root/workloads/$workload/$state" ]; then
-      cp "$root/workloads/$workload/$state" "$folder/"
-    fi
-  done
-  local start end
-  start=$(date +%s.%N)
-  (cd "$folder" && "$program" >console.txt)
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+source bench/timing.sh
 
 echo "machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
 status=0
