@@ -197,4 +197,37 @@ TEST(ThreadPool, RunsTheJobOnEveryThreadAndTheMeetingAgreesOnTheFirstNearest) {
   }
 }
 
+TEST(ThreadPool, BoundsAreSharedForTheSampleOfTheNextMeetingOnly) {
+  som::pool::thread_pool pool(2);
+  std::atomic<int> step{0};
+  auto wait_for = [&](int s) {
+    while (step.load() < s) std::this_thread::yield();
+  };
+  std::vector<double> seen;  // by thread 1, in order
+  pool.run([&](unsigned t) {
+    using som::pool::thread_pool;
+    if (t == 0) {
+      EXPECT_EQ(thread_pool::share(&pool, 0, 3.0), 3.0) << "nothing offered yet";
+      step = 1;
+      wait_for(2);
+      // Thread 1 offered 5: this thread's own bound is still the smaller.
+      EXPECT_EQ(thread_pool::share(&pool, 0, 4.0), 4.0);
+      step = 3;
+    } else {
+      wait_for(1);
+      seen.push_back(thread_pool::share(&pool, 1, 5.0));  // thread 0's 3
+      step = 2;
+      wait_for(3);
+      seen.push_back(thread_pool::share(&pool, 1, 5.0));  // now its 4
+    }
+    thread_pool::meet(&pool, t, som::kernels::bmu_candidate{1.0, t});
+    if (t == 1) {
+      // The next sample: what thread 0 offered before the meeting is stale.
+      seen.push_back(thread_pool::share(&pool, 1, 9.0));
+    }
+    thread_pool::meet(&pool, t, som::kernels::bmu_candidate{1.0, t});
+  });
+  EXPECT_EQ(seen, (std::vector<double>{3.0, 4.0, 9.0}));
+}
+
 }  // namespace

@@ -34,6 +34,7 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     // Only thread 0 writes the assignments and counts Rozdil.
     mine.assignments = t == 0 ? assignments : nullptr;
     mine.exchange = &pool::thread_pool::meet;
+    mine.share = &pool::thread_pool::share;
     mine.sync = &team;
     if (args.pruned) mine.own_previous = own_previous_[t].data() + first;
   }

@@ -46,6 +46,13 @@ inline constexpr std::uint64_t no_neuron = ~std::uint64_t{0};
 // (the same in every thread): the smallest distance, then the smallest neuron.
 using exchange_fn = bmu_candidate (*)(void* sync, unsigned thread, bmu_candidate mine);
 
+// Offers the other threads a bound on the winner's distance for the sample
+// that a thread is searching (the distance of one of its neurons to that
+// sample, summed as the search sums it, or a bound another thread offered),
+// and returns the smallest bound that any thread has offered for that
+// sample so far.
+using share_fn = double (*)(void* sync, unsigned thread, double bound);
+
 struct epoch_args {
   const double* samples = nullptr;  // count rows of `dimension` doubles
   std::uint32_t count = 0;
@@ -95,6 +102,7 @@ struct epoch_args {
   std::uint64_t* searched = nullptr;
   unsigned thread = 0;
   exchange_fn exchange = nullptr;  // null for a single thread
+  share_fn share = nullptr;        // null for a single thread
   void* sync = nullptr;
 };
 

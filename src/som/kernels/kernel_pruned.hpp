@@ -22,13 +22,12 @@ double neuron_distance(const double* x, std::uint64_t n) const {
 // winner, when it lies in them; or else this thread's nearest neuron the
 // last time (when it keeps them); or else the one of this thread's
 // neurons next to either in order (the boundary between two threads'
-// tiles moves now and then). A distance that is not a number below the
-// largest double gives the largest double, which no winner reaches.
-double start_bound(std::uint32_t s, const double* x) const {
+// tiles moves now and then). No neuron when this thread has none.
+std::uint64_t start_neuron(std::uint32_t s) const {
   const std::uint64_t first = std::uint64_t{a.tile_begin} * L;
   const std::uint64_t neurons = std::uint64_t{a.map_rows} * a.map_cols;
   const std::uint64_t end = std::uint64_t{a.tile_end} * L < neurons ? a.tile_end * L : neurons;
-  if (first >= end) return DBL_MAX;
+  if (first >= end) return no_neuron;
   std::uint64_t n = no_neuron;
   if (a.previous != nullptr) {
     const assignment p = a.previous[s];
@@ -40,8 +39,32 @@ double start_bound(std::uint32_t s, const double* x) const {
   }
   if (n == no_neuron || n < first) n = first;
   if (n >= end) n = end - 1;
+  return n;
+}
+
+// The bound that start neuron n gives: its distance to x, where that is a
+// number below the largest double, or else the largest double, which no
+// winner reaches.
+double start_bound(const double* x, std::uint64_t n) const {
+  if (n == no_neuron) return DBL_MAX;
   const double d = neuron_distance(x, n);
   return d < DBL_MAX ? d : DBL_MAX;
+}
+
+// Whether the update around `centre` may move neuron n.
+bool may_move(grid_pos centre, std::uint64_t n) const {
+  if (!a.updates) return false;
+  if (a.whole_grid) return true;
+  const grid_pos p = to_pos(bmu_candidate{0.0, n});
+  const std::uint32_t rows = p.row > centre.row ? p.row - centre.row : centre.row - p.row;
+  const std::uint32_t cols = p.col > centre.col ? p.col - centre.col : centre.col - p.col;
+  return rows <= a.reach && cols <= a.col_reach;
+}
+
+// The smallest bound that any thread of a pool has offered for the sample
+// being searched, this thread's `bound` among them.
+double shared(double bound) const {
+  return a.share != nullptr ? a.share(a.sync, a.thread, bound) : bound;
 }
 
 // The tiles that the pruned search takes at a time (a chunk's running sums
@@ -115,8 +138,14 @@ std::uint32_t next_check(std::uint32_t i) const {
 // loads and sums overlap), and the race narrows after each pass. The tiles left are summed again
 // in component order and tracked in order (the winner's tie rule needs each slot's tiles in
 // order), and `bound` falls to the nearest distance tracked.
+//
+// On a pool, the threads offer each other their bounds as they go (see
+// shared): the winner is at least as near as any of them, whichever
+// thread's neuron it came from, so a thread drops a tile only where it
+// would lose to a neuron that some thread measures in full.
 SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, double bound) {
   const std::uint32_t* order = a.order;
+  bound = shared(bound);
   vec partial[prune_chunk];
   std::uint16_t racing[prune_chunk];
   vec limit = O::set1(bound * a.prune_widening);
@@ -132,6 +161,13 @@ SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, d
       i1 = next_check(i0);
       searched += std::uint64_t{i1 - i0} * left;
       left = screen<false>(chunk, x, order, i0, i1, partial, racing, left, limit);
+      if (a.share != nullptr) {
+        const double offered = shared(bound);
+        if (offered < bound) {
+          bound = offered;
+          limit = O::set1(bound * a.prune_widening);
+        }
+      }
     }
     if (left == 0) continue;
     for (std::size_t i = 0; i < left; ++i) {
@@ -145,7 +181,7 @@ SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, d
       track(0, sum, t);
     }
     searched += std::uint64_t{dimension} * left;
-    const double tracked = O::hmin(best[0]);
+    const double tracked = shared(O::hmin(best[0]));
     if (tracked < bound) {
       bound = tracked;
       limit = O::set1(bound * a.prune_widening);
@@ -193,13 +229,19 @@ SOM_NOINLINE std::uint32_t run_pruned() {
   std::uint32_t rozdil = 0;
   if (a.count == 0) return 0;
   reset();
-  pruned_search(a.samples, tb, te, start_bound(0, a.samples));
+  pruned_search(a.samples, tb, te, start_bound(a.samples, start_neuron(0)));
   grid_pos bmu = agree_noting(candidate(), 0);
   for (std::uint32_t s = 0; s < a.count; ++s) {
     const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
     const bool last = s + 1 == a.count;
     const double* next = last ? nullptr : x + dimension;
     reset();
+    // The next search's start, measured before the update where the update
+    // cannot move it: the other threads of a pool prune with it the sooner.
+    const std::uint64_t start = last ? no_neuron : start_neuron(s + 1);
+    const bool moves = start != no_neuron && may_move(bmu, start);
+    double bound = DBL_MAX;
+    if (!moves && start != no_neuron) bound = shared(start_bound(next, start));
     std::size_t ua, ub;
     std::uint32_t first_row;
     reach_of(bmu, ua, ub, first_row);
@@ -213,7 +255,8 @@ SOM_NOINLINE std::uint32_t run_pruned() {
         update_near(x, bmu, first_row, ua, ub, known, keep);
       }
     }
-    if (next != nullptr) pruned_search(next, tb, te, start_bound(s + 1, next));
+    if (moves) bound = start_bound(next, start);
+    if (next != nullptr) pruned_search(next, tb, te, bound);
     rozdil += note_winner(s, bmu);
     if (!last) bmu = agree_noting(candidate(), s + 1);
   }

@@ -11,6 +11,12 @@ struct alignas(64) thread_pool::slot {
   std::atomic<std::uint32_t> reached{0};
   kernels::bmu_candidate candidate[2];  // by the parity of the meeting
   std::uint64_t waited = 0;             // ticks spent waiting in this run
+  std::uint64_t meetings = 0;           // meetings passed since the pool began
+  // Written by its own thread only, on a line of their own (they change
+  // several times a sample): the bound offered for the sample of meeting
+  // `offered_for` (counted like `meetings`), then that number.
+  alignas(64) std::atomic<double> offered{0.0};
+  std::atomic<std::uint64_t> offered_for{0};
 };
 
 namespace {
@@ -42,6 +48,7 @@ kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::b
   const std::uint32_t round = own.reached.load(std::memory_order_relaxed) + 1u;
   const unsigned parity = round & 1u;
   own.candidate[parity] = mine;
+  ++own.meetings;
   own.reached.store(round, std::memory_order_release);
   for (unsigned t = 0; t < pool.threads_; ++t) {
     if (t == thread) continue;
@@ -59,6 +66,24 @@ kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::b
     if (nearer(pool.slots_[t].candidate[parity], best)) best = pool.slots_[t].candidate[parity];
   }
   return best;
+}
+
+double thread_pool::share(void* sync, unsigned thread, double bound) {
+  thread_pool& pool = *static_cast<thread_pool*>(sync);
+  slot& own = pool.slots_[thread];
+  const std::uint64_t next = own.meetings + 1;
+  own.offered.store(bound, std::memory_order_relaxed);
+  own.offered_for.store(next, std::memory_order_release);
+  // A thread offers for the following meeting only after this one, which
+  // waits for this thread: a bound read under `next` is one offered for it.
+  for (unsigned t = 0; t < pool.threads_; ++t) {
+    if (t == thread) continue;
+    const slot& other = pool.slots_[t];
+    if (other.offered_for.load(std::memory_order_acquire) != next) continue;
+    const double offered = other.offered.load(std::memory_order_relaxed);
+    if (offered < bound) bound = offered;
+  }
+  return bound;
 }
 
 std::uint64_t thread_pool::waited(unsigned t) const { return slots_[t].waited; }

@@ -35,6 +35,12 @@ class thread_pool {
   // all, the same on every thread.
   static kernels::bmu_candidate meet(void* sync, unsigned thread, kernels::bmu_candidate mine);
 
+  // Between two meetings (a kernels::share_fn, with the pool as `sync`):
+  // offers thread `thread`'s bound for the sample of the next meeting and
+  // returns the smallest bound offered for it so far by any thread. Waits
+  // for nobody: a bound not yet offered is simply not seen.
+  static double share(void* sync, unsigned thread, double bound);
+
   // The ticks thread t spent waiting at meetings during the last run.
   std::uint64_t waited(unsigned t) const;
 
