@@ -152,11 +152,11 @@ int main(int argc, char** argv) {
   som::input_file setup_file;
   if (!setup_file.open("setup.txt")) return 1;
   som::byte_reader reader(setup_file.source());
-  const som::setup_params setup = som::read_setup(reader, nullptr);
+  const som::setup_params setup = som::read_setup(reader, nullptr).params;
   setup_file.close();
-  const std::uint32_t count = som::count_samples("data.txt");
+  const std::uint32_t count = som::count_samples("data.txt", setup.dimension).count;
   som::owned_samples samples(som::alloc_sample_matrix(setup.dimension, count));
-  som::load_samples(*samples, stdout);
+  som::load_samples(*samples);
 
   std::vector<variant> variants;
   if (argc > 3) {

@@ -15,6 +15,7 @@ using som_fuzz::check;
 
 struct reference_entry {
   std::uint32_t value = 0;
+  som::setup_entry found = som::setup_entry::read;
   std::string console;
   std::size_t next = 0;  // where the next entry starts
 };
@@ -23,7 +24,18 @@ reference_entry reference_read(std::string_view text, std::size_t pos) {
   reference_entry entry;
   while (pos < text.size() && som_fuzz::reference_space(text[pos])) ++pos;
   const std::size_t length = som_fuzz::reference_u32(text, pos, entry.value);
-  if (length == 0) entry.console = "Chybi hodnota v souboru!\n";
+  if (length == 0) {
+    entry.console = "Chybi hodnota v souboru!\n";
+    entry.found = som::setup_entry::missing;
+  } else {
+    // Above 4294967295: more than ten digits after the leading zeros, or ten
+    // that compare above it as text.
+    std::size_t first = pos + (text[pos] == '+' || text[pos] == '-' ? 1 : 0);
+    while (first + 1 < pos + length && text[first] == '0') ++first;
+    const std::string_view digits = text.substr(first, pos + length - first);
+    if (digits.size() > 10 || (digits.size() == 10 && digits > "4294967295"))
+      entry.found = som::setup_entry::above_range;
+  }
   pos += length;
   entry.console += "Precteno ";
   som::append_u32(entry.console, entry.value);
@@ -50,10 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int e = 0; e < 8; ++e) {
     const reference_entry expected = reference_read(text, pos);
     som_fuzz::console_capture console;
-    values[e] = som::read_setup_value(reader, console.stream());
+    som::setup_entry found = som::setup_entry::read;
+    values[e] = som::read_setup_value(reader, console.stream(), &found);
     const std::string where = "entry " + std::to_string(e) + " at byte " + std::to_string(pos) +
                               " of \"" + som_fuzz::show(text) + "\"";
     check(values[e] == expected.value, "setup value as %u reads it", where);
+    check(found == expected.found, "missing or above 4294967295 as the digits say", where);
     check(console.text() == expected.console, "setup echo",
           where + "\nexpected \"" + som_fuzz::show(expected.console) + "\"\ngot \"" +
               som_fuzz::show(console.text()) + "\"");
@@ -65,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // read_setup gives the same eight values, in order, without a console.
   som::byte_reader again(text);
-  const som::setup_params p = som::read_setup(again, nullptr);
+  const som::setup_params p = som::read_setup(again, nullptr).params;
   const std::uint32_t fields[8] = {p.map_rows,   p.map_cols,    p.dimension, p.radius_decay,
                                    p.rate_decay, p.stop_radius, p.Krok,      p.seed};
   for (int e = 0; e < 8; ++e) check(fields[e] == values[e], "read_setup order");

@@ -2,8 +2,8 @@
 // pick the map's rows (0 to 3), columns (0 to 3), dimension (0 to 4), the
 // tile width of the grid in memory (1 to 8) and the number of samples (0 to 3,
 // with bit 7 asking for a fresh map); the rest is vahy.bin, padded with zero
-// bytes when it is shorter than the map needs (a short file ends the process,
-// which the tests of the program cover). Checked:
+// bytes or cut to the size the map needs (a file of another size ends the
+// process, which the tests of the program cover). Checked:
 // - each weight is bit for bit the little-endian double at its place in the
 //   file, the unused lanes of the last tile stay NaN, and the records of
 //   vystup.txt are loaded;
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(table.records[s].row == 0 && table.records[s].col == 0, "assignments stay zero");
     }
   } else {
-    if (payload.size() < values * 8) payload.resize(values * 8, '\0');
+    payload.resize(values * 8, '\0');
     som_fuzz::write_bytes(som::weights_file_name, payload);
     std::string records;
     for (std::uint32_t s = 0; s < samples; ++s) {

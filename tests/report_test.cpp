@@ -307,7 +307,12 @@ TEST(ReportProgram, FilesThatDoNotFitEachOther) {
       {"short weights", "vahy.bin", doubles_le({0, 1, 3, 2, 2}),
        "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n"},
       {"long weights", "vahy.bin", doubles_le({0, 1, 3, 2, 2, 7, 8}),
-       "Soubor vahy.bin je delsi, nez odpovida rozmerum mapy v souboru setup.txt.\n"},
+       "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.\n"},
+      {"title line in data.txt", "data.txt", "a b\n0 0\n1 1\n2 2\n3 3\n4 4\n",
+       "Soubor data.txt, radek 1: vzorek nema dimenzi 1 (cisla s desetinnou teckou, oddelena "
+       "mezerami), trenovani se neprovede.\n"},
+      {"setup.txt without Krok", "setup.txt", "2\n3\n1\n10\n10\n1\n7\n",
+       "Soubor setup.txt nema vsech osm hodnot, trenovani se neprovede.\n"},
       {"fewer assignments", "vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n",
        "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n"},
       {"more assignments", "vystup.txt", "0\t0\n1\t0\n0\t1\n0\t2\n0\t2\n1\t1\n",

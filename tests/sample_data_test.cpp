@@ -1,6 +1,6 @@
 // The two passes over data.txt: counting the lines that begin with a
-// number, and reading the values as one stream; each whole and a few bytes
-// per read alike.
+// number and checking their shape, and reading the values as one stream;
+// each whole and a few bytes per read alike.
 #include "run/sample_data.hpp"
 
 #include <gtest/gtest.h>
@@ -13,26 +13,30 @@
 #include <vector>
 
 #include "support/byte_sources.hpp"
-#include "support/console_capture.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
 
-using som_test::console_capture;
 using som_test::temp_folder;
 
-// The count over the bytes at once, a few bytes per read, and from a file:
-// all three must agree.
-std::uint32_t count_text(const std::string& content) {
+// The counting pass over the bytes at once, a few bytes per read, with the
+// portable classifier and from a file: all four must agree.
+som::sample_lines scan_text(const std::string& content, std::uint32_t dimension) {
   som::byte_reader whole(content);
-  const std::uint32_t count = som::count_sample_lines(whole);
+  const som::sample_lines out = som::scan_sample_lines(whole, dimension);
   som_test::piecewise_source pieces(content, 7);
   som::byte_reader piecewise(pieces.source());
-  EXPECT_EQ(som::count_sample_lines(piecewise), count);
+  som::byte_reader portable(content);
   temp_folder folder;
   folder.write("data.txt", content);
-  EXPECT_EQ(som::count_samples((folder / "data.txt").string().c_str()), count);
-  return count;
+  for (const som::sample_lines& again :
+       {som::scan_sample_lines(piecewise, dimension),
+        som::scan_sample_lines(portable, dimension, som::byte_classifier::portable),
+        som::count_samples((folder / "data.txt").string().c_str(), dimension)}) {
+    EXPECT_EQ(again.count, out.count);
+    EXPECT_EQ(again.misshapen_line, out.misshapen_line);
+  }
+  return out;
 }
 
 std::string crlf(std::string text) {
@@ -44,63 +48,109 @@ std::string crlf(std::string text) {
   return out;
 }
 
-TEST(CountSamples, LinesThatBeginWithANumber) {
-  struct count_case {
-    const char* name;
-    std::string text;
-    std::uint32_t count;
-  };
-  const std::vector<count_case> cases = {
-      {"three samples", "0.1 0.2\n0.9 0.8\n0.4 0.6\n", 3},
-      {"no line end at the end", "1 2\n3 4", 2},
-      {"blank lines", "\n1 2\n\n   \n3 4\n\n", 2},
-      {"leading white space", "  \t 1 2\n", 1},
-      {"title line", "red green\n1 2\n", 1},
-      {"too few or too many numbers", "1\n1 2 3 4\n", 2},
-      {"sign and point starts", "-1\n+.5\n.5\n-.x\n+\n.\n", 3},
-      {"not numbers", "inf\nnan\nx1\n,5\n", 0},
-      {"empty file", "", 0},
-      {"only a line end", "\n", 0},
-      {"number after a NUL is not seen", std::string("\0 5\n5\n", 6), 1},
-  };
+struct count_case {
+  const char* name;
+  std::string text;
+  std::uint32_t dimension;
+  std::uint32_t count;
+  std::uint64_t misshapen_line;  // 0: none
+};
+
+// Each case with LF and again with CR LF line ends.
+void expect_cases(const std::vector<count_case>& cases) {
   for (const count_case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(count_text(c.text), c.count);
-    EXPECT_EQ(count_text(crlf(c.text)), c.count);
+    for (const std::string& text : {c.text, crlf(c.text)}) {
+      const som::sample_lines out = scan_text(text, c.dimension);
+      EXPECT_EQ(out.count, c.count);
+      EXPECT_EQ(out.misshapen_line, c.misshapen_line);
+    }
   }
 }
 
-TEST(CountSamples, LongLinesAreTakenInPiecesOf16383Characters) {
-  // 20000 characters: the second piece starts at character 16384.
-  std::string line = "1";
-  while (line.size() < 16383) line += ' ';
-  std::string second = "2";
-  while (line.size() + second.size() < 20000) second += ' ';
-  EXPECT_EQ(count_text(line + second + "\n"), 2u);
-  EXPECT_EQ(count_text(crlf(line + second + "\n")), 2u);
+TEST(CountSamples, SamplesOfTheRightShape) {
+  expect_cases({
+      {"three samples", "0.1 0.2\n0.9 0.8\n0.4 0.6\n", 2, 3, 0},
+      {"no line end at the end", "1 2\n3 4", 2, 2, 0},
+      {"blank lines and white space", "\n1 2\n\n \t\v\f\n  3\t4  \n\n", 2, 2, 0},
+      {"every notation", "-1 +.5 .5 5. 1e5 -2.5E-3 +7e+0 00\n", 8, 1, 0},
+      {"a note after the last sample", "1 2\n3 4\nnote: 2 columns, see x.csv\n", 2, 2, 0},
+      {"a text file without samples", "red green blue\n", 3, 0, 0},
+      {"empty file", "", 3, 0, 0},
+      {"only line ends", "\n\n", 3, 0, 0},
+      {"lone CR is white space", "1\r2\n", 2, 1, 0},
+  });
+}
 
-  // The second piece beginning in the middle of a number still counts.
-  std::string digits(20000, '7');
-  EXPECT_EQ(count_text(digits + "\n"), 2u);
+TEST(CountSamples, TheFirstLineThatIsNotASampleIsNamed) {
+  expect_cases({
+      {"title line", "red green blue\n0.9 0.1 0.5\n", 3, 1, 1},
+      {"comment between samples", "1 2\n# second\n3 4\n", 2, 2, 2},
+      {"csv", "0.97,0.04,0.51\n", 3, 1, 1},
+      {"decimal comma", "0,97 0,04 0,51\n", 3, 1, 1},
+      {"semicolons", "1;2;3\n", 3, 1, 1},
+      {"comment after the numbers", "1 2 3\n4 5 6 # x\n", 3, 2, 2},
+      {"dimension smaller than the columns", "1 2 3\n4 5 6\n", 2, 2, 1},
+      {"dimension larger than the columns", "1 2 3\n4 5 6\n", 4, 2, 1},
+      {"one short line", "1 2 3\n4 5 6\n7 8\n9 1 2\n", 3, 4, 3},
+      {"last line without a line end", "1 2\n3", 2, 2, 2},
+      {"exponent without digits", "1e 2\n", 2, 1, 1},
+      {"two points", "1.5.3 2\n", 2, 1, 1},
+      {"infinity is not a number", "1 inf\n", 2, 1, 1},
+      {"lone sign and point", "1 -\n1 .\n", 2, 2, 1},
+      {"sign in the middle", "1-2 3\n", 2, 1, 1},
+      {"a sample after a note", "1 2\nnote\n3 4\n", 2, 2, 2},
+      {"dimension 0 with samples", "\n1\n", 0, 1, 2},
+      {"NUL in a sample", std::string("1 2\n3\0 4\n", 9), 2, 2, 2},
+      {"NUL hides a sample", std::string("\0 5\n5 6\n", 8), 2, 1, 1},
+  });
+}
 
-  // A second piece of white space and text does not count.
-  std::string spaced = "1" + std::string(16382, ' ') + "   x" + "\n";
-  EXPECT_EQ(count_text(spaced), 1u);
+TEST(CountSamples, LongLinesCountOnce) {
+  // 3000 components, some 60000 characters: one sample, as any line is.
+  std::string line;
+  for (int j = 0; j < 3000; ++j) line += (j == 0 ? "" : " ") + std::to_string(j) + ".125";
+  const std::string text = line + "\n" + line + "\n";
+  for (const std::string& t : {text, crlf(text)}) {
+    const som::sample_lines out = scan_text(t, 3000);
+    EXPECT_EQ(out.count, 2u);
+    EXPECT_EQ(out.misshapen_line, 0u);
+    EXPECT_EQ(scan_text(t, 2999).misshapen_line, 1u);
+  }
+  const std::string digits(20000, '7');
+  EXPECT_EQ(scan_text(digits + "\n", 1).count, 1u);
+  EXPECT_EQ(scan_text(digits + "\n", 1).misshapen_line, 0u);
+}
 
-  // 16383 characters and the line end: the line end forms a piece of its own.
-  std::string exact = "1" + std::string(16382, '0') + "\n5\n";
-  EXPECT_EQ(count_text(exact), 2u);
-  // With CR LF the CR does not count, so the result is the same.
-  EXPECT_EQ(count_text(crlf(exact)), 2u);
-
-  // A lone CR is a character like any other.
-  std::string with_cr = std::string(16382, ' ') + "\r5\n";
-  EXPECT_EQ(count_text(with_cr), 1u);
+// The counting pass looks at 64 bytes at a time: a fault must be found
+// wherever it falls against those blocks, and a word that spans two must
+// still read as one.
+TEST(CountSamples, FaultsAtEveryPlaceAgainstTheBlocks) {
+  const std::string good = "0.25 -1.5e-3 +.75 12.";
+  const std::vector<std::pair<std::string, std::string>> faults = {
+      {"0.25", "0.2.5"}, {"-1.5e-3", "-1.5e-"}, {"-1.5e-3", "-1.5e-3e1"}, {"+.75", "+."},
+      {"+.75", "+,75"},  {"12.", "12.e"},       {"12.", "1-2."},        {"0.25", "0.25x"},
+      {"+.75", "+.7.5"}, {" 12.", ""},          {"-1.5e-3", "-1.5e.3"}, {"-1.5e-3", "e-3"},
+  };
+  for (std::size_t pad = 0; pad < 70; ++pad) {
+    const std::string first = std::string(pad, ' ') + good + "\n";
+    for (const auto& [from, to] : faults) {
+      std::string bad = good;
+      bad.replace(bad.find(from), from.size(), to);
+      SCOPED_TRACE(std::to_string(pad) + ": " + bad);
+      const som::sample_lines out = scan_text(first + first + bad + "\n" + first, 4);
+      EXPECT_EQ(out.count, 4u);
+      EXPECT_EQ(out.misshapen_line, 3u);
+    }
+    const som::sample_lines fine = scan_text(first + first + first, 4);
+    EXPECT_EQ(fine.count, 3u);
+    EXPECT_EQ(fine.misshapen_line, 0u);
+  }
 }
 
 struct loaded {
   std::vector<double> values;
-  std::string console;
+  bool read_all;
 };
 
 // The values read from the bytes at once and a few bytes per read: both must
@@ -108,46 +158,37 @@ struct loaded {
 loaded load_text(const std::string& content, std::uint32_t dimension, std::uint32_t count) {
   std::vector<double> block(std::size_t{dimension} * count, -99.0);
   som::sample_matrix matrix{block.data(), count, dimension};
-  console_capture console;
   som::byte_reader whole(content);
-  som::read_sample_values(whole, matrix, console.stream());
+  const bool read_all = som::read_sample_values(whole, matrix);
 
   std::vector<double> piecewise(block.size(), -99.0);
   som::sample_matrix piecewise_matrix{piecewise.data(), count, dimension};
-  console_capture piecewise_console;
   som_test::piecewise_source pieces(content, 5);
   som::byte_reader reader(pieces.source());
-  som::read_sample_values(reader, piecewise_matrix, piecewise_console.stream());
-  EXPECT_EQ(piecewise_console.text(), console.text());
+  EXPECT_EQ(som::read_sample_values(reader, piecewise_matrix), read_all);
   EXPECT_EQ(std::memcmp(piecewise.data(), block.data(), block.size() * sizeof(double)), 0);
-  return {block, console.text()};
+  return {block, read_all};
 }
 
 TEST(LoadSamples, ReadsValuesAsOneStream) {
   const loaded out = load_text("0.1 0.2\n0.9 0.8\n0.4 0.6\n", 2, 3);
   EXPECT_EQ(out.values, (std::vector<double>{0.1, 0.2, 0.9, 0.8, 0.4, 0.6}));
-  EXPECT_EQ(out.console, "");
+  EXPECT_TRUE(out.read_all);
   // Line breaks are only white space to this pass.
   EXPECT_EQ(load_text("1\r\n2 3\t4\f5\v6", 3, 2).values, (std::vector<double>{1, 2, 3, 4, 5, 6}));
 }
 
-TEST(LoadSamples, MissingValuesAreReportedAndZero) {
-  const std::string message = "Chybi hodnota v souboru data.txt!\n";
-  // The title stops the reading for good: every component is reported.
-  const loaded titled = load_text("r g\n1 2\n", 2, 1);
-  EXPECT_EQ(titled.values, (std::vector<double>{0.0, 0.0}));
-  EXPECT_EQ(titled.console, message + message);
-  // Running out of numbers.
+TEST(LoadSamples, StopsAtTheFirstValueThatCannotBeRead) {
+  // Only a file changed since the counting pass gets here: the reading stops.
   const loaded short_file = load_text("1 2\n3", 2, 2);
-  EXPECT_EQ(short_file.values, (std::vector<double>{1, 2, 3, 0}));
-  EXPECT_EQ(short_file.console, message);
-  // A lone sign is not skipped either.
-  const loaded sign = load_text("1 - 2", 3, 1);
-  EXPECT_EQ(sign.values, (std::vector<double>{1, 0, 0}));
-  EXPECT_EQ(sign.console, message + message);
-  // "1e" reads as 1 and leaves the "e", which then stops the reading.
+  EXPECT_FALSE(short_file.read_all);
+  EXPECT_EQ(short_file.values, (std::vector<double>{1, 2, 3, -99.0}));
+  const loaded titled = load_text("r g\n1 2\n", 2, 1);
+  EXPECT_FALSE(titled.read_all);
+  // "1e" reads as 1 and leaves the "e".
   const loaded exponent = load_text("1e 2", 2, 1);
-  EXPECT_EQ(exponent.values, (std::vector<double>{1, 0}));
+  EXPECT_FALSE(exponent.read_all);
+  EXPECT_EQ(exponent.values[0], 1.0);
 }
 
 TEST(LoadSamples, NumbersAcrossTheReadBuffer) {

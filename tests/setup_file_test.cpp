@@ -128,7 +128,9 @@ TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
 
 TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
   som::byte_reader reader(std::string_view("1\n2\n3\n4\n5\n6\n7\n8\nignored\n"));
-  const som::setup_params p = som::read_setup(reader, nullptr);
+  const som::setup_reading setup = som::read_setup(reader, nullptr);
+  EXPECT_EQ(som::setup_refusal(setup), "");
+  const som::setup_params& p = setup.params;
   EXPECT_EQ(p.map_rows, 1u);
   EXPECT_EQ(p.map_cols, 2u);
   EXPECT_EQ(p.dimension, 3u);
@@ -137,6 +139,34 @@ TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
   EXPECT_EQ(p.stop_radius, 6u);
   EXPECT_EQ(p.Krok, 7u);
   EXPECT_EQ(p.seed, 8u);
+}
+
+// A setup that would train a wrong map is refused after its echo: a missing
+// entry shifts the ones after it, and a number above 2^32 - 1 wraps.
+TEST(ReadSetup, RefusesMissingEntriesThenNumbersAboveTheRange) {
+  const std::string missing = "Soubor setup.txt nema vsech osm hodnot, trenovani se neprovede.\n";
+  const std::string above =
+      "Hodnota v souboru setup.txt je vetsi nez 4294967295, trenovani se neprovede.\n";
+  const struct {
+    const char* name;
+    std::string file;
+    std::string refusal;
+  } cases[] = {
+      {"eight entries", "1\n2\n3\n4\n5\n6\n7\n8\n", ""},
+      {"largest value, leading zeros, -1 wraps", "4294967295\n0004294967295\n-1\n4\n5\n6\n7\n8\n", ""},
+      {"Krok line deleted", "1\n2\n3\n4\n5\n6\n2026 seed\n", missing},
+      {"comment line in place of an entry", "1\n# rows\n2\n3\n4\n5\n6\n7\n8\n", missing},
+      {"empty file", "", missing},
+      {"2^32", "1\n2\n3\n4\n5\n6\n4294967296\n8\n", above},
+      {"-2^32", "1\n2\n3\n4\n5\n6\n7\n-4294967296\n", above},
+      {"far above, wrapping to a small value", "18446744073709551621\n2\n3\n4\n5\n6\n7\n8\n", above},
+      {"both: missing first", "99999999999\n2\n3\n4\n5\n6\n7\n", missing},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    som::byte_reader reader(c.file);
+    EXPECT_EQ(som::setup_refusal(som::read_setup(reader, nullptr)), c.refusal);
+  }
 }
 
 }  // namespace

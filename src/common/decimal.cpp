@@ -133,7 +133,7 @@ bool read_decimal(byte_reader& reader, double& value) {
   }
 }
 
-bool read_u32(byte_reader& reader, std::uint32_t& value) {
+bool read_u32(byte_reader& reader, std::uint32_t& value, bool& above_range) {
   int c;
   while ((c = reader.peek()) != -1 && is_space(c)) reader.advance(1);
   std::size_t i = 0;
@@ -145,13 +145,22 @@ bool read_u32(byte_reader& reader, std::uint32_t& value) {
   if (!is_digit(reader.peek(i))) return false;
   reader.advance(i);
   std::uint32_t result = 0;
+  std::uint64_t digits = 0;  // the digits' value, held at 2^32 once above
   int d;
   while (is_digit(d = reader.peek())) {
     result = result * 10u + static_cast<std::uint32_t>(d - '0');
+    digits = digits * 10u + static_cast<std::uint64_t>(d - '0');
+    if (digits > std::uint64_t{1} << 32) digits = std::uint64_t{1} << 32;
     reader.advance(1);
   }
   value = negative ? 0u - result : result;
+  above_range = digits > std::numeric_limits<std::uint32_t>::max();
   return true;
+}
+
+bool read_u32(byte_reader& reader, std::uint32_t& value) {
+  bool above_range = false;
+  return read_u32(reader, value, above_range);
 }
 
 }  // namespace som

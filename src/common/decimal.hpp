@@ -33,5 +33,8 @@ bool read_decimal(byte_reader& reader, double& value);
 // it is not a number and is left unread, as is any other text. Returns false
 // when no number stands there.
 bool read_u32(byte_reader& reader, std::uint32_t& value);
+// The same, and says whether the digits, whatever the sign, give a number
+// above 4294967295 (which the value then holds wrapped).
+bool read_u32(byte_reader& reader, std::uint32_t& value, bool& above_range);
 
 }  // namespace som

@@ -11,6 +11,12 @@ void append_u32(std::string& out, std::uint32_t value) {
   out.append(buffer, result.ptr);
 }
 
+void append_u64(std::string& out, std::uint64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
 void append_fixed6(std::string& out, double value) {
   if (std::isnan(value)) {
     out += std::signbit(value) ? "-nan" : "nan";

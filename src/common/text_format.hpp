@@ -8,6 +8,7 @@ namespace som {
 
 // Appends the value as "%u" would write it.
 void append_u32(std::string& out, std::uint32_t value);
+void append_u64(std::string& out, std::uint64_t value);
 
 // Appends the value as "%f" would write it in the C locale: fixed notation,
 // six digits after the decimal point, correctly rounded.

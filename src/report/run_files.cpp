@@ -47,8 +47,10 @@ bool read_text_file(const char* name, std::string& message, Body body) {
 
 bool read_setup_quietly(setup_params& setup, std::string& message) {
   return read_text_file(setup_file_name, message, [&](byte_reader& reader) {
-    setup = read_setup(reader, nullptr);
-    return true;
+    const setup_reading reading = read_setup(reader, nullptr);
+    setup = reading.params;
+    message = setup_refusal(reading);
+    return message.empty();
   });
 }
 
@@ -60,7 +62,7 @@ bool parse_weights(const std::string& bytes, weight_grid& grid, std::string& mes
     return false;
   }
   if (bytes.size() > values * 8) {
-    message = "Soubor vahy.bin je delsi, nez odpovida rozmerum mapy v souboru setup.txt.\n";
+    message = std::string(weights_too_long_text) + "\n";
     return false;
   }
   for (std::size_t v = 0; v < values; ++v) {
@@ -236,7 +238,12 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
       return fail();
     }
   }
-  const std::uint32_t samples = count_samples(data_file_name);
+  const sample_lines lines = count_samples(data_file_name, setup.dimension);
+  if (lines.misshapen_line != 0) {
+    message = misshapen_sample_message(lines.misshapen_line, setup.dimension);
+    return fail();
+  }
+  const std::uint32_t samples = lines.count;
   check_run_sizes(samples, setup.dimension, setup.map_rows, setup.map_cols, 1);
   run.samples = alloc_sample_matrix(setup.dimension, samples);
 
@@ -252,7 +259,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     free_assignment_table(run.assignments);
     free_weight_grid(run.grid);
   }
-  load_samples(run.samples, console);
+  load_samples(run.samples);
   return load_result::loaded;
 }
 

@@ -28,11 +28,16 @@ int run_sequence(const training_engine& engine) {
     return 1;
   }
   byte_reader setup_reader(setup_file.source());
-  setup_params setup = read_setup(setup_reader, console);
+  const setup_reading reading = read_setup(setup_reader, console);
   if (!setup_file.close()) {
     print(console, close_failed_message(setup_file_name));
     return 1;
   }
+  if (const std::string refusal = setup_refusal(reading); !refusal.empty()) {
+    print(console, refusal);
+    return 1;
+  }
+  setup_params setup = reading.params;
   if (!training_can_end(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius)) {
     print_line(console, "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!");
     return 1;
@@ -42,7 +47,14 @@ int run_sequence(const training_engine& engine) {
   random_generator gen;
   seed_random(gen, setup.seed);
 
-  const std::uint32_t samples_count = count_samples(data_file_name);
+  const sample_lines lines = count_samples(data_file_name, setup.dimension);
+  // A file that the values pass would misread is refused before anything
+  // is allocated or the saved map is looked at.
+  if (lines.misshapen_line != 0) {
+    print(console, misshapen_sample_message(lines.misshapen_line, setup.dimension));
+    return 1;
+  }
+  const std::uint32_t samples_count = lines.count;
 
   const std::uint32_t lanes = grid_lanes(engine);
   check_run_sizes(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes);
@@ -62,7 +74,7 @@ int run_sequence(const training_engine& engine) {
   // before the saved map is read.
   if (!recover_state(console)) return 1;
   load_weights(*grid, *assignments, gen, console);
-  load_samples(*samples, console);
+  load_samples(*samples);
 
   std::FILE* log = std::fopen(training_log_file_name, "wb");
   if (log == nullptr) {

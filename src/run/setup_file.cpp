@@ -8,11 +8,15 @@
 
 namespace som {
 
-std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console) {
+std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console, setup_entry* found) {
   std::uint32_t value = 0;
-  const bool found = read_u32(reader, value);
+  bool above_range = false;
+  const bool number = read_u32(reader, value, above_range);
+  if (found != nullptr)
+    *found = !number ? setup_entry::missing
+                     : above_range ? setup_entry::above_range : setup_entry::read;
   std::string line;
-  if (!found) {
+  if (!number) {
     value = 0;
     line += "Chybi hodnota v souboru!\n";
   }
@@ -34,17 +38,27 @@ std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console) {
   return value;
 }
 
-setup_params read_setup(byte_reader& reader, std::FILE* console) {
-  setup_params params;
-  params.map_rows = read_setup_value(reader, console);
-  params.map_cols = read_setup_value(reader, console);
-  params.dimension = read_setup_value(reader, console);
-  params.radius_decay = read_setup_value(reader, console);
-  params.rate_decay = read_setup_value(reader, console);
-  params.stop_radius = read_setup_value(reader, console);
-  params.Krok = read_setup_value(reader, console);
-  params.seed = read_setup_value(reader, console);
-  return params;
+setup_reading read_setup(byte_reader& reader, std::FILE* console) {
+  setup_reading setup;
+  setup_params& p = setup.params;
+  for (std::uint32_t* entry : {&p.map_rows, &p.map_cols, &p.dimension, &p.radius_decay,
+                               &p.rate_decay, &p.stop_radius, &p.Krok, &p.seed}) {
+    setup_entry found = setup_entry::read;
+    *entry = read_setup_value(reader, console, &found);
+    if (found == setup_entry::missing) setup.complete = false;
+    if (found == setup_entry::above_range) setup.in_range = false;
+  }
+  return setup;
+}
+
+std::string setup_refusal(const setup_reading& setup) {
+  if (!setup.complete)
+    return std::string("Soubor ") + setup_file_name +
+           " nema vsech osm hodnot, trenovani se neprovede.\n";
+  if (!setup.in_range)
+    return std::string("Hodnota v souboru ") + setup_file_name +
+           " je vetsi nez 4294967295, trenovani se neprovede.\n";
+  return {};
 }
 
 }  // namespace som

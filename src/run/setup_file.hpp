@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "common/byte_reader.hpp"
 #include "common/file_names.hpp"
@@ -21,12 +22,32 @@ struct setup_params {
   std::uint32_t seed = 0;
 };
 
+// What reading an entry found.
+enum class setup_entry {
+  read,
+  missing,      // no number stood there
+  above_range,  // its digits give a number above 4294967295 (the value wraps)
+};
+
 // Reads one entry: a number (0 with a warning when none stands there), then
 // the rest of its line, which is echoed after "Precteno %u". The reader is
 // left just after the line's end. With console == nullptr nothing is printed.
-std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console);
+std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console,
+                               setup_entry* found = nullptr);
+
+struct setup_reading {
+  setup_params params;
+  bool complete = true;  // every entry had a number
+  bool in_range = true;  // and none was above 4294967295
+};
 
 // Reads the eight entries in their order.
-setup_params read_setup(byte_reader& reader, std::FILE* console);
+setup_reading read_setup(byte_reader& reader, std::FILE* console);
+
+// The refusal of a setup.txt that a run cannot use as it stands (as a line),
+// or empty when it can: entries without a number first, then numbers out of
+// range. A run with wrong parameters would train a wrong map and save it
+// over the good one.
+std::string setup_refusal(const setup_reading& setup);
 
 }  // namespace som

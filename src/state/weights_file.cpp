@@ -71,6 +71,7 @@ void load_weights(weight_grid& grid, assignment_table& assignments, random_gener
   }
   byte_reader reader(file.source());
   if (!read_weights(reader, grid)) fatal_exit(std::string(read_failed_text) + "\n");
+  if (reader.fill(1) != 0) fatal_exit(std::string(weights_too_long_text) + "\n");
   if (!file.close()) fatal_exit(close_failed_message(weights_file_name));
   load_assignments(assignments);
 }

@@ -17,10 +17,15 @@ namespace som {
 // order. Returns false when the input ends before the last value is whole.
 bool read_weights(byte_reader& reader, weight_grid& grid);
 
+// The refusal of a vahy.bin longer than the map of setup.txt needs: a map
+// of another size or dimension, which read as this one would be scrambled.
+inline constexpr const char* weights_too_long_text =
+    "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.";
+
 // Fills the grid from vahy.bin and then the assignments from vystup.txt.
 // When vahy.bin cannot be opened, says so on the console, fills the grid with
 // random weights and leaves the assignments at zero. Ends the process on a
-// short or unreadable file.
+// short, long or unreadable file.
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console);
 
