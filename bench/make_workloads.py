@@ -4,6 +4,9 @@
 
 W1, W2 and W3: uniform samples in [0, 1), Krok 0 and seed 1.
 
+W5, made only when named (some 600 MB): 1000000 uniform samples of dimension
+32 on a 10 x 10 map that trains one epoch, a run spent mostly reading data.txt.
+
 W4 and D1 continue a map that a preparation run has trained, and time the
 long small-radius end of a schedule. Their folder holds prepare/setup.txt
 (the preparation from Krok 0) and setup.txt, the measured run, whose Krok
@@ -13,7 +16,7 @@ long small-radius end of a schedule. Their folder holds prepare/setup.txt
 - D1, handwritten digits: the 1797 8 x 8 digits of bench/data/digits.csv.gz
   (pixel counts divided by 16); a 20 x 20 map.
 
-usage: make_workloads.py OUTPUT_FOLDER
+usage: make_workloads.py OUTPUT_FOLDER [LARGE_WORKLOAD...]
 """
 import gzip
 import os
@@ -25,6 +28,11 @@ WORKLOADS = {
     "W1": (10, 10, 3, 1000, 100, 1000, 1),
     "W2": (40, 40, 64, 1000, 10, 100, 800),
     "W3": (20, 20, 16, 100000, 1, 10, 100),
+}
+
+# Written only when named on the command line.
+LARGE = {
+    "W5": (10, 10, 32, 1000000, 1, 10, 100),
 }
 
 COMMENTS = [
@@ -90,10 +98,12 @@ def write_workload(folder, rows, cols, dim, samples, radius_decay, rate_decay, s
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) < 2 or any(name not in LARGE for name in sys.argv[2:]):
         sys.exit(__doc__)
     for name, shape in WORKLOADS.items():
         write_workload(os.path.join(sys.argv[1], name), *shape)
+    for name in sys.argv[2:]:
+        write_workload(os.path.join(sys.argv[1], name), *LARGE[name])
     for name in CONTINUED:
         write_continued(os.path.join(sys.argv[1], name), name)
 

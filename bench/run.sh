@@ -10,7 +10,8 @@
 #  - times the training alone, plain loops against the fast kernels
 #    (som_train_bench), and checks those results too.
 #
-# usage: bench/run.sh [REPEATS] [WORKLOAD...]     (default 5, W1 W2 W3 W4 D1)
+# usage: bench/run.sh [REPEATS] [WORKLOAD...]     (default 5, W1 W2 W3 W4 D1;
+#   W5, 10^6 samples of dimension 32, only when named)
 # BUILD_DIR (default build-bench) picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +27,12 @@ cmake --build "$build" -j "$jobs" --target som_train som_train_plain som_train_b
 root="$(pwd)/$build/bench-work"
 rm -rf "$root"
 mkdir -p "$root"
-python3 bench/make_workloads.py "$root/workloads"
+# The large workloads are written only when asked for.
+large=()
+for w in "${workloads[@]}"; do
+  case "$w" in W5) large+=("$w") ;; esac
+done
+python3 bench/make_workloads.py "$root/workloads" "${large[@]}"
 
 fast="$(pwd)/$build/src/som_train"
 plain="$(pwd)/$build/src/som_train_plain"

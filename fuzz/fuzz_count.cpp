@@ -123,6 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   som::byte_reader whole(text);
   compare(som::scan_sample_lines(whole, dimension), expected, "count and shape", text);
+  som::byte_reader baseline(text);
+  compare(som::scan_sample_lines(baseline, dimension, som::byte_classifier::baseline), expected,
+          "count and shape, baseline classifier", text);
   som::byte_reader portable(text);
   compare(som::scan_sample_lines(portable, dimension, som::byte_classifier::portable), expected,
           "count and shape, portable classifier", text);

@@ -19,18 +19,20 @@ namespace {
 
 using som_test::temp_folder;
 
-// The counting pass over the bytes at once, a few bytes per read, with the
-// portable classifier and from a file: all four must agree.
+// The counting pass over the bytes at once, a few bytes per read, with each
+// classifier and from a file: all must agree.
 som::sample_lines scan_text(const std::string& content, std::uint32_t dimension) {
   som::byte_reader whole(content);
   const som::sample_lines out = som::scan_sample_lines(whole, dimension);
   som_test::piecewise_source pieces(content, 7);
   som::byte_reader piecewise(pieces.source());
+  som::byte_reader baseline(content);
   som::byte_reader portable(content);
   temp_folder folder;
   folder.write("data.txt", content);
   for (const som::sample_lines& again :
        {som::scan_sample_lines(piecewise, dimension),
+        som::scan_sample_lines(baseline, dimension, som::byte_classifier::baseline),
         som::scan_sample_lines(portable, dimension, som::byte_classifier::portable),
         som::count_samples((folder / "data.txt").string().c_str(), dimension)}) {
     EXPECT_EQ(again.count, out.count);

@@ -29,10 +29,11 @@ struct sample_lines {
   std::uint64_t misshapen_line = 0;
 };
 
-// How the bytes are sorted into classes: with the processor's vector
-// instructions where the build has them (SSE2 on x86-64), or one by one.
-// Both give the same answer; the portable one is the reference.
-enum class byte_classifier { fastest, portable };
+// How the bytes are sorted into classes: with the widest vectors the
+// processor has (AVX2), with those every processor of the build's kind has
+// (SSE2 on x86-64), or one by one. All give the same answer; the portable
+// one is the reference.
+enum class byte_classifier { fastest, baseline, portable };
 
 sample_lines scan_sample_lines(byte_reader& reader, std::uint32_t dimension,
                                byte_classifier classifier = byte_classifier::fastest);
