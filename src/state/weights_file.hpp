@@ -18,9 +18,9 @@ namespace som {
 bool read_weights(byte_reader& reader, weight_grid& grid);
 
 // Fills the grid from vahy.bin and then the assignments from vystup.txt.
-// When vahy.bin cannot be opened, says so on the console, fills the grid with
-// random weights and leaves the assignments at zero. Ends the process on a
-// short or unreadable file.
+// When there is no vahy.bin, says so on the console, fills the grid with
+// random weights and leaves the assignments at zero. Ends the process when
+// vahy.bin is there but cannot be opened, and on a short or unreadable file.
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console);
 
