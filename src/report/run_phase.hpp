@@ -1,5 +1,9 @@
 // Whether the working folder holds a finished run or one still training.
 //
+// A run holds the folder's lock (som_train.zamek) from before it reads
+// data.txt to its end, so where there is a lock file, the lock alone tells.
+// Folders without one (of an older som_train) are judged by the file times:
+//
 // som_train rewrites trenovani.txt from its start and flushes a line after
 // every epoch; only after the last epoch does it write the saved map
 // (vystup.txt, konecne_parametry.txt and vahy.bin, each complete in a
