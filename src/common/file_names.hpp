@@ -10,6 +10,10 @@ inline constexpr const char* assignments_file_name = "vystup.txt";
 inline constexpr const char* final_parameters_file_name = "konecne_parametry.txt";
 inline constexpr const char* training_log_file_name = "trenovani.txt";
 
+// Locked by a run for as long as it runs (state/run_lock.hpp); it holds
+// nothing and stays in the folder.
+inline constexpr const char* run_lock_file_name = "som_train.zamek";
+
 // The record of a save in progress (state/save_record.hpp).
 inline constexpr const char* save_record_file_name = "ukladani.txt";
 // Beside a file being replaced: its new content while it is written, and its

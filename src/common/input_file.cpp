@@ -1,5 +1,9 @@
 #include "common/input_file.hpp"
 
+#include <cerrno>
+
+#include "common/platform.hpp"
+
 namespace som {
 
 input_file::~input_file() {
@@ -8,9 +12,13 @@ input_file::~input_file() {
 
 bool input_file::open(const char* path) {
   if (file_ != nullptr) std::fclose(file_);
+  errno = 0;
   file_ = std::fopen(path, "rb");
+  missing_ = file_ == nullptr && errno == ENOENT;
   return file_ != nullptr;
 }
+
+bool input_file::is_folder() const { return file_ != nullptr && stream_is_folder(file_); }
 
 bool input_file::close() {
   std::FILE* file = file_;

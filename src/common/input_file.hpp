@@ -20,6 +20,11 @@ class input_file {
 
   // False when the file cannot be opened.
   bool open(const char* path);
+  // After a failed open: whether the file does not exist, as opposed to one
+  // that is there and cannot be opened (permissions, an I/O error).
+  bool missing() const { return missing_; }
+  // After an open: whether it opened a folder (POSIX opens one for reading).
+  bool is_folder() const;
   // False when closing fails.
   bool close();
   // The file's bytes from where it stands, for a byte_reader.
@@ -27,6 +32,7 @@ class input_file {
 
  private:
   std::FILE* file_ = nullptr;
+  bool missing_ = false;
 };
 
 }  // namespace som

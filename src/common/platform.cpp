@@ -12,6 +12,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -152,11 +153,71 @@ bool remove_file(const std::string& path) {
   return DeleteFileW(widen(path).c_str()) != 0 || not_found(GetLastError());
 }
 
+bool stream_is_folder(std::FILE*) { return false; }
+
 file_presence find_file(const std::string& path) {
   if (GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
     return file_presence::present;
   }
   return not_found(GetLastError()) ? file_presence::absent : file_presence::unknown;
+}
+
+namespace {
+
+// Byte 0 of the file stands for the whole lock; a lock may lie beyond the
+// end of a file, which stays empty.
+bool lock_first_byte(HANDLE file, DWORD flags) {
+  OVERLAPPED at{};
+  return LockFileEx(file, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+}  // namespace
+
+lock_result take_file_lock(const std::string& path, native_lock& lock) {
+  const std::wstring wide = widen(path);
+  // Not shared for deletion: while the lock is held, its file cannot be
+  // removed and made anew by someone else.
+  HANDLE file =
+      CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+    file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return lock_result::failed;
+  if (!lock_first_byte(file, LOCKFILE_EXCLUSIVE_LOCK)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION
+               ? lock_result::held_elsewhere
+               : lock_result::failed;
+  }
+  lock.handle = reinterpret_cast<std::intptr_t>(file);
+  return lock_result::taken;
+}
+
+void release_file_lock(native_lock& lock) {
+  if (!lock.is_held()) return;
+  CloseHandle(reinterpret_cast<HANDLE>(lock.handle));  // closing gives the lock up
+  lock.handle = -1;
+}
+
+lock_state look_at_file_lock(const std::string& path) {
+  const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return not_found(GetLastError()) ? lock_state::no_file : lock_state::unknown;
+  }
+  lock_state state = lock_state::free;
+  if (lock_first_byte(file, 0)) {
+    OVERLAPPED at{};
+    UnlockFileEx(file, 0, 1, 0, &at);
+  } else {
+    state = GetLastError() == ERROR_LOCK_VIOLATION ? lock_state::held : lock_state::unknown;
+  }
+  CloseHandle(file);
+  return state;
 }
 
 void* acquire_block(std::size_t bytes) { return std::malloc(bytes); }
@@ -280,10 +341,79 @@ bool sync_folder_of(const std::string& path) {
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
+bool stream_is_folder(std::FILE* stream) {
+  struct stat status;
+  return ::fstat(::fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 file_presence find_file(const std::string& path) {
   struct stat status;
   if (::lstat(path.c_str(), &status) == 0) return file_presence::present;
   return errno == ENOENT ? file_presence::absent : file_presence::unknown;
+}
+
+namespace {
+
+// flock, retried when a signal interrupts it.
+int flock_now(int fd, int operation) {
+  int result;
+  do {
+    result = ::flock(fd, operation | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result;
+}
+
+}  // namespace
+
+lock_result take_file_lock(const std::string& path, native_lock& lock) {
+  // Non-blocking, so that a fifo in the file's place cannot hold the run up;
+  // not through a link, so that the lock never creates a file elsewhere.
+  constexpr int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
+    // flock needs no write access: another user's lock file will do.
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | flags);
+    if (fd < 0) return lock_result::failed;
+    struct stat held;
+    if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+      ::close(fd);
+      return lock_result::failed;
+    }
+    if (flock_now(fd, LOCK_EX) != 0) {
+      const bool busy = errno == EWOULDBLOCK;
+      ::close(fd);
+      return busy ? lock_result::held_elsewhere : lock_result::failed;
+    }
+    // A lock on a file that was removed (and perhaps made anew) in the
+    // meantime excludes nobody: then the file at the name is locked instead.
+    struct stat named;
+    if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino) {
+      lock.handle = fd;
+      return lock_result::taken;
+    }
+    ::close(fd);
+  }
+  return lock_result::failed;
+}
+
+void release_file_lock(native_lock& lock) {
+  if (!lock.is_held()) return;
+  ::close(static_cast<int>(lock.handle));  // closing gives the lock up
+  lock.handle = -1;
+}
+
+lock_state look_at_file_lock(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return errno == ENOENT ? lock_state::no_file : lock_state::unknown;
+  lock_state state = lock_state::free;
+  if (flock_now(fd, LOCK_SH) == 0) {
+    flock_now(fd, LOCK_UN);
+  } else {
+    state = errno == EWOULDBLOCK ? lock_state::held : lock_state::unknown;
+  }
+  ::close(fd);
+  return state;
 }
 
 void* acquire_block(std::size_t bytes) {

@@ -1,13 +1,14 @@
 // The few operating-system calls the program needs beyond standard C++:
 // the file calls of a safe save (writing through the system's own calls,
-// forcing data to disk, replacing a file in one step, following links), and
-// memory for large blocks.
+// forcing data to disk, replacing a file in one step, following links), a
+// lock on a file, and memory for large blocks.
 //
 // Every file call reports failure by its return value and never prints.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace som {
@@ -61,9 +62,37 @@ std::string folder_of(const std::string& path);
 // Removes the file; true also when it did not exist.
 bool remove_file(const std::string& path);
 
+// Whether an open stream reads a folder (POSIX opens one for reading;
+// Windows does not open it at all).
+bool stream_is_folder(std::FILE* stream);
+
 enum class file_presence { absent, present, unknown };
 // Whether a file of any kind has this name (a link is not followed).
 file_presence find_file(const std::string& path);
+
+// An exclusive lock on a file, which the system releases when the process
+// ends, however it ends (flock on POSIX, LockFileEx on Windows): a crash or a
+// kill leaves no stale lock behind.
+struct native_lock {
+  std::intptr_t handle = -1;
+  bool is_held() const { return handle != -1; }
+};
+
+enum class lock_result { taken, held_elsewhere, failed };
+// Opens the file at `path` (creating it, empty, when it is missing; opened
+// for reading alone where it may not be written) and takes the lock without
+// waiting: held_elsewhere when another process holds it, failed when the
+// file cannot be opened or locked.
+lock_result take_file_lock(const std::string& path, native_lock& lock);
+// Gives the lock up and closes the file (only needed before the process ends).
+void release_file_lock(native_lock& lock);
+
+enum class lock_state { no_file, held, free, unknown };
+// Whether a process holds the lock on `path`, looked at without creating or
+// changing the file. The look takes a shared lock for an instant: a process
+// that tries to take the lock just then finds it held, and tries again
+// (see state/run_lock.hpp).
+lock_state look_at_file_lock(const std::string& path);
 
 // A block of `bytes` (at least 1) for data that is written soon after, or
 // null when memory runs out; freed with release_block. Large blocks are

@@ -38,6 +38,9 @@ int report_once(std::FILE* console) {
     case som::report_outcome::in_progress:
       som::print_line(console, "Trenovani probiha: " + progress + ".");
       break;
+    case som::report_outcome::save_interrupted:
+      som::print_line(console, som::save_interrupted_text);
+      break;
     case som::report_outcome::not_started:
       som::print(console, som::open_failed_message(som::training_log_file_name));
       return 1;
@@ -80,6 +83,11 @@ int watch(std::FILE* console) {
         case som::report_outcome::failed: return 1;
         case som::report_outcome::finished:
           som::print_line(console, "Trenovani skoncilo. " + written_message());
+          return 0;
+        case som::report_outcome::save_interrupted:
+          // Nothing changes here until som_train runs again.
+          som::print_line(console, som::save_interrupted_text);
+          som::print_line(console, written_message());
           return 0;
         case som::report_outcome::not_started:
           if (!said_waiting) {

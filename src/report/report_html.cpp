@@ -238,6 +238,12 @@ std::string render_report(const run_state& run) {
   out += "</title><style>";
   out += style_sheet;
   out += "</style></head><body>\n<h1>Samoorganizujici mapa " + sizes + "</h1>\n";
+  if (run.save_interrupted) {
+    // The saved map's files may be a mix of two maps: none is shown.
+    out += "<section id=\"ukladani\"><p class=\"warning\">" + std::string(save_interrupted_text) +
+           "</p></section>\n" + curves_section(run, progress) + "</body></html>\n";
+    return out;
+  }
   if (!run.finished) out += progress_section(run, progress);
   out += summary_section(run, progress);
   if (run.has_map) out += map_section(run, 320.0);

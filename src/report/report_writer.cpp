@@ -16,7 +16,8 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
                                               : report_outcome::failed;
   }
   const bool finished = run.finished;
-  if (!finished) progress = progress_text(progress_of(run.setup, run.log));
+  const bool interrupted = run.save_interrupted;
+  if (!finished && !interrupted) progress = progress_text(progress_of(run.setup, run.log));
   const std::string page = render_report(run);
   free_run(run);
 
@@ -34,6 +35,7 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     print(console, close_failed_message(report_file_name));
     return report_outcome::failed;
   }
+  if (interrupted) return report_outcome::save_interrupted;
   return finished ? report_outcome::finished : report_outcome::in_progress;
 }
 

@@ -11,10 +11,11 @@
 namespace som {
 
 enum class report_outcome {
-  finished,     // report.html shows a finished run
-  in_progress,  // report.html shows a run still training
-  not_started,  // no run has begun training here; nothing written
-  failed,       // a message has been printed; report.html is as it was
+  finished,          // report.html shows a finished run
+  in_progress,       // report.html shows a run still training
+  save_interrupted,  // report.html says that a save was cut off, with the log
+  not_started,       // no run has begun training here; nothing written
+  failed,            // a message has been printed; report.html is as it was
 };
 
 // Writes report.html; the saved map is read through `map` (see load_run).

@@ -183,6 +183,30 @@ bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message)
          parse_assignments(map.bytes[0], run.assignments, run.grid, message);
 }
 
+// Whether a save has begun since `stamp` was taken (the record is there, or
+// a file of the saved map has changed): what was read of the map since may
+// be a mix.
+bool save_began_since(const folder_stamp& stamp) {
+  const folder_stamp now = stamp_folder();
+  return now.save_record || !(now.map == stamp.map);
+}
+
+// After a save that was cut off: the log alone (when it is there), read
+// whole, since no run is writing it.
+load_result load_interrupted_save(run_state& run, const folder_times& times, std::FILE* console) {
+  run.save_interrupted = true;
+  run.has_map = false;
+  if (!times.log_present) return load_result::loaded;
+  std::string log_text;
+  std::string message;
+  if (!read_whole_file(training_log_file_name, log_text, message) ||
+      !parse_training_log(log_text, false, run.log, message)) {
+    print(console, message);
+    return load_result::failed;
+  }
+  return load_result::loaded;
+}
+
 }  // namespace
 
 load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
@@ -201,6 +225,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     message = "Mapa v souboru setup.txt nema zadny neuron.\n";
     return fail();
   }
+  if (save_interrupted(stamp)) return load_interrupted_save(run, times, console);
   if (!times.log_present) {
     if (times.missing_map_files.size() == 3) return load_result::not_started;
     message = open_failed_message(training_log_file_name);
@@ -211,14 +236,18 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   if (!parse_training_log(log_text, true, run.log, message)) return fail();
 
   const bool map_files = times.missing_map_files.empty();
+  // The run that holds the lock is saving its map: its files change places.
+  bool saving = stamp.save_record;
   std::string final_message;
   bool final_read = false;
-  if (map_files) {
+  if (map_files && !saving) {
     read_map_files(stamp, map);
     final_message = map.message;
     final_read = map.ok && parse_final_parameters(map.bytes[1], run.final, final_message);
+    saving = save_began_since(stamp);
   }
-  run.finished = !run_in_progress(times, run.log.Rozdil.size(), setup, run.final.Krok);
+  run.finished =
+      !saving && !run_in_progress(stamp.lock, times, run.log.Rozdil.size(), setup, run.final.Krok);
   if (run.finished) {
     // A finished log is complete: its last line counts even without a line end.
     if (run.log.unfinished_line && !parse_training_log(log_text, false, run.log, message))
@@ -247,8 +276,10 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   check_run_sizes(samples, setup.dimension, setup.map_rows, setup.map_cols, 1);
   run.samples = alloc_sample_matrix(setup.dimension, samples);
 
-  run.has_map = map_files && final_read;
-  if (!run.has_map) {
+  run.has_map = map_files && final_read && !saving;
+  if (saving) {
+    run.map_note = "Beh prave uklada mapu; ukaze se, az bude ulozena cela.";
+  } else if (!run.has_map) {
     run.map_note = map_files ? "Ulozenou mapu nelze nacist: " + without_line_end(final_message)
                              : missing_map_note(times.missing_map_files);
   } else if (!parse_saved_map(run, map, message)) {

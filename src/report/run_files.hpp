@@ -22,6 +22,10 @@ struct final_parameters {
   std::uint32_t Rozdil = 0;
 };
 
+// What the page and the console say after a save that was cut off.
+inline constexpr const char* save_interrupted_text =
+    "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.";
+
 struct run_state {
   setup_params setup;
   sample_matrix samples;
@@ -29,6 +33,9 @@ struct run_state {
   // False while the run is training: the log is still growing, and the saved
   // map below is the previous one (of an earlier run, or none).
   bool finished = true;
+  // The record of a save is there and no run holds the lock: the save was
+  // cut off, and only the log is read (has_map is false).
+  bool save_interrupted = false;
   // The saved map: vahy.bin, vystup.txt and konecne_parametry.txt. Always
   // there when the run is finished; while it trains, there when all three
   // files are and fit the setup, otherwise `map_note` says why not.
@@ -60,7 +67,9 @@ enum class load_result {
 // Reads setup.txt (quietly), data.txt, trenovani.txt and, where they are
 // there, vahy.bin, vystup.txt and konecne_parametry.txt (through `map`) from
 // the working folder. A finished run needs all of them to fit each other; a
-// run in progress is read from its log's complete lines. On failure prints
+// run in progress is read from its log's complete lines. While a run saves
+// its map, or after a save that was cut off, the saved map is not read (its
+// files may be a mix of two maps). On failure prints
 // the message on the console. What was allocated is released by free_run in
 // every case.
 load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "report/progress.hpp"
+#include "state/run_lock.hpp"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -76,6 +77,10 @@ file_stamp stamp_of(const char* name, bool being_written) {
 
 folder_stamp stamp_folder() {
   folder_stamp stamp;
+  // The lock and the record first: a save that starts after this look
+  // changes the times below, and so the next look.
+  stamp.lock = run_lock_state();
+  stamp.save_record = find_file(save_record_file_name) != file_presence::absent;
   stamp.log = stamp_of(training_log_file_name, true);
   for (std::size_t i = 0; i < saved_map_file_names.size(); ++i)
     stamp.map[i] = stamp_of(saved_map_file_names[i], false);
@@ -115,6 +120,17 @@ bool run_in_progress(const folder_times& times, std::uint64_t logged_epochs,
   const bool all_epochs = logged_epochs == epochs_in_run(setup);
   const bool saved_at_end = saved_Krok == static_cast<std::uint32_t>(setup.Krok + logged_epochs);
   return !(all_epochs && saved_at_end);
+}
+
+bool run_in_progress(lock_state lock, const folder_times& times, std::uint64_t logged_epochs,
+                     const setup_params& setup, std::uint32_t saved_Krok) {
+  switch (lock) {
+    case lock_state::held: return true;
+    case lock_state::free: return !times.missing_map_files.empty();
+    case lock_state::no_file:
+    case lock_state::unknown: break;
+  }
+  return run_in_progress(times, logged_epochs, setup, saved_Krok);
 }
 
 }  // namespace som

@@ -14,6 +14,7 @@
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
 #include "som/train_map.hpp"
+#include "state/run_lock.hpp"
 #include "state/state_save.hpp"
 #include "state/weights_file.hpp"
 
@@ -42,6 +43,9 @@ int run_sequence(const training_engine& engine) {
     print_line(console, "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!");
     return 1;
   }
+  // One run per folder, from here to the end of the process.
+  native_lock folder_lock;
+  if (!take_run_lock(folder_lock, console)) return 1;
 
   if (setup.seed == 0) setup.seed = static_cast<std::uint32_t>(std::time(nullptr));
   random_generator gen;

@@ -13,13 +13,30 @@ namespace som {
 
 namespace {
 
+// The files the save replaces now, worked out as the save does (links
+// followed); null, or the name whose links cannot be followed.
+const char* own_targets(std::string (&targets)[state_file_count]) {
+  for (std::size_t i = 0; i < state_file_count; ++i) {
+    if (!resolve_links(state_file_names[i], targets[i])) return state_file_names[i];
+  }
+  return nullptr;
+}
+
+// A record is acted on only when every entry names exactly the file that
+// the save of its name would replace: whatever else a record names (a path
+// outside the folder, a file of the user's) is never touched.
+bool names_own_targets(const save_record& record, const std::string (&targets)[state_file_count]) {
+  for (std::size_t i = 0; i < state_file_count; ++i) {
+    if (record.files[i].target != targets[i]) return false;
+  }
+  return true;
+}
+
 // Without a whole record no state file has been touched: what lies beside
 // the files is left over from a save that never got that far, or from the
 // last steps of one that was done.
-void drop_unrecorded_files() {
-  for (const char* name : state_file_names) {
-    std::string target;
-    if (!resolve_links(name, target)) continue;
+void drop_unrecorded_files(const std::string (&targets)[state_file_count]) {
+  for (const std::string& target : targets) {
     remove_file(temp_of(target));
     remove_file(previous_of(target));
   }
@@ -102,9 +119,15 @@ bool recover_state(std::FILE* console) {
     print(console, open_failed_message(save_record_file_name));
     return false;
   }
+  std::string targets[state_file_count];
+  if (const char* unresolved = own_targets(targets)) {
+    print(console, open_failed_message(unresolved));
+    return false;
+  }
   save_record record;
-  if (read == file_read::absent || !decode_record(bytes, record)) {
-    drop_unrecorded_files();
+  if (read == file_read::absent || !decode_record(bytes, record) ||
+      !names_own_targets(record, targets)) {
+    drop_unrecorded_files(targets);
     if (read == file_read::absent || remove_file(save_record_file_name)) return true;
     print(console, open_failed_message(save_record_file_name));
     return false;

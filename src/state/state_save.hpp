@@ -21,7 +21,9 @@
 //
 // After a crash the next run calls recover_state before it reads the map. A
 // record that cannot be read whole means nothing was replaced yet: the
-// temporary files are removed. Otherwise konecne_parametry.txt decides:
+// temporary files are removed. So does a record that names any file but the
+// three that the save would replace now (the names, links followed): the
+// recovery touches no file but those and their .tmp and .predchozi. Otherwise konecne_parametry.txt decides:
 // holding the recorded new content, the remaining new files are moved into
 // place; not, the previous ones are moved back. Either way the record goes
 // last, so recovery cut short is simply done again. Since

@@ -61,7 +61,12 @@ bool read_weights(byte_reader& reader, weight_grid& grid) {
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console) {
   input_file file;
-  if (!file.open(weights_file_name)) {
+  // Only a map that is not there is no map: one that cannot be opened (or a
+  // folder in its place) would otherwise be replaced by random weights.
+  const bool opened = file.open(weights_file_name);
+  if (opened ? file.is_folder() : !file.missing())
+    fatal_exit(open_failed_message(weights_file_name));
+  if (!opened) {
     std::string text = open_failed_message(weights_file_name);
     text.back() = ' ';
     print(console, text);

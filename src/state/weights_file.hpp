@@ -23,9 +23,10 @@ inline constexpr const char* weights_too_long_text =
     "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.";
 
 // Fills the grid from vahy.bin and then the assignments from vystup.txt.
-// When vahy.bin cannot be opened, says so on the console, fills the grid with
-// random weights and leaves the assignments at zero. Ends the process on a
-// short, long or unreadable file.
+// When there is no vahy.bin, says so on the console, fills the grid with
+// random weights and leaves the assignments at zero. Ends the process when
+// vahy.bin is there but cannot be opened, and on a short, long or unreadable
+// file.
 void load_weights(weight_grid& grid, assignment_table& assignments, random_generator& gen,
                   std::FILE* console);
 
