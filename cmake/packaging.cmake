@@ -47,7 +47,7 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR TGZ)
 endif()
-# The programs without their symbol tables: a third of the size.
+# The programs without their symbol tables: half the size on Windows.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)
 include(CPack)
