@@ -6,7 +6,8 @@
 #   ./check.sh         the full check, as CI runs it (.ci/run): the quick part
 #                      first, so that a failing test shows within minutes, then
 #                      the extra steps of scripts/check.d in name order
-#                      (installs, sanitizers, fuzzing, Windows under wine).
+#                      (installs, the Linux package, sanitizers, fuzzing,
+#                      Windows and its zip under wine).
 #                      Last, the release tests that the quick part skipped run
 #                      again, as the steps may have installed what they lacked
 #                      (Chromium, the cs_CZ locale); when none was skipped, the

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Windows: cross-builds som_train.exe and the tests with mingw-w64 into
-# build-windows/ and runs the whole suite under wine. Installs the compiler,
-# wine and the tests' zlib for mingw first when they are missing (Debian
-# packages).
+# build-windows/ and runs the whole suite under wine; then makes the zip for
+# Windows users from the same build (build-windows/som_train-<version>-
+# windows-x86_64.zip) and runs the example from it unpacked, under wine
+# (scripts/check_package.sh). Installs the compiler, wine and the tests' zlib
+# for mingw first when they are missing (Debian packages).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 jobs="${SOM_JOBS:-2}"
@@ -45,3 +47,4 @@ cmake --build "$build" -j "$jobs"
 # a test that fails that way (wine's messages in its output, or a time-out)
 # gets one more try, printed; a test that fails otherwise stays failed.
 bash scripts/ctest_under_wine.sh "$build" -j "$jobs"
+bash scripts/check_package.sh "$build"

@@ -1,7 +1,8 @@
 // som_report: run in the folder of a training run, it writes report.html with
 // the pictures and figures of the map; while the run is still training, with
 // how far it has got. With --watch it keeps the page up to date until the
-// run has ended.
+// run has ended. --version prints the release's version (SOM_VERSION, set
+// by the build from the project's version).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -119,6 +120,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--watch") {
       watching = true;
+    } else if (std::string_view(argv[i]) == "--version") {
+      som::print_line(console, "som_report " SOM_VERSION);
+      return 0;
     } else {
       som::print_line(
           console, std::string("Neznamy argument ") + argv[i] + ". Pouziti: som_report [--watch]");
