@@ -6,18 +6,24 @@
 #include <cstdint>
 #include <string>
 
+#include "report/codebook_picture.hpp"
 #include "report/run_files.hpp"
+#include "report/sample_labels.hpp"
 
 namespace som {
 
 inline constexpr const char* report_file_name = "report.html";
 
-// The most component planes drawn; the page says when there are more.
-inline constexpr std::uint32_t max_component_planes = 16;
-
 // How often the page of a run in progress reloads itself, in seconds.
 inline constexpr int page_refresh_seconds = 5;
 
-std::string render_report(const run_state& run);
+// What the page shows beyond the run's own files: the labels of popisky.txt
+// (when `labels` is there and present) and the samples' shape as an image.
+struct page_extras {
+  const sample_labels* labels = nullptr;
+  image_shape shape;
+};
+
+std::string render_report(const run_state& run, const page_extras& extras = {});
 
 }  // namespace som

@@ -7,7 +7,14 @@
 
 namespace som {
 
-report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress) {
+std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension) {
+  return "Obraz " + std::to_string(shape.width) + "x" + std::to_string(shape.height) + " ma " +
+         std::to_string(std::uint64_t{shape.width} * shape.height) +
+         " bodu, ale vzorky v souboru setup.txt maji dimenzi " + std::to_string(dimension) + ".\n";
+}
+
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
+                            image_shape shape) {
   run_state run;
   const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
@@ -15,9 +22,21 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     return loaded == load_result::not_started ? report_outcome::not_started
                                               : report_outcome::failed;
   }
+  std::string message;
+  sample_labels labels;
+  if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
+    message = shape_mismatch_message(shape, run.setup.dimension);
+  } else {
+    read_labels_file(run.samples.count, labels, message);
+  }
+  if (!message.empty()) {
+    free_run(run);
+    print(console, message);
+    return report_outcome::failed;
+  }
   const bool finished = run.finished;
   if (!finished) progress = progress_text(progress_of(run.setup, run.log));
-  const std::string page = render_report(run);
+  const std::string page = render_report(run, page_extras{&labels, shape});
   free_run(run);
 
   output_file out;
