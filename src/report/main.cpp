@@ -64,6 +64,7 @@ int watch(std::FILE* console, som::image_shape shape) {
   auto map_still_since = clock_type::now();
   auto next_page = clock_type::now();
   std::string last_progress;
+  som::pace_history pace;
   for (;;) {
     const som::folder_stamp stamp = som::stamp_folder();
     const auto now = clock_type::now();
@@ -74,7 +75,7 @@ int watch(std::FILE* console, som::image_shape shape) {
     const bool due = first || map_changed || (!(stamp == written) && now >= next_page);
     if (due && map_still) {
       std::string progress;
-      const som::report_outcome outcome = som::write_report(console, map, progress, shape);
+      const som::report_outcome outcome = som::write_report(console, map, progress, shape, &pace);
       const auto took = clock_type::now() - now;
       switch (outcome) {
         case som::report_outcome::failed: return 1;

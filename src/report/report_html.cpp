@@ -38,7 +38,8 @@ void add_row(std::string& out, const std::string& name, const std::string& value
   out += "<tr><td>" + name + "</td><td class=\"n\">" + value + "</td></tr>";
 }
 
-std::string progress_section(const run_state& run, const run_progress& progress) {
+std::string progress_section(const run_state& run, const run_progress& progress,
+                             const page_extras& extras) {
   const std::uint64_t start = run.setup.Krok;
   std::string out = "<section id=\"prubeh\"><h2>Trenovani probiha</h2>";
   out += "<p class=\"progress\">" + progress_text(progress) + "</p>";
@@ -53,6 +54,13 @@ std::string progress_section(const run_state& run, const run_progress& progress)
     out +=
         "<p class=\"warning\">Radius podle setup.txt nikdy neklesne na stop_radius: takovy beh by "
         "neskoncil.</p>";
+  }
+  if (!extras.time_left.empty()) {
+    out += "<p class=\"note\" id=\"zbyva\">Odhad: " + extras.time_left +
+           " (podle tempa poslednich epoch a poctu epoch, ktere rozvrh jeste zbyva).</p>";
+  } else if (progress.total != 0) {
+    out += extras.watched ? "<p class=\"note\">Odhad zbyvajiciho casu bude po nekolika dalsich epochach.</p>"
+                          : "<p class=\"note\">Odhad zbyvajiciho casu ukazuje som_report --watch.</p>";
   }
   if (!progress.log_fits_setup) {
     out +=
@@ -222,10 +230,16 @@ std::string curves_section(const run_state& run, const run_progress& progress) {
            int_text(max_curve_points) + " bodu)";
   }
   out += ".</p>";
+  out +=
+      "<p class=\"note\">Rozdil: soucet pres vsechny vzorky ctvercu vzdalenosti v mrizce mezi "
+      "vitezem vzorku (nejblizsim neuronem) v teto epose a v epose predchozi; rika, jak moc se "
+      "odpovedi mapy jeste hybou (0: zadny vzorek nezmenil svuj neuron). Radius: ctverec polomeru "
+      "okoli R, ve kterem epocha posouva neurony (neuron se posune, je-li R vetsi nez ctverec jeho "
+      "vzdalenosti v mrizce od viteze vzorku); na mape 12 x 12 zacina u 12^2 + 12^2 = 288.</p>";
   std::vector<double> rozdil(run.log.Rozdil.begin(), run.log.Rozdil.end());
   out += "<div>" + draw_curve("Rozdil", x_label, first_x, x_end, rozdil, "#c0392b") + "</div>";
   out +=
-      "<div>" + draw_curve("Radius", x_label, first_x, x_end, run.log.Radius, "#1f5fa8") + "</div>";
+      "<div>" + draw_curve("Radius (ctverec polomeru)", x_label, first_x, x_end, run.log.Radius, "#1f5fa8") + "</div>";
   out += "</section>\n";
   return out;
 }
@@ -245,7 +259,7 @@ std::string render_report(const run_state& run, const page_extras& extras) {
   out += "</title><style>";
   out += style_sheet;
   out += "</style></head><body>\n<h1>Samoorganizujici mapa " + sizes + "</h1>\n";
-  if (!run.finished) out += progress_section(run, progress);
+  if (!run.finished) out += progress_section(run, progress, extras);
   out += summary_section(run, progress);
   if (run.has_map) out += map_section(run, extras, 320.0);
   out += curves_section(run, progress);

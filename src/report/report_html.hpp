@@ -19,9 +19,13 @@ inline constexpr int page_refresh_seconds = 5;
 
 // What the page shows beyond the run's own files: the labels of popisky.txt
 // (when `labels` is there and present) and the samples' shape as an image.
+// For a run in progress, whether a watch writes the page, and the time it
+// estimates is left ("zbyva asi 3 min"; empty while it knows no pace).
 struct page_extras {
   const sample_labels* labels = nullptr;
   image_shape shape;
+  bool watched = false;
+  std::string time_left;
 };
 
 std::string render_report(const run_state& run, const page_extras& extras = {});

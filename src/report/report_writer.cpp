@@ -1,5 +1,7 @@
 #include "report/report_writer.hpp"
 
+#include <chrono>
+
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
@@ -14,7 +16,7 @@ std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension) {
 }
 
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
-                            image_shape shape) {
+                            image_shape shape, pace_history* pace) {
   run_state run;
   const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
@@ -35,8 +37,20 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     return report_outcome::failed;
   }
   const bool finished = run.finished;
-  if (!finished) progress = progress_text(progress_of(run.setup, run.log));
-  const std::string page = render_report(run, page_extras{&labels, shape});
+  page_extras extras{&labels, shape, pace != nullptr, {}};
+  if (!finished) {
+    const run_progress counts = progress_of(run.setup, run.log);
+    progress = progress_text(counts);
+    if (pace != nullptr && counts.total != 0) {
+      const auto now = std::chrono::duration<double>(
+          std::chrono::steady_clock::now().time_since_epoch());
+      note_progress(*pace, now.count(), counts.done);
+      const double left = seconds_left(*pace, counts.total);
+      if (left >= 0.0) extras.time_left = time_left_text(left);
+      if (left >= 0.0) progress += ", " + extras.time_left;
+    }
+  }
+  const std::string page = render_report(run, extras);
   free_run(run);
 
   output_file out;

@@ -8,6 +8,7 @@
 
 #include "report/codebook_picture.hpp"
 #include "report/run_files.hpp"
+#include "report/time_left.hpp"
 
 namespace som {
 
@@ -22,9 +23,11 @@ enum class report_outcome {
 // with popisky.txt where it is there. `shape`, when given, draws the
 // neurons' weights as images of that shape (its pixels must be the
 // dimension). For a run in progress, `progress` receives its
-// "Epocha K z N (P %)".
+// "Epocha K z N (P %)"; a watch passes its `pace`, which this look is added
+// to, and then the page and `progress` also say how long the run still needs
+// (", zbyva asi 3 min").
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
-                            image_shape shape = {});
+                            image_shape shape = {}, pace_history* pace = nullptr);
 
 // The message for a shape whose pixels are not the samples' dimension.
 std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension);

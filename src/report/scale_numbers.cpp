@@ -42,6 +42,14 @@ std::string scale_number(double value, double span) {
   return chars(value, std::chars_format::general, 4);
 }
 
+std::string tick_number(double value, double step) {
+  if (!(std::abs(value) >= 1e-9 * std::abs(step))) return "0";
+  if (!std::isfinite(value) || !(step > 0.0) || !std::isfinite(step)) return scale_number(value, step);
+  const double digits = std::floor(std::log10(std::abs(value))) - std::floor(std::log10(step)) + 1.0;
+  if (digits <= 4.0) return scale_number(value, step);
+  return chars(value, std::chars_format::general, static_cast<int>(std::min(digits, 17.0)));
+}
+
 double label_width(const std::string& text) {
   double width = 0.0;
   for (char c : text) width += (c == '.' || c == '-' || c == '+') ? 4.5 : 7.2;

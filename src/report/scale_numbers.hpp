@@ -15,6 +15,12 @@ namespace som {
 // and the infinities as "nan", "inf", "-inf".
 std::string scale_number(double value, double span);
 
+// A tick of an axis whose ticks are `step` apart (a "nice" step): as many
+// digits as tell it from its neighbours, which is at most 4 unless the axis
+// covers a narrow stretch far from 0; a value at the rounding level of the
+// step as "0".
+std::string tick_number(double value, double step);
+
 // How wide a label is drawn in the report's 12 px sans-serif, a little
 // generously (digits and 'e' are about 6.7 px wide, the point and the minus
 // narrower): for laying labels out, not for drawing.
