@@ -80,7 +80,7 @@ TEST(ReportProgram, FreshRunInProgress) {
   EXPECT_TRUE(contains(page, "<meta http-equiv=\"refresh\" content=\"5\"/>"));
   EXPECT_TRUE(contains(page, "<p class=\"progress\">Epocha 3 z 8 (37.5 %)</p>"));
   EXPECT_TRUE(contains(page, "<progress value=\"3\" max=\"8\"></progress>"));
-  EXPECT_TRUE(contains(page, "<td>Epoch tohoto behu</td><td class=\"n\">3 z 8</td>"));
+  EXPECT_TRUE(contains(page, "<td>Pocet epoch tohoto behu</td><td class=\"n\">3 z 8</td>"));
   EXPECT_TRUE(contains(page, "Beh zacal z nahodnych vah"));
   EXPECT_TRUE(som_test::page_pictures(page).empty());
   EXPECT_FALSE(contains(page, "id=\"prostor\""));
@@ -140,7 +140,7 @@ TEST(ReportProgram, NoRunYetAndUnknownArguments) {
 
   som_test::background_program bad(folder, SOM_REPORT_EXE, {"--wach"});
   EXPECT_EQ(bad.wait(), 1);
-  EXPECT_EQ(bad.console(), host_lines("Neznamy argument --wach. Pouziti: som_report [--watch]\n"));
+  EXPECT_EQ(bad.console(), host_lines("Neznamy argument --wach. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]\n"));
   EXPECT_FALSE(folder.exists("report.html"));
 }
 
@@ -216,7 +216,7 @@ TEST(ReportLive, ReportWhileTrainingThenWatchToTheEnd) {
   EXPECT_FALSE(contains(finished, "refresh"));
   EXPECT_FALSE(contains(finished, "Trenovani probiha"));
   EXPECT_TRUE(contains(finished, "<td>Krok</td><td class=\"n\">15980</td>"));
-  EXPECT_TRUE(contains(finished, "<td>Epoch posledniho behu</td><td class=\"n\">15980</td>"));
+  EXPECT_TRUE(contains(finished, "<td>Pocet epoch posledniho behu</td><td class=\"n\">15980</td>"));
   EXPECT_FALSE(folder.exists("report.html.tmp"));
 
   // Run again after the end: the finished run, the same page.

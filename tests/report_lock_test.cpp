@@ -53,6 +53,9 @@ void finished_run(const temp_folder& folder) {
                                                   .Krok = 0,
                                                   .seed = 9}));
   folder.write("data.txt", host_lines("0.1 0.2\n0.7 0.4\n0.9 0.8\n0.3 0.3\n"));
+  // Labels too: a page that shows no samples (a cut-off save) must not
+  // count them against the labels.
+  folder.write("popisky.txt", host_lines("a\nb\na\nb\n"));
   const run_result run = run_program(folder);
   ASSERT_EQ(run.status, 0) << run.console;
   for (const char* name : {"vystup.txt", "konecne_parametry.txt", "vahy.bin"})

@@ -5,9 +5,11 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "report/progress.hpp"
 #include "report/run_phase.hpp"
+#include "report/time_left.hpp"
 #include "report/training_log.hpp"
 
 namespace {
@@ -171,6 +173,33 @@ TEST(ReportPhase, FinishedOrInProgressFromTimesAndContent) {
   EXPECT_TRUE(in_progress(stamp_of(60, {60, 60, 60}), 0, continued, 8));
   EXPECT_TRUE(in_progress(stamp_of(60, {60, 60, 60}), 10, continued, 8));
   EXPECT_FALSE(in_progress(stamp_of(60, {60, 60, 60}), 10, continued, 18));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TimeLeft, PaceOfTheLastEpochsAndItsWords) {
+  som::pace_history pace;
+  EXPECT_LT(som::seconds_left(pace, 100), 0.0);
+  som::note_progress(pace, 10.0, 5);
+  EXPECT_LT(som::seconds_left(pace, 100), 0.0);  // one look: no pace yet
+  som::note_progress(pace, 11.0, 5);             // no new epoch: nothing learnt
+  som::note_progress(pace, 12.0, 9);             // 4 epochs in 2 s
+  EXPECT_DOUBLE_EQ(som::seconds_left(pace, 100), 91 * 0.5);
+  // The pace of the last half minute: the first looks are forgotten.
+  for (int i = 1; i <= 40; ++i) som::note_progress(pace, 12.0 + 2.0 * i, 9 + static_cast<unsigned>(i));
+  EXPECT_DOUBLE_EQ(som::seconds_left(pace, 100), (100 - 49) * 2.0);
+  EXPECT_DOUBLE_EQ(som::seconds_left(pace, 49), 0.0);
+  // A log that starts again belongs to a new run.
+  som::note_progress(pace, 200.0, 1);
+  EXPECT_LT(som::seconds_left(pace, 100), 0.0);
+
+  const std::pair<double, const char*> words[] = {
+      {0.2, "zbyva asi 1 s"},      {40.4, "zbyva asi 40 s"},   {59.6, "zbyva asi 1 min"},
+      {170.0, "zbyva asi 3 min"},  {3599.0, "zbyva asi 1 h 0 min"}, {3630.0, "zbyva asi 1 h 1 min"},
+      {7800.0, "zbyva asi 2 h 10 min"}};
+  for (const auto& [seconds, text] : words) EXPECT_EQ(som::time_left_text(seconds), text) << seconds;
 }
 
 }  // namespace

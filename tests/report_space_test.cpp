@@ -15,6 +15,7 @@
 #include "report/best_two_search.hpp"
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
+#include "report/neuron_tree.hpp"
 #include "report/principal_components.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
@@ -306,22 +307,26 @@ void expect_same_answers(const som::weight_grid& grid, const std::vector<double>
     axes[0][0] = 1.0;
   }
   const som::neuron_index index = som::index_neurons(grid, axes);
+  const som::neuron_tree tree = som::build_neuron_tree(grid);
   for (std::size_t s = 0; s + grid.dimension <= samples.size(); s += grid.dimension) {
-    const som::best_two fast = som::find_best_two(grid, index, samples.data() + s);
     const som::best_two full = som::find_best_two(grid, samples.data() + s);
-    ASSERT_EQ(fast.best.row, full.best.row) << s;
-    ASSERT_EQ(fast.best.col, full.best.col) << s;
-    ASSERT_EQ(fast.has_second, full.has_second) << s;
-    ASSERT_EQ(fast.second.row, full.second.row) << s;
-    ASSERT_EQ(fast.second.col, full.second.col) << s;
-    ASSERT_EQ(fast.best_distance, full.best_distance) << s;
+    const som::best_two by_index = som::find_best_two(grid, index, samples.data() + s);
+    const som::best_two by_tree = som::find_best_two(grid, tree, samples.data() + s);
+    for (const som::best_two& fast : {by_index, by_tree}) {
+      ASSERT_EQ(fast.best.row, full.best.row) << s;
+      ASSERT_EQ(fast.best.col, full.best.col) << s;
+      ASSERT_EQ(fast.has_second, full.has_second) << s;
+      ASSERT_EQ(fast.second.row, full.second.row) << s;
+      ASSERT_EQ(fast.second.col, full.second.col) << s;
+      ASSERT_EQ(fast.best_distance, full.best_distance) << s;
+    }
   }
 }
 
 TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
   numbers random{2026};
   for (std::uint32_t dim : {1u, 2u, 3u, 7u}) {
-    for (int layout = 0; layout < 4; ++layout) {
+    for (int layout = 0; layout < 6; ++layout) {
       SCOPED_TRACE(testing::Message() << "dim " << dim << " layout " << layout);
       const std::uint32_t rows = 23, cols = 17;
       std::vector<double> weights;
@@ -332,6 +337,9 @@ TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
             if (layout == 1) w = (k == 0 ? r / 22.0 : k == 1 ? c / 16.0 : 0.5) + w * 0.01;
             if (layout == 2) w = std::floor(w * 4.0);  // many equal distances
             if (layout == 3) w = 0.25;                 // every neuron alike
+            // Strung out along a curve, as a large map after its first epoch.
+            if (layout == 4) w = std::pow((r * cols + c) / 390.0, 1.0 + k) + w * 1e-9;
+            if (layout == 5) w = w * 1e-300;  // spread at the bottom of the doubles
             weights.push_back(w);
           }
         }
@@ -342,6 +350,7 @@ TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
         for (std::uint32_t k = 0; k < dim; ++k) {
           double v = random.next() * 1.4 - 0.2;  // some outside the map's range
           if (layout == 2) v = std::floor(v * 4.0);
+          if (layout == 5) v = v * 1e-300;
           samples.push_back(v);
         }
       }
@@ -355,6 +364,7 @@ TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
   std::vector<double> weights = {0, 0, 1, 1, std::numeric_limits<double>::infinity(), 2, 3, 3};
   grid_holder broken(2, 2, 2, weights);
   EXPECT_TRUE(som::index_neurons(broken.grid, {std::vector<double>{1, 0}, {0, 1}}).full_search);
+  EXPECT_TRUE(som::build_neuron_tree(broken.grid).full_search);
   expect_same_answers(broken.grid, {0.1, 0.1, 3, 2.9, 1e300, -1e300});
 }
 

@@ -209,7 +209,7 @@ TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {
   EXPECT_EQ(static_cast<unsigned char>(pictures[1].rows[0][1]), 127u);
 }
 
-TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
+TEST(ReportPage, ColourPictureAndEveryPlane) {
   // Dimension 3: the weights as colours, clamped to [0, 1].
   run_holder colours(1, 2, 3, {1.5, 0.5, -0.25, 0.0, 1.0, 0.2}, {}, {});
   const std::string page3 = som::render_report(colours.run);
@@ -220,14 +220,15 @@ TEST(ReportPage, ColourPictureAndAtMostSixteenPlanes) {
   EXPECT_EQ(rgb.colour_type, 2);
   EXPECT_NE(page3.find("<td>Kvantizacni chyba</td><td class=\"n\">-</td>"), std::string::npos);
 
-  // Twenty components: sixteen planes, and the page says so.
+  // Twenty components: twenty planes, each captioned.
   std::vector<double> weights(4 * 20);
   for (std::size_t i = 0; i < weights.size(); ++i) weights[i] = static_cast<double>(i % 7);
   run_holder wide(2, 2, 20, weights, {}, {});
   const std::string page20 = som::render_report(wide.run);
   EXPECT_TRUE(tags_balanced(page20));
-  EXPECT_EQ(page_pictures(page20).size(), 2u + 16u);
-  EXPECT_NE(page20.find("Zobrazeno prvnich 16 slozek z 20."), std::string::npos);
+  EXPECT_EQ(page_pictures(page20).size(), 2u + 20u);
+  EXPECT_NE(page20.find("<figcaption>Slozka 20</figcaption>"), std::string::npos);
+  EXPECT_EQ(page20.find("Zobrazeno prvnich"), std::string::npos);
 
   SOM_SKIP_UNLESS_PNG_PIXELS_DECODED();
   ASSERT_EQ(rgb.rows.size(), 1u);
@@ -291,7 +292,7 @@ TEST(ReportProgram, WritesTheReportOfAHandMadeRun) {
   const std::string page = folder.read("report.html");
   EXPECT_TRUE(tags_balanced(page));
   EXPECT_NE(page.find("<td>Kvantizacni chyba</td><td class=\"n\">0.6</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td>Epoch posledniho behu</td><td class=\"n\">3</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>Pocet epoch posledniho behu</td><td class=\"n\">3</td>"), std::string::npos);
   EXPECT_EQ(page_pictures(page).size(), 3u);
   EXPECT_FALSE(folder.exists("report.html.tmp"));
 }

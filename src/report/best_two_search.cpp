@@ -86,8 +86,19 @@ neuron_index index_neurons(const weight_grid& grid,
     for (int a = 0; a < 2; ++a)
       if (extent[a] > 0.0) count[a] = target;
   }
+  // Never many more cells than neurons: a map strung out along one axis
+  // would otherwise get thousands of empty cells across it, and each sample
+  // would walk through their rings.
+  const double most_cells = 4.0 * target;
+  for (int a = 0; a < 2; ++a) count[a] = std::clamp(count[a], 1.0, 4096.0);
+  if (count[0] * count[1] > most_cells) {
+    const int wide = count[0] >= count[1] ? 0 : 1;
+    count[wide] = std::max(1.0, std::floor(most_cells / count[1 - wide]));
+    if (count[0] * count[1] > most_cells)
+      count[1 - wide] = std::max(1.0, std::floor(most_cells / count[wide]));
+  }
   for (int a = 0; a < 2; ++a) {
-    index.cells[a] = static_cast<std::uint32_t>(std::clamp(count[a], 1.0, 4096.0));
+    index.cells[a] = static_cast<std::uint32_t>(count[a]);
     index.cell_size[a] = extent[a] > 0.0 ? extent[a] / index.cells[a] : 1.0;
     if (!(index.cell_size[a] > 0.0) || !std::isfinite(index.cell_size[a])) {
       index.cells[a] = 1;

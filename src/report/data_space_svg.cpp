@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
 
 namespace som {
@@ -196,6 +197,44 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
     neurons.dot();
   }
 
+  // Evenly spaced "nice" values along each axis: a faint line across the
+  // plot (in the plot's own units, under the samples) and a tick with its
+  // value outside it.
+  std::string grid_lines = "<path class=\"grid\" stroke=\"#ececec\" stroke-width=\"" +
+                           fixed1(units_per_px) + "\" d=\"";
+  std::string tick_marks;
+  for (int axis = 0; axis < 2; ++axis) {
+    const auto& scale = axis == 0 ? sx : sy;
+    const double low = scale.centre - scale.half, high = scale.centre + scale.half;
+    if (!(high > low) || !std::isfinite(high - low)) continue;
+    const double step = tick_step(high - low);
+    int ticks = 0;
+    for (double t = std::ceil(low / step) * step; t <= high + step * 1e-9 && ticks < 20;
+         t += step, ++ticks) {
+      const long at = scale.units(t, axis == 1);
+      const double px = static_cast<double>(at) / units_per_px;
+      if (axis == 0) {
+        grid_lines += "M" + int_text(static_cast<std::uint64_t>(std::max(0L, at))) + " 0v" +
+                      int_text(static_cast<std::uint64_t>(plot_units));
+        const std::string x = fixed1(left_px + px);
+        tick_marks += "<line class=\"axis\" x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" +
+                      fixed1(top_px + plot_px) + "\" y2=\"" + fixed1(top_px + plot_px + 5.0) +
+                      "\"/><text x=\"" + x + "\" y=\"" + fixed1(top_px + plot_px + 17.0) +
+                      "\" text-anchor=\"middle\">" + tick_number(t, step) + "</text>";
+      } else {
+        grid_lines += "M0 " + int_text(static_cast<std::uint64_t>(std::max(0L, at))) + "h" +
+                      int_text(static_cast<std::uint64_t>(plot_units));
+        const std::string y = fixed1(top_px + px);
+        tick_marks += "<line class=\"axis\" x1=\"" + fixed1(left_px - 5.0) + "\" x2=\"" +
+                      fixed1(left_px) + "\" y1=\"" + y + "\" y2=\"" + y + "\"/><text x=\"" +
+                      fixed1(left_px - 7.0) + "\" y=\"" + fixed1(top_px + px + 4.0) +
+                      "\" text-anchor=\"end\">" + tick_number(t, step) +
+                      "</text>";
+      }
+    }
+  }
+  grid_lines += "\"/>";
+
   const double width = left_px + plot_px + right_px, height = top_px + plot_px + bottom_px;
   std::string out = "<figure>" + svg_open("space", width, height, "Mapa v prostoru dat");
   out += "<rect x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
@@ -205,28 +244,22 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
          int_text(static_cast<std::uint64_t>(plot_units)) + " " +
          int_text(static_cast<std::uint64_t>(plot_units)) +
          "\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">";
-  const double sample_dot = (view.sample_x.size() > 2000 ? 1.6 : 2.4) * units_per_px;
-  out += "<path class=\"samples\" stroke=\"#9a9a9a\" stroke-width=\"" + fixed1(sample_dot) +
-         "\" d=\"" + samples.text + "\"/>";
+  // Few samples are drawn larger and darker, so that they still show.
+  const bool few = view.sample_x.size() <= 2000;
+  const double sample_dot = (few ? 3.0 : 1.6) * units_per_px;
+  out += grid_lines;
+  out += std::string("<path class=\"samples\" stroke=\"") + (few ? "#7a7a7a" : "#9a9a9a") +
+         "\" stroke-width=\"" + fixed1(sample_dot) + "\" d=\"" + samples.text + "\"/>";
   out += "<path class=\"links\" stroke=\"#2f5f9e\" stroke-width=\"" +
          fixed1(width_units(map_rows, map_cols, 0.08, 0.3, 1.5)) + "\" d=\"" + links.text + "\"/>";
   out += "<path class=\"neurons\" stroke=\"#c0392b\" stroke-width=\"" +
          fixed1(width_units(map_rows, map_cols, 0.3, 1.0, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
   out += "</svg>";
-  // The values at the edges of the plot, and the axes' names.
+  // Ticks with their values along both axes, and the axes' names.
+  out += tick_marks;
   const double bottom = top_px + plot_px;
-  const double x_low = sx.centre - sx.half, x_high = sx.centre + sx.half;
-  const double y_low = sy.centre - sy.half, y_high = sy.centre + sy.half;
-  out += "<text x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(bottom + 16.0) +
-         "\" text-anchor=\"start\">" + number_text(x_low, 4) + "</text>";
-  out += "<text x=\"" + fixed1(left_px + plot_px) + "\" y=\"" + fixed1(bottom + 16.0) +
-         "\" text-anchor=\"end\">" + number_text(x_high, 4) + "</text>";
   out += "<text x=\"" + fixed1(left_px + plot_px / 2.0) + "\" y=\"" + fixed1(bottom + 34.0) +
          "\" text-anchor=\"middle\">" + view.x_label + "</text>";
-  out += "<text x=\"" + fixed1(left_px - 6.0) + "\" y=\"" + fixed1(bottom) +
-         "\" text-anchor=\"end\">" + number_text(y_low, 4) + "</text>";
-  out += "<text x=\"" + fixed1(left_px - 6.0) + "\" y=\"" + fixed1(top_px + 10.0) +
-         "\" text-anchor=\"end\">" + number_text(y_high, 4) + "</text>";
   const std::string middle = fixed1(top_px + plot_px / 2.0);
   out += "<text x=\"20\" y=\"" + middle + "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " +
          middle + ")\">" + view.y_label + "</text>";

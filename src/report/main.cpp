@@ -31,10 +31,10 @@ std::string written_message() {
   return std::string("Prehled mapy je v souboru ") + som::report_file_name + ".";
 }
 
-int report_once(std::FILE* console) {
+int report_once(std::FILE* console, som::image_shape shape) {
   som::saved_map_bytes map;
   std::string progress;
-  switch (som::write_report(console, map, progress)) {
+  switch (som::write_report(console, map, progress, shape)) {
     case som::report_outcome::finished: break;
     case som::report_outcome::in_progress:
       som::print_line(console, "Trenovani probiha: " + progress + ".");
@@ -59,7 +59,7 @@ int report_once(std::FILE* console) {
 // three files one after the other, and none of them may be open here while
 // it does (Windows cannot rename over a file that is open). The saved map is
 // read once per change, not for every page.
-int watch(std::FILE* console) {
+int watch(std::FILE* console, som::image_shape shape) {
   som::saved_map_bytes map;
   bool first = true;
   bool said_waiting = false;
@@ -68,6 +68,7 @@ int watch(std::FILE* console) {
   auto map_still_since = clock_type::now();
   auto next_page = clock_type::now();
   std::string last_progress;
+  som::pace_history pace;
   for (;;) {
     const som::folder_stamp stamp = som::stamp_folder();
     const auto now = clock_type::now();
@@ -78,7 +79,7 @@ int watch(std::FILE* console) {
     const bool due = first || map_changed || (!(stamp == written) && now >= next_page);
     if (due && map_still) {
       std::string progress;
-      const som::report_outcome outcome = som::write_report(console, map, progress);
+      const som::report_outcome outcome = som::write_report(console, map, progress, shape, &pace);
       const auto took = clock_type::now() - now;
       switch (outcome) {
         case som::report_outcome::failed: return 1;
@@ -117,17 +118,21 @@ int watch(std::FILE* console) {
 int main(int argc, char** argv) {
   std::FILE* console = stdout;
   bool watching = false;
+  som::image_shape shape;
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--watch") {
       watching = true;
     } else if (std::string_view(argv[i]) == "--version") {
       som::print_line(console, "som_report " SOM_VERSION);
       return 0;
+    } else if (std::string_view(argv[i]) == "--obraz" && i + 1 < argc &&
+               som::parse_image_shape(argv[i + 1], shape)) {
+      ++i;
     } else {
-      som::print_line(
-          console, std::string("Neznamy argument ") + argv[i] + ". Pouziti: som_report [--watch]");
+      som::print_line(console, std::string("Neznamy argument ") + argv[i] +
+                                   ". Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]");
       return 1;
     }
   }
-  return watching ? watch(console) : report_once(console);
+  return watching ? watch(console, shape) : report_once(console, shape);
 }

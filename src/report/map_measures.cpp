@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "report/best_two_search.hpp"
+#include "report/neuron_tree.hpp"
 #include "report/principal_components.hpp"
 #include "som/find_bmu.hpp"
 
@@ -84,21 +85,28 @@ best_two find_best_two(const weight_grid& grid, const double* sample) {
 map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples) {
   map_errors out;
   if (samples.count == 0) return out;
-  // The neurons filed by their place in their own principal plane, where
-  // they spread the most, so that the search looks at few of them per sample.
-  std::array<std::vector<double>, 2> axes = {std::vector<double>(grid.dimension, 0.0),
-                                             std::vector<double>(grid.dimension, 0.0)};
-  if (grid.dimension >= 2 && grid.neurons <= 0xFFFFFFFFu) {
-    const sample_matrix neurons{grid.block, static_cast<std::uint32_t>(grid.neurons),
-                                grid.dimension};
-    axes = principal_components(neurons).axes;
-  } else if (grid.dimension == 1) {
-    axes[0][0] = 1.0;
+  // Few components: a k-d tree over the neurons, which divides any map.
+  // More: the neurons filed by their place in their own principal plane,
+  // where they spread the most (a tree's boxes prune little there).
+  const bool by_tree = grid.dimension <= tree_search_dimensions;
+  neuron_tree tree;
+  neuron_index index;
+  if (by_tree) {
+    tree = build_neuron_tree(grid);
+  } else {
+    std::array<std::vector<double>, 2> axes = {std::vector<double>(grid.dimension, 0.0),
+                                               std::vector<double>(grid.dimension, 0.0)};
+    if (grid.neurons <= 0xFFFFFFFFu) {
+      const sample_matrix neurons{grid.block, static_cast<std::uint32_t>(grid.neurons),
+                                  grid.dimension};
+      axes = principal_components(neurons).axes;
+    }
+    index = index_neurons(grid, axes);
   }
-  const neuron_index index = index_neurons(grid, axes);
   double sum = 0.0;
   for (std::uint32_t s = 0; s < samples.count; ++s) {
-    const best_two units = find_best_two(grid, index, samples.row(s));
+    const best_two units = by_tree ? find_best_two(grid, tree, samples.row(s))
+                                   : find_best_two(grid, index, samples.row(s));
     const double* weight =
         grid.block +
         (std::size_t{units.best.row} * grid.map_cols + units.best.col) * grid.dimension;

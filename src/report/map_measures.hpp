@@ -60,8 +60,12 @@ struct map_errors {
   double topographic8 = 0.0;
 };
 
+// Up to this many components the errors search a neuron_tree, above it a
+// neuron_index (best_two_search.hpp).
+inline constexpr std::uint32_t tree_search_dimensions = 16;
+
 // The errors of every sample against the grid (plain layout). The units are
-// those of find_best_two, found through a neuron_order (best_two_search.hpp).
+// those of find_best_two, found through a neuron_tree or a neuron_index.
 map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples);
 
 }  // namespace som

@@ -8,6 +8,7 @@
 #include "report/curve_svg.hpp"
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
+#include "report/label_section.hpp"
 #include "report/map_measures.hpp"
 #include "report/png_image.hpp"
 #include "report/progress.hpp"
@@ -28,13 +29,17 @@ const char* const style_sheet =
     "svg .grid{stroke:#e4e4e4}svg .axis{stroke:#444}svg .title{font-weight:bold}"
     ".nan{font-size:12px;margin-left:8px}p.note{color:#555;font-size:14px}"
     "p.progress{font-size:20px;font-weight:bold;margin:8px 0}progress{width:420px;height:18px}"
-    "p.warning{color:#a02020;font-size:14px}";
+    "p.warning{color:#a02020;font-size:14px}"
+    "ul.labels{list-style:none;padding:0;margin:6px 0;font-size:13px;columns:2}"
+    ".swatch{display:inline-block;width:12px;height:12px;margin-right:6px;vertical-align:-1px}"
+    "th{text-align:left;font-weight:normal;color:#555;padding:3px 12px 3px 0}tr.total td{font-weight:bold}";
 
 void add_row(std::string& out, const std::string& name, const std::string& value) {
   out += "<tr><td>" + name + "</td><td class=\"n\">" + value + "</td></tr>";
 }
 
-std::string progress_section(const run_state& run, const run_progress& progress) {
+std::string progress_section(const run_state& run, const run_progress& progress,
+                             const page_extras& extras) {
   const std::uint64_t start = run.setup.Krok;
   std::string out = "<section id=\"prubeh\"><h2>Trenovani probiha</h2>";
   out += "<p class=\"progress\">" + progress_text(progress) + "</p>";
@@ -49,6 +54,13 @@ std::string progress_section(const run_state& run, const run_progress& progress)
     out +=
         "<p class=\"warning\">Radius podle setup.txt nikdy neklesne na stop_radius: takovy beh by "
         "neskoncil.</p>";
+  }
+  if (!extras.time_left.empty()) {
+    out += "<p class=\"note\" id=\"zbyva\">Odhad: " + extras.time_left +
+           " (podle tempa poslednich epoch a poctu epoch, ktere rozvrh jeste zbyva).</p>";
+  } else if (progress.total != 0) {
+    out += extras.watched ? "<p class=\"note\">Odhad zbyvajiciho casu bude po nekolika dalsich epochach.</p>"
+                          : "<p class=\"note\">Odhad zbyvajiciho casu ukazuje som_report --watch.</p>";
   }
   if (!progress.log_fits_setup) {
     out +=
@@ -77,13 +89,13 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
     add_row(out, "Krok", int_text(run.final.Krok));
     add_row(out, "Seed", int_text(run.final.seed));
     add_row(out, "Rozdil posledni epochy", int_text(run.final.Rozdil));
-    add_row(out, "Epoch posledniho behu", int_text(run.log.Rozdil.size()));
+    add_row(out, "Pocet epoch posledniho behu", int_text(run.log.Rozdil.size()));
   } else {
     add_row(out, "Krok (po posledni zapsane epose)",
             int_text((run.setup.Krok + progress.done) & 0xFFFFFFFFu));
     add_row(out, "Rozdil posledni zapsane epochy",
             run.log.Rozdil.empty() ? "-" : int_text(run.log.Rozdil.back()));
-    add_row(out, "Epoch tohoto behu",
+    add_row(out, "Pocet epoch tohoto behu",
             progress.total != 0 ? int_text(progress.done) + " z " + int_text(progress.total)
                                 : int_text(progress.done));
   }
@@ -111,7 +123,7 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
   return out;
 }
 
-std::string map_section(const run_state& run, double map_side) {
+std::string map_section(const run_state& run, const page_extras& extras, double map_side) {
   const weight_grid& grid = run.grid;
   const std::uint32_t rows = grid.map_rows, cols = grid.map_cols;
   std::string out = "<section id=\"mapa\"><h2>Mapa";
@@ -122,7 +134,7 @@ std::string map_section(const run_state& run, double map_side) {
       "prirazuje kazdemu neuronu. Radek 0 je nahore, sloupec 0 vlevo.</p>";
   const std::vector<double> umatrix = u_matrix(grid);
   out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}}, rows, cols, "scale-u",
-                       finite_range(umatrix), 4);
+                       finite_range(umatrix));
 
   const std::vector<std::uint32_t> hits = hit_counts(rows, cols, run.assignments);
   std::vector<double> hit_values(hits.begin(), hits.end());
@@ -131,7 +143,7 @@ std::string map_section(const run_state& run, double map_side) {
   for (double h : hit_values) hit_range.high = std::max(hit_range.high, h);
   out += draw_heat_map(
       {"Zasahy", &blues, hit_values, map_side, labels ? hits : std::vector<std::uint32_t>{}}, rows,
-      cols, "scale-hits", hit_range, 10);
+      cols, "scale-hits", hit_range);
 
   if (grid.dimension == 3) {
     std::vector<rgb> pixels(grid.neurons);
@@ -153,6 +165,12 @@ std::string map_section(const run_state& run, double map_side) {
   }
   out += "</section>\n";
 
+  if (extras.labels != nullptr && extras.labels->present) {
+    const label_map labelled = map_labels(rows, cols, run.assignments, *extras.labels);
+    out += label_section(labelled, *extras.labels, rows, cols, map_side);
+  }
+  out += codebook_section(grid, extras.shape, 2.0 * map_side);
+
   out += "<section id=\"prostor\"><h2>Mapa v prostoru dat</h2>";
   out += draw_data_space(make_data_space_view(grid, run.samples, run.assignments), rows, cols,
                          run.samples.count);
@@ -160,11 +178,8 @@ std::string map_section(const run_state& run, double map_side) {
 
   out += "<section id=\"slozky\"><h2>Roviny slozek</h2>";
   const std::uint32_t dim = grid.dimension;
-  const std::uint32_t planes = std::min(dim, max_component_planes);
-  if (dim > planes) {
-    out += "<p class=\"note\">Zobrazeno prvnich " + int_text(planes) + " slozek z " +
-           int_text(dim) + ".</p>";
-  } else if (dim == 0) {
+  const std::uint32_t planes = dim;
+  if (dim == 0) {
     out += "<p class=\"note\">Vektory nemaji zadnou slozku.</p>";
   } else {
     out +=
@@ -174,7 +189,7 @@ std::string map_section(const run_state& run, double map_side) {
     std::vector<double> plane(grid.neurons);
     for (std::size_t n = 0; n < grid.neurons; ++n) plane[n] = grid.at(n, k);
     out += draw_heat_map({"Slozka " + int_text(k + 1), &viridis, plane, 160.0, {}}, rows, cols,
-                         "scale-c" + int_text(k + 1), finite_range(plane), 4);
+                         "scale-c" + int_text(k + 1), finite_range(plane));
   }
   out += "</section>\n";
   return out;
@@ -215,17 +230,23 @@ std::string curves_section(const run_state& run, const run_progress& progress) {
            int_text(max_curve_points) + " bodu)";
   }
   out += ".</p>";
+  out +=
+      "<p class=\"note\">Rozdil: soucet pres vsechny vzorky ctvercu vzdalenosti v mrizce mezi "
+      "vitezem vzorku (nejblizsim neuronem) v teto epose a v epose predchozi; rika, jak moc se "
+      "odpovedi mapy jeste hybou (0: zadny vzorek nezmenil svuj neuron). Radius: ctverec polomeru "
+      "okoli R, ve kterem epocha posouva neurony (neuron se posune, je-li R vetsi nez ctverec jeho "
+      "vzdalenosti v mrizce od viteze vzorku); na mape 12 x 12 zacina u 12^2 + 12^2 = 288.</p>";
   std::vector<double> rozdil(run.log.Rozdil.begin(), run.log.Rozdil.end());
   out += "<div>" + draw_curve("Rozdil", x_label, first_x, x_end, rozdil, "#c0392b") + "</div>";
   out +=
-      "<div>" + draw_curve("Radius", x_label, first_x, x_end, run.log.Radius, "#1f5fa8") + "</div>";
+      "<div>" + draw_curve("Radius (ctverec polomeru)", x_label, first_x, x_end, run.log.Radius, "#1f5fa8") + "</div>";
   out += "</section>\n";
   return out;
 }
 
 }  // namespace
 
-std::string render_report(const run_state& run) {
+std::string render_report(const run_state& run, const page_extras& extras) {
   const std::string sizes = int_text(run.setup.map_rows) + " x " + int_text(run.setup.map_cols);
   const run_progress progress = run.finished ? run_progress{} : progress_of(run.setup, run.log);
 
@@ -244,9 +265,9 @@ std::string render_report(const run_state& run) {
            "</p></section>\n" + curves_section(run, progress) + "</body></html>\n";
     return out;
   }
-  if (!run.finished) out += progress_section(run, progress);
+  if (!run.finished) out += progress_section(run, progress, extras);
   out += summary_section(run, progress);
-  if (run.has_map) out += map_section(run, 320.0);
+  if (run.has_map) out += map_section(run, extras, 320.0);
   out += curves_section(run, progress);
   out += "</body></html>\n";
   return out;

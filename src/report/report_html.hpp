@@ -6,18 +6,28 @@
 #include <cstdint>
 #include <string>
 
+#include "report/codebook_picture.hpp"
 #include "report/run_files.hpp"
+#include "report/sample_labels.hpp"
 
 namespace som {
 
 inline constexpr const char* report_file_name = "report.html";
 
-// The most component planes drawn; the page says when there are more.
-inline constexpr std::uint32_t max_component_planes = 16;
-
 // How often the page of a run in progress reloads itself, in seconds.
 inline constexpr int page_refresh_seconds = 5;
 
-std::string render_report(const run_state& run);
+// What the page shows beyond the run's own files: the labels of popisky.txt
+// (when `labels` is there and present) and the samples' shape as an image.
+// For a run in progress, whether a watch writes the page, and the time it
+// estimates is left ("zbyva asi 3 min"; empty while it knows no pace).
+struct page_extras {
+  const sample_labels* labels = nullptr;
+  image_shape shape;
+  bool watched = false;
+  std::string time_left;
+};
+
+std::string render_report(const run_state& run, const page_extras& extras = {});
 
 }  // namespace som

@@ -1,5 +1,7 @@
 #include "report/report_writer.hpp"
 
+#include <chrono>
+
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
@@ -7,7 +9,14 @@
 
 namespace som {
 
-report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress) {
+std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension) {
+  return "Obraz " + std::to_string(shape.width) + "x" + std::to_string(shape.height) + " ma " +
+         std::to_string(std::uint64_t{shape.width} * shape.height) +
+         " bodu, ale vzorky v souboru setup.txt maji dimenzi " + std::to_string(dimension) + ".\n";
+}
+
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
+                            image_shape shape, pace_history* pace) {
   run_state run;
   const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
@@ -15,10 +24,35 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     return loaded == load_result::not_started ? report_outcome::not_started
                                               : report_outcome::failed;
   }
+  std::string message;
+  sample_labels labels;
+  if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
+    message = shape_mismatch_message(shape, run.setup.dimension);
+  } else if (!run.save_interrupted) {
+    // After a cut-off save no samples are read, so there is nothing to label.
+    read_labels_file(run.samples.count, labels, message);
+  }
+  if (!message.empty()) {
+    free_run(run);
+    print(console, message);
+    return report_outcome::failed;
+  }
   const bool finished = run.finished;
   const bool interrupted = run.save_interrupted;
-  if (!finished && !interrupted) progress = progress_text(progress_of(run.setup, run.log));
-  const std::string page = render_report(run);
+  page_extras extras{&labels, shape, pace != nullptr, {}};
+  if (!finished && !interrupted) {
+    const run_progress counts = progress_of(run.setup, run.log);
+    progress = progress_text(counts);
+    if (pace != nullptr && counts.total != 0) {
+      const auto now = std::chrono::duration<double>(
+          std::chrono::steady_clock::now().time_since_epoch());
+      note_progress(*pace, now.count(), counts.done);
+      const double left = seconds_left(*pace, counts.total);
+      if (left >= 0.0) extras.time_left = time_left_text(left);
+      if (left >= 0.0) progress += ", " + extras.time_left;
+    }
+  }
+  const std::string page = render_report(run, extras);
   free_run(run);
 
   output_file out;

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <string>
 
+#include "report/codebook_picture.hpp"
 #include "report/run_files.hpp"
+#include "report/time_left.hpp"
 
 namespace som {
 
@@ -18,8 +20,17 @@ enum class report_outcome {
   failed,            // a message has been printed; report.html is as it was
 };
 
-// Writes report.html; the saved map is read through `map` (see load_run).
-// For a run in progress, `progress` receives its "Epocha K z N (P %)".
-report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress);
+// Writes report.html; the saved map is read through `map` (see load_run),
+// with popisky.txt where it is there. `shape`, when given, draws the
+// neurons' weights as images of that shape (its pixels must be the
+// dimension). For a run in progress, `progress` receives its
+// "Epocha K z N (P %)"; a watch passes its `pace`, which this look is added
+// to, and then the page and `progress` also say how long the run still needs
+// (", zbyva asi 3 min").
+report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
+                            image_shape shape = {}, pace_history* pace = nullptr);
+
+// The message for a shape whose pixels are not the samples' dimension.
+std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension);
 
 }  // namespace som

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "report/scale_numbers.hpp"
+
 namespace som {
 
 const colour_scale viridis = {{68, 1, 84},    {71, 44, 122},  {59, 81, 139},
@@ -47,10 +49,14 @@ std::uint8_t palette_index(double value, const value_range& range) {
   return static_cast<std::uint8_t>(std::clamp(i, 0L, long{scale_steps}));
 }
 
-// A horizontal colour bar from `range.low` to `range.high` with three labels.
+// A horizontal colour bar from `range.low` to `range.high`, labelled at its
+// ends and, where it fits, in its middle (scale_numbers.hpp).
 std::string legend(const std::string& id, const colour_scale& scale, const value_range& range,
-                   double width, int precision, bool with_nan) {
+                   double width, bool with_nan) {
   const double bar = 14.0;
+  const double lo = range.any ? range.low : 0.0;
+  const double hi = range.any ? range.high : 0.0;
+  width = std::max(width, scale_width_for(lo, hi));
   std::string out = svg_open("legend", width + 20.0, 40.0, "barevna skala");
   out += "<defs><linearGradient id=\"" + id + "\" x1=\"0\" x2=\"1\" y1=\"0\" y2=\"0\">";
   for (std::size_t i = 0; i < scale.size(); ++i) {
@@ -61,20 +67,11 @@ std::string legend(const std::string& id, const colour_scale& scale, const value
   out += "</linearGradient></defs>";
   out += "<rect x=\"10\" y=\"2\" width=\"" + fixed1(width) + "\" height=\"" + fixed1(bar) +
          "\" fill=\"url(#" + id + ")\" stroke=\"#444\"/>";
-  const double lo = range.any ? range.low : 0.0;
-  const double hi = range.any ? range.high : 0.0;
-  const double mid = lo + (hi - lo) / 2.0;
-  // Enough digits that the ends of a narrow range read differently.
-  while (precision < 15 && lo != hi && number_text(lo, precision) == number_text(hi, precision))
-    ++precision;
-  const char* anchors[] = {"start", "middle", "end"};
-  const double values[] = {lo, mid, hi};
-  for (int i = 0; i < 3; ++i) {
-    const double x = 10.0 + width * i / 2.0;
-    out += "<line x1=\"" + fixed1(x) + "\" x2=\"" + fixed1(x) +
-           "\" y1=\"16\" y2=\"20\" stroke=\"#444\"/>";
-    out += "<text x=\"" + fixed1(x) + "\" y=\"32\" text-anchor=\"" + anchors[i] + "\">" +
-           number_text(values[i], precision) + "</text>";
+  for (const scale_label& label : scale_labels(lo, hi, 10.0, width)) {
+    const std::string x = fixed1(label.x);
+    out += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"16\" y2=\"20\" stroke=\"#444\"/>";
+    out += "<text x=\"" + x + "\" y=\"32\" text-anchor=\"" + label.anchor + "\">" + label.text +
+           "</text>";
   }
   out += "</svg>";
   if (with_nan) out += "<span class=\"nan\">seda: hodnota neni cislo</span>";
@@ -154,7 +151,7 @@ std::string frame(const box& b) {
 }
 
 std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t cols,
-                          const std::string& legend_id, value_range range, int precision) {
+                          const std::string& legend_id, value_range range) {
   static const std::vector<rgb> viridis_palette = palette_of(viridis);
   static const std::vector<rgb> blues_palette = palette_of(blues);
   const std::vector<rgb>& palette = map.scale == &viridis ? viridis_palette : blues_palette;
@@ -183,8 +180,7 @@ std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t
   }
   out += frame(b);
   out += "</svg><figcaption>" + map.label + "</figcaption>";
-  out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), precision,
-                with_nan);
+  out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), with_nan);
   out += "</figure>";
   return out;
 }

@@ -69,7 +69,7 @@ struct heat_map {
 // (palette entry 0) to range.high (entry 254); values that are not numbers
 // are grey.
 std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t cols,
-                          const std::string& legend_id, value_range range, int precision);
+                          const std::string& legend_id, value_range range);
 
 // A "nice" step (1, 2 or 5 times a power of ten) near span / 5.
 double tick_step(double span);

@@ -65,7 +65,7 @@ def check_space(path):
     width, height, bpp, rows = decode(path)
     counts = {'neurons': 0, 'links': 0, 'samples': 0}
     targets = {'neurons': (0xc0, 0x39, 0x2b), 'links': (0x2f, 0x5f, 0x9e),
-               'samples': (0x9a, 0x9a, 0x9a)}
+               'samples': (0x7a, 0x7a, 0x7a)}
     for row in rows:
         for i in range(0, len(row), bpp):
             pixel = row[i:i + 3]
@@ -78,9 +78,47 @@ def check_space(path):
         sys.exit('the picture in the data space lacks its neurons, links or samples')
 
 
+def count_near(rows, bpp, targets):
+    counts = {name: 0 for name in targets}
+    for row in rows:
+        for i in range(0, len(row), bpp):
+            pixel = row[i:i + 3]
+            for name, target in targets.items():
+                if near(pixel, target, 6):
+                    counts[name] += 1
+    return counts
+
+
+def check_labels(path):
+    """The labels' map in its three strongest colours, and the profiles' lines."""
+    width, height, bpp, rows = decode(path)
+    counts = count_near(rows, bpp, {'label 1': (0x1f, 0x77, 0xb4), 'label 2': (0xff, 0x7f, 0x0e),
+                                    'label 3': (0x2c, 0xa0, 0x2c),
+                                    'profiles': (0x1f, 0x5f, 0xa8)})
+    print(f'{width}x{height}, ' + ', '.join(f'{k}: {v} px' for k, v in counts.items()))
+    # A profile is a line one pixel wide, partly blended where it is scaled.
+    if any(v < (100 if k == 'profiles' else 300) for k, v in counts.items()):
+        sys.exit('the labels or the profiles of the neurons do not show')
+
+
+def check_images(path):
+    """The neurons' weights as greys: many shades, from light to dark."""
+    width, height, bpp, rows = decode(path)
+    greys = set()
+    for row in rows:
+        for i in range(0, len(row), bpp):
+            r, g, b = row[i:i + 3]
+            if r == g == b:
+                greys.add(r)
+    print(f'{width}x{height}, {len(greys)} shades of grey')
+    if len(greys) < 50 or min(greys) > 60 or max(greys) < 200:
+        sys.exit('the neurons\' weights as images do not show')
+
+
 def main():
-    if sys.argv[1] == '--space':
-        check_space(sys.argv[2])
+    if sys.argv[1] in ('--space', '--labels', '--images'):
+        {'--space': check_space, '--labels': check_labels,
+         '--images': check_images}[sys.argv[1]](sys.argv[2])
         return
     width, height, bpp, rows = decode(sys.argv[1])
     colours = set()

@@ -2,7 +2,10 @@
 # Trains the bundled colour example, writes its report and renders the report
 # with headless Chromium; the screenshot must not be blank. Then renders the
 # picture of the map in the data's space on a page of its own: its neurons,
-# links and samples must show in their colours. Exits with 77 (skipped) when
+# links and samples must show in their colours. Last, with labels for the
+# colours (popisky.txt: each colour's strongest component) the labels' map
+# and the neurons' profiles, and with --obraz 3x1 the neurons' weights as
+# small images, must show on pages of their own. Exits with 77 (skipped) when
 # Chromium is not installed.
 # Arguments: som_train, som_report, the source folder.
 set -euo pipefail
@@ -42,14 +45,32 @@ render "$work/run/report.html" "$shot"
 if [ -n "${SOM_RENDER_KEEP:-}" ]; then cp "$shot" "$SOM_RENDER_KEEP"; fi
 python3 "$(dirname "$0")/png_colours.py" "$shot"
 
-# The data-space picture alone, with the page's style sheet.
-python3 - "$work/run/report.html" "$work/space.html" <<'PY'
+# section PAGE OUT ID...: the sections of PAGE with those ids alone, with the
+# page's style sheet.
+section() {
+  python3 - "$@" <<'PY'
 import re, sys
 page = open(sys.argv[1]).read()
 style = re.search(r'<style>.*?</style>', page, re.S).group(0)
-section = re.search(r'<section id="prostor">.*?</section>', page, re.S).group(0)
+sections = ''.join(re.search(r'<section id="%s">.*?</section>' % name, page, re.S).group(0)
+                   for name in sys.argv[3:])
 open(sys.argv[2], 'w').write('<!DOCTYPE html><html><head><meta charset="utf-8"/>' + style +
-                             '</head><body>' + section + '</body></html>')
+                             '</head><body>' + sections + '</body></html>')
 PY
+}
+
+section "$work/run/report.html" "$work/space.html" prostor
 render "$work/space.html" "$work/space.png"
 python3 "$(dirname "$0")/png_colours.py" --space "$work/space.png"
+
+# Labels, and the neurons' weights as profiles and as images.
+awk '{ print ($1 >= $2 && $1 >= $3) ? "cervena" : ($2 >= $3 ? "zelena" : "modra") }' \
+  "$work/run/data.txt" >"$work/run/popisky.txt"
+(cd "$work/run" && "$som_report" >/dev/null)
+section "$work/run/report.html" "$work/labels.html" popisky vahy
+render "$work/labels.html" "$work/labels.png"
+python3 "$(dirname "$0")/png_colours.py" --labels "$work/labels.png"
+(cd "$work/run" && "$som_report" --obraz 3x1 >/dev/null)
+section "$work/run/report.html" "$work/images.html" vahy
+render "$work/images.html" "$work/images.png"
+python3 "$(dirname "$0")/png_colours.py" --images "$work/images.png"

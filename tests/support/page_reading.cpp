@@ -68,6 +68,7 @@ decoded_png decode_png(const std::string& png) {
     if (type == "IHDR") {
       out.width = be32(body, 0);
       out.height = be32(body, 4);
+      out.bit_depth = body[8];
       out.colour_type = body[9];
     } else if (type == "PLTE") {
       out.palette_entries = length / 3;
@@ -77,7 +78,9 @@ decoded_png decode_png(const std::string& png) {
     pos += 12 + length;
   }
 #ifdef SOM_TEST_ZLIB
-  const std::size_t stride = out.width * (out.colour_type == 2 ? 3 : 1) + 1;
+  const std::size_t bits = std::size_t{out.width} * (out.colour_type == 2 ? 3 : 1) *
+                           static_cast<std::size_t>(out.bit_depth);
+  const std::size_t stride = (bits + 7) / 8 + 1;
   // A byte more than the picture needs: data that inflates to more is found.
   std::string raw(stride * out.height + 1, '\0');
   uLongf size = static_cast<uLongf>(raw.size());
@@ -89,17 +92,31 @@ decoded_png decode_png(const std::string& png) {
   EXPECT_EQ(raw.size(), stride * out.height);
   for (std::size_t y = 0; y < out.height && (y + 1) * stride <= raw.size(); ++y) {
     EXPECT_EQ(raw[y * stride], '\0') << "row " << y << " is filtered";
-    out.rows.push_back(raw.substr(y * stride + 1, stride - 1));
+    std::string row = raw.substr(y * stride + 1, stride - 1);
+    if (out.bit_depth < 8) {
+      // One byte per pixel, for the tests to read alike at any depth.
+      std::string unpacked;
+      const int depth = out.bit_depth;
+      for (std::size_t x = 0; x < out.width; ++x) {
+        const std::size_t bit = x * static_cast<std::size_t>(depth);
+        const auto byte = static_cast<unsigned char>(row[bit / 8]);
+        unpacked += static_cast<char>((byte >> (8 - depth - bit % 8)) & ((1u << depth) - 1u));
+      }
+      row = unpacked;
+    }
+    out.rows.push_back(row);
   }
 #endif
   return out;
 }
 
-std::vector<decoded_png> page_pictures(const std::string& page) {
+std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls) {
   std::vector<decoded_png> out;
   const std::string marker = "href=\"data:image/png;base64,";
   for (std::size_t at = page.find(marker); at != std::string::npos;
        at = page.find(marker, at + 1)) {
+    const std::size_t tag = page.rfind("<image", at);
+    if (tag == std::string::npos || page.find("class=\"" + cls + "\"", tag) >= at) continue;
     const std::size_t begin = at + marker.size();
     out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));
   }

@@ -13,8 +13,11 @@ namespace som_test {
 struct decoded_png {
   std::uint32_t width = 0, height = 0;
   int colour_type = -1;
+  int bit_depth = 8;
   std::size_t palette_entries = 0;
-  std::vector<std::string> rows;  // each row's pixel bytes; empty where png_pixels_decoded is false
+  // Each row's pixel bytes (below 8 bits a pixel, one byte per pixel); empty
+  // where png_pixels_decoded is false.
+  std::vector<std::string> rows;
 };
 
 // Reads a PNG: its chunks and header fields; with zlib also every chunk's
@@ -34,8 +37,10 @@ extern const bool png_pixels_decoded;
   GTEST_SKIP() << "zlib was not found when the tests were configured: the pixels of " \
                   "the pictures are not checked"
 
-// Every inline PNG of the page, in page order.
-std::vector<decoded_png> page_pictures(const std::string& page);
+// The inline PNGs of the page's <image> elements of class `cls`, in page
+// order: by default the map pictures, one pixel per neuron; "codebook" for
+// the picture of the neurons' weights.
+std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls = "cells");
 
 // Checks that every tag is closed in order (void elements written as "<x/>").
 ::testing::AssertionResult tags_balanced(const std::string& page);

@@ -1,0 +1,86 @@
+// Fuzz harness of popisky.txt: any bytes as its text, read for the number of
+// samples that its first byte gives (0 to 255) or for exactly its own count
+// of lines. Against a reference made another way: the lines cut at every LF
+// (a last one without it counted), each stripped of spaces, tabs and CRs
+// around it, an empty one no label; the labels numbered by falling count,
+// equal counts by first appearance.
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.hpp"
+#include "report/sample_labels.hpp"
+
+namespace {
+
+std::vector<std::string> reference_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  bool open = false;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      open = false;
+    } else {
+      line += c;
+      open = true;
+    }
+  }
+  if (open) lines.push_back(line);
+  for (std::string& l : lines) {
+    const auto keep = [](char c) { return c != ' ' && c != '\t' && c != '\r'; };
+    const auto first = std::find_if(l.begin(), l.end(), keep);
+    const auto last = std::find_if(l.rbegin(), l.rend(), keep).base();
+    l = first < last ? std::string(first, last) : std::string();
+  }
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::vector<std::string> lines = reference_lines(text);
+  const bool own_count = (data[0] & 1u) != 0;
+  const std::uint32_t samples = own_count ? static_cast<std::uint32_t>(lines.size()) : data[0];
+  som::sample_labels labels;
+  std::string message;
+  const bool ok = som::parse_labels(text, samples, labels, message);
+  som_fuzz::check(ok == (lines.size() == samples), "count of lines",
+                  "got " + std::to_string(ok) + " for " + std::to_string(lines.size()) +
+                      " lines and " + std::to_string(samples) + " samples");
+  if (!ok) {
+    som_fuzz::check(message == som::label_count_message(lines.size(), samples), "message", message);
+    return 0;
+  }
+  // Counts and first appearances of the reference.
+  std::map<std::string, std::pair<std::uint32_t, std::size_t>> seen;
+  for (std::size_t s = 0; s < lines.size(); ++s) {
+    if (lines[s].empty()) continue;
+    auto [it, added] = seen.try_emplace(lines[s], 0u, s);
+    ++it->second.first;
+  }
+  std::vector<std::pair<std::string, std::pair<std::uint32_t, std::size_t>>> order(seen.begin(),
+                                                                                    seen.end());
+  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    return a.second.first != b.second.first ? a.second.first > b.second.first
+                                            : a.second.second < b.second.second;
+  });
+  som_fuzz::check(labels.names.size() == order.size(), "number of labels");
+  for (std::size_t l = 0; l < order.size(); ++l) {
+    som_fuzz::check(labels.names[l] == order[l].first, "label order", order[l].first);
+    som_fuzz::check(labels.counts[l] == order[l].second.first, "label count", order[l].first);
+  }
+  som_fuzz::check(labels.of_sample.size() == lines.size(), "labels per sample");
+  for (std::size_t s = 0; s < lines.size(); ++s) {
+    const std::uint32_t label = labels.of_sample[s];
+    som_fuzz::check(lines[s].empty() ? label == som::no_label
+                                     : label < labels.names.size() && labels.names[label] == lines[s],
+                    "label of a sample", std::to_string(s));
+  }
+  return 0;
+}

@@ -1,0 +1,170 @@
+#include "report/neuron_tree.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "som/find_bmu.hpp"
+
+namespace som {
+
+namespace {
+
+constexpr double largest = std::numeric_limits<double>::max();
+constexpr std::uint32_t leaf_size = 8;
+
+struct candidate {
+  double distance = largest;
+  std::size_t neuron = static_cast<std::size_t>(-1);
+};
+
+bool before(double distance, std::size_t neuron, const candidate& c) {
+  return distance < c.distance || (distance == c.distance && neuron < c.neuron);
+}
+
+// The squared distance from the sample to a box, never above the squared
+// distance to any point inside it by more than the rounding of a few
+// operations per component.
+double box_distance(const neuron_tree& tree, std::uint32_t node, const double* sample) {
+  const double* low = tree.box.data() + std::size_t{node} * 2 * tree.dimension;
+  const double* high = low + tree.dimension;
+  double sum = 0.0;
+  for (std::uint32_t k = 0; k < tree.dimension; ++k) {
+    const double gap = sample[k] < low[k] ? low[k] - sample[k]
+                       : sample[k] > high[k] ? sample[k] - high[k]
+                                             : 0.0;
+    sum = sum + gap * gap;
+  }
+  return sum;
+}
+
+// Whether a box at squared distance `bound` may hold one of the best two:
+// relative room for the rounding of both sums, and none where the bound is
+// so small that its squares lost their relative precision.
+bool may_matter(double bound, double second) {
+  return !(bound > 1e-290 && bound * (1.0 - 1e-9) > second);
+}
+
+}  // namespace
+
+neuron_tree build_neuron_tree(const weight_grid& grid) {
+  neuron_tree tree;
+  tree.dimension = grid.dimension;
+  const std::size_t n = grid.neurons;
+  if (n == 0 || n > 0xFFFFFFFFu) {
+    tree.full_search = true;
+    return tree;
+  }
+  for (std::size_t v = 0; v < n * grid.dimension; ++v) {
+    if (!std::isfinite(grid.block[v])) {
+      tree.full_search = true;
+      return tree;
+    }
+  }
+  tree.order.resize(n);
+  for (std::size_t i = 0; i < n; ++i) tree.order[i] = static_cast<std::uint32_t>(i);
+  const std::uint32_t dim = grid.dimension;
+  auto weight = [&](std::uint32_t neuron, std::uint32_t k) {
+    return grid.block[std::size_t{neuron} * dim + k];
+  };
+
+  // Nodes are made parent first; a stack holds the ones still to split.
+  tree.nodes.push_back({0, static_cast<std::uint32_t>(n), 0, 0});
+  std::vector<std::uint32_t> pending = {0};
+  while (!pending.empty()) {
+    const std::uint32_t at = pending.back();
+    pending.pop_back();
+    const std::uint32_t begin = tree.nodes[at].begin, end = tree.nodes[at].end;
+    tree.box.resize(tree.nodes.size() * 2 * dim);
+    double* low = tree.box.data() + std::size_t{at} * 2 * dim;
+    double* high = low + dim;
+    std::uint32_t widest = 0;
+    double widest_spread = -1.0;
+    for (std::uint32_t k = 0; k < dim; ++k) {
+      low[k] = high[k] = weight(tree.order[begin], k);
+      for (std::uint32_t i = begin + 1; i < end; ++i) {
+        low[k] = std::min(low[k], weight(tree.order[i], k));
+        high[k] = std::max(high[k], weight(tree.order[i], k));
+      }
+      if (high[k] - low[k] > widest_spread) {
+        widest_spread = high[k] - low[k];
+        widest = k;
+      }
+    }
+    if (end - begin <= leaf_size || !(widest_spread > 0.0)) continue;
+    const std::uint32_t middle = begin + (end - begin) / 2;
+    std::nth_element(tree.order.begin() + begin, tree.order.begin() + middle,
+                     tree.order.begin() + end, [&](std::uint32_t a, std::uint32_t b) {
+                       return weight(a, widest) < weight(b, widest);
+                     });
+    const auto left = static_cast<std::uint32_t>(tree.nodes.size());
+    tree.nodes.push_back({begin, middle, 0, 0});
+    tree.nodes.push_back({middle, end, 0, 0});
+    tree.nodes[at].left = left;
+    tree.nodes[at].right = left + 1;
+    pending.push_back(left);
+    pending.push_back(left + 1);
+  }
+  tree.box.resize(tree.nodes.size() * 2 * dim);
+  return tree;
+}
+
+best_two find_best_two(const weight_grid& grid, const neuron_tree& tree, const double* sample) {
+  if (tree.full_search) return find_best_two(grid, sample);
+  for (std::uint32_t k = 0; k < grid.dimension; ++k)
+    if (!std::isfinite(sample[k])) return find_best_two(grid, sample);
+
+  candidate best, second;
+  struct visit {
+    std::uint32_t node;
+    double bound;
+  };
+  std::vector<visit> stack;
+  stack.reserve(64);
+  stack.push_back({0, 0.0});
+  while (!stack.empty()) {
+    const visit v = stack.back();
+    stack.pop_back();
+    if (!may_matter(v.bound, second.distance)) continue;
+    const neuron_tree::node& node = tree.nodes[v.node];
+    if (node.left == 0) {
+      for (std::uint32_t i = node.begin; i < node.end; ++i) {
+        const std::size_t neuron = tree.order[i];
+        const double distance =
+            squared_distance(sample, grid.block + neuron * grid.dimension, grid.dimension);
+        // find_bmu counts only distances below the largest finite double.
+        if (!(distance < largest)) continue;
+        if (before(distance, neuron, best)) {
+          second = best;
+          best = candidate{distance, neuron};
+        } else if (before(distance, neuron, second)) {
+          second = candidate{distance, neuron};
+        }
+      }
+      continue;
+    }
+    // The nearer child is searched first: pushed last.
+    const double to_left = box_distance(tree, node.left, sample);
+    const double to_right = box_distance(tree, node.right, sample);
+    if (to_left <= to_right) {
+      stack.push_back({node.right, to_right});
+      stack.push_back({node.left, to_left});
+    } else {
+      stack.push_back({node.left, to_left});
+      stack.push_back({node.right, to_right});
+    }
+  }
+
+  best_two out;
+  const auto position = [&](std::size_t neuron) {
+    return grid_pos{static_cast<std::uint32_t>(neuron / grid.map_cols),
+                    static_cast<std::uint32_t>(neuron % grid.map_cols)};
+  };
+  if (best.neuron != candidate{}.neuron) out.best = position(best.neuron);
+  out.best_distance = best.distance;
+  out.has_second = second.neuron != candidate{}.neuron;
+  if (out.has_second) out.second = position(second.neuron);
+  return out;
+}
+
+}  // namespace som
