@@ -20,13 +20,15 @@
 #include "common/cpu_features.hpp"
 
 // The timed code is AVX2 and FMA code, lambdas included; main, which checks
-// that the processor has them, is not.
-// (GCC warns that the lambdas' function-pointer forms pass vectors in
-// another way than code without AVX would; none of them is called that way.)
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
+// that the processor has them, is not. (GCC warns that the lambdas'
+// function-pointer forms pass vectors in another way than code without AVX
+// would; none of them is called that way.)
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+#define SOM_KERNEL_TARGET "avx2,fma"
+#include "som/kernels/target_begin.hpp"
 
 namespace {
 
@@ -182,8 +184,10 @@ void report(const char* name, op_kind k, long steps, const pair_case& c) {
 
 }  // namespace
 
+#include "som/kernels/target_end.hpp"
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
-#pragma GCC pop_options
+#endif
 
 int main(int argc, char** argv) {
   const som::cpu_features here = som::detect_cpu_features();
