@@ -6,8 +6,8 @@
 # prints the median wall times and their ratios to the plain build.
 #
 # usage: bench/compare.sh OLD_SOM_TRAIN NEW_SOM_TRAIN [REPEATS [WORKLOAD...]]
-#   (default 5, W1 W2 W3 W4 D1). The workloads are those that bench/run.sh
-#   leaves in build-bench/bench-work/workloads (run it once first); the plain
+#   (default 5, W1 W2 W3 W4 D1 D2 D2s S1 S1s). The workloads are those that
+#   bench/run.sh leaves in build-bench/bench-work/workloads (run it once first); the plain
 #   build is build-bench/src/som_train_plain. To build an old commit, check
 #   it out in a worktree of its own and run bench/run.sh there.
 set -euo pipefail
@@ -18,7 +18,7 @@ repeats="${3:-5}"
 shift 2
 shift || true
 workloads=("$@")
-[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1)
+[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1 D2 D2s S1 S1s)
 plain="$(pwd)/build-bench/src/som_train_plain"
 root="$(pwd)/build-bench/bench-work"
 source bench/timing.sh

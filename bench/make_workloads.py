@@ -16,6 +16,18 @@ long small-radius end of a schedule. Their folder holds prepare/setup.txt
 - D1, handwritten digits: the 1797 8 x 8 digits of bench/data/digits.csv.gz
   (pixel counts divided by 16); a 20 x 20 map.
 
+D2 and S1, sparse data from Krok 0: components that are exactly 0 in many
+samples pull their weights towards 0, through the subnormal range, where some
+processors slow down:
+- D2, the digits as in D1 on a 15 x 15 map (1121 epochs).
+- S1, synthetic sparse data made the way images are sparse: 1000 samples of
+  48 components in 10 clusters, each cluster with its own 20 components that
+  are always exactly 0 and the others around a centre in [0.2, 1] (noise
+  0.05, kept above 0); a 20 x 20 map (995 epochs). (Zeros scattered at random
+  would not do it: the weights must see only zeros for thousands of updates,
+  as the neurons of one digit do for the pixels it never inks.)
+D2s and S1s: the same data shifted to x * 0.9 + 0.05, which has no zeros.
+
 usage: make_workloads.py OUTPUT_FOLDER [LARGE_WORKLOAD...]
 """
 import gzip
@@ -46,6 +58,15 @@ COMMENTS = [
 CONTINUED = {
     "W4": (40, 40, 32, 1, 10, 4, 8, 6),
     "D1": (20, 20, 64, 2, 20, 5, 4, 3),
+}
+
+
+# name: (map_rows, map_cols, radius_decay, rate_decay, stop_radius, seed, shifted)
+SPARSE = {
+    "D2": (15, 15, 5, 50, 2, 5, False),
+    "D2s": (15, 15, 5, 50, 2, 5, True),
+    "S1": (20, 20, 5, 50, 4, 6, False),
+    "S1s": (20, 20, 5, 50, 4, 6, True),
 }
 
 
@@ -86,6 +107,34 @@ def write_continued(folder, name):
     write_samples(os.path.join(folder, "data.txt"), samples)
 
 
+def sparse_clusters(dim, clusters, zeros, samples, sigma):
+    gen = random.Random(f"sparse {clusters}x{dim}x{zeros}x{samples}")
+    shapes = []
+    for _ in range(clusters):
+        zero = set(gen.sample(range(dim), zeros))
+        shapes.append([None if k in zero else gen.uniform(0.2, 1.0) for k in range(dim)])
+
+    def around(centre):
+        while True:
+            v = gen.gauss(centre, sigma)
+            if v > 0:
+                return v
+
+    return [[0.0 if c is None else around(c) for c in gen.choice(shapes)]
+            for _ in range(samples)]
+
+
+def write_sparse(folder, name):
+    rows, cols, radius_decay, rate_decay, stop, seed, shifted = SPARSE[name]
+    os.makedirs(folder, exist_ok=True)
+    samples = digit_samples() if name.startswith("D") else sparse_clusters(48, 10, 20, 1000, 0.05)
+    if shifted:
+        samples = [[v * 0.9 + 0.05 for v in row] for row in samples]
+    write_setup(os.path.join(folder, "setup.txt"),
+                [rows, cols, len(samples[0]), radius_decay, rate_decay, stop, 0, seed])
+    write_samples(os.path.join(folder, "data.txt"), samples)
+
+
 def write_workload(folder, rows, cols, dim, samples, radius_decay, rate_decay, stop_radius):
     os.makedirs(folder, exist_ok=True)
     write_setup(os.path.join(folder, "setup.txt"),
@@ -106,6 +155,8 @@ def main():
         write_workload(os.path.join(sys.argv[1], name), *LARGE[name])
     for name in CONTINUED:
         write_continued(os.path.join(sys.argv[1], name), name)
+    for name in SPARSE:
+        write_sparse(os.path.join(sys.argv[1], name), name)
 
 
 if __name__ == "__main__":

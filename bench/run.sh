@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds som_train, som_train_plain and the training benchmark, generates the
-# workloads (bench/make_workloads.py: W1, W2, W3, and W4 and D1, which
-# continue a map that an untimed preparation run trains first), and on each
-# one:
+# workloads (bench/make_workloads.py: W1, W2, W3; W4 and D1, which continue
+# a map that an untimed preparation run trains first; D2 and S1, sparse data
+# from Krok 0, and D2s and S1s, the same data shifted away from 0), and on
+# each one:
 #  - runs the whole program, fast and plain, REPEATS times each (alternating),
 #    every run in a fresh copy of the workload, checks that the four output
 #    files of every run are identical byte for byte, and prints the median
@@ -10,15 +11,16 @@
 #  - times the training alone, plain loops against the fast kernels
 #    (som_train_bench), and checks those results too.
 #
-# usage: bench/run.sh [REPEATS] [WORKLOAD...]     (default 5, W1 W2 W3 W4 D1;
-#   W5, 10^6 samples of dimension 32, only when named)
+# usage: bench/run.sh [REPEATS] [WORKLOAD...]
+#   (default 5, W1 W2 W3 W4 D1 D2 D2s S1 S1s; W5, 10^6 samples of dimension
+#   32, only when named)
 # BUILD_DIR (default build-bench) picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repeats="${1:-5}"
 shift || true
 workloads=("$@")
-[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1)
+[ ${#workloads[@]} -eq 0 ] && workloads=(W1 W2 W3 W4 D1 D2 D2s S1 S1s)
 build="${BUILD_DIR:-build-bench}"
 jobs="${SOM_JOBS:-2}"
 

@@ -66,7 +66,7 @@ bool prunes(const weight_grid& grid, double radius) {
 
 epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
-                           search_mode mode) {
+                           search_mode mode, subnormal_mode subnormals) {
   epoch_args args;
   args.samples = samples.block;
   args.count = samples.count;
@@ -86,6 +86,10 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
   args.pruned =
       mode == search_mode::pruned || (mode == search_mode::automatic && prunes(grid, radius));
   args.previous = previous;
+  // The cheap tests first: on most processors the weights are never looked at.
+  args.tame = subnormals != subnormal_mode::plain &&
+              (subnormals == subnormal_mode::tame || (subnormals_slow() && has_subnormal(grid))) &&
+              tame_is_exact(samples, learning_rate);
   if (args.pruned) {
     // 1 + 4 × dimension × 2^-53, exact in a double for any 32-bit dimension.
     args.prune_widening = 1.0 + static_cast<double>(grid.dimension) * 0x1p-51;

@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "som/map_storage.hpp"
 
@@ -65,6 +66,10 @@ struct epoch_args {
   double learning_rate = 0.0;
   double radius = 0.0;
   bool updates = false;  // radius > 0: some neuron can be updated
+  // Keep subnormal weights out of the arithmetic, with the same results
+  // (kernels that can; see kernel_body.hpp). Only where the samples and the
+  // rate allow it: see tame_is_exact.
+  bool tame = false;
   // How the winners are searched: fused with the update of the previous
   // sample's neighbourhood, every distance in full; or, where the
   // neighbourhood is small, after the update, with the pruned search, which

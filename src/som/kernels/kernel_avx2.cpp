@@ -67,6 +67,37 @@ struct ops_avx2 {
     const __m128d m2 = _mm_min_pd(_mm256_castpd256_pd128(m4), _mm256_extractf128_pd(m4, 1));
     return _mm_cvtsd_f64(_mm_min_sd(m2, _mm_unpackhi_pd(m2, m2)));
   }
+  // Subnormal weights out of the arithmetic (see kernel_body.hpp): integer
+  // operations on the bits, which never take a slow path.
+  static __m256i tiny4(__m256d w) {
+    const __m256i exponent = _mm256_set1_epi64x(0x7FF0000000000000);
+    return _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_castpd_si256(w), exponent),
+                              _mm256_setzero_si256());
+  }
+  static mask tiny(const vec& w) {
+    return {_mm256_castsi256_pd(tiny4(w.lo)), _mm256_castsi256_pd(tiny4(w.hi))};
+  }
+  static vec tame(const vec& w) {
+    return {_mm256_andnot_pd(_mm256_castsi256_pd(tiny4(w.lo)), w.lo),
+            _mm256_andnot_pd(_mm256_castsi256_pd(tiny4(w.hi)), w.hi)};
+  }
+  static __m256d decay_tiny4(__m256d w, __m256d alpha) {
+    const __m256i bits = _mm256_castpd_si256(w);
+    const __m256i two52_bits = _mm256_set1_epi64x(0x4330000000000000);
+    const __m256d two52 = _mm256_set1_pd(0x1p52);
+    const __m256i sign = _mm256_and_si256(bits, _mm256_set1_epi64x(INT64_MIN));
+    const __m256i m = _mm256_and_si256(bits, _mm256_set1_epi64x(0x000FFFFFFFFFFFFF));
+    // m exactly, then 2^52 + round_half_even(m × alpha) in one rounding.
+    const __m256d md = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(m, two52_bits)), two52);
+    const __m256d rounded = _mm256_fmadd_pd(md, alpha, two52);
+    const __m256i r = _mm256_sub_epi64(_mm256_castpd_si256(rounded), two52_bits);
+    const __m256i left = _mm256_sub_epi64(m, r);
+    const __m256i gone = _mm256_cmpeq_epi64(left, _mm256_setzero_si256());
+    return _mm256_castsi256_pd(_mm256_andnot_si256(gone, _mm256_or_si256(left, sign)));
+  }
+  static vec decay_tiny(const vec& w, const vec& alpha) {
+    return {decay_tiny4(w.lo, alpha.lo), decay_tiny4(w.hi, alpha.hi)};
+  }
   static vec iota() { return {_mm256_setr_pd(0, 1, 2, 3), _mm256_setr_pd(4, 5, 6, 7)}; }
   static bool any(const mask& m) { return _mm256_movemask_pd(_mm256_or_pd(m.lo, m.hi)) != 0; }
   static bool all(const mask& m) { return _mm256_movemask_pd(_mm256_and_pd(m.lo, m.hi)) == 0xF; }

@@ -27,6 +27,12 @@
 //   lane_pos(r, c, cols)  lanes from (r, c) on, for 8 <= cols <= 2^31
 //   advance(p, step_row, step_col, wrap_at)
 //   in_radius(p, bi, bj, radius)   lanes with radius > (bi-i)² + (bj-j)²
+// and, where the build keeps subnormal weights out of its arithmetic (see
+// tame_step; optional):
+//   tiny(w)               lanes whose exponent field is 0 (±0 and subnormals)
+//   tame(w)               w with those lanes +0
+//   decay_tiny(w, alpha)  on those lanes, (0 − w) × alpha + w exactly,
+//                         computed without a subnormal operand or result
 
 #if defined(__GNUC__) && !defined(__clang__)
 #define SOM_UNROLL _Pragma("GCC unroll 8")
@@ -41,6 +47,70 @@
 #define SOM_NOINLINE
 #endif
 
+// Whether the operations `O` can keep subnormal weights out of the
+// arithmetic.
+template <class O>
+concept tames_subnormals = requires(typename O::vec v) {
+  O::tame(v);
+  O::tiny(v);
+  O::decay_tiny(v, v);
+};
+
+// Subnormal weights out of the arithmetic, exactly
+// -----------------------------------------------
+// A component that is 0 in many samples pulls its weights towards 0
+// geometrically: they pass into the subnormal range (below 2^-1022) and,
+// once m × alpha < 1/2 for a weight m × 2^-1074, stay there for good. Some
+// processors take a slow path (a microcode assist, about a hundred cycles)
+// for every instruction with a subnormal operand or result, and a vector
+// instruction for any of its lanes. The Tame build of the epoch (chosen per
+// epoch, see epoch_args::tame) computes the same numbers without such
+// operands, where the samples and the rate allow it:
+//  - every sample component x is ±0, infinite, NaN, or finite with |x| at
+//    least 2^-968, and
+//  - 0 <= alpha <= 1, and every finite nonzero x has |x| × alpha (rounded)
+//    at least 2^-968.
+// Let w be a weight whose exponent field is 0 (subnormal or ±0), so
+// |w| < 2^-1022, and w' the same lane made +0 (tame).
+//
+// Distances, term (x − w)²:
+//  - x = ±0: x − w is −w or +0 (or −0 − +0 = −0), and its square is below
+//    2^-2044, so it rounds to +0; with w', x − w' is ±0 and the square +0.
+//    The same term.
+//  - |x| >= 2^-968, finite: x's neighbours are at least 2^-1021 away (2^-968
+//    × 2^-53 below a power of two), so |w| < 2^-1022 is under half the gap
+//    on either side and x − w rounds to x, as x − w' does. An infinity minus
+//    a finite value is itself, and a NaN minus anything is that NaN. The
+//    same difference, so the same term.
+// Every term being the same number, so is every sum, in any order.
+//
+// Update, w ← (x − w) × alpha + w, on a lane whose exponent field is 0:
+//  - x finite, |x| >= 2^-968: x − w rounds to x (above), as x − w' does; the
+//    product p = x × alpha has |p| >= 2^-968 by the second condition, so
+//    p + w rounds to p, as p + w' does. An infinite or NaN x gives inf or NaN
+//    through both (inf × 0 is the same NaN either way).
+//  - x = ±0: every value involved lies on the grid of 2^-1074 (the subnormal
+//    spacing, which is also the spacing in [2^-1022, 2^-1021)). With
+//    w = ±m × 2^-1074, m < 2^52: x − w = ∓m × 2^-1074 exactly (for w = ±0 it
+//    is ±0); its product by alpha is below 2^-1022 in size, so it rounds to
+//    the grid, to ∓r × 2^-1074 with r = round_half_even(m × alpha) (the
+//    parity of r is that of the grid point, the tie rule of the product);
+//    adding w gives ±(m − r) × 2^-1074 exactly, and when m − r = 0 the sum of
+//    two opposites, +0 (the zero cases: ±0 − w, × alpha >= 0, + w gives +0
+//    for w = ±0 as well). decay_tiny computes exactly this: m as the double
+//    (2^52 + m) − 2^52 (both exact), 2^52 + r as fma(m, alpha, 2^52) (the
+//    exact m × alpha + 2^52 lies in [2^52, 2^53), where the spacing is 1, so
+//    one rounding gives 2^52 + round_half_even(m × alpha); 2^52 is even),
+//    r and m − r by integer subtraction, then the sign of w unless m − r is
+//    0. No operand or result of these is subnormal: m >= 1 or the lane is
+//    ±0, and alpha is 0 or at least 2^-33 (1 / (t / rate_decay + 1), t < 2^32).
+// Lanes with a normal weight take the plain operations on w' = w: the same
+// numbers (they may still meet a subnormal result, rarely: the path is
+// exact either way, only slower there).
+// (A normal weight below 2^-511 against x = 0 has a subnormal square; that
+// term is left to the plain operations: whether it changes its sum depends on
+// the sum so far, which may be as small.)
+
 template <bool First, class A, class B>
 struct pick_type {
   using type = A;
@@ -52,7 +122,7 @@ struct pick_type<false, A, B> {
 
 // FixedD, when not 0, is the dimension known at compile time: small
 // dimensions then get their component loops unrolled.
-template <class O, int Unroll, int FixedD = 0>
+template <class O, int Unroll, int FixedD = 0, bool Tame = false>
 struct epoch_kernel {
   // Long component loops pin their masks to mask registers (GCC would keep
   // them in memory and reload them on every step), and groups of tiles
@@ -79,6 +149,35 @@ struct epoch_kernel {
   vec best[U];
   vec best_tile[U];
   std::uint64_t searched = 0;  // components of tiles measured (see epoch_args)
+
+  // A weight as the distances read it: in the Tame build, with its
+  // subnormal lanes made +0 (the same terms, see above).
+  static SOM_INLINE vec weight(vec w) {
+    if constexpr (Tame) return O::tame(w);
+    else return w;
+  }
+  static SOM_INLINE double weight(double w) {
+    if constexpr (Tame) {
+      std::uint64_t bits;
+      std::memcpy(&bits, &w, sizeof bits);
+      return (bits & 0x7FF0000000000000u) == 0 ? 0.0 : w;
+    } else {
+      return w;
+    }
+  }
+
+  // (xk − old) × alpha + old on every lane, xk being sample component x: in
+  // the Tame build without subnormal operands (see above).
+  static SOM_INLINE vec moved(double x, vec xk, vec old, vec alpha) {
+    if constexpr (Tame) {
+      const vec w = O::tame(old);
+      const vec now = O::add(O::mul(O::sub(xk, w), alpha), w);
+      if (x == 0.0) return O::select(O::tiny(old), O::decay_tiny(old, alpha), now);
+      return now;
+    } else {
+      return O::add(O::mul(O::sub(xk, old), alpha), old);
+    }
+  }
 
   explicit epoch_kernel(const epoch_args& args)
       : a(args),
@@ -133,7 +232,7 @@ struct epoch_kernel {
         const vec xk = O::set1(x[k]);
         SOM_UNROLL for (int u = 0; u < U; ++u) {
           // Half the differences on the multiply pipes, half on the add pipes.
-          const vec wk = O::load(w + u * stride + k * L);
+          const vec wk = weight(O::load(w + u * stride + k * L));
           const vec d = (u & 1) != 0 ? O::sub(xk, wk) : O::diff(xk, wk);
           sum[u] = O::add(sum[u], O::mul(d, d));
         }
@@ -144,7 +243,7 @@ struct epoch_kernel {
       const double* w = a.block + t * stride;
       vec sum = O::set1(0.0);
       for (std::uint32_t k = 0; k < dimension; ++k) {
-        const vec d = O::diff(O::set1(x[k]), O::load(w + k * L));
+        const vec d = O::diff(O::set1(x[k]), weight(O::load(w + k * L)));
         sum = O::add(sum, O::mul(d, d));
       }
       track(0, sum, t);
@@ -201,14 +300,19 @@ struct epoch_kernel {
       SOM_UNROLL for (int u = 0; u < U; ++u) {
         double* wk = w + u * stride + k * L;
         const vec old = O::load(wk);
-        const vec step = O::mul(O::sub(xk, old), alpha);
         vec now;
-        if constexpr (Masked && long_loops) O::hold(keep[u]);
-        if constexpr (Masked) now = O::add_where(keep[u], step, old);
-        else now = O::add(step, old);
+        if constexpr (Tame) {
+          now = moved(xu[k], xk, old, alpha);
+          if constexpr (Masked) now = O::select(keep[u], now, old);
+        } else {
+          const vec step = O::mul(O::sub(xk, old), alpha);
+          if constexpr (Masked && long_loops) O::hold(keep[u]);
+          if constexpr (Masked) now = O::add_where(keep[u], step, old);
+          else now = O::add(step, old);
+        }
         O::store(wk, now);
         if constexpr (Next) {
-          const vec d = O::diff(yk, now);
+          const vec d = O::diff(yk, weight(now));
           sum[u] = O::add(sum[u], O::mul(d, d));
         }
       }
@@ -270,10 +374,15 @@ struct epoch_kernel {
       for (std::uint32_t k = 0; k < dimension; ++k) {
         double* wk = w + k * L;
         const vec old = O::load(wk);
-        const vec now = O::add_where(inside, O::mul(O::sub(O::set1(xu[k]), old), alpha), old);
+        vec now;
+        if constexpr (Tame) {
+          now = O::select(inside, moved(xu[k], O::set1(xu[k]), old, alpha), old);
+        } else {
+          now = O::add_where(inside, O::mul(O::sub(O::set1(xu[k]), old), alpha), old);
+        }
         O::store(wk, now);
         if constexpr (Next) {
-          const vec d = O::diff(O::set1(xs[k]), now);
+          const vec d = O::diff(O::set1(xs[k]), weight(now));
           sum = O::add(sum, O::mul(d, d));
         }
       }
@@ -401,6 +510,13 @@ std::uint32_t run_sized(const epoch_args& args) {
 
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
+  if constexpr (tames_subnormals<O>) {
+    // One build for any dimension: sparse data has many components.
+    if (args.tame) {
+      if (args.tile_end - args.tile_begin >= 12) return epoch_kernel<O, 4, 0, true>::run(args);
+      return epoch_kernel<O, 2, 0, true>::run(args);
+    }
+  }
   if (args.tile_end - args.tile_begin >= 12) return run_sized<O, 4>(args);
   return epoch_kernel<O, 2>::run(args);
 }
@@ -410,5 +526,8 @@ std::uint32_t run_epoch(const epoch_args& args) {
 // vector kernel runs).
 template <class O>
 std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
+  if constexpr (tames_subnormals<O>) {
+    if (args.tame) return epoch_kernel<O, 2, 0, true>::run(args);
+  }
   return epoch_kernel<O, 2>::run(args);
 }

@@ -11,7 +11,7 @@ double neuron_distance(const double* x, std::uint64_t n) const {
   const double* w = a.block + static_cast<std::size_t>(n / L) * stride + n % L;
   double sum = 0.0;
   for (std::uint32_t k = 0; k < dimension; ++k) {
-    const double d = x[k] - w[std::size_t{k} * L];
+    const double d = x[k] - weight(w[std::size_t{k} * L]);
     sum = sum + d * d;
   }
   return sum;
@@ -93,7 +93,7 @@ SOM_INLINE std::size_t screen(const double* chunk, const double* x, const std::u
     const double* w = chunk + j * stride;
     vec sum = First ? O::set1(0.0) : partial[j];
     SOM_UNROLL for (std::uint32_t c = 0; c < C; ++c) {
-      const vec d = O::diff(xk[c], O::load(w + at[c]));
+      const vec d = O::diff(xk[c], weight(O::load(w + at[c])));
       sum = O::add(sum, O::mul(d, d));
     }
     partial[j] = sum;
@@ -175,7 +175,7 @@ SOM_INLINE void pruned_search(const double* x, std::size_t t0, std::size_t t1, d
       vec sum = O::set1(0.0);
       const double* w = a.block + t * stride;
       for (std::uint32_t k = 0; k < dimension; ++k) {
-        const vec d = O::diff(O::set1(x[k]), O::load(w + k * L));
+        const vec d = O::diff(O::set1(x[k]), weight(O::load(w + k * L)));
         sum = O::add(sum, O::mul(d, d));
       }
       track(0, sum, t);
