@@ -85,7 +85,23 @@ struct ops_avx512 {
 
 #include "som/kernels/kernel_body.hpp"
 
-std::uint32_t epoch(const epoch_args& args) { return run_epoch<ops_avx512>(args); }
+std::uint32_t epoch(const epoch_args& args);
+
+}  // namespace
+
+// The build without subnormal operands (args.tame) exists for AVX2 only. The
+// processors that slow down on subnormals most (Intel's) are the ones with
+// AVX-512, so such an epoch runs the AVX2 build, which every processor that
+// runs this one has (its needs are a subset of these): the grid's tiles and
+// the caches are the same for both, and both give the plain loops' results.
+extern const kernel_entry avx2_kernel;
+
+namespace {
+
+std::uint32_t epoch(const epoch_args& args) {
+  if (args.tame) return avx2_kernel.epoch(args);
+  return run_epoch<ops_avx512>(args);
+}
 
 }  // namespace
 
