@@ -326,7 +326,7 @@ void expect_same_answers(const som::weight_grid& grid, const std::vector<double>
 TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
   numbers random{2026};
   for (std::uint32_t dim : {1u, 2u, 3u, 7u}) {
-    for (int layout = 0; layout < 6; ++layout) {
+    for (int layout = 0; layout < 8; ++layout) {
       SCOPED_TRACE(testing::Message() << "dim " << dim << " layout " << layout);
       const std::uint32_t rows = 23, cols = 17;
       std::vector<double> weights;
@@ -340,6 +340,14 @@ TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
             // Strung out along a curve, as a large map after its first epoch.
             if (layout == 4) w = std::pow((r * cols + c) / 390.0, 1.0 + k) + w * 1e-9;
             if (layout == 5) w = w * 1e-300;  // spread at the bottom of the doubles
+            // Piles of equal neurons (an early map of a large grid), some a
+            // step of one rounding off their pile, and zeros of both signs.
+            if (layout == 6) {
+              const std::uint32_t pile = (r * 7 + c * 3) % 5;
+              w = pile == 4 ? ((r + c) % 2 ? 0.0 : -0.0) : 0.125 * (pile + k);
+              if ((r * cols + c) % 9 == 0) w = std::nextafter(w, 1.0);
+            }
+            if (layout == 7) w = w * 1e154;  // distances that overflow
             weights.push_back(w);
           }
         }
@@ -351,6 +359,8 @@ TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
           double v = random.next() * 1.4 - 0.2;  // some outside the map's range
           if (layout == 2) v = std::floor(v * 4.0);
           if (layout == 5) v = v * 1e-300;
+          if (layout == 6) v = std::floor(v * 8.0) * 0.125;  // on the piles, and between
+          if (layout == 7) v = v * 1e154;
           samples.push_back(v);
         }
       }

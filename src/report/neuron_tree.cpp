@@ -22,9 +22,15 @@ bool before(double distance, std::size_t neuron, const candidate& c) {
   return distance < c.distance || (distance == c.distance && neuron < c.neuron);
 }
 
-// The squared distance from the sample to a box, never above the squared
-// distance to any point inside it by more than the rounding of a few
-// operations per component.
+// The squared distance from the sample to a box, summed as squared_distance
+// sums: in component order, each step rounded on its own. It is never above
+// the computed distance of a neuron inside the box, rounding included: for
+// such a neuron |sample − w| is at least the gap in every component, and
+// rounding to nearest is monotone and symmetric, so the rounded difference,
+// its rounded square and each rounded partial sum are each at least the
+// box's. So a box whose distance is above the second-best distance holds
+// neither of the best two, however close the neurons lie (an early map
+// crowds thousands of them within 1e-12 of each other).
 double box_distance(const neuron_tree& tree, std::uint32_t node, const double* sample) {
   const double* low = tree.box.data() + std::size_t{node} * 2 * tree.dimension;
   const double* high = low + tree.dimension;
@@ -38,12 +44,9 @@ double box_distance(const neuron_tree& tree, std::uint32_t node, const double* s
   return sum;
 }
 
-// Whether a box at squared distance `bound` may hold one of the best two:
-// relative room for the rounding of both sums, and none where the bound is
-// so small that its squares lost their relative precision.
-bool may_matter(double bound, double second) {
-  return !(bound > 1e-290 && bound * (1.0 - 1e-9) > second);
-}
+// Whether a box at squared distance `bound` may hold one of the best two: at
+// an equal distance a neuron earlier in row-major order would still win.
+bool may_matter(double bound, double second) { return !(bound > second); }
 
 }  // namespace
 
@@ -91,7 +94,15 @@ neuron_tree build_neuron_tree(const weight_grid& grid) {
         widest = k;
       }
     }
-    if (end - begin <= leaf_size || !(widest_spread > 0.0)) continue;
+    if (!(widest_spread > 0.0)) {
+      // Neurons with equal weights have equal distances to any sample, so
+      // of such a group only the first two in row-major order can be among
+      // the best two (an early map piles thousands onto one point).
+      std::sort(tree.order.begin() + begin, tree.order.begin() + end);
+      tree.nodes[at].end = std::min(end, begin + 2);
+      continue;
+    }
+    if (end - begin <= leaf_size) continue;
     const std::uint32_t middle = begin + (end - begin) / 2;
     std::nth_element(tree.order.begin() + begin, tree.order.begin() + middle,
                      tree.order.begin() + end, [&](std::uint32_t a, std::uint32_t b) {

@@ -9,9 +9,11 @@
 // in their own space, along the component in which each group spreads the
 // most, so that it always divides them, whatever shape the map has. A group
 // is skipped when its bounding box lies further from the sample than the
-// second-best unit found so far (with room for rounding), so the answers
-// are exactly those of find_best_two: the distances are computed by the same
-// function and ties go to the first neuron in row-major order.
+// second-best unit found so far (a bound that holds with the rounding, see
+// box_distance), and of neurons with equal weights only the first two in
+// row-major order are measured, so the answers are exactly those of
+// find_best_two: the distances are computed by the same function and ties go
+// to the first neuron in row-major order.
 #pragma once
 
 #include <cstdint>
