@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "report/best_two_so_far.hpp"
 #include "som/find_bmu.hpp"
 
 namespace som {
@@ -29,16 +30,6 @@ double key_of(const std::vector<double>& u, const double* v, double& error) {
 // the best two: with room for the rounding of distances and projections.
 bool may_matter(double bound, double second) {
   return !(bound > 0.0 && bound * bound * (1.0 - 1e-9) > second);
-}
-
-// A unit and its squared distance; `neuron` is npos for none.
-struct candidate {
-  double distance = largest;
-  std::size_t neuron = static_cast<std::size_t>(-1);
-};
-
-bool before(double distance, std::size_t neuron, const candidate& c) {
-  return distance < c.distance || (distance == c.distance && neuron < c.neuron);
 }
 
 std::uint32_t cell_along(const neuron_index& index, int axis, double key) {
@@ -135,7 +126,7 @@ best_two find_best_two(const weight_grid& grid, const neuron_index& index, const
     margin[a] = error + index.key_error[a];
   }
 
-  candidate best, second;
+  best_two_so_far units;
   auto visit = [&](std::uint32_t i, std::uint32_t j) {
     // The cell's own stretch of the plane bounds its neurons' distance.
     double bound_squared = 0.0;
@@ -146,20 +137,12 @@ best_two find_best_two(const weight_grid& grid, const neuron_index& index, const
       const double gap = std::max({0.0, from - key[a], key[a] - to}) - index.slack[a] - margin[a];
       if (gap > 0.0) bound_squared = bound_squared + gap * gap;
     }
-    if (!may_matter(std::sqrt(bound_squared), second.distance)) return;
+    if (!may_matter(std::sqrt(bound_squared), units.second_distance())) return;
     const std::size_t c = std::size_t{i} * index.cells[1] + j;
     for (std::uint32_t k = index.cell_start[c]; k < index.cell_start[c + 1]; ++k) {
       const std::size_t neuron = index.neurons[k];
-      const double distance =
-          squared_distance(sample, grid.block + neuron * grid.dimension, grid.dimension);
-      // find_bmu counts only distances below the largest finite double.
-      if (!(distance < largest)) continue;
-      if (before(distance, neuron, best)) {
-        second = best;
-        best = candidate{distance, neuron};
-      } else if (before(distance, neuron, second)) {
-        second = candidate{distance, neuron};
-      }
+      units.offer(squared_distance(sample, grid.block + neuron * grid.dimension, grid.dimension),
+                  neuron);
     }
   };
 
@@ -175,7 +158,7 @@ best_two find_best_two(const weight_grid& grid, const neuron_index& index, const
     const double ring_gap = (static_cast<double>(r) - 1.0) * step -
                             std::max(index.slack[0], index.slack[1]) -
                             std::max(margin[0], margin[1]);
-    if (!may_matter(ring_gap, second.distance)) break;
+    if (!may_matter(ring_gap, units.second_distance())) break;
     const long i_low = std::max(0L, ci - r), i_high = std::min(rows - 1, ci + r);
     const long j_low = std::max(0L, cj - r), j_high = std::min(cols - 1, cj + r);
     for (long i = i_low; i <= i_high; ++i) {
@@ -190,16 +173,7 @@ best_two find_best_two(const weight_grid& grid, const neuron_index& index, const
     }
   }
 
-  best_two out;
-  const auto position = [&](std::size_t neuron) {
-    return grid_pos{static_cast<std::uint32_t>(neuron / grid.map_cols),
-                    static_cast<std::uint32_t>(neuron % grid.map_cols)};
-  };
-  if (best.neuron != candidate{}.neuron) out.best = position(best.neuron);
-  out.best_distance = best.distance;
-  out.has_second = second.neuron != candidate{}.neuron;
-  if (out.has_second) out.second = position(second.neuron);
-  return out;
+  return units.answer(grid);
 }
 
 }  // namespace som

@@ -2,25 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
+#include "report/best_two_so_far.hpp"
 #include "som/find_bmu.hpp"
 
 namespace som {
 
 namespace {
 
-constexpr double largest = std::numeric_limits<double>::max();
 constexpr std::uint32_t leaf_size = 8;
-
-struct candidate {
-  double distance = largest;
-  std::size_t neuron = static_cast<std::size_t>(-1);
-};
-
-bool before(double distance, std::size_t neuron, const candidate& c) {
-  return distance < c.distance || (distance == c.distance && neuron < c.neuron);
-}
 
 // The squared distance from the sample to a box, summed as squared_distance
 // sums: in component order, each step rounded on its own. It is never above
@@ -125,7 +115,7 @@ best_two find_best_two(const weight_grid& grid, const neuron_tree& tree, const d
   for (std::uint32_t k = 0; k < grid.dimension; ++k)
     if (!std::isfinite(sample[k])) return find_best_two(grid, sample);
 
-  candidate best, second;
+  best_two_so_far units;
   struct visit {
     std::uint32_t node;
     double bound;
@@ -136,21 +126,13 @@ best_two find_best_two(const weight_grid& grid, const neuron_tree& tree, const d
   while (!stack.empty()) {
     const visit v = stack.back();
     stack.pop_back();
-    if (!may_matter(v.bound, second.distance)) continue;
+    if (!may_matter(v.bound, units.second_distance())) continue;
     const neuron_tree::node& node = tree.nodes[v.node];
     if (node.left == 0) {
       for (std::uint32_t i = node.begin; i < node.end; ++i) {
         const std::size_t neuron = tree.order[i];
-        const double distance =
-            squared_distance(sample, grid.block + neuron * grid.dimension, grid.dimension);
-        // find_bmu counts only distances below the largest finite double.
-        if (!(distance < largest)) continue;
-        if (before(distance, neuron, best)) {
-          second = best;
-          best = candidate{distance, neuron};
-        } else if (before(distance, neuron, second)) {
-          second = candidate{distance, neuron};
-        }
+        units.offer(squared_distance(sample, grid.block + neuron * grid.dimension, grid.dimension),
+                    neuron);
       }
       continue;
     }
@@ -166,16 +148,7 @@ best_two find_best_two(const weight_grid& grid, const neuron_tree& tree, const d
     }
   }
 
-  best_two out;
-  const auto position = [&](std::size_t neuron) {
-    return grid_pos{static_cast<std::uint32_t>(neuron / grid.map_cols),
-                    static_cast<std::uint32_t>(neuron % grid.map_cols)};
-  };
-  if (best.neuron != candidate{}.neuron) out.best = position(best.neuron);
-  out.best_distance = best.distance;
-  out.has_second = second.neuron != candidate{}.neuron;
-  if (out.has_second) out.second = position(second.neuron);
-  return out;
+  return units.answer(grid);
 }
 
 }  // namespace som
