@@ -26,13 +26,14 @@
 #include "common/byte_reader.hpp"
 #include "common/input_file.hpp"
 #include "common/random.hpp"
-#include "run/sample_data.hpp"
-#include "run/setup_file.hpp"
+#include "formats/sample_data.hpp"
+#include "formats/setup_file.hpp"
+#include "run/training_log_lines.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
 #include "som/train_map.hpp"
-#include "state/weights_file.hpp"
+#include "state/state_load.hpp"
 
 namespace {
 
@@ -61,7 +62,12 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   std::vector<som::assignment> assignments(samples.count);
   som::assignment_table table{assignments.data(), samples.count};
   std::FILE* quiet = std::tmpfile();
-  som::load_weights(*grid, table, gen, quiet != nullptr ? quiet : stdout);
+  const std::string failed =
+      som::load_saved_map(*grid, table, gen, quiet != nullptr ? quiet : stdout);
+  if (!failed.empty()) {
+    std::printf("%s", failed.c_str());
+    std::exit(1);
+  }
   if (quiet != nullptr) std::fclose(quiet);
   som::training_params params;
   params.radius_decay = setup.radius_decay;
@@ -74,7 +80,10 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   out.krok = setup.Krok;
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
-  som::train_map(log, params, samples, *grid, table, out.krok, out.rozdil);
+  {
+    som::training_log_lines lines(log);
+    som::train_map(lines.sink(), params, samples, *grid, table, out.krok, out.rozdil);
+  }
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   out.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
   if (log != nullptr) std::fclose(log);
@@ -149,14 +158,28 @@ int main(int argc, char** argv) {
   std::filesystem::current_path(argv[1]);
   const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-  som::input_file setup_file;
-  if (!setup_file.open("setup.txt")) return 1;
-  som::byte_reader reader(setup_file.source());
-  const som::setup_params setup = som::read_setup(reader, nullptr).params;
-  setup_file.close();
-  const std::uint32_t count = som::count_samples("data.txt", setup.dimension).count;
-  som::owned_samples samples(som::alloc_sample_matrix(setup.dimension, count));
-  som::load_samples(*samples);
+  som::setup_params setup;
+  som::sample_lines lines;
+  std::string failed = som::read_input_file("setup.txt", [&](som::byte_reader& reader) {
+    setup = som::read_setup(reader).params;
+    return std::string();
+  });
+  if (failed.empty()) {
+    failed = som::read_input_file("data.txt", [&](som::byte_reader& reader) {
+      lines = som::scan_sample_lines(reader, setup.dimension);
+      return std::string();
+    });
+  }
+  som::owned_samples samples(som::alloc_sample_matrix(setup.dimension, lines.count));
+  if (failed.empty()) {
+    failed = som::read_input_file("data.txt", [&](som::byte_reader& reader) {
+      return som::read_sample_values(reader, *samples) ? std::string() : std::string("data.txt\n");
+    });
+  }
+  if (!failed.empty()) {
+    std::printf("%s", failed.c_str());
+    return 1;
+  }
 
   std::vector<variant> variants;
   if (argc > 3) {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/decimal.hpp"
+#include "formats/assignments_file.hpp"
 #include "fuzz_support.hpp"
 #include "som/map_storage.hpp"
-#include "state/results_file.hpp"
 
 namespace {
 
@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const std::uint32_t records : {held, 0u, held + 1}) {
     som::assignment_table table = som::alloc_assignment_table(records);
     som::byte_reader records_reader(text);
-    const bool complete = som::read_assignments(records_reader, table);
+    const bool complete = som::read_assignments(records_reader, table).result ==
+                          som::assignments_reading::outcome::read;
     check(complete == (records <= held), "a record is missing only past the last one");
     for (std::uint32_t s = 0; s < records && s < held; ++s) {
       check(table.records[s].row == numbers[2 * s].value, "record row");

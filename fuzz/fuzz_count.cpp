@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/sample_lines.hpp"
 #include "fuzz_support.hpp"
-#include "run/sample_lines.hpp"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "common/decimal.hpp"
+#include "formats/sample_data.hpp"
 #include "fuzz_support.hpp"
-#include "run/sample_data.hpp"
 
 namespace {
 

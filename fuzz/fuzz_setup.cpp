@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/text_format.hpp"
+#include "formats/setup_file.hpp"
 #include "fuzz_support.hpp"
-#include "run/setup_file.hpp"
 
 namespace {
 
@@ -61,25 +61,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t values[8];
   for (int e = 0; e < 8; ++e) {
     const reference_entry expected = reference_read(text, pos);
-    som_fuzz::console_capture console;
+    std::string echo;
     som::setup_entry found = som::setup_entry::read;
-    values[e] = som::read_setup_value(reader, console.stream(), &found);
+    values[e] = som::read_setup_value(reader, echo, &found);
     const std::string where = "entry " + std::to_string(e) + " at byte " + std::to_string(pos) +
                               " of \"" + som_fuzz::show(text) + "\"";
     check(values[e] == expected.value, "setup value as %u reads it", where);
     check(found == expected.found, "missing or above 4294967295 as the digits say", where);
-    check(console.text() == expected.console, "setup echo",
+    check(echo == expected.console, "setup echo",
           where + "\nexpected \"" + som_fuzz::show(expected.console) + "\"\ngot \"" +
-              som_fuzz::show(console.text()) + "\"");
+              som_fuzz::show(echo) + "\"");
     check(reader.position() == expected.next, "reader stops right after the line's newline",
           where + ": consumed " + std::to_string(reader.position()) + ", expected " +
               std::to_string(expected.next));
     pos = expected.next;
   }
 
-  // read_setup gives the same eight values, in order, without a console.
+  // read_setup gives the same eight values, in order.
   som::byte_reader again(text);
-  const som::setup_params p = som::read_setup(again, nullptr).params;
+  const som::setup_params p = som::read_setup(again).params;
   const std::uint32_t fields[8] = {p.map_rows,   p.map_cols,    p.dimension, p.radius_decay,
                                    p.rate_decay, p.stop_radius, p.Krok,      p.seed};
   for (int e = 0; e < 8; ++e) check(fields[e] == values[e], "read_setup order");

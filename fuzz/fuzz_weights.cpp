@@ -1,9 +1,9 @@
-// Fuzz harness of load_weights (and write_weights): the first five input bytes
+// Fuzz harness of load_saved_map (and write_weights): the first five input bytes
 // pick the map's rows (0 to 3), columns (0 to 3), dimension (0 to 4), the
 // tile width of the grid in memory (1 to 8) and the number of samples (0 to 3,
 // with bit 7 asking for a fresh map); the rest is vahy.bin, padded with zero
-// bytes or cut to the size the map needs (a file of another size ends the
-// process, which the tests of the program cover). Checked:
+// bytes or cut to the size the map needs (a file of another size is refused,
+// which the tests of the formats and of the program cover). Checked:
 // - each weight is bit for bit the little-endian double at its place in the
 //   file, the unused lanes of the last tile stay NaN, and the records of
 //   vystup.txt are loaded;
@@ -18,11 +18,12 @@
 #include <limits>
 #include <string>
 
+#include "common/file_names.hpp"
 #include "common/random.hpp"
+#include "formats/weights_file.hpp"
 #include "fuzz_support.hpp"
 #include "som/map_storage.hpp"
-#include "state/results_file.hpp"
-#include "state/weights_file.hpp"
+#include "state/state_load.hpp"
 
 namespace {
 
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fresh) {
     std::remove(som::weights_file_name);
     std::remove(som::assignments_file_name);
-    som::load_weights(grid, table, gen, console.stream());
+    check(som::load_saved_map(grid, table, gen, console.stream()).empty(), "the map loads");
     check(console.text() ==
               "Soubor vahy.bin se nepodarilo otevrit. Sit se bude ucit z nahodnych vah.\n",
           "fresh-map notice", som_fuzz::show(console.text()));
@@ -88,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       records += std::to_string(s) + "\t" + std::to_string(4294967295u - s) + "\n";
     }
     som_fuzz::write_bytes(som::assignments_file_name, records);
-    som::load_weights(grid, table, gen, console.stream());
+    check(som::load_saved_map(grid, table, gen, console.stream()).empty(), "the map loads");
     check(console.text().empty(), "a loaded map prints nothing");
     for (std::size_t n = 0; n < grid.neurons; ++n) {
       for (std::uint32_t k = 0; k < dimension; ++k) {

@@ -16,7 +16,7 @@
 # - a test with no output at all, or a GoogleTest case whose output stops at
 #   its "[ RUN ]" line: the process vanished without a word, as wine's
 #   processes do when their server is killed. Our own ways out print first
-#   (GoogleTest "Running main()", a replay its input's name, fatal_exit its
+#   (GoogleTest "Running main()", a replay its input's name, a failed run its
 #   message, an uncaught exception "terminate called", a crash wine's
 #   "Unhandled" line).
 # (The Windows step runs wine with WINEDEBUG=-all, so wine's "err:" channel

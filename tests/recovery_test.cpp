@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "state/save_record.hpp"
+#include "formats/save_record.hpp"
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"

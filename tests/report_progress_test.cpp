@@ -10,7 +10,7 @@
 #include "report/progress.hpp"
 #include "report/run_phase.hpp"
 #include "report/time_left.hpp"
-#include "report/training_log.hpp"
+#include "formats/training_log.hpp"
 
 namespace {
 

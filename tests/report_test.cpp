@@ -156,7 +156,7 @@ struct run_holder {
     run.assignments =
         som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
     run.setup.Krok = 9;
-    run.final = som::final_parameters{12, 2026, 0};
+    run.saved = som::final_parameters{12, 2026, 0};
     run.log.Rozdil = {9, 3, 0};
     run.log.Radius = {5.5, 4.25, 3.0};
   }

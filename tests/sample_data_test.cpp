@@ -1,7 +1,7 @@
 // The two passes over data.txt: counting the lines that begin with a
 // number and checking their shape, and reading the values as one stream;
 // each whole and a few bytes per read alike.
-#include "run/sample_data.hpp"
+#include "formats/sample_data.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +13,11 @@
 #include <vector>
 
 #include "support/byte_sources.hpp"
-#include "support/program_runner.hpp"
 
 namespace {
 
-using som_test::temp_folder;
-
 // The counting pass over the bytes at once, a few bytes per read, with each
-// classifier and from a file: all must agree.
+// classifier: all must agree.
 som::sample_lines scan_text(const std::string& content, std::uint32_t dimension) {
   som::byte_reader whole(content);
   const som::sample_lines out = som::scan_sample_lines(whole, dimension);
@@ -28,13 +25,10 @@ som::sample_lines scan_text(const std::string& content, std::uint32_t dimension)
   som::byte_reader piecewise(pieces.source());
   som::byte_reader baseline(content);
   som::byte_reader portable(content);
-  temp_folder folder;
-  folder.write("data.txt", content);
   for (const som::sample_lines& again :
        {som::scan_sample_lines(piecewise, dimension),
         som::scan_sample_lines(baseline, dimension, som::byte_classifier::baseline),
-        som::scan_sample_lines(portable, dimension, som::byte_classifier::portable),
-        som::count_samples((folder / "data.txt").string().c_str(), dimension)}) {
+        som::scan_sample_lines(portable, dimension, som::byte_classifier::portable)}) {
     EXPECT_EQ(again.count, out.count);
     EXPECT_EQ(again.misshapen_line, out.misshapen_line);
   }
@@ -131,8 +125,8 @@ TEST(CountSamples, FaultsAtEveryPlaceAgainstTheBlocks) {
   const std::string good = "0.25 -1.5e-3 +.75 12.";
   const std::vector<std::pair<std::string, std::string>> faults = {
       {"0.25", "0.2.5"}, {"-1.5e-3", "-1.5e-"}, {"-1.5e-3", "-1.5e-3e1"}, {"+.75", "+."},
-      {"+.75", "+,75"},  {"12.", "12.e"},       {"12.", "1-2."},        {"0.25", "0.25x"},
-      {"+.75", "+.7.5"}, {" 12.", ""},          {"-1.5e-3", "-1.5e.3"}, {"-1.5e-3", "e-3"},
+      {"+.75", "+,75"},  {"12.", "12.e"},       {"12.", "1-2."},          {"0.25", "0.25x"},
+      {"+.75", "+.7.5"}, {" 12.", ""},          {"-1.5e-3", "-1.5e.3"},   {"-1.5e-3", "e-3"},
   };
   for (std::size_t pad = 0; pad < 70; ++pad) {
     const std::string first = std::string(pad, ' ') + good + "\n";

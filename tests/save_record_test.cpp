@@ -2,7 +2,7 @@
 // the saved map: it must read back exactly as written and never pass for
 // whole when it was cut short or changed; and a file's digest must not
 // depend on the pieces its bytes were written or read in.
-#include "state/save_record.hpp"
+#include "formats/save_record.hpp"
 
 #include <gtest/gtest.h>
 

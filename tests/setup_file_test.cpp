@@ -1,4 +1,4 @@
-#include "run/setup_file.hpp"
+#include "formats/setup_file.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,31 +6,23 @@
 #include <vector>
 
 #include "support/byte_sources.hpp"
-#include "support/console_capture.hpp"
-#include "support/program_runner.hpp"
 
 namespace {
 
-using som_test::console_capture;
-using som_test::temp_folder;
-
 struct read_outcome {
   std::vector<std::uint32_t> values;
-  std::string console;
+  std::string echo;
   std::string rest;  // what the reader left unread
 };
 
 read_outcome read_entries_from(som::byte_reader& reader, int entries) {
-  console_capture console;
   read_outcome out;
-  for (int e = 0; e < entries; ++e)
-    out.values.push_back(som::read_setup_value(reader, console.stream()));
+  for (int e = 0; e < entries; ++e) out.values.push_back(som::read_setup_value(reader, out.echo));
   int c;
   while ((c = reader.peek()) != -1) {
     out.rest += static_cast<char>(c);
     reader.advance(1);
   }
-  out.console = console.text();
   return out;
 }
 
@@ -43,7 +35,7 @@ read_outcome read_entries(const std::string& content, int entries) {
   som::byte_reader piecewise(pieces.source());
   const read_outcome again = read_entries_from(piecewise, entries);
   EXPECT_EQ(again.values, out.values);
-  EXPECT_EQ(again.console, out.console);
+  EXPECT_EQ(again.echo, out.echo);
   EXPECT_EQ(again.rest, out.rest);
   return out;
 }
@@ -52,7 +44,7 @@ struct entry_case {
   const char* name;
   std::string file;
   std::uint32_t value;
-  std::string console;
+  std::string echo;
   std::string rest;
 };
 
@@ -90,7 +82,7 @@ TEST(ReadSetupValue, SingleEntriesWithLfAndCrLf) {
       const read_outcome out = read_entries(file, 1);
       SCOPED_TRACE(std::string(c.name) + (crlf ? " (CR LF)" : " (LF)"));
       EXPECT_EQ(out.values.at(0), c.value);
-      EXPECT_EQ(out.console, c.console);
+      EXPECT_EQ(out.echo, c.echo);
       EXPECT_EQ(out.rest, c.rest);
     }
   }
@@ -98,14 +90,14 @@ TEST(ReadSetupValue, SingleEntriesWithLfAndCrLf) {
 
 TEST(ReadSetupValue, CarriageReturnInsideACommentIsEchoed) {
   const read_outcome out = read_entries("4 a\rb\r\r\nnext", 1);
-  EXPECT_EQ(out.console, "Precteno 4 a\rb\r\n");
+  EXPECT_EQ(out.echo, "Precteno 4 a\rb\r\n");
   EXPECT_EQ(out.rest, "next");
 }
 
 TEST(ReadSetupValue, SixEntriesLeaveTwoWarnings) {
   const read_outcome out = read_entries("1\n2\n3\n4\n5\n6\n", 8);
   EXPECT_EQ(out.values, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6, 0, 0}));
-  EXPECT_EQ(out.console,
+  EXPECT_EQ(out.echo,
             "Precteno 1\nPrecteno 2\nPrecteno 3\nPrecteno 4\nPrecteno 5\nPrecteno 6\n"
             "Chybi hodnota v souboru!\nPrecteno 0\nChybi hodnota v souboru!\nPrecteno 0\n");
 }
@@ -113,7 +105,7 @@ TEST(ReadSetupValue, SixEntriesLeaveTwoWarnings) {
 TEST(ReadSetupValue, CommentLineTakesThePlaceOfAnEntry) {
   const read_outcome out = read_entries("# sizes\n10\n", 2);
   EXPECT_EQ(out.values, (std::vector<std::uint32_t>{0, 10}));
-  EXPECT_EQ(out.console, "Chybi hodnota v souboru!\nPrecteno 0# sizes\nPrecteno 10\n");
+  EXPECT_EQ(out.echo, "Chybi hodnota v souboru!\nPrecteno 0# sizes\nPrecteno 10\n");
 }
 
 TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
@@ -123,13 +115,16 @@ TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
   file += "\n";
   const read_outcome out = read_entries(file, 1);
   EXPECT_EQ(out.values.at(0), 17u);
-  EXPECT_EQ(out.console, "Precteno 17" + std::string(100000, 'x') + "\n");
+  EXPECT_EQ(out.echo, "Precteno 17" + std::string(100000, 'x') + "\n");
 }
 
 TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
   som::byte_reader reader(std::string_view("1\n2\n3\n4\n5\n6\n7\n8\nignored\n"));
-  const som::setup_reading setup = som::read_setup(reader, nullptr);
+  const som::setup_reading setup = som::read_setup(reader);
   EXPECT_EQ(som::setup_refusal(setup), "");
+  EXPECT_EQ(setup.echo,
+            "Precteno 1\nPrecteno 2\nPrecteno 3\nPrecteno 4\nPrecteno 5\nPrecteno 6\n"
+            "Precteno 7\nPrecteno 8\n");
   const som::setup_params& p = setup.params;
   EXPECT_EQ(p.map_rows, 1u);
   EXPECT_EQ(p.map_cols, 2u);
@@ -153,19 +148,21 @@ TEST(ReadSetup, RefusesMissingEntriesThenNumbersAboveTheRange) {
     std::string refusal;
   } cases[] = {
       {"eight entries", "1\n2\n3\n4\n5\n6\n7\n8\n", ""},
-      {"largest value, leading zeros, -1 wraps", "4294967295\n0004294967295\n-1\n4\n5\n6\n7\n8\n", ""},
+      {"largest value, leading zeros, -1 wraps", "4294967295\n0004294967295\n-1\n4\n5\n6\n7\n8\n",
+       ""},
       {"Krok line deleted", "1\n2\n3\n4\n5\n6\n2026 seed\n", missing},
       {"comment line in place of an entry", "1\n# rows\n2\n3\n4\n5\n6\n7\n8\n", missing},
       {"empty file", "", missing},
       {"2^32", "1\n2\n3\n4\n5\n6\n4294967296\n8\n", above},
       {"-2^32", "1\n2\n3\n4\n5\n6\n7\n-4294967296\n", above},
-      {"far above, wrapping to a small value", "18446744073709551621\n2\n3\n4\n5\n6\n7\n8\n", above},
+      {"far above, wrapping to a small value", "18446744073709551621\n2\n3\n4\n5\n6\n7\n8\n",
+       above},
       {"both: missing first", "99999999999\n2\n3\n4\n5\n6\n7\n", missing},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     som::byte_reader reader(c.file);
-    EXPECT_EQ(som::setup_refusal(som::read_setup(reader, nullptr)), c.refusal);
+    EXPECT_EQ(som::setup_refusal(som::read_setup(reader)), c.refusal);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/text_format.hpp"
+#include "run/training_log_lines.hpp"
 #include "som/find_bmu.hpp"
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
@@ -177,7 +178,10 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
   params.rate_decay = rate_decay;
   params.stop_radius = stop_radius;
   params.engine = engine;
-  som::train_map(log.stream(), params, matrix, grid, table, out.krok, out.rozdil);
+  {
+    som::training_log_lines lines(log.stream());
+    som::train_map(lines.sink(), params, matrix, grid, table, out.krok, out.rozdil);
+  }
   out.weights = grid_values(grid);
   out.assignments = assignments;
   out.log = log.text();

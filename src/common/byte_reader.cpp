@@ -1,9 +1,8 @@
 #include "common/byte_reader.hpp"
 
 #include <cstring>
+#include <memory>
 #include <new>
-
-#include "common/messages.hpp"
 
 namespace som {
 
@@ -20,7 +19,11 @@ std::size_t byte_reader::fill(std::size_t count) {
     std::size_t capacity = capacity_ < initial_capacity ? initial_capacity : capacity_;
     while (capacity < count) capacity *= 2;
     std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
-    if (grown == nullptr) fatal_out_of_memory();
+    if (grown == nullptr) {
+      out_of_memory_ = true;
+      exhausted_ = true;
+      return available;
+    }
     if (available != 0) std::memcpy(grown.get(), data_ + begin_, available);
     buffer_ = std::move(grown);
     capacity_ = capacity;

@@ -50,6 +50,9 @@ class byte_reader {
   void advance_to(const char* p) { begin_ = static_cast<std::size_t>(p - data_); }
   // True once the input has ended: nothing more than `buffered()` follows.
   bool exhausted() const { return exhausted_; }
+  // True when the buffer could not grow to a token's length: the input then
+  // reads as ended there, and whoever reads it says "Malo pameti!".
+  bool out_of_memory() const { return out_of_memory_; }
   // Bytes taken from the input before the read position.
   std::size_t position() const { return dropped_ + begin_; }
 
@@ -62,6 +65,7 @@ class byte_reader {
   std::size_t end_ = 0;      // one past the last buffered byte
   std::size_t dropped_ = 0;  // bytes read and dropped from the buffer's front
   bool exhausted_ = false;   // the source has ended
+  bool out_of_memory_ = false;
 };
 
 // The white space that the %u and %lf conversions skip (C locale).

@@ -1,7 +1,5 @@
 #include "common/messages.hpp"
 
-#include <cstdlib>
-
 namespace som {
 
 void print(std::FILE* out, std::string_view text) {
@@ -27,14 +25,11 @@ std::string close_failed_message(std::string_view file_name) {
   return text;
 }
 
-void fatal_exit(std::string_view message) {
-  print(stdout, message);
-  std::exit(1);
-}
-
-void fatal_out_of_memory() {
-  print_line(stdout, out_of_memory_text);
-  std::exit(1);
+std::string missing_value_text(std::string_view file_name) {
+  std::string text = "Chybi hodnota v souboru ";
+  text += file_name;
+  text += '!';
+  return text;
 }
 
 }  // namespace som

@@ -1,4 +1,6 @@
-// Console messages shared by every stage, and the one way a run ends early.
+// Console messages shared by every stage. No stage ends the process: each
+// returns what went wrong, and the two programs' entry files print it and
+// choose the exit status.
 #pragma once
 
 #include <cstdio>
@@ -18,13 +20,17 @@ std::string open_failed_message(std::string_view file_name);
 // "Soubor <name> se nepodarilo uzavrit.\n"
 std::string close_failed_message(std::string_view file_name);
 
+// "Chybi hodnota v souboru <name>!", without a newline: a number that a
+// file must hold is not there.
+std::string missing_value_text(std::string_view file_name);
+
 inline constexpr std::string_view out_of_memory_text = "Malo pameti!";
 
-// Prints the message on standard output and ends the process with status 1
-// through the normal process exit, which flushes and closes open streams.
-[[noreturn]] void fatal_exit(std::string_view message);
+// A binary value could not be written.
+inline constexpr std::string_view write_failed_text = "Nepodarila se zapsat data!";
 
-// Prints "Malo pameti!" as a line and ends the process with status 1.
-[[noreturn]] void fatal_out_of_memory();
+// A file's bytes could not be read (an I/O error), or a file ends before a
+// binary value is whole.
+inline constexpr std::string_view read_failed_text = "Nepodarila se nacist data!";
 
 }  // namespace som

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "report/training_log.hpp"
-#include "run/setup_file.hpp"
+#include "formats/training_log.hpp"
+#include "formats/setup_file.hpp"
 
 namespace som {
 

@@ -69,7 +69,7 @@ std::string progress_section(const run_state& run, const run_progress& progress,
   }
   out += "<p class=\"note\">";
   if (run.has_map) {
-    out += "Obrazky mapy nize ukazuji posledni ulozenou mapu (Krok " + int_text(run.final.Krok) +
+    out += "Obrazky mapy nize ukazuji posledni ulozenou mapu (Krok " + int_text(run.saved.Krok) +
            "), ne mapu, ktera se prave uci; krivky ukazuji epochy tohoto behu.";
   } else {
     out += run.map_note + " Krivky ukazuji epochy tohoto behu.";
@@ -86,9 +86,9 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
   add_row(out, "Dimenze", int_text(run.setup.dimension));
   add_row(out, "Pocet vzorku", int_text(run.samples.count));
   if (run.finished) {
-    add_row(out, "Krok", int_text(run.final.Krok));
-    add_row(out, "Seed", int_text(run.final.seed));
-    add_row(out, "Rozdil posledni epochy", int_text(run.final.Rozdil));
+    add_row(out, "Krok", int_text(run.saved.Krok));
+    add_row(out, "Seed", int_text(run.saved.seed));
+    add_row(out, "Rozdil posledni epochy", int_text(run.saved.Rozdil));
     add_row(out, "Pocet epoch posledniho behu", int_text(run.log.Rozdil.size()));
   } else {
     add_row(out, "Krok (po posledni zapsane epose)",
@@ -127,7 +127,7 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   const weight_grid& grid = run.grid;
   const std::uint32_t rows = grid.map_rows, cols = grid.map_cols;
   std::string out = "<section id=\"mapa\"><h2>Mapa";
-  if (!run.finished) out += " (posledni ulozena, Krok " + int_text(run.final.Krok) + ")";
+  if (!run.finished) out += " (posledni ulozena, Krok " + int_text(run.saved.Krok) + ")";
   out +=
       "</h2><p class=\"note\">U-matice: prumerna vzdalenost vah neuronu od vah "
       "jeho primych sousedu (az ctyr); svetla mista oddeluji shluky. Zasahy: pocet vzorku, ktere vystup.txt "
@@ -209,8 +209,8 @@ std::string curves_section(const run_state& run, const run_progress& progress) {
   std::uint64_t run_epochs = epochs;
   std::string x_label = run.finished ? "Epocha posledniho behu" : "Epocha tohoto behu";
   if (run.finished) {
-    if (run.final.Krok >= epochs) {
-      first_x = static_cast<double>(run.final.Krok - epochs + 1);
+    if (run.saved.Krok >= epochs) {
+      first_x = static_cast<double>(run.saved.Krok - epochs + 1);
       x_label = "Krok";
     }
   } else {

@@ -62,7 +62,7 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   }
   if (!write_output(out, page)) {
     discard_output(out);
-    print_line(console, "Nepodarila se zapsat data!");
+    print_line(console, write_failed_text);
     return report_outcome::failed;
   }
   if (!commit_output(out)) {

@@ -1,147 +1,87 @@
 #include "report/run_files.hpp"
 
-#include <bit>
 #include <vector>
 
-#include "common/decimal.hpp"
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/text_format.hpp"
+#include "formats/assignments_file.hpp"
+#include "formats/sample_data.hpp"
+#include "formats/weights_file.hpp"
 #include "report/run_phase.hpp"
-#include "run/sample_data.hpp"
-#include "state/results_file.hpp"
-#include "state/weights_file.hpp"
 
 namespace som {
 
 namespace {
 
-std::string missing_value_message(const char* file_name) {
-  return std::string("Chybi hodnota v souboru ") + file_name + "!\n";
-}
-
-// Skips white space; true when nothing but white space is left.
-bool at_end(byte_reader& reader) {
-  int c;
-  while ((c = reader.peek()) != -1 && is_space(c)) reader.advance(1);
-  return c == -1;
-}
-
-// Opens, reads with `body` and closes a text file; false after a message.
-template <typename Body>
-bool read_text_file(const char* name, std::string& message, Body body) {
-  input_file file;
-  if (!file.open(name)) {
-    message = open_failed_message(name);
-    return false;
-  }
-  byte_reader reader(file.source());
-  const bool ok = body(reader);
-  if (!file.close() && ok) {
-    message = close_failed_message(name);
-    return false;
-  }
-  return ok;
-}
-
 bool read_setup_quietly(setup_params& setup, std::string& message) {
-  return read_text_file(setup_file_name, message, [&](byte_reader& reader) {
-    const setup_reading reading = read_setup(reader, nullptr);
+  message = read_input_file(setup_file_name, [&](byte_reader& reader) {
+    const setup_reading reading = read_setup(reader);
     setup = reading.params;
-    message = setup_refusal(reading);
-    return message.empty();
+    return setup_refusal(reading);
   });
+  return message.empty();
 }
 
 // vahy.bin: little-endian binary64 values, exactly as many as the sizes need.
 bool parse_weights(const std::string& bytes, weight_grid& grid, std::string& message) {
-  const std::size_t values = grid.neurons * grid.dimension;
-  if (bytes.size() / 8 < values) {
-    message = "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n";
-    return false;
+  byte_reader reader(bytes);
+  switch (read_weights(reader, grid)) {
+    case weights_read::whole: return true;
+    case weights_read::too_short:
+      message = "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n";
+      return false;
+    case weights_read::too_long: break;
   }
-  if (bytes.size() > values * 8) {
-    message = std::string(weights_too_long_text) + "\n";
-    return false;
-  }
-  for (std::size_t v = 0; v < values; ++v) {
-    std::uint64_t bits = 0;
-    for (int b = 7; b >= 0; --b) bits = (bits << 8) | static_cast<unsigned char>(bytes[v * 8 + b]);
-    grid.block[v] = std::bit_cast<double>(bits);
-  }
-  return true;
+  message = std::string(weights_too_long_text) + "\n";
+  return false;
 }
 
-bool parse_assignments(std::string& bytes, assignment_table& table, const weight_grid& grid,
+bool parse_assignments(const std::string& bytes, assignment_table& table, const weight_grid& grid,
                        std::string& message) {
   byte_reader reader(bytes);
-  for (std::uint32_t s = 0; s < table.count; ++s) {
-    assignment& record = table.records[s];
-    if (at_end(reader)) {
+  const assignments_reading read =
+      read_assignments(reader, table, grid_pos{grid.map_rows, grid.map_cols});
+  using outcome = assignments_reading::outcome;
+  switch (read.result) {
+    case outcome::read:
+      if (only_white_space_left(reader)) return true;
+      message = "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
+      return false;
+    case outcome::ended:
       message = "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n";
       return false;
-    }
-    if (!read_u32(reader, record.row) || !read_u32(reader, record.col)) {
+    case outcome::malformed:
       message = "Soubor vystup.txt ma chybny zaznam ";
-      append_u32(message, s + 1);
+      append_u32(message, read.record);
       message += ".\n";
       return false;
-    }
-    if (record.row >= grid.map_rows || record.col >= grid.map_cols) {
-      message = "Zaznam ";
-      append_u32(message, s + 1);
-      message += " souboru vystup.txt lezi mimo mapu (radek ";
-      append_u32(message, record.row);
-      message += ", sloupec ";
-      append_u32(message, record.col);
-      message += ").\n";
-      return false;
-    }
+    case outcome::outside: break;
   }
-  if (!at_end(reader)) {
-    message = "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
-    return false;
-  }
-  return true;
+  const assignment& record = table.records[read.record - 1];
+  message = "Zaznam ";
+  append_u32(message, read.record);
+  message += " souboru vystup.txt lezi mimo mapu (radek ";
+  append_u32(message, record.row);
+  message += ", sloupec ";
+  append_u32(message, record.col);
+  message += ").\n";
+  return false;
 }
 
-bool parse_final_parameters(std::string& bytes, final_parameters& final, std::string& message) {
+bool parse_final_parameters(const std::string& bytes, final_parameters& values,
+                            std::string& message) {
   byte_reader reader(bytes);
-  std::uint32_t* fields[] = {&final.Krok, &final.seed, &final.Rozdil};
-  for (std::uint32_t* field : fields) {
-    if (!read_u32(reader, *field)) {
-      message = missing_value_message(final_parameters_file_name);
-      return false;
-    }
-    // The label after the number.
-    int c;
-    while ((c = reader.peek()) != -1 && c != '\n') reader.advance(1);
-  }
-  return true;
+  if (read_final_parameters(reader, values)) return true;
+  message = missing_value_text(final_parameters_file_name) + "\n";
+  return false;
 }
 
 // The whole file as bytes; false after a message.
 bool read_whole_file(const char* name, std::string& bytes, std::string& message) {
-  std::FILE* file = std::fopen(name, "rb");
-  if (file == nullptr) {
-    message = open_failed_message(name);
-    return false;
-  }
-  bytes.clear();
-  char buffer[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) != 0) bytes.append(buffer, got);
-  bool ok = true;
-  if (std::ferror(file)) {
-    message = "Nepodarila se nacist data!\n";
-    ok = false;
-  }
-  if (std::fclose(file) != 0 && ok) {
-    message = close_failed_message(name);
-    ok = false;
-  }
-  return ok;
+  message = file_read_message(som::read_whole_file(name, bytes), name);
+  return message.empty();
 }
 
 // Why a run in progress shows no saved map.
@@ -173,12 +113,17 @@ void read_map_files(const folder_stamp& stamp, saved_map_bytes& map) {
 }
 
 // Allocates the grid and the assignments and fills them from the bytes of
-// vahy.bin and vystup.txt.
-bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message) {
+// vahy.bin and vystup.txt. Sets `out_of_memory` when memory runs out.
+bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message,
+                     bool& out_of_memory) {
   const setup_params& setup = run.setup;
   run.grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, 1);
   run.assignments = alloc_assignment_table(run.samples.count);
-  if (run.assignments.count != 0 && run.assignments.records == nullptr) fatal_out_of_memory();
+  if (allocation_failed(run.grid) || allocation_failed(run.assignments)) {
+    message = std::string(out_of_memory_text) + "\n";
+    out_of_memory = true;
+    return false;
+  }
   return parse_weights(map.bytes[2], run.grid, message) &&
          parse_assignments(map.bytes[0], run.assignments, run.grid, message);
 }
@@ -243,11 +188,11 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   if (map_files && !saving) {
     read_map_files(stamp, map);
     final_message = map.message;
-    final_read = map.ok && parse_final_parameters(map.bytes[1], run.final, final_message);
+    final_read = map.ok && parse_final_parameters(map.bytes[1], run.saved, final_message);
     saving = save_began_since(stamp);
   }
   run.finished =
-      !saving && !run_in_progress(stamp.lock, times, run.log.Rozdil.size(), setup, run.final.Krok);
+      !saving && !run_in_progress(stamp.lock, times, run.log.Rozdil.size(), setup, run.saved.Krok);
   if (run.finished) {
     // A finished log is complete: its last line counts even without a line end.
     if (run.log.unfinished_line && !parse_training_log(log_text, false, run.log, message))
@@ -258,23 +203,22 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     }
   }
 
-  // count_samples ends the process itself when it cannot open the file;
-  // ask first so that the report's own message and cleanup apply.
-  {
-    input_file probe;
-    if (!probe.open(data_file_name)) {
-      message = open_failed_message(data_file_name);
-      return fail();
-    }
-  }
-  const sample_lines lines = count_samples(data_file_name, setup.dimension);
+  sample_lines lines;
+  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+    lines = scan_sample_lines(reader, setup.dimension);
+    return std::string();
+  });
+  if (!message.empty()) return fail();
   if (lines.misshapen_line != 0) {
     message = misshapen_sample_message(lines.misshapen_line, setup.dimension);
     return fail();
   }
   const std::uint32_t samples = lines.count;
-  check_run_sizes(samples, setup.dimension, setup.map_rows, setup.map_cols, 1);
+  message = std::string(out_of_memory_text) + "\n";
+  if (!run_sizes_fit(samples, setup.dimension, setup.map_rows, setup.map_cols, 1)) return fail();
   run.samples = alloc_sample_matrix(setup.dimension, samples);
+  if (allocation_failed(run.samples)) return fail();
+  message.clear();
 
   run.has_map = map_files && final_read && !saving;
   if (saving) {
@@ -282,15 +226,19 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   } else if (!run.has_map) {
     run.map_note = map_files ? "Ulozenou mapu nelze nacist: " + without_line_end(final_message)
                              : missing_map_note(times.missing_map_files);
-  } else if (!parse_saved_map(run, map, message)) {
-    if (run.finished) return fail();
+  } else if (bool out_of_memory = false; !parse_saved_map(run, map, message, out_of_memory)) {
+    if (run.finished || out_of_memory) return fail();
     // While a run trains, a saved map that does not fit is shown as a note.
     run.has_map = false;
     run.map_note = "Ulozenou mapu nelze nacist: " + without_line_end(message);
     free_assignment_table(run.assignments);
     free_weight_grid(run.grid);
   }
-  load_samples(run.samples);
+  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+    return read_sample_values(reader, run.samples) ? std::string()
+                                                   : missing_value_text(data_file_name) + "\n";
+  });
+  if (!message.empty()) return fail();
   return load_result::loaded;
 }
 

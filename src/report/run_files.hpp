@@ -8,19 +8,13 @@
 #include <cstdio>
 #include <string>
 
+#include "formats/final_parameters.hpp"
+#include "formats/setup_file.hpp"
+#include "formats/training_log.hpp"
 #include "report/run_phase.hpp"
-#include "report/training_log.hpp"
-#include "run/setup_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
-
-// konecne_parametry.txt.
-struct final_parameters {
-  std::uint32_t Krok = 0;
-  std::uint32_t seed = 0;
-  std::uint32_t Rozdil = 0;
-};
 
 // What the page and the console say after a save that was cut off.
 inline constexpr const char* save_interrupted_text =
@@ -43,7 +37,7 @@ struct run_state {
   std::string map_note;
   weight_grid grid;  // plain layout, lanes = 1
   assignment_table assignments;
-  final_parameters final;
+  final_parameters saved;  // konecne_parametry.txt
 };
 
 // The bytes of the saved map's files (in the order of saved_map_file_names)

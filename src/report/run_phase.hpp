@@ -25,13 +25,9 @@
 
 #include "common/file_names.hpp"
 #include "common/platform.hpp"
-#include "run/setup_file.hpp"
+#include "formats/setup_file.hpp"
 
 namespace som {
-
-// The files of the saved map, in the order som_train saves them.
-inline constexpr std::array<const char*, 3> saved_map_file_names = {
-    assignments_file_name, final_parameters_file_name, weights_file_name};
 
 // When a file was last written (in the system's own units: for comparing
 // with other files only) and its size.

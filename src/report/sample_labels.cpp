@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "common/file_names.hpp"
+#include "common/input_file.hpp"
 #include "common/messages.hpp"
 
 namespace som {
@@ -84,24 +85,9 @@ bool read_labels_file(std::uint32_t samples, sample_labels& labels, std::string&
   labels = sample_labels{};
   std::error_code error;
   if (!std::filesystem::exists(labels_file_name, error) && !error) return true;
-  std::FILE* file = std::fopen(labels_file_name, "rb");
-  if (file == nullptr) {
-    message = open_failed_message(labels_file_name);
-    return false;
-  }
   std::string bytes;
-  char buffer[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) != 0) bytes.append(buffer, got);
-  const bool read_failed = std::ferror(file) != 0;
-  if (std::fclose(file) != 0 && !read_failed) {
-    message = close_failed_message(labels_file_name);
-    return false;
-  }
-  if (read_failed) {
-    message = "Nepodarila se nacist data!\n";
-    return false;
-  }
+  message = file_read_message(read_whole_file(labels_file_name, bytes), labels_file_name);
+  if (!message.empty()) return false;
   return parse_labels(bytes, samples, labels, message);
 }
 

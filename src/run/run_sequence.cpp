@@ -2,43 +2,51 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <string_view>
 
-#include "common/byte_reader.hpp"
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
 #include "common/random.hpp"
-#include "common/text_format.hpp"
-#include "run/sample_data.hpp"
-#include "run/setup_file.hpp"
+#include "formats/sample_data.hpp"
+#include "formats/setup_file.hpp"
+#include "formats/training_log.hpp"
+#include "run/training_log_lines.hpp"
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
 #include "som/train_map.hpp"
 #include "state/run_lock.hpp"
+#include "state/state_load.hpp"
+#include "state/state_recovery.hpp"
 #include "state/state_save.hpp"
-#include "state/weights_file.hpp"
 
 namespace som {
+
+namespace {
+
+// Where a run ends early: its message, then status 1. The buffers and the
+// lock go as the run returns; the normal process exit flushes the console.
+int fail(std::FILE* console, std::string_view message) {
+  print(console, message);
+  return 1;
+}
+
+}  // namespace
 
 int run_sequence(const training_engine& engine) {
   std::FILE* console = stdout;
 
-  input_file setup_file;
-  if (!setup_file.open(setup_file_name)) {
-    print(console, open_failed_message(setup_file_name));
-    return 1;
-  }
-  byte_reader setup_reader(setup_file.source());
-  const setup_reading reading = read_setup(setup_reader, console);
-  if (!setup_file.close()) {
-    print(console, close_failed_message(setup_file_name));
-    return 1;
-  }
-  if (const std::string refusal = setup_refusal(reading); !refusal.empty()) {
-    print(console, refusal);
-    return 1;
-  }
-  setup_params setup = reading.params;
+  setup_reading setup_read;
+  std::string message = read_input_file(setup_file_name, [&](byte_reader& reader) {
+    setup_read = read_setup(reader);
+    if (!reader.out_of_memory()) print(console, setup_read.echo);
+    return std::string();
+  });
+  if (!message.empty()) return fail(console, message);
+  if (const std::string refusal = setup_refusal(setup_read); !refusal.empty())
+    return fail(console, refusal);
+  setup_params setup = setup_read.params;
   if (!training_can_end(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius)) {
     print_line(console, "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!");
     return 1;
@@ -51,43 +59,46 @@ int run_sequence(const training_engine& engine) {
   random_generator gen;
   seed_random(gen, setup.seed);
 
-  const sample_lines lines = count_samples(data_file_name, setup.dimension);
+  sample_lines lines;
+  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+    lines = scan_sample_lines(reader, setup.dimension);
+    return std::string();
+  });
+  if (!message.empty()) return fail(console, message);
   // A file that the values pass would misread is refused before anything
   // is allocated or the saved map is looked at.
-  if (lines.misshapen_line != 0) {
-    print(console, misshapen_sample_message(lines.misshapen_line, setup.dimension));
-    return 1;
-  }
+  if (lines.misshapen_line != 0)
+    return fail(console, misshapen_sample_message(lines.misshapen_line, setup.dimension));
   const std::uint32_t samples_count = lines.count;
 
   const std::uint32_t lanes = grid_lanes(engine);
-  check_run_sizes(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes);
-  // Declared in the reverse of their release order; the run's own failures
-  // after this point release them as they return (the stages that end the
-  // process themselves leave that to the process exit).
+  const std::string out_of_memory = std::string(out_of_memory_text) + "\n";
+  if (!run_sizes_fit(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes))
+    return fail(console, out_of_memory);
+  // Declared in the reverse of their release order.
   owned_grid grid;
   owned_samples samples(alloc_sample_matrix(setup.dimension, samples_count));
+  if (allocation_failed(*samples)) return fail(console, out_of_memory);
   grid.reset(alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes));
+  if (allocation_failed(*grid)) return fail(console, out_of_memory);
   owned_assignments assignments(alloc_assignment_table(samples_count));
-  if (assignments->count != 0 && assignments->records == nullptr) {
-    print_line(console, out_of_memory_text);
-    return 1;
-  }
+  if (allocation_failed(*assignments)) return fail(console, out_of_memory);
 
   // A save that an earlier run left unfinished is completed or undone
   // before the saved map is read.
   if (!recover_state(console)) return 1;
-  load_weights(*grid, *assignments, gen, console);
-  load_samples(*samples);
+  message = load_saved_map(*grid, *assignments, gen, console);
+  if (!message.empty()) return fail(console, message);
+  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+    return read_sample_values(reader, *samples) ? std::string()
+                                                : missing_value_text(data_file_name) + "\n";
+  });
+  if (!message.empty()) return fail(console, message);
 
   std::FILE* log = std::fopen(training_log_file_name, "wb");
-  if (log == nullptr) {
-    print(console, open_failed_message(training_log_file_name));
-    return 1;
-  }
+  if (log == nullptr) return fail(console, open_failed_message(training_log_file_name));
   // The header is in the file before the first epoch trains.
-  std::fputs("Rozdil\tRadius", log);
-  std::fputs(host_line_end, log);
+  std::fputs(training_log_header().c_str(), log);
   std::fflush(log);
   training_params params;
   params.radius_decay = setup.radius_decay;
@@ -95,19 +106,19 @@ int run_sequence(const training_engine& engine) {
   params.stop_radius = setup.stop_radius;
   params.engine = engine;
   std::uint32_t Rozdil = 0;
-  train_map(log, params, *samples, *grid, *assignments, setup.Krok, Rozdil);
-  if (std::fclose(log) != 0) {
-    print(console, close_failed_message(training_log_file_name));
-    return 1;
+  {
+    training_log_lines log_lines(log);
+    train_map(log_lines.sink(), params, *samples, *grid, *assignments, setup.Krok, Rozdil);
   }
+  if (std::fclose(log) != 0) return fail(console, close_failed_message(training_log_file_name));
 
   // Whatever happens to the save, the console so far is already out.
   std::fflush(console);
   // The three state files replace the old ones together or not at all.
   const bool saved = save_state(*assignments, setup.Krok, setup.seed, Rozdil, *grid, console);
-  assignments.release();
-  samples.release();
-  grid.release();
+  assignments.reset();
+  samples.reset();
+  grid.reset();
   if (!saved) return 1;
 
   print_line(console, "Hello world!");

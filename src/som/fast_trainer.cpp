@@ -1,6 +1,7 @@
 #include "som/fast_trainer.hpp"
 
 #include <chrono>
+#include <new>
 
 #include "som/kernels/epoch_args.hpp"
 #include "som/pool/spin_wait.hpp"
@@ -11,6 +12,8 @@ fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads
                            pool::pool_mode mode, kernels::search_mode search)
     : epoch_(kernel.epoch), search_(search), shares_(threads == 0 ? 1 : threads), policy_(mode) {
   if (threads > 1) pool_ = std::make_unique<pool::thread_pool>(threads);
+  // A pool that could not start its threads is no pool.
+  if (pool_ != nullptr && pool_->threads() == 1) pool_.reset();
 }
 
 std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignment* assignments) {
@@ -89,9 +92,18 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   if (args.pruned) {
     // Each thread's nearest neurons, for the pruned search's start where a
     // sample's last winner lies in another thread's tiles.
-    own_previous_.resize(pool_->threads());
-    for (std::vector<std::uint64_t>& own : own_previous_) {
-      own.resize(samples.count, kernels::no_neuron);
+    // threads × samples × 8 bytes: where they cannot be had, this thread
+    // trains alone from here on, with the same results.
+    try {
+      own_previous_.resize(pool_->threads());
+      for (std::vector<std::uint64_t>& own : own_previous_) {
+        own.resize(samples.count, kernels::no_neuron);
+      }
+    } catch (const std::bad_alloc&) {
+      own_previous_.clear();
+      own_previous_.shrink_to_fit();
+      pool_.reset();
+      return run_alone(alone, assignments);
     }
   }
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "common/messages.hpp"
 #include "common/platform.hpp"
 
 namespace som {
@@ -39,16 +38,15 @@ std::uint64_t grid_tiles(std::uint64_t neurons, std::uint32_t lanes) {
 
 }  // namespace
 
-void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
-                     std::uint32_t map_cols, std::uint32_t lanes) {
+bool run_sizes_fit(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
+                   std::uint32_t map_cols, std::uint32_t lanes) {
   bool overflow = false;
   const std::uint64_t neurons = std::uint64_t{map_rows} * map_cols;
   const std::uint64_t grid_values =
       multiply(multiply(grid_tiles(neurons, lanes), lanes, overflow), dimension, overflow);
-  const bool ok = !overflow && fits(std::uint64_t{samples} * dimension, sizeof(double)) &&
-                  fits(grid_values, sizeof(double)) && fits(samples, sizeof(assignment)) &&
-                  neurons <= std::numeric_limits<std::size_t>::max();
-  if (!ok) fatal_out_of_memory();
+  return !overflow && fits(std::uint64_t{samples} * dimension, sizeof(double)) &&
+         fits(grid_values, sizeof(double)) && fits(samples, sizeof(assignment)) &&
+         neurons <= std::numeric_limits<std::size_t>::max();
 }
 
 sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples) {
@@ -56,10 +54,7 @@ sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples
   matrix.count = samples;
   matrix.dimension = dimension;
   const std::size_t values = std::size_t{samples} * dimension;
-  if (values != 0) {
-    matrix.block = static_cast<double*>(acquire_block(values * sizeof(double)));
-    if (matrix.block == nullptr) fatal_out_of_memory();
-  }
+  if (values != 0) matrix.block = static_cast<double*>(acquire_block(values * sizeof(double)));
   return matrix;
 }
 
@@ -80,7 +75,7 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
   const std::size_t values = grid.tiles * lanes * dimension;
   if (values != 0) {
     grid.allocation = acquire_block(values * sizeof(double) + alignment);
-    if (grid.allocation == nullptr) fatal_out_of_memory();
+    if (grid.allocation == nullptr) return grid;
     const auto address = reinterpret_cast<std::uintptr_t>(grid.allocation);
     grid.block =
         reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
@@ -110,6 +105,18 @@ assignment_table alloc_assignment_table(std::uint32_t samples) {
 void free_assignment_table(assignment_table& table) {
   std::free(table.records);
   table = assignment_table{};
+}
+
+bool allocation_failed(const sample_matrix& matrix) {
+  return matrix.block == nullptr && std::size_t{matrix.count} * matrix.dimension != 0;
+}
+
+bool allocation_failed(const weight_grid& grid) {
+  return grid.allocation == nullptr && grid.tiles * grid.lanes * grid.dimension != 0;
+}
+
+bool allocation_failed(const assignment_table& table) {
+  return table.records == nullptr && table.count != 0;
 }
 
 void init_random_weights(weight_grid& grid, random_generator& gen) {

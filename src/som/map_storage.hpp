@@ -57,12 +57,14 @@ struct assignment_table {
   std::uint32_t count = 0;
 };
 
-// Refuses, with "Malo pameti!" and status 1, sizes whose element counts or
-// byte sizes cannot be represented on this host. Called before any allocation.
-void check_run_sizes(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
-                     std::uint32_t map_cols, std::uint32_t lanes);
+// False for sizes whose element counts or byte sizes cannot be represented
+// on this host (the run then says "Malo pameti!"). Asked before any
+// allocation.
+bool run_sizes_fit(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
+                   std::uint32_t map_cols, std::uint32_t lanes);
 
-// Each of these ends the process with "Malo pameti!" when memory runs out.
+// When memory runs out, each alloc_ function returns a structure of the
+// asked sizes without memory, which allocation_failed tells.
 sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples);
 void free_sample_matrix(sample_matrix& matrix);
 
@@ -70,13 +72,17 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
                               std::uint32_t dimension, std::uint32_t lanes);
 void free_weight_grid(weight_grid& grid);
 
-// Zero-filled; returns an empty table with records == nullptr and count != 0
-// when the allocation fails, so that the caller can report it.
+// Zero-filled.
 assignment_table alloc_assignment_table(std::uint32_t samples);
 void free_assignment_table(assignment_table& table);
 
-// Owns a structure made by its alloc_ function and releases it with the
-// matching free_ function when it goes, or earlier at release().
+bool allocation_failed(const sample_matrix& matrix);
+bool allocation_failed(const weight_grid& grid);
+bool allocation_failed(const assignment_table& table);
+
+// Owns a structure made by its alloc_ function and frees it with the
+// matching free_ function when it goes, or earlier at reset() (the names
+// mean what std::unique_ptr's do).
 template <class T, void (*Free)(T&)>
 class owned {
  public:
@@ -86,12 +92,12 @@ class owned {
   owned(const owned&) = delete;
   owned& operator=(const owned&) = delete;
 
-  // Takes `value`, releasing what was held before.
-  void reset(T value) {
+  // Frees what is held and takes `value` (an empty structure by default:
+  // the free_ functions leave one).
+  void reset(T value = T{}) {
     Free(value_);
     value_ = value;
   }
-  void release() { Free(value_); }  // the free_ functions leave an empty structure
 
   T& operator*() { return value_; }
   T* operator->() { return &value_; }

@@ -1,10 +1,7 @@
 #include "som/train_map.hpp"
 
 #include <optional>
-#include <string>
 
-#include "common/log_writer.hpp"
-#include "common/text_format.hpp"
 #include "som/fast_trainer.hpp"
 #include "som/schedule.hpp"
 #include "som/train_epoch_plain.hpp"
@@ -24,9 +21,9 @@ std::uint32_t grid_lanes(const training_engine& engine) {
   return engine.kernel != nullptr ? kernels::tile_lanes : 1;
 }
 
-void train_map(std::FILE* log, const training_params& params, const sample_matrix& samples,
-               weight_grid& grid, assignment_table& assignments, std::uint32_t& Krok,
-               std::uint32_t& Rozdil) {
+void train_map(const epoch_sink& epochs, const training_params& params,
+               const sample_matrix& samples, weight_grid& grid, assignment_table& assignments,
+               std::uint32_t& Krok, std::uint32_t& Rozdil) {
   const double radius_decay = static_cast<double>(params.radius_decay);
   const double rate_decay = static_cast<double>(params.rate_decay);
   const double stop_radius = static_cast<double>(params.stop_radius);
@@ -39,9 +36,6 @@ void train_map(std::FILE* log, const training_params& params, const sample_matri
                             : pool::threads_that_pay(grid.map_rows, grid.map_cols, grid.dimension);
     trainer.emplace(*engine.kernel, threads, engine.pool, engine.search);
   }
-  // Each epoch's line reaches the file, flushed, while training goes on.
-  log_writer writer(log);
-  std::string line;
   epoch_schedule schedule;
   do {
     Rozdil = 0;
@@ -51,12 +45,7 @@ void train_map(std::FILE* log, const training_params& params, const sample_matri
                                             schedule.learning_rate, schedule.radius)
                      : train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
                                          schedule.radius);
-    line.clear();
-    append_u32(line, Rozdil);
-    line += '\t';
-    append_fixed6(line, schedule.radius);
-    line += host_line_end;
-    writer.write(line);
+    epochs.record(epochs.context, Rozdil, schedule.radius);
   } while (schedule.radius > stop_radius);
   if (params.searched != nullptr && trainer) *params.searched = trainer->searched();
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "som/kernels/kernel_table.hpp"
 #include "som/map_storage.hpp"
@@ -42,13 +41,18 @@ struct training_params {
   std::uint64_t* searched = nullptr;
 };
 
-// Trains until R ≤ stop_radius, writing one "%u\t%f" line per epoch to the
-// log, which a thread of its own writes and flushes while training goes on;
-// every line is in the stream, flushed, when this returns. The sizes travel
-// with the structures; a grid in the plain layout (lanes = 1) trains with
-// the plain loops whatever the engine.
-void train_map(std::FILE* log, const training_params& params, const sample_matrix& samples,
-               weight_grid& grid, assignment_table& assignments, std::uint32_t& Krok,
-               std::uint32_t& Rozdil);
+// Gets each epoch's Rozdil and squared radius as soon as the epoch ends, in
+// order (the run writes them to the training log).
+struct epoch_sink {
+  void (*record)(void* context, std::uint32_t Rozdil, double Radius) = nullptr;
+  void* context = nullptr;
+};
+
+// Trains until R ≤ stop_radius, handing each epoch to `epochs`. The sizes
+// travel with the structures; a grid in the plain layout (lanes = 1) trains
+// with the plain loops whatever the engine.
+void train_map(const epoch_sink& epochs, const training_params& params,
+               const sample_matrix& samples, weight_grid& grid, assignment_table& assignments,
+               std::uint32_t& Krok, std::uint32_t& Rozdil);
 
 }  // namespace som

@@ -1,38 +1,13 @@
 #include "state/state_files.hpp"
 
-#include <cerrno>
-#include <cstdio>
-
 #include "common/platform.hpp"
 
 namespace som {
 
-namespace {
-
-// Feeds the file's bytes to `take` in pieces.
-template <typename Take>
-file_read read_pieces(const std::string& path, Take take) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno == ENOENT ? file_read::absent : file_read::failed;
-  static constexpr std::size_t piece = std::size_t{1} << 16;
-  std::string buffer(piece, '\0');
-  std::size_t got;
-  while ((got = std::fread(buffer.data(), 1, piece, file)) != 0) take(buffer.data(), got);
-  const bool ok = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && ok ? file_read::done : file_read::failed;
-}
-
-}  // namespace
-
-file_read read_whole_file(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  return read_pieces(path, [&](const char* data, std::size_t size) { bytes.append(data, size); });
-}
-
 file_read digest_file(const std::string& path, content_digest& digest) {
   content_hasher hasher;
   const file_read result =
-      read_pieces(path, [&](const char* data, std::size_t size) { hasher.add(data, size); });
+      read_file_pieces(path, [&](const char* data, std::size_t size) { hasher.add(data, size); });
   digest = hasher.digest();
   return result;
 }
@@ -40,7 +15,7 @@ file_read digest_file(const std::string& path, content_digest& digest) {
 bool holds_content(const std::string& path, const content_digest& digest, bool& failed) {
   content_digest found;
   const file_read result = digest_file(path, found);
-  if (result == file_read::failed) failed = true;
+  if (result != file_read::done && result != file_read::absent) failed = true;
   return result == file_read::done && found == digest;
 }
 

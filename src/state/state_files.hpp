@@ -8,23 +8,15 @@
 #include <vector>
 
 #include "common/file_names.hpp"
-#include "state/save_record.hpp"
+#include "common/input_file.hpp"
+#include "formats/save_record.hpp"
 
 namespace som {
-
-// In the order of the record's entries.
-inline constexpr const char* state_file_names[state_file_count] = {
-    assignments_file_name, final_parameters_file_name, weights_file_name};
 
 // Beside the file replaced (links followed): its new content, and its old
 // content while the files change places.
 inline std::string temp_of(const std::string& target) { return target + temp_suffix; }
 inline std::string previous_of(const std::string& target) { return target + previous_suffix; }
-
-enum class file_read { absent, done, failed };
-
-// The whole content of a (small) file.
-file_read read_whole_file(const std::string& path, std::string& bytes);
 
 // The digest of a file's content.
 file_read digest_file(const std::string& path, content_digest& digest);

@@ -1,13 +1,14 @@
 // Recovery of a save that an earlier run left unfinished (see
 // state_save.hpp). Every step can be cut short and done again: nothing here
 // depends on how far an earlier recovery got.
+#include "state/state_recovery.hpp"
+
 #include <string>
 #include <vector>
 
 #include "common/messages.hpp"
 #include "common/platform.hpp"
 #include "state/state_files.hpp"
-#include "state/state_save.hpp"
 
 namespace som {
 
@@ -17,7 +18,7 @@ namespace {
 // followed); null, or the name whose links cannot be followed.
 const char* own_targets(std::string (&targets)[state_file_count]) {
   for (std::size_t i = 0; i < state_file_count; ++i) {
-    if (!resolve_links(state_file_names[i], targets[i])) return state_file_names[i];
+    if (!resolve_links(saved_map_file_names[i], targets[i])) return saved_map_file_names[i];
   }
   return nullptr;
 }
@@ -56,20 +57,20 @@ const char* go_forward(const save_record& record) {
     const save_record_entry& entry = record.files[i];
     const std::string temp = temp_of(entry.target);
     const file_presence presence = find_file(temp);
-    if (presence == file_presence::unknown) return state_file_names[i];
+    if (presence == file_presence::unknown) return saved_map_file_names[i];
     if (presence == file_presence::absent) continue;
     bool failed = false;
     // A temporary file that is not the recorded one belongs to no save we
     // know of: it is not put in place.
     if (!holds_content(temp, entry.content, failed) || !rename_file(temp, entry.target)) {
-      return state_file_names[i];
+      return saved_map_file_names[i];
     }
   }
   if (!sync_folders(targets_of(record))) return save_record_file_name;
   for (std::size_t i = 0; i < state_file_count; ++i) {
     bool failed = false;
     if (!holds_content(record.files[i].target, record.files[i].content, failed)) {
-      return state_file_names[i];
+      return saved_map_file_names[i];
     }
   }
   for (const save_record_entry& entry : record.files) remove_file(previous_of(entry.target));
@@ -84,22 +85,22 @@ const char* go_back(const save_record& record) {
     const save_record_entry& entry = record.files[i];
     bool failed = false;
     const bool target_is_new = holds_content(entry.target, entry.content, failed);
-    if (failed) return state_file_names[i];
+    if (failed) return saved_map_file_names[i];
     if (!entry.existed) {
-      if (target_is_new && !remove_file(entry.target)) return state_file_names[i];
+      if (target_is_new && !remove_file(entry.target)) return saved_map_file_names[i];
       continue;
     }
     const std::string previous = previous_of(entry.target);
     const file_presence presence = find_file(previous);
-    if (presence == file_presence::unknown) return state_file_names[i];
+    if (presence == file_presence::unknown) return saved_map_file_names[i];
     if (presence == file_presence::absent) continue;  // not moved aside, or already back
     // A file put in the target's place by someone else since the crash is
     // left alone.
     const file_presence target = find_file(entry.target);
-    if (target == file_presence::unknown) return state_file_names[i];
+    if (target == file_presence::unknown) return saved_map_file_names[i];
     if ((target == file_presence::absent || target_is_new) &&
         !rename_file(previous, entry.target)) {
-      return state_file_names[i];
+      return saved_map_file_names[i];
     }
   }
   if (!sync_folders(targets_of(record))) return save_record_file_name;
@@ -115,7 +116,7 @@ const char* go_back(const save_record& record) {
 bool recover_state(std::FILE* console) {
   std::string bytes;
   const file_read read = read_whole_file(save_record_file_name, bytes);
-  if (read == file_read::failed) {
+  if (read != file_read::done && read != file_read::absent) {
     print(console, open_failed_message(save_record_file_name));
     return false;
   }
@@ -135,7 +136,7 @@ bool recover_state(std::FILE* console) {
   const save_record_entry& commit = record.files[commit_entry];
   bool failed = false;
   const bool saved = holds_content(commit.target, commit.content, failed);
-  const char* fault = failed  ? state_file_names[commit_entry]
+  const char* fault = failed  ? saved_map_file_names[commit_entry]
                       : saved ? go_forward(record)
                               : go_back(record);
   // The record goes last: until then a recovery cut short starts over.

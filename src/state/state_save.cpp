@@ -8,9 +8,10 @@
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/platform.hpp"
-#include "state/results_file.hpp"
+#include "formats/assignments_file.hpp"
+#include "formats/final_parameters.hpp"
+#include "formats/weights_file.hpp"
 #include "state/state_files.hpp"
-#include "state/weights_file.hpp"
 
 namespace som {
 
@@ -105,7 +106,7 @@ bool state_save::run(const new_content (&contents)[state_file_count]) {
 // temporary file beside the file it leads to, with that file's permissions.
 bool state_save::prepare(std::size_t i) {
   file_step& step = steps_[i];
-  step.name = state_file_names[i];
+  step.name = saved_map_file_names[i];
   if (!resolve_links(step.name, step.target)) return false;
   const write_check check = check_writable(step.target, step.permissions);
   if (check == write_check::refused) return false;
@@ -228,9 +229,12 @@ bool save_state(const assignment_table& assignments, std::uint32_t Krok, std::ui
   const new_content contents[state_file_count] = {
       {[&](byte_sink& sink) { return write_assignments(assignments, sink); },
        close_failed_message(assignments_file_name)},
-      {[&](byte_sink& sink) { return write_final_parameters(Krok, seed, Rozdil, sink); },
+      {[&](byte_sink& sink) {
+         return write_final_parameters({Krok, seed, Rozdil}, sink);
+       },
        close_failed_message(final_parameters_file_name)},
-      {[&](byte_sink& sink) { return write_weights(grid, sink); }, "Nepodarila se zapsat data!\n"},
+      {[&](byte_sink& sink) { return write_weights(grid, sink); },
+       std::string(write_failed_text) + "\n"},
   };
   state_save save(console);
   return save.run(contents);

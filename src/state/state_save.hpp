@@ -8,7 +8,7 @@
 //     is created beside the target. The first failure prints "Soubor %s se
 //     nepodarilo otevrit." and nothing else is touched.
 //  2. The three new files are written and synced; then their folders.
-//  3. The record ukladani.txt (state/save_record.hpp) is written and synced,
+//  3. The record ukladani.txt (formats/save_record.hpp) is written and synced,
 //     with its folder.
 //  4. vystup.txt and vahy.bin are renamed to <target>.predchozi (then their
 //     folders synced), and their new files renamed into place.
@@ -17,19 +17,8 @@
 //  6. The .predchozi files and the record are removed.
 // A failure in steps 4 and 5 (or the sync after them) puts the previous
 // files back, removes the temporary files and the record, and prints the
-// failing step's message.
-//
-// After a crash the next run calls recover_state before it reads the map. A
-// record that cannot be read whole means nothing was replaced yet: the
-// temporary files are removed. So does a record that names any file but the
-// three that the save would replace now (the names, links followed): the
-// recovery touches no file but those and their .tmp and .predchozi. Otherwise konecne_parametry.txt decides:
-// holding the recorded new content, the remaining new files are moved into
-// place; not, the previous ones are moved back. Either way the record goes
-// last, so recovery cut short is simply done again. Since
-// konecne_parametry.txt changes at the very moment the save takes effect,
-// its first line always gives the Krok to continue from, even after a
-// crash.
+// failing step's message. After a crash the next run's recovery
+// (state/state_recovery.hpp) finishes or undoes the save.
 #pragma once
 
 #include <cstdint>
@@ -45,11 +34,5 @@ namespace som {
 // with the previous files in place.
 bool save_state(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
                 std::uint32_t Rozdil, const weight_grid& grid, std::FILE* console);
-
-// Completes or undoes a save that an earlier run left unfinished, and
-// removes its leftovers. Returns false, after "Soubor %s se nepodarilo
-// otevrit." for the file it could not put right, when the files cannot be
-// brought to one whole set.
-bool recover_state(std::FILE* console);
 
 }  // namespace som

@@ -2,11 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+
+#include "support/background_program.hpp"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -17,7 +18,6 @@
 #endif
 #include <windows.h>
 #else
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -86,54 +86,19 @@ std::string host_lines(std::string_view text) {
 
 run_result run_program(const temp_folder& folder, std::string_view shell_prefix,
                        const std::string& program) {
-  // The console goes to a file outside the working folder, so that the
-  // program's view of its folder is exactly what the test put there.
-  temp_folder capture;
-  const fs::path console_file = capture / "console.txt";
   run_result result;
 #ifdef _WIN32
-  // No shell in between: the program is started directly, with its standard
-  // output (in text mode there, as on a console) going to the capture file.
+  // No shell in between: the program is started directly.
   (void)shell_prefix;
-  SECURITY_ATTRIBUTES inherit{};
-  inherit.nLength = sizeof inherit;
-  inherit.bInheritHandle = TRUE;
-  const HANDLE out = ::CreateFileW(console_file.wstring().c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  const HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE || in == INVALID_HANDLE_VALUE) {
-    throw std::runtime_error("cannot redirect the console of " + program);
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
-  std::wstring command_line = L"\"" + fs::path(program).make_preferred().wstring() + L"\"";
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.path().wstring().c_str(), &startup, &process);
-  ::CloseHandle(out);
-  ::CloseHandle(in);
-  if (!started) throw std::runtime_error("cannot start " + program);
-  ::WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  result.status = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  background_program run(folder, program);
 #else
-  const std::string command = "cd '" + folder.path().string() + "' && " +
-                              std::string(shell_prefix) + " '" + program + "' > '" +
-                              console_file.string() + "' 2>&1";
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  // The shell stays to the end (the `exit` after the program), so that a
+  // program ended by a signal shows as the shell's status 128 + signal.
+  background_program run(folder, "/bin/sh",
+                         {"-c", std::string(shell_prefix) + " '" + program + "'; exit $?"});
 #endif
-  std::error_code ignored;
-  if (fs::exists(console_file, ignored)) result.console = read_file(console_file);
+  result.status = run.wait();
+  result.console = run.console();
   return result;
 }
 

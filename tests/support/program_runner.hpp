@@ -1,5 +1,5 @@
-// Runs the built program in a fresh folder of its own and collects what it
-// printed and left behind.
+// Fresh folders for the built programs to run in, and a run of a program to
+// its end with what it printed (the launcher itself is background_program).
 #pragma once
 
 #include <filesystem>

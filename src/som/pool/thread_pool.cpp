@@ -1,5 +1,7 @@
 #include "som/pool/thread_pool.hpp"
 
+#include <exception>
+
 #include "som/pool/spin_wait.hpp"
 
 namespace som::pool {
@@ -29,10 +31,20 @@ bool nearer(const kernels::bmu_candidate& a, const kernels::bmu_candidate& b) {
 
 thread_pool::thread_pool(unsigned threads)
     : threads_(threads == 0 ? 1 : threads), slots_(std::make_unique<slot[]>(threads_)) {
-  for (unsigned t = 1; t < threads_; ++t) workers_.emplace_back([this, t] { work(t); });
+  try {
+    workers_.reserve(threads_ - 1);
+    for (unsigned t = 1; t < threads_; ++t) workers_.emplace_back([this, t] { work(t); });
+  } catch (const std::exception&) {
+    // A thread the system cannot start (or no room to keep it): the pool
+    // works on the calling thread alone, which gives the same results.
+    stop_workers();
+    threads_ = 1;
+  }
 }
 
-thread_pool::~thread_pool() {
+thread_pool::~thread_pool() { stop_workers(); }
+
+void thread_pool::stop_workers() {
   if (workers_.empty()) return;
   {
     std::lock_guard<std::mutex> hold(lock_);
@@ -40,6 +52,7 @@ thread_pool::~thread_pool() {
   }
   wake_.notify_all();
   for (std::thread& w : workers_) w.join();
+  workers_.clear();
 }
 
 kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::bmu_candidate mine) {

@@ -18,7 +18,8 @@ namespace som::pool {
 
 class thread_pool {
  public:
-  // Starts threads − 1 workers (none for one thread).
+  // Starts threads − 1 workers (none for one thread). When one cannot be
+  // started, the pool has one thread: threads() says how many it has.
   explicit thread_pool(unsigned threads);
   ~thread_pool();
   thread_pool(const thread_pool&) = delete;
@@ -47,6 +48,7 @@ class thread_pool {
  private:
   struct slot;
   void work(unsigned thread);
+  void stop_workers();
 
   unsigned threads_;
   std::unique_ptr<slot[]> slots_;

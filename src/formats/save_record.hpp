@@ -1,5 +1,5 @@
 // The record of a save in progress (ukladani.txt): for each state file, in
-// the order vystup.txt, konecne_parametry.txt, vahy.bin, the file its name
+// the order of saved_map_file_names, the file its name
 // leads to, whether that file existed before the save, and the size and
 // hash of its new content. A record is written, and forced to disk, only
 // once the three new files are complete on disk beside the old ones, so a
@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "common/file_names.hpp"
 
 namespace som {
 
@@ -41,7 +43,7 @@ class content_hasher {
   std::size_t tail_size_ = 0;
 };
 
-inline constexpr std::size_t state_file_count = 3;
+inline constexpr std::size_t state_file_count = saved_map_file_names.size();
 // Which entry's file changing is the moment the new files count as saved.
 inline constexpr std::size_t commit_entry = 1;  // konecne_parametry.txt
 

@@ -1,4 +1,4 @@
-#include "report/training_log.hpp"
+#include "formats/training_log.hpp"
 
 #include <limits>
 
@@ -45,6 +45,15 @@ bool parse_epoch(std::string_view line, std::uint32_t& Rozdil, double& Radius) {
 }
 
 }  // namespace
+
+std::string training_log_header() { return std::string("Rozdil\tRadius") + host_line_end; }
+
+void append_log_line(std::string& out, std::uint32_t Rozdil, double Radius) {
+  append_u32(out, Rozdil);
+  out += '\t';
+  append_fixed6(out, Radius);
+  out += host_line_end;
+}
 
 bool parse_training_log(std::string_view text, bool complete_lines_only, training_log& log,
                         std::string& message) {

@@ -1,4 +1,4 @@
-#include "run/sample_lines.hpp"
+#include "formats/sample_lines.hpp"
 
 #include <array>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #endif
 
 #include "common/cpu_features.hpp"
-#include "run/line_scanner.hpp"
+#include "formats/line_scanner.hpp"
 
 namespace som {
 

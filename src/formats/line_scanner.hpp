@@ -1,4 +1,4 @@
-// The counting pass's scanner (run/sample_lines.hpp), for any way of sorting
+// The counting pass's scanner (formats/sample_lines.hpp), for any way of sorting
 // a block's bytes into classes. Each file that compiles it for an instruction
 // set of its own includes this header after its standard headers, so that
 // every copy lives in that file's own anonymous namespace.
@@ -15,11 +15,11 @@
 #include <cstring>
 
 #include "common/byte_reader.hpp"
-#include "run/sample_lines.hpp"
+#include "formats/sample_lines.hpp"
 
 namespace som {
 
-// The scan with the AVX2 classifier (run/sample_lines_avx2.cpp); only on a
+// The scan with the AVX2 classifier (formats/sample_lines_avx2.cpp); only on a
 // processor that has AVX2.
 sample_lines scan_sample_lines_avx2(byte_reader& reader, std::uint32_t dimension);
 

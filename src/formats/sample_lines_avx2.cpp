@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common/byte_reader.hpp"
-#include "run/sample_lines.hpp"
+#include "formats/sample_lines.hpp"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 
@@ -16,7 +16,7 @@
 // headers above stay compiled for the baseline.
 #define SOM_KERNEL_TARGET "avx2"
 #include "som/kernels/target_begin.hpp"
-#include "run/line_scanner.hpp"
+#include "formats/line_scanner.hpp"
 
 namespace som {
 
@@ -77,7 +77,7 @@ sample_lines scan_sample_lines_avx2(byte_reader& reader, std::uint32_t dimension
 
 #else
 
-#include "run/line_scanner.hpp"
+#include "formats/line_scanner.hpp"
 
 namespace som {
 // Never called: the dispatch asks for AVX2 only on x86-64 with GCC or Clang.

@@ -1,27 +1,26 @@
-#include "run/setup_file.hpp"
+#include "formats/setup_file.hpp"
 
 #include <string>
 
 #include "common/decimal.hpp"
-#include "common/messages.hpp"
+#include "common/file_names.hpp"
 #include "common/text_format.hpp"
 
 namespace som {
 
-std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console, setup_entry* found) {
+std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_entry* found) {
   std::uint32_t value = 0;
   bool above_range = false;
   const bool number = read_u32(reader, value, above_range);
   if (found != nullptr)
     *found = !number ? setup_entry::missing
                      : above_range ? setup_entry::above_range : setup_entry::read;
-  std::string line;
   if (!number) {
     value = 0;
-    line += "Chybi hodnota v souboru!\n";
+    echo += "Chybi hodnota v souboru!\n";
   }
-  line += "Precteno ";
-  append_u32(line, value);
+  echo += "Precteno ";
+  append_u32(echo, value);
   // The rest of the line, without its line end (LF or CR LF).
   int c;
   while ((c = reader.peek()) != -1) {
@@ -31,20 +30,19 @@ std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console, setup_en
       reader.advance(1);
       break;
     }
-    line += static_cast<char>(c);
+    echo += static_cast<char>(c);
   }
-  line += '\n';
-  if (console != nullptr) print(console, line);
+  echo += '\n';
   return value;
 }
 
-setup_reading read_setup(byte_reader& reader, std::FILE* console) {
+setup_reading read_setup(byte_reader& reader) {
   setup_reading setup;
   setup_params& p = setup.params;
   for (std::uint32_t* entry : {&p.map_rows, &p.map_cols, &p.dimension, &p.radius_decay,
                                &p.rate_decay, &p.stop_radius, &p.Krok, &p.seed}) {
     setup_entry found = setup_entry::read;
-    *entry = read_setup_value(reader, console, &found);
+    *entry = read_setup_value(reader, setup.echo, &found);
     if (found == setup_entry::missing) setup.complete = false;
     if (found == setup_entry::above_range) setup.in_range = false;
   }

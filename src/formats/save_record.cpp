@@ -1,20 +1,16 @@
-#include "state/save_record.hpp"
+#include "formats/save_record.hpp"
 
 #include <bit>
 #include <charconv>
 #include <cstring>
+
+#include "formats/little_endian.hpp"
 
 namespace som {
 
 namespace {
 
 constexpr std::string_view record_header = "som_train ukladani 1\n";
-
-std::uint64_t load_le(const unsigned char* bytes) {
-  std::uint64_t word = 0;
-  for (int b = 7; b >= 0; --b) word = (word << 8) | bytes[b];
-  return word;
-}
 
 std::uint64_t mix_word(std::uint64_t state, std::uint64_t word) {
   return std::rotl(state ^ (word * 0x9E3779B97F4A7C15u), 29) * 0xBF58476D1CE4E5B9u;
@@ -58,10 +54,10 @@ void content_hasher::add(const char* data, std::size_t size) {
     bytes += take;
     size -= take;
     if (tail_size_ < 8) return;
-    state_ = mix_word(state_, load_le(tail_));
+    state_ = mix_word(state_, load_le64(tail_));
     tail_size_ = 0;
   }
-  for (; size >= 8; bytes += 8, size -= 8) state_ = mix_word(state_, load_le(bytes));
+  for (; size >= 8; bytes += 8, size -= 8) state_ = mix_word(state_, load_le64(bytes));
   std::memcpy(tail_, bytes, size);
   tail_size_ = size;
 }
@@ -69,7 +65,7 @@ void content_hasher::add(const char* data, std::size_t size) {
 content_digest content_hasher::digest() const {
   unsigned char last[8] = {};
   std::memcpy(last, tail_, tail_size_);
-  std::uint64_t h = mix_word(mix_word(state_, load_le(last)), size_);
+  std::uint64_t h = mix_word(mix_word(state_, load_le64(last)), size_);
   // The finaliser of splitmix64: every input bit reaches every output bit.
   h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9u;
   h = (h ^ (h >> 27)) * 0x94D049BB133111EBu;

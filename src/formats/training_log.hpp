@@ -1,5 +1,6 @@
-// trenovani.txt as the report reads it: the Rozdil and Radius of each epoch,
-// parsed from the file's bytes in memory.
+// trenovani.txt, the training log: the header "Rozdil<TAB>Radius", then one
+// "%u<TAB>%f" line per epoch with its Rozdil and squared radius, each line
+// with the host's line end.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,12 @@
 #include <vector>
 
 namespace som {
+
+// The header line, line end included.
+std::string training_log_header();
+
+// Appends one epoch's line, line end included.
+void append_log_line(std::string& out, std::uint32_t Rozdil, double Radius);
 
 // Rozdil and Radius of each epoch of the last run. A Radius that is not a
 // number ("nan", "inf") is kept as NaN.

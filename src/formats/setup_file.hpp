@@ -3,11 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "common/byte_reader.hpp"
-#include "common/file_names.hpp"
 
 namespace som {
 
@@ -29,20 +27,22 @@ enum class setup_entry {
   above_range,  // its digits give a number above 4294967295 (the value wraps)
 };
 
-// Reads one entry: a number (0 with a warning when none stands there), then
-// the rest of its line, which is echoed after "Precteno %u". The reader is
-// left just after the line's end. With console == nullptr nothing is printed.
-std::uint32_t read_setup_value(byte_reader& reader, std::FILE* console,
+// Reads one entry: a number (0 when none stands there), then the rest of its
+// line. Appends the entry's echo to `echo`: the warning "Chybi hodnota v
+// souboru!" where the number is missing, then "Precteno %u" with the rest
+// of the line. The reader is left just after the line's end.
+std::uint32_t read_setup_value(byte_reader& reader, std::string& echo,
                                setup_entry* found = nullptr);
 
 struct setup_reading {
   setup_params params;
   bool complete = true;  // every entry had a number
   bool in_range = true;  // and none was above 4294967295
+  std::string echo;      // what a run prints of the entries, line by line
 };
 
 // Reads the eight entries in their order.
-setup_reading read_setup(byte_reader& reader, std::FILE* console);
+setup_reading read_setup(byte_reader& reader);
 
 // The refusal of a setup.txt that a run cannot use as it stands (as a line),
 // or empty when it can: entries without a number first, then numbers out of
