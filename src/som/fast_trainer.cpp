@@ -23,9 +23,13 @@ std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignmen
 bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
                                kernels::epoch_args& args, assignment* assignments,
                                std::uint32_t& rozdil) {
-  // Only where asked for: on the machines measured so far it trains W4 and
-  // D1 slower than the pruned search (docs/performance.md).
-  if (search_ != kernels::search_mode::blocked || args.whole_grid ||
+  // By itself where the pruned search would run and the neurons are long
+  // (see blocked_layout::pays_from), but not where subnormal weights are
+  // kept out of the arithmetic (the blocked epoch has no such build).
+  const bool wanted = search_ == kernels::search_mode::blocked ||
+                      (search_ == kernels::search_mode::automatic && args.pruned && !args.tame &&
+                       grid.dimension >= blocked_layout::pays_from);
+  if (!wanted || args.whole_grid ||
       !blocked_layout::suits(grid, samples.count, args.learning_rate)) {
     return false;
   }
