@@ -9,9 +9,9 @@
 //   or best (the widest that runs here), each optionally /THREADS (e.g.
 //   avx512/2: every run of samples on the pool of 2 threads), or auto (what
 //   som_train does: the shipped engine, which for large maps picks the pool
-//   or one thread by timing both), each optionally +fused or +pruned to
-//   force how the winners are searched (e.g. avx512+pruned; by default the
-//   radius decides each epoch).
+//   or one thread by timing both), each optionally +fused, +pruned or
+//   +blocked to force how the winners are searched (e.g. avx512+pruned; by
+//   default the radius decides each epoch).
 //   Default: plain, best, and for large maps best/THREADS and auto.
 #include <algorithm>
 #include <chrono>
@@ -113,6 +113,8 @@ bool parse_variant(const std::string& text, variant& v) {
     v.engine.search = som::kernels::search_mode::pruned;
   } else if (search == "fused") {
     v.engine.search = som::kernels::search_mode::fused;
+  } else if (search == "blocked") {
+    v.engine.search = som::kernels::search_mode::blocked;
   } else if (!search.empty()) {
     std::printf("%s: no such search, skipped\n", text.c_str());
     return false;

@@ -115,6 +115,8 @@ const team teams[] = {
     {"pool, uneven split, pruned", 2, pool_mode::always_pool, {0.8, 0.2}, search_mode::pruned},
     {"pool never used, search by radius", 2, pool_mode::always_alone, {}, search_mode::automatic},
     {"pool as timed, search by radius", 2, pool_mode::automatic, {}, search_mode::automatic},
+    {"one thread, blocked", 1, pool_mode::automatic, {}, search_mode::blocked},
+    {"pool, blocked", 2, pool_mode::always_pool, {}, search_mode::blocked},
 };
 
 // Trains the case's map with the plain epoch and with the kernel on every
@@ -347,3 +349,147 @@ TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
 }
 
 }  // namespace
+
+namespace {
+
+// The blocked search: the plain results on every team (check_case), and on
+// one thread alone the count of epochs that took it, `blocked` of them
+// (the others fall back on the pruned search).
+void check_blocked(const kernel_entry* kernel, const case_data& c, map_shape shape,
+                   std::uint32_t dimension, const std::vector<epoch_params>& epochs,
+                   std::uint32_t blocked) {
+  check_case(kernel, c, shape, dimension, epochs);
+  if (::testing::Test::HasFatalFailure()) return;
+  const std::uint32_t count = static_cast<std::uint32_t>(c.assignments.size());
+  som::sample_matrix samples{const_cast<double*>(c.samples.data()), count, dimension};
+  som::weight_grid grid = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+  std::vector<som::assignment> assignments = c.assignments;
+  som::fast_trainer trainer(*kernel, 1, pool_mode::automatic, search_mode::blocked);
+  for (const epoch_params& e : epochs) {
+    trainer.train_epoch(samples, grid, assignments.data(), e.learning_rate, e.radius);
+  }
+  EXPECT_EQ(trainer.blocked_epochs(), blocked);
+  som::free_weight_grid(grid);
+}
+
+// Small radii, as late in a schedule, and one that moves nothing; more
+// epochs than the blocks keep their centres.
+std::vector<epoch_params> late_schedule() {
+  std::vector<epoch_params> epochs;
+  for (int e = 0; e < 12; ++e) epochs.push_back({0.2 / (e + 1), e == 5 ? 0.0 : 8.0 - e * 0.5});
+  return epochs;
+}
+
+// Samples in tight clusters around random centres, and a map whose rows
+// already know them (clustered), or uniform samples and weights.
+case_data clustered_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimension,
+                         std::uint32_t count, double spread) {
+  std::normal_distribution<double> noise(0.0, spread);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  std::vector<double> centres(std::size_t{shape.rows} * dimension);
+  for (double& v : centres) v = uniform(gen);
+  case_data c;
+  for (std::uint32_t s = 0; s < count; ++s) {
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      c.samples.push_back(centres[(s % shape.rows) * dimension + k] + noise(gen));
+    }
+  }
+  for (std::uint32_t n = 0; n < shape.rows * shape.cols; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      c.weights.push_back(centres[(n / shape.cols) * dimension + k] + noise(gen));
+    }
+  }
+  c.assignments.assign(count, som::assignment{0, 0});
+  return c;
+}
+
+}  // namespace
+
+TEST_P(EveryKernel, BlockedSearchMatchesOnClusteredAndUniformMaps) {
+  std::mt19937_64 gen(2024);
+  const map_shape shapes[] = {{1, 1}, {1, 9}, {5, 3}, {9, 7}, {12, 12}, {20, 21}};
+  for (map_shape shape : shapes) {
+    for (std::uint32_t dimension : {1u, 7u, 8u, 9u, 32u, 33u}) {
+      SCOPED_TRACE(describe(shape, dimension));
+      const std::vector<epoch_params> epochs = late_schedule();
+      const auto runs = static_cast<std::uint32_t>(epochs.size());
+      check_blocked(GetParam(), clustered_case(gen, shape, dimension, 90, 0.02), shape,
+                    dimension, epochs, runs);
+      if (HasFatalFailure()) return;
+      check_blocked(GetParam(), make_case(gen, shape, dimension, 50, false, false), shape,
+                    dimension, epochs, runs);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Equal distances everywhere: neurons copied from others, samples repeated
+// and sitting on neurons, values on a coarse grid, and a map whose neurons
+// all coincide (every neuron ties, so the first one wins every sample).
+TEST_P(EveryKernel, BlockedSearchKeepsTheFirstOfEqualNeurons) {
+  std::mt19937_64 gen(4321);
+  const map_shape shape{7, 9};
+  const std::uint32_t dimension = 12;
+  const std::vector<epoch_params> epochs = {{0.5, 0.0}, {0.3, 2.0}, {0.2, 0.0}, {0.1, 1.5}};
+  const auto runs = static_cast<std::uint32_t>(epochs.size());
+  case_data c = make_case(gen, shape, dimension, 60, true, false);
+  for (std::uint32_t n = 20; n < 40; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      c.weights[n * dimension + k] = c.weights[(n + 17) % 63 * dimension + k];
+    }
+  }
+  for (std::uint32_t s = 0; s < 60; ++s) {
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      if (s % 3 == 1) c.samples[s * dimension + k] = c.samples[(s - 1) * dimension + k];
+      if (s % 3 == 2) c.samples[s * dimension + k] = c.weights[(s + 20) % 63 * dimension + k];
+    }
+    c.assignments[s] = {static_cast<std::uint32_t>(s % 9), static_cast<std::uint32_t>(s % 11)};
+  }
+  check_blocked(GetParam(), c, shape, dimension, epochs, runs);
+  if (HasFatalFailure()) return;
+  for (std::uint32_t n = 1; n < shape.rows * shape.cols; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) {
+      c.weights[n * dimension + k] = c.weights[k];
+    }
+  }
+  check_blocked(GetParam(), c, shape, dimension, epochs, runs);
+}
+
+// Magnitudes from the subnormals to 2^480 take the blocked search; larger
+// ones, NaN and infinities fall back on the pruned search, with the same
+// results either way.
+TEST_P(EveryKernel, BlockedSearchAtTheEndsOfTheRange) {
+  std::mt19937_64 gen(77);
+  const map_shape shape{8, 10};
+  const std::uint32_t dimension = 10;
+  const std::vector<epoch_params> epochs = {{0.3, 3.0}, {0.2, 2.0}, {0.1, 1.0}};
+  const auto runs = static_cast<std::uint32_t>(epochs.size());
+  struct scaled {
+    double scale;
+    bool blocked;
+  };
+  // Float's largest and smallest normal and its smallest subnormal among
+  // them: the search has no float copy, but the bounds must hold there too.
+  const scaled scales[] = {{0x1p-1060, true}, {0x1p-1000, true}, {0x1p-149, true},
+                           {0x1p-126, true},  {0x1p127, true},   {0x1p479, true},
+                           {0x1p482, false},  {0x1p1000, false}};
+  for (const scaled& s : scales) {
+    SCOPED_TRACE("scale " + std::to_string(std::log2(s.scale)));
+    case_data c = clustered_case(gen, shape, dimension, 40, 0.01);
+    for (double& x : c.samples) x *= s.scale;
+    for (double& w : c.weights) w *= s.scale;
+    check_blocked(GetParam(), c, shape, dimension, epochs, s.blocked ? runs : 0);
+    if (HasFatalFailure()) return;
+  }
+  // One sample value or one weight not a number or infinite.
+  for (const double special : {std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity()}) {
+    for (const bool in_samples : {true, false}) {
+      case_data c = clustered_case(gen, shape, dimension, 40, 0.01);
+      (in_samples ? c.samples[77] : c.weights[333]) = special;
+      check_blocked(GetParam(), c, shape, dimension, epochs, 0);
+      if (HasFatalFailure()) return;
+    }
+  }
+}

@@ -23,6 +23,30 @@ std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignmen
   return epoch_(run);
 }
 
+bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
+                               kernels::epoch_args& args, assignment* assignments,
+                               std::uint32_t& rozdil) {
+  // By itself where the pruned search would run and the neurons are long
+  // (see blocked_layout::pays_from), but not where subnormal weights are
+  // kept out of the arithmetic (the blocked epoch has no such build).
+  const bool wanted = search_ == kernels::search_mode::blocked ||
+                      (search_ == kernels::search_mode::automatic && args.pruned && !args.tame &&
+                       grid.dimension >= blocked_layout::pays_from);
+  if (!wanted || args.whole_grid ||
+      !blocked_layout::suits(grid, samples.count, args.learning_rate)) {
+    return false;
+  }
+  kernels::blocked_args* blocked = blocked_.load(samples, grid);
+  if (blocked == nullptr) return false;
+  args.blocked = blocked;
+  rozdil = run_alone(args, assignments);
+  blocked_.store(grid);
+  screened_ += blocked->screened;
+  measured_ += blocked->measured;
+  ++blocked_epochs_;
+  return true;
+}
+
 std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignment* assignments,
                                        std::size_t tiles, std::uint32_t first) {
   pool::thread_pool& team = *pool_;
@@ -73,6 +97,8 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   }
   kernels::epoch_args args =
       kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
+  std::uint32_t blocked_rozdil = 0;
+  if (run_blocked(samples, grid, args, assignments, blocked_rozdil)) return blocked_rozdil;
   if (args.pruned) {
     // The map changes little from epoch to epoch: its order of components
     // is worked out again every few pruned epochs only.

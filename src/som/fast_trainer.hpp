@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "som/blocked_layout.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/lane_mask_cache.hpp"
 #include "som/map_storage.hpp"
@@ -38,8 +39,18 @@ class fast_trainer {
   // lanes count once per component), for the benchmarks and tests.
   std::uint64_t searched() const { return searched_; }
 
+  // Neurons that the blocked search screened and measured in full so far.
+  std::uint64_t screened() const { return screened_; }
+  std::uint64_t measured() const { return measured_; }
+  // Epochs that took the blocked search.
+  std::uint32_t blocked_epochs() const { return blocked_epochs_; }
+
  private:
   std::uint32_t run_alone(const kernels::epoch_args& args, assignment* assignments);
+  // The epoch with the blocked search, where it is wanted and can run;
+  // false where it did not run.
+  bool run_blocked(const sample_matrix& samples, weight_grid& grid, kernels::epoch_args& args,
+                   assignment* assignments, std::uint32_t& rozdil);
   std::uint32_t run_pooled(const kernels::epoch_args& args, assignment* assignments,
                            std::size_t tiles, std::uint32_t first);
 
@@ -55,6 +66,10 @@ class fast_trainer {
   std::uint32_t epochs_since_order_ = 0;
   std::vector<std::uint64_t> waited_;
   std::uint64_t searched_ = 0;
+  blocked_layout blocked_;
+  std::uint64_t screened_ = 0;
+  std::uint64_t measured_ = 0;
+  std::uint32_t blocked_epochs_ = 0;
   std::vector<std::vector<std::uint64_t>> own_previous_;  // per pool thread, per sample
   std::vector<std::uint64_t> searched_per_thread_;
 };

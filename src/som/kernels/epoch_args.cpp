@@ -83,8 +83,9 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
     args.reach = reach_within(grid.map_rows, radius);
     args.col_reach = reach_within(grid.map_cols, radius);
   }
-  args.pruned =
-      mode == search_mode::pruned || (mode == search_mode::automatic && prunes(grid, radius));
+  // The blocked search falls back on the pruned one where it cannot run.
+  args.pruned = mode == search_mode::pruned || mode == search_mode::blocked ||
+                (mode == search_mode::automatic && prunes(grid, radius));
   args.previous = previous;
   // The cheap tests first: on most processors the weights are never looked at.
   args.tame = subnormals != subnormal_mode::plain &&

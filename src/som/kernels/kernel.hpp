@@ -31,9 +31,46 @@ inline constexpr std::uint32_t tile_lanes = 8;
 // many, then after every 4: most tiles that lose do so within the first few.
 inline constexpr std::uint32_t prune_early_checks = 8;
 
-// How an epoch searches the winners (see epoch_args::pruned): as the radius
-// decides, or always one way (for tests and benchmarks).
-enum class search_mode { automatic, fused, pruned };
+// How an epoch searches the winners (see epoch_args::pruned and
+// epoch_args::blocked): as the radius decides, or always one way (for tests
+// and benchmarks; `blocked` where its bounds hold, see blocked_layout, and
+// the pruned search elsewhere).
+enum class search_mode { automatic, fused, pruned, blocked };
+
+// The weights of an epoch with the blocked search (see kernel_blocked.hpp),
+// which the trainer lays out before the epoch and reads back after it:
+// every neuron's weights in `stride` doubles of their own, neuron after
+// neuron in row-major order, the components past `dimension` +0; the map cut
+// into blocks of 2 × 2 neurons (fewer at the last row and column), each
+// with a centre. Every array is aligned to a whole tile (64 bytes).
+struct blocked_args {
+  double* weights = nullptr;        // neurons × stride
+  std::uint32_t stride = 0;         // dimension rounded up to tile_lanes
+  const double* samples = nullptr;  // count × stride, padded with +0 as the weights
+  const double* centres = nullptr;  // blocks × stride
+  std::uint32_t block_cols = 0;     // blocks in a row: map_cols / 2 rounded up
+  std::uint32_t blocks = 0;
+  std::uint32_t padded_blocks = 0;  // blocks rounded up to tile_lanes
+  // Each neuron's and each block's bound from above on the distance to the
+  // block's centre (the block's: the largest of its neurons'), which the
+  // kernel works out at the start of the epoch and keeps in step with the
+  // update; the padding blocks' are 0.
+  double* neuron_reach = nullptr;  // neurons
+  double* block_reach = nullptr;   // padded_blocks
+  // For each sample, a bound from below on its distance to each block's
+  // centre, padded_blocks per sample (the padding DBL_MAX); filled by the
+  // kernel first where `fill_table` is set (new centres or new samples).
+  double* table = nullptr;
+  bool fill_table = false;
+  // 1 + 4 (dimension + 8) 2^-53 and 1 − 4 (dimension + 8) 2^-53 (both exact),
+  // see distance_above and distance_below.
+  double above = 1.0;
+  double below = 1.0;
+  // Neurons that the search measured with its screen and in full, for the
+  // benchmarks.
+  std::uint64_t screened = 0;
+  std::uint64_t measured = 0;
+};
 
 // A thread's nearest neuron; `neuron` is no_neuron when no distance was below
 // the largest finite double.
@@ -76,6 +113,9 @@ struct epoch_args {
   // starts from the sample's previous winner (`previous`) and drops a tile
   // once none of its lanes can win.
   bool pruned = false;
+  // Where set, the epoch takes the blocked search (one thread, all the
+  // weights there; `block` is not read).
+  blocked_args* blocked = nullptr;
   bool whole_grid = false;      // squared distances may wrap: test every tile
   std::uint32_t reach = 0;      // otherwise rows farther than this are never updated
   std::uint32_t col_reach = 0;  // nor columns farther than this

@@ -393,6 +393,9 @@ struct epoch_kernel {
   // The pruned search, its update and its epoch.
 #include "som/kernels/kernel_pruned.hpp"
 
+  // The blocked search, its update and its epoch.
+#include "som/kernels/kernel_blocked.hpp"
+
   grid_pos to_pos(bmu_candidate c) const {
     if (c.neuron == no_neuron) return grid_pos{0, 0};
     // A load is quicker than a division on the chain between samples.
@@ -508,8 +511,22 @@ std::uint32_t run_sized(const epoch_args& args) {
   }
 }
 
+// The blocked epoch: one build for any dimension (its loops run over whole
+// lines of each neuron).
+template <class O>
+std::uint32_t run_blocked_epoch(const epoch_args& args) {
+  epoch_kernel<O, 2> kernel(args);
+  const std::uint32_t rozdil = kernel.run_blocked();
+  // A neuron's components count as a tile's, divided among its lanes.
+  if (args.searched != nullptr) {
+    *args.searched += args.blocked->screened * args.dimension / tile_lanes;
+  }
+  return rozdil;
+}
+
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
+  if (args.blocked != nullptr) return run_blocked_epoch<O>(args);
   if constexpr (tames_subnormals<O>) {
     // One build for any dimension: sparse data has many components.
     if (args.tame) {
@@ -526,6 +543,7 @@ std::uint32_t run_epoch(const epoch_args& args) {
 // vector kernel runs).
 template <class O>
 std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
+  if (args.blocked != nullptr) return run_blocked_epoch<O>(args);
   if constexpr (tames_subnormals<O>) {
     if (args.tame) return epoch_kernel<O, 2, 0, true>::run(args);
   }

@@ -1,0 +1,67 @@
+// The weights of the blocked search (kernels::blocked_args) beside the
+// grid's tiles: each epoch that takes it copies the weights in before the
+// kernel runs and back after it, so the grid stays the one home of the
+// weights between epochs, and keeps the blocks' centres and each sample's
+// bounds on its distance to them for a few epochs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "som/kernels/kernel.hpp"
+#include "som/map_storage.hpp"
+
+namespace som {
+
+class blocked_layout {
+ public:
+  // The centres stay this many epochs: the neurons move little in that
+  // time, and a new table costs a quarter of a full search of every sample.
+  static constexpr std::uint32_t centres_last = 8;
+  // The trainer takes the blocked search by itself from this dimension on:
+  // its fixed costs per sample (the pass over the table, the update with its
+  // bounds) pay where each neuron is long. Measured: D1 (64, 20 x 20) trains
+  // faster with it, W4 (32, 40 x 40) slower (docs/performance.md).
+  static constexpr std::uint32_t pays_from = 64;
+  // The table of bounds (samples × blocks) pays while it stays this small.
+  static constexpr std::size_t largest_table = std::size_t{1} << 23;
+  // Values of larger magnitude than this are left to the other searches
+  // (the bounds of kernel_blocked.hpp need room below the largest double).
+  static constexpr double largest_value = 0x1p480;
+
+  // Whether an epoch with this rate on this map can take the blocked search
+  // at all (the values are checked by load).
+  static bool suits(const weight_grid& grid, std::uint32_t samples, double learning_rate);
+
+  // Lays out the grid's weights (in tiles of tile_lanes) for an epoch over
+  // `samples`, and returns its arguments; null where a sample value or a
+  // weight is not a number, infinite or larger than largest_value, or where
+  // memory runs short (the epoch then searches otherwise). The samples must
+  // keep their values while this layout lives, as a run's do: their copy and
+  // table are made again only when their address or size changes.
+  kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid);
+
+  // Writes the weights back into the grid's tiles.
+  void store(weight_grid& grid) const;
+
+ private:
+  struct aligned_free {
+    void operator()(double* p) const;
+  };
+  using doubles = std::unique_ptr<double[], aligned_free>;
+  static doubles allocate(std::size_t count);
+
+  bool load_samples(const sample_matrix& samples);
+  void place_centres(const weight_grid& grid);
+
+  kernels::blocked_args args_;
+  doubles weights_, samples_, centres_, neuron_reach_, block_reach_, table_;
+  const double* samples_from_ = nullptr;
+  std::uint32_t sample_count_ = 0;
+  bool samples_fit_ = false;
+  std::uint32_t map_rows_ = 0, map_cols_ = 0, dimension_ = 0;
+  std::uint32_t epochs_since_centres_ = 0;
+};
+
+}  // namespace som

@@ -1,0 +1,254 @@
+// The blocked search and its epoch: members of epoch_kernel (see
+// kernel_body.hpp), included inside its definition. For epochs whose
+// neighbourhood is small, on the layout of blocked_args: each neuron's
+// weights lie in whole lines of their own, so measuring one neuron reads only
+// its lines, and the map's blocks of 2 × 2 neurons, each with a centre and a
+// bound on how far its neurons lie from it, let the search pass over the
+// blocks and neurons that the triangle inequality puts beyond the sample's
+// start neuron without reading them.
+//
+// The bounds
+// ----------
+// Let u = 2^-53, η = 2^-1075 (half the smallest subnormal), n = dimension
+// (n < 2^32) and γ(m) = m u / (1 − m u). The trainer takes this search only
+// where every sample value and every weight is finite with magnitude at
+// most 2^480 and 0 <= alpha <= 1 (blocked_layout). Within the epoch every
+// weight then stays below 2^481: a move w' = fl(fl(fl(x − w) alpha) + w)
+// differs from w + alpha (x − w), which lies between w and x, by at most
+// 8u max(|x|, |w|), so each move grows the largest magnitude M by at most a
+// factor 1 + 8u, and (1 + 8u)^(2^32) < 1 + 2^-17. The centres are means of
+// such weights (at most 2^482). Every difference below is then under 2^484,
+// every square under 2^968 and every sum of n squares under 2^1001: nothing
+// overflows, and no value is a NaN.
+//
+// For two such vectors y and z, e = |y − z| (exact, real), and a sum D of
+// the terms t_k = fl(fl(y_k − z_k)²), k < n, added in any order (the plain
+// search's component order, or the vector lanes' order):
+//  - fl(y_k − z_k) = (y_k − z_k)(1 + δ), |δ| <= u (a difference that is
+//    subnormal is exact); its square rounds to within u of it plus η (the
+//    product may underflow). So the exact sum T of the t_k lies in
+//    [(1 − u)³ e² − nη, (1 + u)³ e² + nη].
+//  - A sum of n terms >= 0 in any order takes each term through at most
+//    n − 1 roundings of a sum of terms >= 0 (additions of +0 are exact), so
+//    D lies in [(1 − γ(n−1)) T, (1 + γ(n−1)) T].
+// Together, with γ = γ(n + 2) <= (n + 2) u (1 + 2^-20):
+//    (1 − γ) e² − nη <= D <= (1 + γ) e² + 2nη.                         (1)
+// From above: e² <= (D + nη) / (1 − γ), so e <= (√D + √(nη)) (1 + γ)
+// <= √D (1 + γ) + 2^-521 (√(nη) < 2^-521.5). distance_above computes
+// E = fl(fl(fl(√D) × F) + 2^-500), F = 1 + 4(n + 8)u: each of the three
+// roundings loses at most a factor 1 − u, so E >= √D F (1 − u)³ + 2^-501 >=
+// √D (1 + γ) + 2^-521, since F (1 − u)³ >= 1 + γ. Hence
+//    E >= √((D + nη) / (1 − γ)) >= e.                                  (2)
+// From below: e² >= (D − 2nη) / (1 + γ), so e >= √D (1 − γ) − 2^-521.
+// distance_below computes max(0, fl(fl(fl(√D) × G) − 2^-500)),
+// G = 1 − 4(n + 8)u: where the result is above 0, it is at most
+// √D G (1 + u)³ − 2^-500 <= √D (1 − γ) − 2^-521 <= e. (F and G are exact
+// doubles: 4(n + 8)u < 2^-18 is a multiple of 2^-51.)
+//
+// The test. Let `best` be the computed distance (component order, as the
+// plain search sums it) of some neuron, and A = distance_above(best). A
+// neuron j with e_j > A has, by (1), D_j >= (1 − γ) e_j² − nη >
+// (1 − γ) A² − nη >= best by (2): it loses to that neuron and does not tie
+// with it, so the winner is elsewhere. With c a block's centre, L a bound
+// from below on |x − c| (the table) and R_j one from above on |w_j − c|,
+// the triangle inequality gives e_j >= L − R_j. The search drops j when
+// fl(L − R_j) > A' = fl(A × (1 + 4u)) >= A (1 + u): the rounded difference
+// is then above 0, so the exact one is too and is at least fl(L − R_j) /
+// (1 + u) > A. A block is dropped when fl(L − r) > A', r being at least
+// every R_j of the block: L − R_j >= L − r > A for each of its neurons.
+//
+// The screen. The neurons left are summed first in the vector lanes' order
+// (any order: the terms are the same numbers as the plain search's), and
+// dropped where that sum P > fl(best × (1 + 4nu)): as for the pruned search,
+// D >= T (1 − u)^(n−1) and P <= T (1 + u)^(n−1), so D > best. The rest are
+// summed in component order, stopping once a partial sum is above `best`
+// (a sum of terms >= 0 never falls as terms are added, so the full sum is
+// above it too); a neuron wins where its distance is below the best so far,
+// or equal to it and the neuron comes first in row-major order: the first
+// of equal neurons, whatever order the blocks are visited in. `best` falls
+// as nearer neurons are found, and A, A' and the screen's limit with it.
+
+// Bounds from above and below on the distance |y − z| of two vectors from
+// the computed sum of their squared differences (see above).
+SOM_INLINE double distance_above(const blocked_args& b, double sum) const {
+  return __builtin_sqrt(sum) * b.above + 0x1p-500;
+}
+SOM_INLINE double distance_below(const blocked_args& b, double sum) const {
+  const double e = __builtin_sqrt(sum) * b.below - 0x1p-500;
+  return e > 0.0 ? e : 0.0;
+}
+
+// The squared distance of two rows of `stride` doubles, summed lane by lane
+// and then across the lanes.
+SOM_INLINE double lane_distance(const double* y, const double* z, std::uint32_t stride) const {
+  vec sum = O::set1(0.0);
+  for (std::uint32_t k = 0; k < stride; k += L) {
+    const vec d = O::sub(O::load(y + k), O::load(z + k));
+    sum = O::add(sum, O::mul(d, d));
+  }
+  alignas(64) double lanes[L];
+  O::store(lanes, sum);
+  double total = lanes[0];
+  SOM_UNROLL for (std::size_t l = 1; l < L; ++l) total = total + lanes[l];
+  return total;
+}
+
+// The squared distance in component order, as the plain search sums it;
+// stops once the sum is above `stop` (and returns a sum above it).
+SOM_INLINE double ordered_distance(const double* x, const double* w, double stop) const {
+  double sum = 0.0;
+  std::uint32_t k = 0;
+  while (k < dimension) {
+    const std::uint32_t end = dimension - k > L ? k + static_cast<std::uint32_t>(L) : dimension;
+    for (; k < end; ++k) {
+      const double d = x[k] - w[k];
+      sum = sum + d * d;
+    }
+    if (sum > stop) break;
+  }
+  return sum;
+}
+
+// A' from `best`: fl(distance_above(best) × (1 + 4u)).
+SOM_INLINE double drop_beyond(const blocked_args& b, double best) const {
+  return distance_above(b, best) * 0x1.0000000000004p0;
+}
+
+// Fills each sample's row of the table: distance_below of its distance to
+// each centre.
+void fill_table(const blocked_args& b) const {
+  const std::uint32_t stride = b.stride;
+  for (std::uint32_t s = 0; s < a.count; ++s) {
+    const double* x = b.samples + std::size_t{s} * stride;
+    double* row = b.table + std::size_t{s} * b.padded_blocks;
+    for (std::uint32_t k = 0; k < b.blocks; ++k) {
+      row[k] = distance_below(b, lane_distance(x, b.centres + std::size_t{k} * stride, stride));
+    }
+    for (std::uint32_t k = b.blocks; k < b.padded_blocks; ++k) row[k] = DBL_MAX;
+  }
+}
+
+// The block of neuron (i, j).
+SOM_INLINE std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) const {
+  return (i / 2) * b.block_cols + j / 2;
+}
+
+// Neuron n's bound on its distance to its block's centre, and the block's.
+SOM_INLINE void reach_again(const blocked_args& b, std::uint32_t i, std::uint32_t j) const {
+  const std::size_t n = std::size_t{i} * a.map_cols + j;
+  const std::uint32_t k = block_of(b, i, j);
+  const double r = distance_above(
+      b, lane_distance(b.weights + n * b.stride, b.centres + std::size_t{k} * b.stride, b.stride));
+  b.neuron_reach[n] = r;
+  if (r > b.block_reach[k]) b.block_reach[k] = r;
+}
+
+// The winner for sample s (x, padded) over the weights as they are now.
+grid_pos blocked_search(blocked_args& b, std::uint32_t s, const double* x) {
+  const std::uint32_t rows = a.map_rows;
+  const std::uint32_t cols = a.map_cols;
+  const std::uint32_t stride = b.stride;
+  std::uint32_t start_row = 0;
+  std::uint32_t start_col = 0;
+  if (a.previous != nullptr && a.previous[s].row < rows && a.previous[s].col < cols) {
+    start_row = a.previous[s].row;
+    start_col = a.previous[s].col;
+  }
+  const std::uint64_t start = std::uint64_t{start_row} * cols + start_col;
+  // Below the largest double (see above): a finite bound.
+  double best = ordered_distance(x, b.weights + start * stride, DBL_MAX);
+  std::uint64_t chosen = start;
+  double beyond = drop_beyond(b, best);
+  double limit = best * a.prune_widening;
+  const double* table = b.table + std::size_t{s} * b.padded_blocks;
+  std::uint64_t screened = 0;
+  std::uint64_t measured = 0;
+  for (std::uint32_t k0 = 0; k0 < b.padded_blocks; k0 += static_cast<std::uint32_t>(L)) {
+    const vec gap = O::sub(O::load(table + k0), O::load(b.block_reach + k0));
+    unsigned alive = ~unsigned{O::to_bits(O::less(O::set1(beyond), gap))} & 0xFFu;
+    while (alive != 0) {
+      const std::uint32_t k = k0 + static_cast<std::uint32_t>(__builtin_ctz(alive));
+      alive &= alive - 1;
+      const double centre_below = table[k];
+      const std::uint32_t i0 = (k / b.block_cols) * 2;
+      const std::uint32_t j0 = (k % b.block_cols) * 2;
+      const std::uint32_t i1 = i0 + 2 < rows ? i0 + 2 : rows;
+      const std::uint32_t j1 = j0 + 2 < cols ? j0 + 2 : cols;
+      for (std::uint32_t i = i0; i < i1; ++i) {
+        for (std::uint32_t j = j0; j < j1; ++j) {
+          const std::uint64_t n = std::uint64_t{i} * cols + j;
+          if (n == start || centre_below - b.neuron_reach[n] > beyond) continue;
+          const double* w = b.weights + n * stride;
+          ++screened;
+          if (lane_distance(x, w, stride) > limit) continue;
+          ++measured;
+          const double d = ordered_distance(x, w, best);
+          if (d < best || (d == best && n < chosen)) {
+            best = d;
+            chosen = n;
+            beyond = drop_beyond(b, best);
+            limit = best * a.prune_widening;
+          }
+        }
+      }
+    }
+  }
+  b.screened += screened;
+  b.measured += measured;
+  return to_pos(bmu_candidate{best, chosen});
+}
+
+// Moves the neighbourhood of `bmu` towards x (padded), each moved neuron's
+// bound kept in step.
+void blocked_update(const blocked_args& b, const double* x, grid_pos bmu) const {
+  if (!a.updates) return;
+  const vec alpha = O::set1(a.learning_rate);
+  const std::uint32_t i0 = bmu.row > a.reach ? bmu.row - a.reach : 0;
+  const std::uint32_t j0 = bmu.col > a.col_reach ? bmu.col - a.col_reach : 0;
+  const std::uint32_t i1 =
+      a.map_rows - 1 - bmu.row > a.reach ? bmu.row + a.reach : a.map_rows - 1;
+  const std::uint32_t j1 =
+      a.map_cols - 1 - bmu.col > a.col_reach ? bmu.col + a.col_reach : a.map_cols - 1;
+  for (std::uint32_t i = i0; i <= i1; ++i) {
+    for (std::uint32_t j = j0; j <= j1; ++j) {
+      // As the plain loops test it (no square wraps here: see whole_grid).
+      const std::uint32_t di = bmu.row - i;
+      const std::uint32_t dj = bmu.col - j;
+      if (!(a.radius > static_cast<double>(di * di + dj * dj))) continue;
+      double* w = b.weights + (std::size_t{i} * a.map_cols + j) * b.stride;
+      for (std::uint32_t k = 0; k < b.stride; k += static_cast<std::uint32_t>(L)) {
+        const vec old = O::load(w + k);
+        O::store(w + k, O::add(O::mul(O::sub(O::load(x + k), old), alpha), old));
+      }
+      reach_again(b, i, j);
+    }
+  }
+}
+
+// The epoch with the blocked search, on one thread over the whole map.
+SOM_NOINLINE std::uint32_t run_blocked() {
+  blocked_args& b = *a.blocked;
+  if (b.fill_table) fill_table(b);
+  b.fill_table = false;
+  for (std::uint32_t k = 0; k < b.padded_blocks; ++k) b.block_reach[k] = 0.0;
+  for (std::uint32_t i = 0; i < a.map_rows; ++i) {
+    for (std::uint32_t j = 0; j < a.map_cols; ++j) reach_again(b, i, j);
+  }
+  std::uint32_t rozdil = 0;
+  for (std::uint32_t s = 0; s < a.count; ++s) {
+    const double* x = b.samples + std::size_t{s} * b.stride;
+    // The next sample's row of the table, which is too large to stay in
+    // the caches, comes in while this sample is searched and its
+    // neighbourhood moved.
+    if (s + 1 < a.count) {
+      const double* next = b.table + std::size_t{s + 1} * b.padded_blocks;
+      for (std::uint32_t k = 0; k < b.padded_blocks; k += static_cast<std::uint32_t>(L)) {
+        __builtin_prefetch(next + k);
+      }
+    }
+    const grid_pos bmu = blocked_search(b, s, x);
+    blocked_update(b, x, bmu);
+    rozdil += note_winner(s, bmu);
+  }
+  return rozdil;
+}
