@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
   }
 
   std::printf("%s: %ux%u map, dimension %u, N %u\n", argv[1], setup.map_rows, setup.map_cols,
-              setup.dimension, count);
+              setup.dimension, lines.count);
   bool all_same = true;
   double plain_median = 0;
   outcome reference;
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
     const double cpu_median = cpu_times[cpu_times.size() / 2];
     if (v.engine.kernel == nullptr && v.name == "plain") plain_median = median;
     const double epochs = static_cast<double>(reference.krok - setup.Krok);
-    const double steps = epochs * count * setup.map_rows * setup.map_cols * setup.dimension;
+    const double steps = epochs * lines.count * setup.map_rows * setup.map_cols * setup.dimension;
     std::printf("  train %-12s median %8.3f s (cpu %.3f s, %d runs)  %.3g search steps/s",
                 v.name.c_str(), median, cpu_median, repeats, steps / median);
     if (last_searched != 0) {
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
           (std::uint64_t{setup.map_rows} * setup.map_cols + som::kernels::tile_lanes - 1) /
           som::kernels::tile_lanes);
       std::printf("  %.0f%% searched", 100.0 * static_cast<double>(last_searched) /
-                                           (epochs * count * tiles * setup.dimension));
+                                           (epochs * lines.count * tiles * setup.dimension));
     }
     if (plain_median > 0 && v.name != "plain") std::printf("  %.2fx plain", plain_median / median);
     std::printf("\n");
