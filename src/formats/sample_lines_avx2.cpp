@@ -13,10 +13,13 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 
 // The scanner too, so that the classifier is inlined into its loop; the
-// headers above stay compiled for the baseline.
+// headers above stay compiled for the baseline. (The order of these two
+// includes is the point: clang-format must not sort them.)
+// clang-format off
 #define SOM_KERNEL_TARGET "avx2"
 #include "som/kernels/target_begin.hpp"
 #include "formats/line_scanner.hpp"
+// clang-format on
 
 namespace som {
 
