@@ -1,6 +1,7 @@
 #include "support/background_program.hpp"
 
 #include <stdexcept>
+#include <string>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -48,12 +49,23 @@ background_program::background_program(const temp_folder& folder, const std::str
   std::wstring command_line = L"\"" + fs::path(program).make_preferred().wstring() + L"\"";
   for (const std::string& argument : arguments) command_line += L" " + fs::path(argument).wstring();
   PROCESS_INFORMATION process{};
-  const BOOL started =
-      ::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                       folder.path().wstring().c_str(), &startup, &process);
+  // Under wine on a loaded machine a start now and then fails for a moment
+  // (seen once in a full check, where every other start of the same program
+  // worked): a few tries, then the error code.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 4 && !started; ++attempt) {
+    if (attempt > 0) ::Sleep(200);
+    started = ::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               folder.path().wstring().c_str(), &startup, &process);
+    if (!started) error = ::GetLastError();
+  }
   ::CloseHandle(out);
   ::CloseHandle(in);
-  if (!started) throw std::runtime_error("cannot start " + program);
+  if (!started) {
+    throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error) +
+                             ")");
+  }
   ::CloseHandle(process.hThread);
   process_ = process.hProcess;
 }
