@@ -11,7 +11,7 @@
 // The distance of neuron n (of this thread's tiles) to x, summed in
 // component order exactly as its lane of the search sums it.
 template <class K>
-double neuron_distance(const K& k, const double* x, std::uint64_t n) {
+SOM_INLINE double neuron_distance(const K& k, const double* x, std::uint64_t n) {
   constexpr std::size_t L = K::L;
   const double* w = k.epoch.block + static_cast<std::size_t>(n / L) * k.stride + n % L;
   double sum = 0.0;
@@ -29,7 +29,7 @@ double neuron_distance(const K& k, const double* x, std::uint64_t n) {
 // neurons next to either in order (the boundary between two threads'
 // tiles moves now and then). No neuron when this thread has none.
 template <class K>
-std::uint64_t start_neuron(const K& k, std::uint32_t s) {
+SOM_INLINE std::uint64_t start_neuron(const K& k, std::uint32_t s) {
   constexpr std::size_t L = K::L;
   const std::uint64_t first = std::uint64_t{k.slice.tile_begin} * L;
   const std::uint64_t neurons = std::uint64_t{k.epoch.map_rows} * k.epoch.map_cols;
@@ -55,7 +55,7 @@ std::uint64_t start_neuron(const K& k, std::uint32_t s) {
 // number below the largest double, or else the largest double, which no
 // winner reaches.
 template <class K>
-double start_bound(const K& k, const double* x, std::uint64_t n) {
+SOM_INLINE double start_bound(const K& k, const double* x, std::uint64_t n) {
   if (n == no_neuron) return DBL_MAX;
   const double d = neuron_distance(k, x, n);
   return d < DBL_MAX ? d : DBL_MAX;
@@ -63,7 +63,7 @@ double start_bound(const K& k, const double* x, std::uint64_t n) {
 
 // Whether the update around `centre` may move neuron n.
 template <class K>
-bool may_move(const K& k, grid_pos centre, std::uint64_t n) {
+SOM_INLINE bool may_move(const K& k, grid_pos centre, std::uint64_t n) {
   if (!k.epoch.updates) return false;
   if (k.epoch.whole_grid) return true;
   const grid_pos p = k.to_pos(bmu_candidate{0.0, n});
@@ -75,7 +75,7 @@ bool may_move(const K& k, grid_pos centre, std::uint64_t n) {
 // The smallest bound that any thread of a pool has offered for the sample
 // being searched, this thread's `bound` among them.
 template <class K>
-double shared(const K& k, double bound) {
+SOM_INLINE double shared(const K& k, double bound) {
   return k.slice.share != nullptr ? k.slice.share(k.slice.sync, k.slice.thread, bound) : bound;
 }
 
@@ -241,7 +241,7 @@ void update_near(K& k, const double* xu, grid_pos centre, std::uint32_t first_ro
 // The winner of the pruned search's sample s agreed with the other threads,
 // where a thread that keeps its own nearest neurons notes its own first.
 template <class K>
-grid_pos agree_noting(const K& k, bmu_candidate mine, std::uint32_t s) {
+SOM_INLINE grid_pos agree_noting(const K& k, bmu_candidate mine, std::uint32_t s) {
   if (k.slice.own_previous != nullptr) k.slice.own_previous[s] = mine.neuron;
   return k.agree(mine);
 }
