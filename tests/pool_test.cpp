@@ -5,14 +5,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
 #include "som/pool/pool_policy.hpp"
 #include "som/pool/thread_pool.hpp"
 #include "som/pool/tile_shares.hpp"
+#include "som/pool_exchange.hpp"
 
 namespace {
 
@@ -50,10 +51,10 @@ TEST(TileShares, SettleOnTheThreadsSpeedsAndIgnoreWhatSaysNothing) {
     const double time0 = static_cast<double>(first[1] - first[0]) * 2.0;
     const double time1 = static_cast<double>(first[2] - first[1]);
     const double elapsed = std::max(time0, time1);
-    shares.rebalance(first,
-                     {static_cast<std::uint64_t>(elapsed - time0),
-                      static_cast<std::uint64_t>(elapsed - time1)},
-                     static_cast<std::uint64_t>(elapsed), 64);
+    shares.rebalance(
+        first,
+        {static_cast<std::uint64_t>(elapsed - time0), static_cast<std::uint64_t>(elapsed - time1)},
+        static_cast<std::uint64_t>(elapsed), 64);
     EXPECT_NEAR(shares.shares()[0] + shares.shares()[1], 1.0, 1e-12);
   }
   EXPECT_NEAR(shares.shares()[1], 2.0 / 3.0, 0.01);
@@ -106,8 +107,8 @@ std::vector<run_plan> simulate(double alone, double pooled, std::uint64_t sample
   for (std::uint64_t done = 0; done < samples;) {
     const run_plan p = policy.next(1000000);
     const bool changed = done >= change;
-    const double took = p.pooled ? (changed ? changed_pooled : pooled)
-                                 : (changed ? changed_alone : alone);
+    const double took =
+        p.pooled ? (changed ? changed_pooled : pooled) : (changed ? changed_alone : alone);
     policy.timed(p, took);
     plans.push_back(p);
     done += p.warm_up + p.length;
@@ -119,8 +120,8 @@ std::vector<run_plan> simulate(double alone, double pooled, std::uint64_t sample
 // bounded for every machine below, the samples go to the faster way, except
 // for short probes of the other way that take under a tenth of them.
 struct settling {
-  std::uint64_t settled_at = 0;        // the first sample from which on it holds
-  double slower_share_after = 0;       // of the samples after that
+  std::uint64_t settled_at = 0;   // the first sample from which on it holds
+  double slower_share_after = 0;  // of the samples after that
 };
 
 settling settle(const std::vector<run_plan>& plans, bool pool_faster, std::uint64_t from = 0) {
@@ -171,12 +172,10 @@ TEST(PoolPolicy, SettlesAgainWhenTheMachinesLoadChanges) {
   constexpr std::uint64_t change = 1000000;
   // The pool is faster until another program takes a core from it, and the
   // other way round.
-  const settling to_alone =
-      settle(simulate(2.0, 1.0, 3000000, change, 1.0, 3.0), false, change);
+  const settling to_alone = settle(simulate(2.0, 1.0, 3000000, change, 1.0, 3.0), false, change);
   EXPECT_LE(to_alone.settled_at, change + bound);
   EXPECT_LT(to_alone.slower_share_after, 0.1);
-  const settling to_pool =
-      settle(simulate(1.0, 3.0, 3000000, change, 2.0, 1.0), true, change);
+  const settling to_pool = settle(simulate(1.0, 3.0, 3000000, change, 2.0, 1.0), true, change);
   EXPECT_LE(to_pool.settled_at, change + bound);
   EXPECT_LT(to_pool.slower_share_after, 0.1);
 }
@@ -207,7 +206,7 @@ TEST(ThreadPool, RunsTheJobOnEveryThreadAndTheMeetingAgreesOnTheFirstNearest) {
         const double distance = odd && t == 1 ? 0.5 : 1.0;
         const std::uint64_t neuron = 100 - t;
         som::kernels::bmu_candidate mine{distance, neuron};
-        agreed[t] = threads == 1 ? mine : som::pool::thread_pool::meet(&pool, t, mine);
+        agreed[t] = threads == 1 ? mine : som::exchange_on_pool(&pool, t, mine);
       });
       const bool odd = round % 2 == 1;
       for (unsigned t = 0; t < threads; ++t) {
@@ -233,27 +232,26 @@ TEST(ThreadPool, BoundsAreSharedForTheSampleOfTheNextMeetingOnly) {
   };
   std::vector<double> seen;  // by thread 1, in order
   pool.run([&](unsigned t) {
-    using som::pool::thread_pool;
     if (t == 0) {
-      EXPECT_EQ(thread_pool::share(&pool, 0, 3.0), 3.0) << "nothing offered yet";
+      EXPECT_EQ(pool.share(0, 3.0), 3.0) << "nothing offered yet";
       step = 1;
       wait_for(2);
       // Thread 1 offered 5: this thread's own bound is still the smaller.
-      EXPECT_EQ(thread_pool::share(&pool, 0, 4.0), 4.0);
+      EXPECT_EQ(pool.share(0, 4.0), 4.0);
       step = 3;
     } else {
       wait_for(1);
-      seen.push_back(thread_pool::share(&pool, 1, 5.0));  // thread 0's 3
+      seen.push_back(pool.share(1, 5.0));  // thread 0's 3
       step = 2;
       wait_for(3);
-      seen.push_back(thread_pool::share(&pool, 1, 5.0));  // now its 4
+      seen.push_back(pool.share(1, 5.0));  // now its 4
     }
-    thread_pool::meet(&pool, t, som::kernels::bmu_candidate{1.0, t});
+    pool.meet(t, som::pool::meeting_note{{1, t}});
     if (t == 1) {
       // The next sample: what thread 0 offered before the meeting is stale.
-      seen.push_back(thread_pool::share(&pool, 1, 9.0));
+      seen.push_back(pool.share(1, 9.0));
     }
-    thread_pool::meet(&pool, t, som::kernels::bmu_candidate{1.0, t});
+    pool.meet(t, som::pool::meeting_note{{1, t}});
   });
   EXPECT_EQ(seen, (std::vector<double>{3.0, 4.0, 9.0}));
 }

@@ -1,5 +1,5 @@
 // Subnormal weights: the kernels' epoch that keeps them out of its arithmetic
-// (epoch_args::tame) against the plain epoch, bit for bit, on maps whose
+// (epoch_input::tame) against the plain epoch, bit for bit, on maps whose
 // weights are or become subnormal, with the samples and rates at the edges
 // of the conditions under which it is exact; and the test of those
 // conditions itself.
@@ -64,7 +64,8 @@ TEST(TameIsExact, OnlyForSamplesAndRatesThatKeepEveryResult) {
 TEST(HasSubnormal, SeesOneSubnormalWeightAnywhere) {
   som::weight_grid grid = som::alloc_weight_grid(3, 5, 4, som::kernels::tile_lanes);
   for (std::size_t n = 0; n < grid.neurons; ++n) {
-    for (std::uint32_t k = 0; k < grid.dimension; ++k) grid.at(n, k) = n % 2 != 0 ? -0.0 : 0x1p-1022;
+    for (std::uint32_t k = 0; k < grid.dimension; ++k)
+      grid.at(n, k) = n % 2 != 0 ? -0.0 : 0x1p-1022;
   }
   EXPECT_FALSE(som::kernels::has_subnormal(grid));
   grid.at(14, 3) = -0x1p-1074;
@@ -102,7 +103,9 @@ double tiny_weight(std::mt19937_64& gen) {
     case 3: w = static_cast<double>(big(gen)) * 0x1p-1074; break;
     case 4: w = 0.0; break;
     case 5: w = 0x1p-1022 * (1.0 + unit(gen) * unit(gen) * 0.5 + 0.5); break;
-    case 6: w = std::ldexp(0.75 + unit(gen) * 0.25, -512 - static_cast<int>(small(gen) * 12)); break;
+    case 6:
+      w = std::ldexp(0.75 + unit(gen) * 0.25, -512 - static_cast<int>(small(gen) * 12));
+      break;
     case 7: w = unit(gen); break;
     case 8: w = (gen() % 4 == 0) ? nan : (gen() % 2 == 0 ? inf : 0x1p-1074); break;
     default: w = static_cast<double>(big(gen) >> (gen() % 48)) * 0x1p-1074; break;
@@ -114,8 +117,7 @@ double tiny_weight(std::mt19937_64& gen) {
 // at `edge` and just above it (the smallest size the rates allow), with
 // infinities and NaN where `specials`.
 sparse_case make_sparse(std::mt19937_64& gen, std::uint32_t rows, std::uint32_t cols,
-                        std::uint32_t dimension, std::uint32_t count, bool specials,
-                        double edge) {
+                        std::uint32_t dimension, std::uint32_t count, bool specials, double edge) {
   sparse_case c{rows, cols, dimension, count, {}, {}};
   std::uniform_int_distribution<int> kind(0, 99);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
@@ -146,7 +148,7 @@ struct epoch_params {
 // epoch. Returns how many epochs took that way (those whose rate the
 // samples allow).
 int check_against_plain(const som::kernels::kernel_entry& kernel, const sparse_case& c,
-                         const std::vector<epoch_params>& epochs, search_mode mode) {
+                        const std::vector<epoch_params>& epochs, search_mode mode) {
   som::sample_matrix samples{const_cast<double*>(c.samples.data()), c.count, c.dimension};
   som::weight_grid plain = som::alloc_weight_grid(c.rows, c.cols, c.dimension, 1);
   som::weight_grid fast =
@@ -170,19 +172,19 @@ int check_against_plain(const som::kernels::kernel_entry& kernel, const sparse_c
     som::kernels::epoch_args args = som::kernels::make_epoch_args(
         samples, fast, fast_assignments.data(), epochs[e].learning_rate, epochs[e].radius, mode,
         subnormal_mode::tame);
-    EXPECT_EQ(args.tame, som::kernels::tame_is_exact(samples, epochs[e].learning_rate));
-    tamed += args.tame ? 1 : 0;
+    EXPECT_EQ(args.epoch.tame, som::kernels::tame_is_exact(samples, epochs[e].learning_rate));
+    tamed += args.epoch.tame ? 1 : 0;
     som::kernels::order_components(fast, order.data());
-    args.order = order.data();
-    args.assignments = fast_assignments.data();
+    args.epoch.order = order.data();
+    args.slice.assignments = fast_assignments.data();
     EXPECT_EQ(kernel.epoch(args), expected);
     bool differs = false;
     for (std::size_t n = 0; n < plain.neurons && !differs; ++n) {
       for (std::uint32_t k = 0; k < c.dimension && !differs; ++k) {
         differs = !same_weight(fast.at(n, k), plain.at(n, k));
         if (differs) {
-          ADD_FAILURE() << "neuron " << n << " component " << k << ": " << fast.at(n, k)
-                        << " vs " << plain.at(n, k);
+          ADD_FAILURE() << "neuron " << n << " component " << k << ": " << fast.at(n, k) << " vs "
+                        << plain.at(n, k);
         }
       }
     }
@@ -225,10 +227,16 @@ TEST_P(TameKernel, MatchesThePlainEpochOnSubnormalWeights) {
       const double all = static_cast<double>(s.rows * s.rows + s.cols * s.cols) + 1.0;
       // The first epochs meet weights with large significands, where a
       // product rounded twice would go wrong.
-      const std::vector<epoch_params> epochs = {
-          {0.9990009990009991, 5.0}, {1.0 / 3.0, all}, {0.5, all},     {0.25, 2.5},
-          {0.75, all},               {1.0, 2.0},       {0x1p-33, all}, {0.0, all},
-          {0.5, 0.0},                {0.1, all / 2.0}};
+      const std::vector<epoch_params> epochs = {{0.9990009990009991, 5.0},
+                                                {1.0 / 3.0, all},
+                                                {0.5, all},
+                                                {0.25, 2.5},
+                                                {0.75, all},
+                                                {1.0, 2.0},
+                                                {0x1p-33, all},
+                                                {0.0, all},
+                                                {0.5, 0.0},
+                                                {0.1, all / 2.0}};
       for (search_mode mode : {search_mode::fused, search_mode::pruned}) {
         SCOPED_TRACE(mode == search_mode::fused ? "fused" : "pruned");
         const int tamed = check_against_plain(*GetParam(), c, epochs, mode);
@@ -277,13 +285,13 @@ TEST(TameEpoch, IsNotTakenWhereItWouldChangeResults) {
     return som::kernels::make_epoch_args(samples, grid, assignments.data(), rate, 1.0,
                                          search_mode::fused, mode);
   };
-  EXPECT_FALSE(args(0.5, subnormal_mode::tame).tame);
-  EXPECT_FALSE(args(0.5, subnormal_mode::plain).tame);
+  EXPECT_FALSE(args(0.5, subnormal_mode::tame).epoch.tame);
+  EXPECT_FALSE(args(0.5, subnormal_mode::plain).epoch.tame);
   values[1] = 0.25;
-  EXPECT_TRUE(args(0.5, subnormal_mode::tame).tame);
-  EXPECT_FALSE(args(0.5, subnormal_mode::plain).tame);
-  EXPECT_FALSE(args(nan, subnormal_mode::tame).tame);
-  EXPECT_EQ(args(0.5, subnormal_mode::automatic).tame, som::kernels::subnormals_slow());
+  EXPECT_TRUE(args(0.5, subnormal_mode::tame).epoch.tame);
+  EXPECT_FALSE(args(0.5, subnormal_mode::plain).epoch.tame);
+  EXPECT_FALSE(args(nan, subnormal_mode::tame).epoch.tame);
+  EXPECT_EQ(args(0.5, subnormal_mode::automatic).epoch.tame, som::kernels::subnormals_slow());
   som::free_weight_grid(grid);
 }
 

@@ -5,6 +5,8 @@
 
 #include "som/kernels/epoch_args.hpp"
 #include "som/pool/spin_wait.hpp"
+#include "som/pool_exchange.hpp"
+#include "som/rozdil.hpp"
 
 namespace som {
 
@@ -18,8 +20,8 @@ fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads
 
 std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignment* assignments) {
   kernels::epoch_args run = args;
-  run.assignments = assignments;
-  run.searched = &searched_;
+  run.slice.assignments = assignments;
+  run.extras.searched = &searched_;
   return epoch_(run);
 }
 
@@ -30,15 +32,15 @@ bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
   // (see blocked_layout::pays_from), but not where subnormal weights are
   // kept out of the arithmetic (the blocked epoch has no such build).
   const bool wanted = search_ == kernels::search_mode::blocked ||
-                      (search_ == kernels::search_mode::automatic && args.pruned && !args.tame &&
-                       grid.dimension >= blocked_layout::pays_from);
-  if (!wanted || args.whole_grid ||
-      !blocked_layout::suits(grid, samples.count, args.learning_rate)) {
+                      (search_ == kernels::search_mode::automatic && args.epoch.pruned &&
+                       !args.epoch.tame && grid.dimension >= blocked_layout::pays_from);
+  if (!wanted || args.epoch.whole_grid ||
+      !blocked_layout::suits(grid, samples.count, args.epoch.learning_rate)) {
     return false;
   }
   kernels::blocked_args* blocked = blocked_.load(samples, grid);
   if (blocked == nullptr) return false;
-  args.blocked = blocked;
+  args.epoch.blocked = blocked;
   rozdil = run_alone(args, assignments);
   blocked_.store(grid);
   screened_ += blocked->screened;
@@ -54,19 +56,21 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
   shares_.split(tiles, tile_first_);
   thread_args_.assign(threads, args);
   for (unsigned t = 0; t < threads; ++t) {
-    kernels::epoch_args& mine = thread_args_[t];
+    kernels::thread_slice& mine = thread_args_[t].slice;
     mine.tile_begin = tile_first_[t];
     mine.tile_end = tile_first_[t + 1];
     mine.thread = t;
     // Only thread 0 writes the assignments and counts Rozdil.
     mine.assignments = t == 0 ? assignments : nullptr;
-    mine.exchange = &pool::thread_pool::meet;
-    mine.share = &pool::thread_pool::share;
+    mine.exchange = &exchange_on_pool;
+    mine.share = &share_on_pool;
     mine.sync = &team;
-    if (args.pruned) mine.own_previous = own_previous_[t].data() + first;
+    if (args.epoch.pruned) mine.own_previous = own_previous_[t].data() + first;
   }
   searched_per_thread_.assign(threads, 0);
-  for (unsigned t = 0; t < threads; ++t) thread_args_[t].searched = &searched_per_thread_[t];
+  for (unsigned t = 0; t < threads; ++t) {
+    thread_args_[t].extras.searched = &searched_per_thread_[t];
+  }
   std::uint32_t rozdil = 0;
   const std::uint64_t start = pool::ticks();
   team.run([&](unsigned t) {
@@ -77,7 +81,7 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
   const std::uint64_t elapsed = pool::ticks() - start;
   waited_.resize(threads);
   for (unsigned t = 0; t < threads; ++t) waited_[t] = team.waited(t);
-  shares_.rebalance(tile_first_, waited_, elapsed, args.count);
+  shares_.rebalance(tile_first_, waited_, elapsed, args.epoch.count);
   return rozdil;
 }
 
@@ -89,9 +93,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     // answers (0, 0) and there is nothing to update.
     std::uint32_t rozdil = 0;
     for (std::uint32_t s = 0; s < samples.count; ++s) {
-      assignment& previous = assignments[s];
-      rozdil += previous.row * previous.row + previous.col * previous.col;
-      previous = grid_pos{0, 0};
+      rozdil += note_winner(assignments[s], grid_pos{0, 0});
     }
     return rozdil;
   }
@@ -99,7 +101,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
   std::uint32_t blocked_rozdil = 0;
   if (run_blocked(samples, grid, args, assignments, blocked_rozdil)) return blocked_rozdil;
-  if (args.pruned) {
+  if (args.epoch.pruned) {
     // The map changes little from epoch to epoch: its order of components
     // is worked out again every few pruned epochs only.
     constexpr std::uint32_t order_lasts = 16;
@@ -109,13 +111,13 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       epochs_since_order_ = 0;
     }
     ++epochs_since_order_;
-    args.order = order_.data();
+    args.epoch.order = order_.data();
   }
   // One thread walks the whole grid: it may keep the winners' lane masks.
   kernels::epoch_args alone = args;
-  if (args.updates && !args.whole_grid) masks_.attach(grid, radius, alone);
+  if (args.epoch.updates && !args.epoch.whole_grid) masks_.attach(grid, radius, alone);
   if (pool_ == nullptr) return run_alone(alone, assignments);
-  if (args.pruned) {
+  if (args.epoch.pruned) {
     // Each thread's nearest neurons, for the pruned search's start where a
     // sample's last winner lies in another thread's tiles.
     // threads × samples × 8 bytes: where they cannot be had, this thread
@@ -138,9 +140,9 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   const std::uint32_t dimension = grid.dimension;
   auto run = [&](std::uint32_t first, std::uint32_t length, bool pooled) {
     kernels::epoch_args part = pooled ? args : alone;
-    part.samples = samples.block + std::size_t{first} * dimension;
-    part.previous = assignments + first;
-    part.count = length;
+    part.epoch.samples = samples.block + std::size_t{first} * dimension;
+    part.epoch.previous = assignments + first;
+    part.epoch.count = length;
     return pooled ? run_pooled(part, assignments + first, grid.tiles, first)
                   : run_alone(part, assignments + first);
   };

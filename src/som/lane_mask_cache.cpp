@@ -34,9 +34,9 @@ void lane_mask_cache::attach(const weight_grid& grid, double radius, kernels::ep
     std::memset(known_.get(), 0, neurons);
     radius_ = radius;
   }
-  args.lane_masks = lane_masks_.get();
-  args.masks_known = known_.get();
-  args.positions = positions_.get();
+  args.extras.lane_masks = lane_masks_.get();
+  args.extras.masks_known = known_.get();
+  args.extras.positions = positions_.get();
 }
 
 }  // namespace som

@@ -1,6 +1,7 @@
 #include "som/train_epoch_plain.hpp"
 
 #include "som/find_bmu.hpp"
+#include "som/rozdil.hpp"
 
 namespace som {
 
@@ -29,11 +30,7 @@ std::uint32_t train_epoch_plain(const sample_matrix& samples, weight_grid& grid,
         weight += dimension;
       }
     }
-    assignment& previous = assignments[s];
-    const std::uint32_t pi = previous.row - bmu.row;
-    const std::uint32_t pj = previous.col - bmu.col;
-    rozdil += pi * pi + pj * pj;
-    previous = bmu;
+    rozdil += note_winner(assignments[s], bmu);
   }
   return rozdil;
 }

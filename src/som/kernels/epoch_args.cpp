@@ -68,32 +68,33 @@ epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
                            search_mode mode, subnormal_mode subnormals) {
   epoch_args args;
-  args.samples = samples.block;
-  args.count = samples.count;
-  args.dimension = grid.dimension;
-  args.block = grid.block;
-  args.map_rows = grid.map_rows;
-  args.map_cols = grid.map_cols;
-  args.tile_end = grid.tiles;
-  args.learning_rate = learning_rate;
-  args.radius = radius;
-  args.updates = radius > 0.0;
-  args.whole_grid = distances_wrap(grid);
-  if (args.updates && !args.whole_grid) {
-    args.reach = reach_within(grid.map_rows, radius);
-    args.col_reach = reach_within(grid.map_cols, radius);
+  args.epoch.samples = samples.block;
+  args.epoch.count = samples.count;
+  args.epoch.dimension = grid.dimension;
+  args.epoch.block = grid.block;
+  args.epoch.map_rows = grid.map_rows;
+  args.epoch.map_cols = grid.map_cols;
+  args.slice.tile_end = grid.tiles;
+  args.epoch.learning_rate = learning_rate;
+  args.epoch.radius = radius;
+  args.epoch.updates = radius > 0.0;
+  args.epoch.whole_grid = distances_wrap(grid);
+  if (args.epoch.updates && !args.epoch.whole_grid) {
+    args.epoch.reach = reach_within(grid.map_rows, radius);
+    args.epoch.col_reach = reach_within(grid.map_cols, radius);
   }
   // The blocked search falls back on the pruned one where it cannot run.
-  args.pruned = mode == search_mode::pruned || mode == search_mode::blocked ||
-                (mode == search_mode::automatic && prunes(grid, radius));
-  args.previous = previous;
+  args.epoch.pruned = mode == search_mode::pruned || mode == search_mode::blocked ||
+                      (mode == search_mode::automatic && prunes(grid, radius));
+  args.epoch.previous = previous;
   // The cheap tests first: on most processors the weights are never looked at.
-  args.tame = subnormals != subnormal_mode::plain &&
-              (subnormals == subnormal_mode::tame || (subnormals_slow() && has_subnormal(grid))) &&
-              tame_is_exact(samples, learning_rate);
-  if (args.pruned) {
+  args.epoch.tame =
+      subnormals != subnormal_mode::plain &&
+      (subnormals == subnormal_mode::tame || (subnormals_slow() && has_subnormal(grid))) &&
+      tame_is_exact(samples, learning_rate);
+  if (args.epoch.pruned) {
     // 1 + 4 × dimension × 2^-53, exact in a double for any 32-bit dimension.
-    args.prune_widening = 1.0 + static_cast<double>(grid.dimension) * 0x1p-51;
+    args.epoch.prune_widening = 1.0 + static_cast<double>(grid.dimension) * 0x1p-51;
   }
   return args;
 }

@@ -11,12 +11,11 @@ namespace som::kernels {
 // For a grid with weights (block not null) in tiles of tile_lanes lanes.
 // `previous` holds each sample's winner of the last epoch. A pruned epoch
 // still needs its `order` (see order_components). `subnormals` decides
-// epoch_args::tame: by default, where this processor slows down for
+// epoch_input::tame: by default, where this processor slows down for
 // subnormals and some weight is one (and where that is exact).
 epoch_args make_epoch_args(const sample_matrix& samples, weight_grid& grid,
                            const assignment* previous, double learning_rate, double radius,
-                           search_mode mode,
-                           subnormal_mode subnormals = subnormal_mode::automatic);
+                           search_mode mode, subnormal_mode subnormals = subnormal_mode::automatic);
 
 // Puts the components in `order` (dimension entries) by how much the
 // neurons differ in them, the most first: the variance of the component over

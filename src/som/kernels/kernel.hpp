@@ -12,8 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "som/map_storage.hpp"
+#include "som/rozdil.hpp"
 
 // The x86-64 kernels are built where the compiler can target an instruction
 // set per function (GCC and Clang).
@@ -31,8 +33,8 @@ inline constexpr std::uint32_t tile_lanes = 8;
 // many, then after every 4: most tiles that lose do so within the first few.
 inline constexpr std::uint32_t prune_early_checks = 8;
 
-// How an epoch searches the winners (see epoch_args::pruned and
-// epoch_args::blocked): as the radius decides, or always one way (for tests
+// How an epoch searches the winners (see epoch_input::pruned and
+// epoch_input::blocked): as the radius decides, or always one way (for tests
 // and benchmarks; `blocked` where its bounds hold, see blocked_layout, and
 // the pruned search elsewhere).
 enum class search_mode { automatic, fused, pruned, blocked };
@@ -80,8 +82,15 @@ struct bmu_candidate {
 };
 inline constexpr std::uint64_t no_neuron = ~std::uint64_t{0};
 
+// The winner's tie rule, between the candidates of two threads (or of any
+// two parts of the grid): the smaller distance, and of equal distances the
+// neuron that comes first in row-major order.
+inline bool nearer(const bmu_candidate& a, const bmu_candidate& b) {
+  return a.distance < b.distance || (a.distance == b.distance && a.neuron < b.neuron);
+}
+
 // Hands a thread's candidate to the others and returns the one of all threads
-// (the same in every thread): the smallest distance, then the smallest neuron.
+// (the same in every thread): the nearest by the tie rule above.
 using exchange_fn = bmu_candidate (*)(void* sync, unsigned thread, bmu_candidate mine);
 
 // Offers the other threads a bound on the winner's distance for the sample
@@ -91,20 +100,20 @@ using exchange_fn = bmu_candidate (*)(void* sync, unsigned thread, bmu_candidate
 // sample so far.
 using share_fn = double (*)(void* sync, unsigned thread, double bound);
 
-struct epoch_args {
+// What the epoch gives, the same for every thread: the samples, the grid and
+// the schedule's step.
+struct epoch_input {
   const double* samples = nullptr;  // count rows of `dimension` doubles
   std::uint32_t count = 0;
   std::uint32_t dimension = 0;  // at least 1
   double* block = nullptr;      // the grid's tiles
   std::uint32_t map_rows = 0;   // at least 1
   std::uint32_t map_cols = 0;   // at least 1
-  std::size_t tile_begin = 0;   // this thread's tiles
-  std::size_t tile_end = 0;
   double learning_rate = 0.0;
   double radius = 0.0;
   bool updates = false;  // radius > 0: some neuron can be updated
   // Keep subnormal weights out of the arithmetic, with the same results
-  // (kernels that can; see kernel_body.hpp). Only where the samples and the
+  // (kernels that can; see kernel_tiles.hpp). Only where the samples and the
   // rate allow it: see tame_is_exact.
   bool tame = false;
   // How the winners are searched: fused with the update of the previous
@@ -119,14 +128,6 @@ struct epoch_args {
   bool whole_grid = false;      // squared distances may wrap: test every tile
   std::uint32_t reach = 0;      // otherwise rows farther than this are never updated
   std::uint32_t col_reach = 0;  // nor columns farther than this
-  // Optional (both set or both null), where the radius allows no wrapping:
-  // for each winner n, its row of lane masks (lane l inside: bit l) over
-  // this thread's tiles at lane_masks[n × (tile_end − tile_begin)], valid
-  // where masks_known[n] is not 0; the kernel fills rows as winners come.
-  std::uint8_t* lane_masks = nullptr;
-  std::uint8_t* masks_known = nullptr;
-  const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
-  assignment* assignments = nullptr;    // written by the thread that owns it only
   // Each sample's winner of the last epoch, read by every thread (any
   // value: one outside the grid or this thread's tiles only gives the
   // pruned search a looser start).
@@ -138,17 +139,45 @@ struct epoch_args {
   // the rounding of sums taken in another order (see pruned_search).
   const std::uint32_t* order = nullptr;
   double prune_widening = 1.0;
+};
+
+// One thread's share of the epoch: its tiles and its part in the meetings.
+struct thread_slice {
+  std::size_t tile_begin = 0;
+  std::size_t tile_end = 0;
+  unsigned thread = 0;
+  // Where set, this thread notes each sample's winner there and counts the
+  // epoch's Rozdil (one thread of a pool only).
+  assignment* assignments = nullptr;
   // Optional, for a thread of a pool: each sample's nearest neuron among
   // this thread's tiles, read as a start where the sample's previous winner
   // lies in another thread's tiles, and written anew (no_neuron when none).
   std::uint64_t* own_previous = nullptr;
-  // Optional: adds the components of tiles that the searches measured (a
-  // tile's 8 lanes count once per component), for the benchmarks.
-  std::uint64_t* searched = nullptr;
-  unsigned thread = 0;
   exchange_fn exchange = nullptr;  // null for a single thread
   share_fn share = nullptr;        // null for a single thread
   void* sync = nullptr;
+};
+
+// What may help the epoch but changes no result: tables the trainer keeps
+// between epochs, and the benchmarks' counter.
+struct epoch_extras {
+  // Optional (both set or both null), where the radius allows no wrapping:
+  // for each winner n, its row of lane masks (lane l inside: bit l) over
+  // this thread's tiles at lane_masks[n × (tile_end − tile_begin)], valid
+  // where masks_known[n] is not 0; the kernel fills rows as winners come.
+  std::uint8_t* lane_masks = nullptr;
+  std::uint8_t* masks_known = nullptr;
+  const grid_pos* positions = nullptr;  // optional: each neuron's (row, col)
+  // Optional: adds the components of tiles that the searches measured (a
+  // tile's 8 lanes count once per component), for the benchmarks.
+  std::uint64_t* searched = nullptr;
+};
+
+// An epoch's arguments as one thread takes them.
+struct epoch_args {
+  epoch_input epoch;
+  thread_slice slice;
+  epoch_extras extras;
 };
 
 // One epoch over the samples; returns the epoch's Rozdil (counted where

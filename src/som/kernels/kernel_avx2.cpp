@@ -67,7 +67,7 @@ struct ops_avx2 {
     const __m128d m2 = _mm_min_pd(_mm256_castpd256_pd128(m4), _mm256_extractf128_pd(m4, 1));
     return _mm_cvtsd_f64(_mm_min_sd(m2, _mm_unpackhi_pd(m2, m2)));
   }
-  // Subnormal weights out of the arithmetic (see kernel_body.hpp): integer
+  // Subnormal weights out of the arithmetic (see kernel_tiles.hpp): integer
   // operations on the bits, which never take a slow path.
   static __m256i tiny4(__m256d w) {
     const __m256i exponent = _mm256_set1_epi64x(0x7FF0000000000000);
@@ -135,7 +135,7 @@ struct ops_avx2 {
   }
 };
 
-#include "som/kernels/kernel_body.hpp"
+#include "som/kernels/kernel_epochs.hpp"
 
 std::uint32_t epoch(const epoch_args& args) { return run_epoch<ops_avx2>(args); }
 

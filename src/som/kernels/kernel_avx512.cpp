@@ -83,13 +83,13 @@ struct ops_avx512 {
   }
 };
 
-#include "som/kernels/kernel_body.hpp"
+#include "som/kernels/kernel_epochs.hpp"
 
 std::uint32_t epoch(const epoch_args& args);
 
 }  // namespace
 
-// The build without subnormal operands (args.tame) exists for AVX2 only. The
+// The build without subnormal operands (args.epoch.tame) exists for AVX2 only. The
 // processors that slow down on subnormals most (Intel's) are the ones with
 // AVX-512, so such an epoch runs the AVX2 build, which every processor that
 // runs this one has (its needs are a subset of these): the grid's tiles and
@@ -99,7 +99,7 @@ extern const kernel_entry avx2_kernel;
 namespace {
 
 std::uint32_t epoch(const epoch_args& args) {
-  if (args.tame) return avx2_kernel.epoch(args);
+  if (args.epoch.tame) return avx2_kernel.epoch(args);
   return run_epoch<ops_avx512>(args);
 }
 

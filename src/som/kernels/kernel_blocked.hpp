@@ -1,11 +1,12 @@
-// The blocked search and its epoch: members of epoch_kernel (see
-// kernel_body.hpp), included inside its definition. For epochs whose
-// neighbourhood is small, on the layout of blocked_args: each neuron's
+// The blocked search and its epoch, for epochs whose neighbourhood is small,
+// on the layout of blocked_args: each neuron's
 // weights lie in whole lines of their own, so measuring one neuron reads only
 // its lines, and the map's blocks of 2 × 2 neurons, each with a centre and a
 // bound on how far its neurons lie from it, let the search pass over the
 // blocks and neurons that the triangle inequality puts beyond the sample's
-// start neuron without reading them.
+// start neuron without reading them. Written over a tile_kernel K
+// (kernel_tiles.hpp), and included with it inside each kernel's
+// instruction-set region.
 //
 // The bounds
 // ----------
@@ -68,19 +69,27 @@
 // of equal neurons, whatever order the blocks are visited in. `best` falls
 // as nearer neurons are found, and A, A' and the screen's limit with it.
 
+#pragma once
+
+#include "som/kernels/kernel_tiles.hpp"
+
 // Bounds from above and below on the distance |y − z| of two vectors from
 // the computed sum of their squared differences (see above).
-SOM_INLINE double distance_above(const blocked_args& b, double sum) const {
+SOM_INLINE double distance_above(const blocked_args& b, double sum) {
   return __builtin_sqrt(sum) * b.above + 0x1p-500;
 }
-SOM_INLINE double distance_below(const blocked_args& b, double sum) const {
+SOM_INLINE double distance_below(const blocked_args& b, double sum) {
   const double e = __builtin_sqrt(sum) * b.below - 0x1p-500;
   return e > 0.0 ? e : 0.0;
 }
 
 // The squared distance of two rows of `stride` doubles, summed lane by lane
 // and then across the lanes.
-SOM_INLINE double lane_distance(const double* y, const double* z, std::uint32_t stride) const {
+template <class K>
+SOM_INLINE double lane_distance(const double* y, const double* z, std::uint32_t stride) {
+  using O = typename K::ops;
+  using vec = typename K::vec;
+  constexpr std::size_t L = K::L;
   vec sum = O::set1(0.0);
   for (std::uint32_t k = 0; k < stride; k += L) {
     const vec d = O::sub(O::load(y + k), O::load(z + k));
@@ -95,11 +104,13 @@ SOM_INLINE double lane_distance(const double* y, const double* z, std::uint32_t 
 
 // The squared distance in component order, as the plain search sums it;
 // stops once the sum is above `stop` (and returns a sum above it).
-SOM_INLINE double ordered_distance(const double* x, const double* w, double stop) const {
+SOM_INLINE double ordered_distance(std::uint32_t dimension, const double* x, const double* w,
+                                   double stop) {
+  constexpr std::uint32_t L = tile_lanes;
   double sum = 0.0;
   std::uint32_t k = 0;
   while (k < dimension) {
-    const std::uint32_t end = dimension - k > L ? k + static_cast<std::uint32_t>(L) : dimension;
+    const std::uint32_t end = dimension - k > L ? k + L : dimension;
     for (; k < end; ++k) {
       const double d = x[k] - w[k];
       sum = sum + d * d;
@@ -110,56 +121,66 @@ SOM_INLINE double ordered_distance(const double* x, const double* w, double stop
 }
 
 // A' from `best`: fl(distance_above(best) × (1 + 4u)).
-SOM_INLINE double drop_beyond(const blocked_args& b, double best) const {
+SOM_INLINE double drop_beyond(const blocked_args& b, double best) {
   return distance_above(b, best) * 0x1.0000000000004p0;
 }
 
 // Fills each sample's row of the table: distance_below of its distance to
 // each centre.
-void fill_table(const blocked_args& b) const {
+template <class K>
+void fill_table(const blocked_args& b, std::uint32_t count) {
   const std::uint32_t stride = b.stride;
-  for (std::uint32_t s = 0; s < a.count; ++s) {
+  for (std::uint32_t s = 0; s < count; ++s) {
     const double* x = b.samples + std::size_t{s} * stride;
     double* row = b.table + std::size_t{s} * b.padded_blocks;
-    for (std::uint32_t k = 0; k < b.blocks; ++k) {
-      row[k] = distance_below(b, lane_distance(x, b.centres + std::size_t{k} * stride, stride));
+    for (std::uint32_t c = 0; c < b.blocks; ++c) {
+      row[c] = distance_below(b, lane_distance<K>(x, b.centres + std::size_t{c} * stride, stride));
     }
-    for (std::uint32_t k = b.blocks; k < b.padded_blocks; ++k) row[k] = DBL_MAX;
+    for (std::uint32_t c = b.blocks; c < b.padded_blocks; ++c) row[c] = DBL_MAX;
   }
 }
 
 // The block of neuron (i, j).
-SOM_INLINE std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) const {
+SOM_INLINE std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) {
   return (i / 2) * b.block_cols + j / 2;
 }
 
 // Neuron n's bound on its distance to its block's centre, and the block's.
-SOM_INLINE void reach_again(const blocked_args& b, std::uint32_t i, std::uint32_t j) const {
-  const std::size_t n = std::size_t{i} * a.map_cols + j;
-  const std::uint32_t k = block_of(b, i, j);
+template <class K>
+SOM_INLINE void reach_again(const blocked_args& b, std::uint32_t map_cols, std::uint32_t i,
+                            std::uint32_t j) {
+  const std::size_t n = std::size_t{i} * map_cols + j;
+  const std::uint32_t c = block_of(b, i, j);
   const double r = distance_above(
-      b, lane_distance(b.weights + n * b.stride, b.centres + std::size_t{k} * b.stride, b.stride));
+      b,
+      lane_distance<K>(b.weights + n * b.stride, b.centres + std::size_t{c} * b.stride, b.stride));
   b.neuron_reach[n] = r;
-  if (r > b.block_reach[k]) b.block_reach[k] = r;
+  if (r > b.block_reach[c]) b.block_reach[c] = r;
 }
 
 // The winner for sample s (x, padded) over the weights as they are now.
-grid_pos blocked_search(blocked_args& b, std::uint32_t s, const double* x) {
-  const std::uint32_t rows = a.map_rows;
-  const std::uint32_t cols = a.map_cols;
+template <class K>
+grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const double* x) {
+  using O = typename K::ops;
+  using vec = typename K::vec;
+  constexpr std::size_t L = K::L;
+  const std::uint32_t dimension = k.dimension;
+  const std::uint32_t rows = k.epoch.map_rows;
+  const std::uint32_t cols = k.epoch.map_cols;
   const std::uint32_t stride = b.stride;
   std::uint32_t start_row = 0;
   std::uint32_t start_col = 0;
-  if (a.previous != nullptr && a.previous[s].row < rows && a.previous[s].col < cols) {
-    start_row = a.previous[s].row;
-    start_col = a.previous[s].col;
+  if (k.epoch.previous != nullptr && k.epoch.previous[s].row < rows &&
+      k.epoch.previous[s].col < cols) {
+    start_row = k.epoch.previous[s].row;
+    start_col = k.epoch.previous[s].col;
   }
   const std::uint64_t start = std::uint64_t{start_row} * cols + start_col;
   // Below the largest double (see above): a finite bound.
-  double best = ordered_distance(x, b.weights + start * stride, DBL_MAX);
+  double best = ordered_distance(dimension, x, b.weights + start * stride, DBL_MAX);
   std::uint64_t chosen = start;
   double beyond = drop_beyond(b, best);
-  double limit = best * a.prune_widening;
+  double limit = best * k.epoch.prune_widening;
   const double* table = b.table + std::size_t{s} * b.padded_blocks;
   std::uint64_t screened = 0;
   std::uint64_t measured = 0;
@@ -167,11 +188,11 @@ grid_pos blocked_search(blocked_args& b, std::uint32_t s, const double* x) {
     const vec gap = O::sub(O::load(table + k0), O::load(b.block_reach + k0));
     unsigned alive = ~unsigned{O::to_bits(O::less(O::set1(beyond), gap))} & 0xFFu;
     while (alive != 0) {
-      const std::uint32_t k = k0 + static_cast<std::uint32_t>(__builtin_ctz(alive));
+      const std::uint32_t c = k0 + static_cast<std::uint32_t>(__builtin_ctz(alive));
       alive &= alive - 1;
-      const double centre_below = table[k];
-      const std::uint32_t i0 = (k / b.block_cols) * 2;
-      const std::uint32_t j0 = (k % b.block_cols) * 2;
+      const double centre_below = table[c];
+      const std::uint32_t i0 = (c / b.block_cols) * 2;
+      const std::uint32_t j0 = (c % b.block_cols) * 2;
       const std::uint32_t i1 = i0 + 2 < rows ? i0 + 2 : rows;
       const std::uint32_t j1 = j0 + 2 < cols ? j0 + 2 : cols;
       for (std::uint32_t i = i0; i < i1; ++i) {
@@ -180,14 +201,14 @@ grid_pos blocked_search(blocked_args& b, std::uint32_t s, const double* x) {
           if (n == start || centre_below - b.neuron_reach[n] > beyond) continue;
           const double* w = b.weights + n * stride;
           ++screened;
-          if (lane_distance(x, w, stride) > limit) continue;
+          if (lane_distance<K>(x, w, stride) > limit) continue;
           ++measured;
-          const double d = ordered_distance(x, w, best);
+          const double d = ordered_distance(dimension, x, w, best);
           if (d < best || (d == best && n < chosen)) {
             best = d;
             chosen = n;
             beyond = drop_beyond(b, best);
-            limit = best * a.prune_widening;
+            limit = best * k.epoch.prune_widening;
           }
         }
       }
@@ -195,60 +216,69 @@ grid_pos blocked_search(blocked_args& b, std::uint32_t s, const double* x) {
   }
   b.screened += screened;
   b.measured += measured;
-  return to_pos(bmu_candidate{best, chosen});
+  return k.to_pos(bmu_candidate{best, chosen});
 }
 
 // Moves the neighbourhood of `bmu` towards x (padded), each moved neuron's
 // bound kept in step.
-void blocked_update(const blocked_args& b, const double* x, grid_pos bmu) const {
-  if (!a.updates) return;
-  const vec alpha = O::set1(a.learning_rate);
-  const std::uint32_t i0 = bmu.row > a.reach ? bmu.row - a.reach : 0;
-  const std::uint32_t j0 = bmu.col > a.col_reach ? bmu.col - a.col_reach : 0;
-  const std::uint32_t i1 =
-      a.map_rows - 1 - bmu.row > a.reach ? bmu.row + a.reach : a.map_rows - 1;
-  const std::uint32_t j1 =
-      a.map_cols - 1 - bmu.col > a.col_reach ? bmu.col + a.col_reach : a.map_cols - 1;
+template <class K>
+void blocked_update(const K& k, const blocked_args& b, const double* x, grid_pos bmu) {
+  using O = typename K::ops;
+  using vec = typename K::vec;
+  constexpr std::uint32_t L = tile_lanes;
+  if (!k.epoch.updates) return;
+  const vec alpha = O::set1(k.epoch.learning_rate);
+  const std::uint32_t i0 = bmu.row > k.epoch.reach ? bmu.row - k.epoch.reach : 0;
+  const std::uint32_t j0 = bmu.col > k.epoch.col_reach ? bmu.col - k.epoch.col_reach : 0;
+  const std::uint32_t i1 = k.epoch.map_rows - 1 - bmu.row > k.epoch.reach ? bmu.row + k.epoch.reach
+                                                                          : k.epoch.map_rows - 1;
+  const std::uint32_t j1 = k.epoch.map_cols - 1 - bmu.col > k.epoch.col_reach
+                               ? bmu.col + k.epoch.col_reach
+                               : k.epoch.map_cols - 1;
   for (std::uint32_t i = i0; i <= i1; ++i) {
     for (std::uint32_t j = j0; j <= j1; ++j) {
       // As the plain loops test it (no square wraps here: see whole_grid).
       const std::uint32_t di = bmu.row - i;
       const std::uint32_t dj = bmu.col - j;
-      if (!(a.radius > static_cast<double>(di * di + dj * dj))) continue;
-      double* w = b.weights + (std::size_t{i} * a.map_cols + j) * b.stride;
-      for (std::uint32_t k = 0; k < b.stride; k += static_cast<std::uint32_t>(L)) {
-        const vec old = O::load(w + k);
-        O::store(w + k, O::add(O::mul(O::sub(O::load(x + k), old), alpha), old));
+      if (!(k.epoch.radius > static_cast<double>(di * di + dj * dj))) continue;
+      double* w = b.weights + (std::size_t{i} * k.epoch.map_cols + j) * b.stride;
+      for (std::uint32_t c = 0; c < b.stride; c += L) {
+        const vec old = O::load(w + c);
+        O::store(w + c, O::add(O::mul(O::sub(O::load(x + c), old), alpha), old));
       }
-      reach_again(b, i, j);
+      reach_again<K>(b, k.epoch.map_cols, i, j);
     }
   }
 }
 
 // The epoch with the blocked search, on one thread over the whole map.
-SOM_NOINLINE std::uint32_t run_blocked() {
-  blocked_args& b = *a.blocked;
-  if (b.fill_table) fill_table(b);
+template <class K>
+SOM_NOINLINE std::uint32_t blocked_epoch(const epoch_args& args) {
+  const K k(args);
+  const epoch_input& epoch = k.epoch;
+  blocked_args& b = *epoch.blocked;
+  constexpr std::uint32_t L = tile_lanes;
+  if (b.fill_table) fill_table<K>(b, epoch.count);
   b.fill_table = false;
-  for (std::uint32_t k = 0; k < b.padded_blocks; ++k) b.block_reach[k] = 0.0;
-  for (std::uint32_t i = 0; i < a.map_rows; ++i) {
-    for (std::uint32_t j = 0; j < a.map_cols; ++j) reach_again(b, i, j);
+  for (std::uint32_t c = 0; c < b.padded_blocks; ++c) b.block_reach[c] = 0.0;
+  for (std::uint32_t i = 0; i < epoch.map_rows; ++i) {
+    for (std::uint32_t j = 0; j < epoch.map_cols; ++j) reach_again<K>(b, epoch.map_cols, i, j);
   }
   std::uint32_t rozdil = 0;
-  for (std::uint32_t s = 0; s < a.count; ++s) {
+  for (std::uint32_t s = 0; s < epoch.count; ++s) {
     const double* x = b.samples + std::size_t{s} * b.stride;
     // The next sample's row of the table, which is too large to stay in
     // the caches, comes in while this sample is searched and its
     // neighbourhood moved.
-    if (s + 1 < a.count) {
+    if (s + 1 < epoch.count) {
       const double* next = b.table + std::size_t{s + 1} * b.padded_blocks;
-      for (std::uint32_t k = 0; k < b.padded_blocks; k += static_cast<std::uint32_t>(L)) {
-        __builtin_prefetch(next + k);
-      }
+      for (std::uint32_t c = 0; c < b.padded_blocks; c += L) __builtin_prefetch(next + c);
     }
-    const grid_pos bmu = blocked_search(b, s, x);
-    blocked_update(b, x, bmu);
-    rozdil += note_winner(s, bmu);
+    const grid_pos bmu = blocked_search(k, b, s, x);
+    blocked_update(k, b, x, bmu);
+    rozdil += k.note_winner(s, bmu);
   }
+  // A neuron's components count as a tile's, divided among its lanes.
+  if (k.extras.searched != nullptr) *k.extras.searched += b.screened * epoch.dimension / L;
   return rozdil;
 }

@@ -1,74 +1,88 @@
-// The fused epoch: a member of epoch_kernel (see kernel_body.hpp), included
-// inside its definition. For epochs whose neighbourhood covers much of the
-// map: one pass over the tiles moves a sample's neighbourhood and measures
-// the next sample's distances.
+// The fused epoch, for epochs whose neighbourhood covers much of the map:
+// one pass over the tiles moves a sample's neighbourhood and measures the
+// next sample's distances. Written over a tile_kernel K (kernel_tiles.hpp),
+// and included with it inside each kernel's instruction-set region.
+#pragma once
+
+#include "som/kernels/kernel_tiles.hpp"
 
 // Written out in full, not through reach_of, masks_of and note_winner: with
 // them GCC lays the loop out otherwise, and W3 ran 7 % slower (the same
 // results).
-std::uint32_t run_fused() {
-  const std::size_t tb = a.tile_begin;
-  const std::size_t te = a.tile_end;
-  const std::uint64_t cols = a.map_cols;
+template <class K>
+std::uint32_t fused_epoch(const epoch_args& args) {
+  // A local object, whose running minima stay in registers.
+  K k(args);
+  const epoch_input& epoch = k.epoch;
+  const thread_slice& slice = k.slice;
+  const epoch_extras& extras = k.extras;
+  constexpr std::size_t L = K::L;
+  const std::uint32_t dimension = k.dimension;
+  const std::size_t own_begin = slice.tile_begin;
+  const std::size_t own_end = slice.tile_end;
+  const std::uint64_t cols = epoch.map_cols;
   std::uint32_t rozdil = 0;
-  if (a.count == 0) return 0;
-  reset();
-  search(a.samples, tb, te);
-  grid_pos bmu = agree(candidate());
-  for (std::uint32_t s = 0; s < a.count; ++s) {
-    const double* x = a.samples + static_cast<std::size_t>(s) * dimension;
-    const bool last = s + 1 == a.count;
+  if (epoch.count == 0) return 0;
+  k.reset();
+  k.search(epoch.samples, own_begin, own_end);
+  grid_pos bmu = k.agree(k.candidate());
+  for (std::uint32_t s = 0; s < epoch.count; ++s) {
+    const double* x = epoch.samples + static_cast<std::size_t>(s) * dimension;
+    const bool last = s + 1 == epoch.count;
     const double* next = last ? nullptr : x + dimension;
-    reset();
-    std::size_t ua = tb;
-    std::size_t ub = tb;
+    k.reset();
+    // The tiles [near_begin, near_end) of the rows within the radius's reach.
+    std::size_t near_begin = own_begin;
+    std::size_t near_end = own_begin;
     std::uint32_t first_row = 0;
-    if (a.updates) {
-      if (a.whole_grid) {
-        ua = tb;
-        ub = te;
+    if (epoch.updates) {
+      if (epoch.whole_grid) {
+        near_begin = own_begin;
+        near_end = own_end;
       } else {
-        const std::uint64_t lo = bmu.row > a.reach ? bmu.row - a.reach : 0;
-        std::uint64_t hi = std::uint64_t{bmu.row} + a.reach;
-        if (hi > a.map_rows - 1u) hi = a.map_rows - 1u;
+        const std::uint64_t lo = bmu.row > epoch.reach ? bmu.row - epoch.reach : 0;
+        std::uint64_t hi = std::uint64_t{bmu.row} + epoch.reach;
+        if (hi > epoch.map_rows - 1u) hi = epoch.map_rows - 1u;
         first_row = static_cast<std::uint32_t>(lo);
-        ua = static_cast<std::size_t>(lo * cols / L);
-        ub = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
-        if (ua < tb) ua = tb;
-        if (ua > te) ua = te;
-        if (ub < ua) ub = ua;
-        if (ub > te) ub = te;
+        near_begin = static_cast<std::size_t>(lo * cols / L);
+        near_end = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
+        if (near_begin < own_begin) near_begin = own_begin;
+        if (near_begin > own_end) near_begin = own_end;
+        if (near_end < near_begin) near_end = near_begin;
+        if (near_end > own_end) near_end = own_end;
       }
     }
-    if (next != nullptr) search(next, tb, ua);
-    if (ua < ub) {
+    if (next != nullptr) k.search(next, own_begin, near_begin);
+    if (near_begin < near_end) {
       // The lanes inside the radius depend on the winner only: worked out
       // once per winner where the trainer keeps a table of them.
       const std::uint8_t* known = nullptr;
       std::uint8_t* keep = nullptr;
-      if (a.lane_masks != nullptr) {
-        const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
-        std::uint8_t* row = a.lane_masks + neuron * (te - tb) + (ua - tb);
-        if (a.masks_known[neuron] != 0) {
+      if (extras.lane_masks != nullptr) {
+        const std::size_t neuron = std::size_t{bmu.row} * epoch.map_cols + bmu.col;
+        std::uint8_t* row =
+            extras.lane_masks + neuron * (own_end - own_begin) + (near_begin - own_begin);
+        if (extras.masks_known[neuron] != 0) {
           known = row;
         } else {
           keep = row;
-          a.masks_known[neuron] = 1;
+          extras.masks_known[neuron] = 1;
         }
       }
-      if (next != nullptr) update<true>(x, bmu, first_row, next, ua, ub, known, keep);
-      else update<false>(x, bmu, first_row, nullptr, ua, ub, known, keep);
+      if (next != nullptr) {
+        k.template update<true>(x, bmu, first_row, next, near_begin, near_end, known, keep);
+      } else {
+        k.template update<false>(x, bmu, first_row, nullptr, near_begin, near_end, known, keep);
+      }
     }
-    if (next != nullptr) search(next, ub, te);
+    if (next != nullptr) k.search(next, near_end, own_end);
 
-    if (a.assignments != nullptr) {
-      assignment& previous = a.assignments[s];
-      const std::uint32_t pi = previous.row - bmu.row;
-      const std::uint32_t pj = previous.col - bmu.col;
-      rozdil += pi * pi + pj * pj;
-      previous = bmu;
-    }
-    if (!last) bmu = agree(candidate());
+    if (slice.assignments != nullptr) rozdil += som::note_winner(slice.assignments[s], bmu);
+    if (!last) bmu = k.agree(k.candidate());
+  }
+  // Every tile measured in full for every sample.
+  if (extras.searched != nullptr) {
+    *extras.searched += std::uint64_t{epoch.count} * (own_end - own_begin) * epoch.dimension;
   }
   return rozdil;
 }

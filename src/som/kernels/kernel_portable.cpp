@@ -132,7 +132,7 @@ struct ops_portable {
   }
 };
 
-#include "som/kernels/kernel_body.hpp"
+#include "som/kernels/kernel_epochs.hpp"
 
 std::uint32_t epoch(const epoch_args& args) { return run_epoch_any_dimension<ops_portable>(args); }
 

@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint64_t magnitude_bits = 0x7FFFFFFFFFFFFFFFu;
 constexpr std::uint64_t exponent_bits = 0x7FF0000000000000u;
 constexpr std::uint64_t infinity_bits = 0x7FF0000000000000u;
-constexpr double least_safe = 0x1p-968;  // see kernel_body.hpp
+constexpr double least_safe = 0x1p-968;  // see kernel_tiles.hpp
 
 std::uint64_t bits_of(double x) {
   std::uint64_t b;

@@ -7,30 +7,28 @@
 namespace som::pool {
 
 struct alignas(64) thread_pool::slot {
-  // Written by its own thread only: at each meeting the candidate, then the
+  // Written by its own thread only: at each meeting the note, then the
   // count of meetings reached, which the other threads wait for. One cache
   // line carries both, so a meeting costs one transfer per pair of threads.
   std::atomic<std::uint32_t> reached{0};
-  kernels::bmu_candidate candidate[2];  // by the parity of the meeting
-  std::uint64_t waited = 0;             // ticks spent waiting in this run
-  std::uint64_t meetings = 0;           // meetings passed since the pool began
+  meeting_note note[2];        // by the parity of the meeting
+  std::uint64_t waited = 0;    // ticks spent waiting in this run
+  std::uint64_t meetings = 0;  // meetings passed since the pool began
+  // Every thread's note of this thread's last meeting, as meet returns them;
+  // read and written by its own thread only.
+  std::unique_ptr<meeting_note[]> gathered;
   // Written by its own thread only, on a line of their own (they change
-  // several times a sample): the bound offered for the sample of meeting
+  // several times between meetings): the value offered for meeting
   // `offered_for` (counted like `meetings`), then that number.
   alignas(64) std::atomic<double> offered{0.0};
   std::atomic<std::uint64_t> offered_for{0};
 };
 
-namespace {
-
-bool nearer(const kernels::bmu_candidate& a, const kernels::bmu_candidate& b) {
-  return a.distance < b.distance || (a.distance == b.distance && a.neuron < b.neuron);
-}
-
-}  // namespace
-
 thread_pool::thread_pool(unsigned threads)
     : threads_(threads == 0 ? 1 : threads), slots_(std::make_unique<slot[]>(threads_)) {
+  for (unsigned t = 0; t < threads_; ++t) {
+    slots_[t].gathered = std::make_unique<meeting_note[]>(threads_);
+  }
   try {
     workers_.reserve(threads_ - 1);
     for (unsigned t = 1; t < threads_; ++t) workers_.emplace_back([this, t] { work(t); });
@@ -55,17 +53,16 @@ void thread_pool::stop_workers() {
   workers_.clear();
 }
 
-kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::bmu_candidate mine) {
-  thread_pool& pool = *static_cast<thread_pool*>(sync);
-  slot& own = pool.slots_[thread];
+const meeting_note* thread_pool::meet(unsigned thread, meeting_note mine) {
+  slot& own = slots_[thread];
   const std::uint32_t round = own.reached.load(std::memory_order_relaxed) + 1u;
   const unsigned parity = round & 1u;
-  own.candidate[parity] = mine;
+  own.note[parity] = mine;
   ++own.meetings;
   own.reached.store(round, std::memory_order_release);
-  for (unsigned t = 0; t < pool.threads_; ++t) {
+  for (unsigned t = 0; t < threads_; ++t) {
     if (t == thread) continue;
-    const std::atomic<std::uint32_t>& other = pool.slots_[t].reached;
+    const std::atomic<std::uint32_t>& other = slots_[t].reached;
     if (static_cast<std::int32_t>(other.load(std::memory_order_acquire) - round) >= 0) continue;
     // Only a thread that has to wait reads the clock: it has time to spare.
     const std::uint64_t from = ticks();
@@ -74,29 +71,26 @@ kernels::bmu_candidate thread_pool::meet(void* sync, unsigned thread, kernels::b
   }
   // A thread writes this parity again only two meetings later, after every
   // thread has reached the next one, so it is stable while read here.
-  kernels::bmu_candidate best = pool.slots_[0].candidate[parity];
-  for (unsigned t = 1; t < pool.threads_; ++t) {
-    if (nearer(pool.slots_[t].candidate[parity], best)) best = pool.slots_[t].candidate[parity];
-  }
-  return best;
+  meeting_note* all = own.gathered.get();
+  for (unsigned t = 0; t < threads_; ++t) all[t] = slots_[t].note[parity];
+  return all;
 }
 
-double thread_pool::share(void* sync, unsigned thread, double bound) {
-  thread_pool& pool = *static_cast<thread_pool*>(sync);
-  slot& own = pool.slots_[thread];
+double thread_pool::share(unsigned thread, double value) {
+  slot& own = slots_[thread];
   const std::uint64_t next = own.meetings + 1;
-  own.offered.store(bound, std::memory_order_relaxed);
+  own.offered.store(value, std::memory_order_relaxed);
   own.offered_for.store(next, std::memory_order_release);
   // A thread offers for the following meeting only after this one, which
-  // waits for this thread: a bound read under `next` is one offered for it.
-  for (unsigned t = 0; t < pool.threads_; ++t) {
+  // waits for this thread: a value read under `next` is one offered for it.
+  for (unsigned t = 0; t < threads_; ++t) {
     if (t == thread) continue;
-    const slot& other = pool.slots_[t];
+    const slot& other = slots_[t];
     if (other.offered_for.load(std::memory_order_acquire) != next) continue;
     const double offered = other.offered.load(std::memory_order_relaxed);
-    if (offered < bound) bound = offered;
+    if (offered < value) value = offered;
   }
-  return bound;
+  return value;
 }
 
 std::uint64_t thread_pool::waited(unsigned t) const { return slots_[t].waited; }

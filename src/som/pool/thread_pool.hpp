@@ -1,7 +1,8 @@
 // A team of threads that runs one job on all of them at once, and the
-// meeting at which they agree on each sample's winner. The calling thread is
-// thread 0; the others live as long as the pool and sleep between jobs. The
-// pool knows nothing of what the job computes.
+// meetings at which the threads of a job hand each other a note (a sample's
+// candidate winner, say). The calling thread is thread 0; the others live as
+// long as the pool and sleep between jobs. The pool knows nothing of what
+// the job computes nor of what the notes mean.
 #pragma once
 
 #include <condition_variable>
@@ -12,9 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "som/kernels/kernel.hpp"
-
 namespace som::pool {
+
+// What a thread brings to a meeting: two words, which the pool hands to the
+// other threads as they are.
+struct meeting_note {
+  std::uint64_t words[2];
+};
 
 class thread_pool {
  public:
@@ -31,16 +36,16 @@ class thread_pool {
   // Each thread's time spent waiting at meetings starts again from 0.
   void run(const std::function<void(unsigned thread)>& job);
 
-  // The meeting (a kernels::exchange_fn, with the pool as `sync`): hands
-  // thread `thread`'s candidate to the others and returns the nearest of
-  // all, the same on every thread.
-  static kernels::bmu_candidate meet(void* sync, unsigned thread, kernels::bmu_candidate mine);
+  // The meeting, called by every thread of a job in turn: hands thread
+  // `thread`'s note to the others, waits until every thread has brought
+  // its own, and returns all of them, thread t's at [t]: the same notes on
+  // every thread. They stay valid until this thread's next meeting.
+  const meeting_note* meet(unsigned thread, meeting_note mine);
 
-  // Between two meetings (a kernels::share_fn, with the pool as `sync`):
-  // offers thread `thread`'s bound for the sample of the next meeting and
-  // returns the smallest bound offered for it so far by any thread. Waits
-  // for nobody: a bound not yet offered is simply not seen.
-  static double share(void* sync, unsigned thread, double bound);
+  // Between two meetings: offers thread `thread`'s value for the next
+  // meeting and returns the smallest value offered for it so far by any
+  // thread. Waits for nobody: a value not yet offered is simply not seen.
+  double share(unsigned thread, double value);
 
   // The ticks thread t spent waiting at meetings during the last run.
   std::uint64_t waited(unsigned t) const;

@@ -1,6 +1,9 @@
-// The body of the kernels, written once over a set of tile operations and
-// compiled once per instruction set (each kernel file includes it inside its
-// own instruction-set region, see target_begin.hpp). Everything here has
+// The tile operations that every epoch of the kernels is written over:
+// distances of whole tiles, the running nearest neuron per lane, the update
+// of a neighbourhood, and the grid positions of lanes. Written once over a
+// set of vector operations and compiled once per instruction set: each
+// kernel file includes kernel_epochs.hpp (which includes this file) inside
+// its own instruction-set region (see target_begin.hpp). Everything here has
 // internal linkage, so that no function built for one instruction set can
 // stand in for another's; for the same reason it uses nothing of the
 // standard library but plain C.
@@ -34,6 +37,8 @@
 //   decay_tiny(w, alpha)  on those lanes, (0 − w) × alpha + w exactly,
 //                         computed without a subnormal operand or result
 
+#pragma once
+
 #if defined(__GNUC__) && !defined(__clang__)
 #define SOM_UNROLL _Pragma("GCC unroll 8")
 #define SOM_INLINE __attribute__((always_inline)) inline
@@ -64,7 +69,7 @@ concept tames_subnormals = requires(typename O::vec v) {
 // processors take a slow path (a microcode assist, about a hundred cycles)
 // for every instruction with a subnormal operand or result, and a vector
 // instruction for any of its lanes. The Tame build of the epoch (chosen per
-// epoch, see epoch_args::tame) computes the same numbers without such
+// epoch, see epoch_input::tame) computes the same numbers without such
 // operands, where the samples and the rate allow it:
 //  - every sample component x is ±0, infinite, NaN, or finite with |x| at
 //    least 2^-968, and
@@ -111,36 +116,35 @@ concept tames_subnormals = requires(typename O::vec v) {
 // term is left to the plain operations: whether it changes its sum depends on
 // the sum so far, which may be as small.)
 
-template <bool First, class A, class B>
-struct pick_type {
-  using type = A;
-};
-template <class A, class B>
-struct pick_type<false, A, B> {
-  using type = B;
-};
-
-// FixedD, when not 0, is the dimension known at compile time: small
-// dimensions then get their component loops unrolled.
+// One thread's view of an epoch and the operations on its tiles, which the
+// epochs (kernel_fused.hpp, kernel_pruned.hpp, kernel_blocked.hpp) are
+// written over. An epoch keeps its tile_kernel a local object: its running
+// minima (`best`, `best_tile`) then stay in registers.
+// Unroll tiles are measured side by side. FixedD, when not 0, is the
+// dimension known at compile time: small dimensions then get their component
+// loops unrolled. Tame keeps subnormal weights out of the arithmetic (above).
 template <class O, int Unroll, int FixedD = 0, bool Tame = false>
-struct epoch_kernel {
+struct tile_kernel {
   // Long component loops pin their masks to mask registers (GCC would keep
   // them in memory and reload them on every step), and groups of tiles
   // wholly inside the radius skip the masks. Short loops keep one way
   // through, which spares a branch that is hard to predict.
   static constexpr bool long_loops = FixedD == 0;
-  using lane_mask = typename pick_type<long_loops, typename O::lane_mask, typename O::mask>::type;
+  using lane_mask = std::conditional_t<long_loops, typename O::lane_mask, typename O::mask>;
   static SOM_INLINE lane_mask widen(typename O::mask m) {
     if constexpr (long_loops) return O::widen(m);
     else return m;
   }
+  using ops = O;
   using vec = typename O::vec;
   using mask = typename O::mask;
   using pos = typename O::pos;
   static constexpr int U = Unroll;
   static constexpr std::size_t L = tile_lanes;
 
-  const epoch_args& a;
+  const epoch_input& epoch;
+  const thread_slice& slice;
+  const epoch_extras& extras;
   const std::uint32_t dimension;
   std::size_t stride;  // doubles per tile
   std::uint32_t step_row;
@@ -148,7 +152,7 @@ struct epoch_kernel {
   std::uint32_t wrap_at;  // map_cols - step_col
   vec best[U];
   vec best_tile[U];
-  std::uint64_t searched = 0;  // components of tiles measured (see epoch_args)
+  std::uint64_t searched = 0;  // components of tiles measured (see epoch_extras)
 
   // A weight as the distances read it: in the Tame build, with its
   // subnormal lanes made +0 (the same terms, see above).
@@ -179,13 +183,15 @@ struct epoch_kernel {
     }
   }
 
-  explicit epoch_kernel(const epoch_args& args)
-      : a(args),
-        dimension(FixedD != 0 ? static_cast<std::uint32_t>(FixedD) : args.dimension),
+  explicit tile_kernel(const epoch_args& args)
+      : epoch(args.epoch),
+        slice(args.slice),
+        extras(args.extras),
+        dimension(FixedD != 0 ? static_cast<std::uint32_t>(FixedD) : args.epoch.dimension),
         stride(L * dimension),
-        step_row(static_cast<std::uint32_t>(L / args.map_cols)),
-        step_col(static_cast<std::uint32_t>(L % args.map_cols)),
-        wrap_at(args.map_cols - static_cast<std::uint32_t>(L % args.map_cols)) {}
+        step_row(static_cast<std::uint32_t>(L / args.epoch.map_cols)),
+        step_col(static_cast<std::uint32_t>(L % args.epoch.map_cols)),
+        wrap_at(args.epoch.map_cols - static_cast<std::uint32_t>(L % args.epoch.map_cols)) {}
 
   void reset() {
     SOM_UNROLL for (int u = 0; u < U; ++u) {
@@ -225,7 +231,7 @@ struct epoch_kernel {
   SOM_INLINE void search(const double* x, std::size_t t0, std::size_t t1) {
     std::size_t t = t0;
     for (; t + U <= t1; t += U) {
-      const double* w = a.block + t * stride;
+      const double* w = epoch.block + t * stride;
       vec sum[U];
       SOM_UNROLL for (int u = 0; u < U; ++u) sum[u] = O::set1(0.0);
       for (std::uint32_t k = 0; k < dimension; ++k) {
@@ -240,7 +246,7 @@ struct epoch_kernel {
       SOM_UNROLL for (int u = 0; u < U; ++u) track(u, sum[u], t + u);
     }
     for (; t < t1; ++t) {
-      const double* w = a.block + t * stride;
+      const double* w = epoch.block + t * stride;
       vec sum = O::set1(0.0);
       for (std::uint32_t k = 0; k < dimension; ++k) {
         const vec d = O::diff(O::set1(x[k]), weight(O::load(w + k * L)));
@@ -253,7 +259,7 @@ struct epoch_kernel {
   // The lanes' grid positions in tile t; `row` is a row whose first neuron
   // often lies in the tile or just after it, which spares the division.
   pos position(std::size_t t, std::uint32_t row) const {
-    const std::uint64_t cols = a.map_cols;
+    const std::uint64_t cols = epoch.map_cols;
     const std::uint64_t first = static_cast<std::uint64_t>(t) * L;
     const std::uint64_t anchor = row * cols;
     std::uint32_t r, c;
@@ -264,13 +270,13 @@ struct epoch_kernel {
       r = static_cast<std::uint32_t>(first / cols);
       c = static_cast<std::uint32_t>(first % cols);
     }
-    if (cols >= L && cols <= 0x80000000u) return O::lane_pos(r, c, a.map_cols);
+    if (cols >= L && cols <= 0x80000000u) return O::lane_pos(r, c, epoch.map_cols);
     std::uint32_t rows[L];
     std::uint32_t columns[L];
     for (std::size_t l = 0; l < L; ++l) {
       rows[l] = r;
       columns[l] = c;
-      if (c == a.map_cols - 1) {
+      if (c == epoch.map_cols - 1) {
         c = 0;
         ++r;
       } else {
@@ -286,7 +292,7 @@ struct epoch_kernel {
   template <bool Next, bool Masked>
   SOM_INLINE void move_group(const double* xu, const double* xs, vec alpha, const mask* inside,
                              std::size_t t) {
-    double* w = a.block + t * stride;
+    double* w = epoch.block + t * stride;
     vec sum[U];
     lane_mask keep[U];
     SOM_UNROLL for (int u = 0; u < U; ++u) {
@@ -328,7 +334,7 @@ struct epoch_kernel {
   SOM_INLINE mask inside_radius(pos& p, grid_pos centre, const std::uint8_t* known,
                                 std::uint8_t* keep, std::size_t i) {
     if (known != nullptr) return O::from_bits(known[i]);
-    const mask inside = O::in_radius(p, centre.row, centre.col, a.radius);
+    const mask inside = O::in_radius(p, centre.row, centre.col, epoch.radius);
     O::advance(p, step_row, step_col, wrap_at);
     if (keep != nullptr) keep[i] = O::to_bits(inside);
     return inside;
@@ -342,7 +348,7 @@ struct epoch_kernel {
   template <bool Next, bool Grouped = true>
   void update(const double* xu, grid_pos centre, std::uint32_t first_row, const double* xs,
               std::size_t t0, std::size_t t1, const std::uint8_t* known, std::uint8_t* keep) {
-    const vec alpha = O::set1(a.learning_rate);
+    const vec alpha = O::set1(epoch.learning_rate);
     pos p{};
     if (known == nullptr) p = position(t0, first_row);
     std::size_t t = t0;
@@ -369,7 +375,7 @@ struct epoch_kernel {
         if constexpr (Next) search(xs, t, t + 1);
         continue;
       }
-      double* w = a.block + t * stride;
+      double* w = epoch.block + t * stride;
       vec sum = O::set1(0.0);
       for (std::uint32_t k = 0; k < dimension; ++k) {
         double* wk = w + k * L;
@@ -390,162 +396,75 @@ struct epoch_kernel {
     }
   }
 
-  // The pruned search, its update and its epoch.
-#include "som/kernels/kernel_pruned.hpp"
-
-  // The blocked search, its update and its epoch.
-#include "som/kernels/kernel_blocked.hpp"
-
   grid_pos to_pos(bmu_candidate c) const {
     if (c.neuron == no_neuron) return grid_pos{0, 0};
     // A load is quicker than a division on the chain between samples.
-    if (a.positions != nullptr) return a.positions[c.neuron];
+    if (extras.positions != nullptr) return extras.positions[c.neuron];
     if (c.neuron <= 0xFFFFFFFFu) {
       // A 32-bit division is the shorter one.
       const std::uint32_t n = static_cast<std::uint32_t>(c.neuron);
-      return grid_pos{n / a.map_cols, n % a.map_cols};
+      return grid_pos{n / epoch.map_cols, n % epoch.map_cols};
     }
-    return grid_pos{static_cast<std::uint32_t>(c.neuron / a.map_cols),
-                    static_cast<std::uint32_t>(c.neuron % a.map_cols)};
+    return grid_pos{static_cast<std::uint32_t>(c.neuron / epoch.map_cols),
+                    static_cast<std::uint32_t>(c.neuron % epoch.map_cols)};
   }
 
   grid_pos agree(bmu_candidate mine) const {
-    if (a.exchange != nullptr) mine = a.exchange(a.sync, a.thread, mine);
+    if (slice.exchange != nullptr) mine = slice.exchange(slice.sync, slice.thread, mine);
     return to_pos(mine);
   }
 
-  // One object per way: the fused way's must not escape into a call, or
-  // its running minima would leave the registers.
-  static std::uint32_t run(const epoch_args& args) {
-    std::uint32_t rozdil;
-    std::uint64_t searched;
-    if (args.pruned) {
-      epoch_kernel kernel(args);
-      rozdil = kernel.run_pruned();
-      searched = kernel.searched;
-    } else {
-      epoch_kernel kernel(args);
-      rozdil = kernel.run_fused();
-      // Every tile measured in full for every sample.
-      searched = std::uint64_t{args.count} * (args.tile_end - args.tile_begin) * args.dimension;
-    }
-    if (args.searched != nullptr) *args.searched += searched;
-    return rozdil;
-  }
-
-  // The tiles [ua, ub) of the rows within reach of the winner `bmu` (from
+  // The tiles [near_begin, near_end) of the rows within reach of the winner `bmu` (from
   // first_row on), or of the whole grid where squared distances may wrap;
   // none where nothing is updated.
-  SOM_INLINE void reach_of(grid_pos bmu, std::size_t& ua, std::size_t& ub,
+  SOM_INLINE void reach_of(grid_pos bmu, std::size_t& near_begin, std::size_t& near_end,
                            std::uint32_t& first_row) const {
-    const std::size_t tb = a.tile_begin;
-    const std::size_t te = a.tile_end;
-    const std::uint64_t cols = a.map_cols;
-    ua = tb;
-    ub = tb;
+    const std::size_t own_begin = slice.tile_begin;
+    const std::size_t own_end = slice.tile_end;
+    const std::uint64_t cols = epoch.map_cols;
+    near_begin = own_begin;
+    near_end = own_begin;
     first_row = 0;
-    if (!a.updates) return;
-    if (a.whole_grid) {
-      ub = te;
+    if (!epoch.updates) return;
+    if (epoch.whole_grid) {
+      near_end = own_end;
       return;
     }
-    const std::uint64_t lo = bmu.row > a.reach ? bmu.row - a.reach : 0;
-    std::uint64_t hi = std::uint64_t{bmu.row} + a.reach;
-    if (hi > a.map_rows - 1u) hi = a.map_rows - 1u;
+    const std::uint64_t lo = bmu.row > epoch.reach ? bmu.row - epoch.reach : 0;
+    std::uint64_t hi = std::uint64_t{bmu.row} + epoch.reach;
+    if (hi > epoch.map_rows - 1u) hi = epoch.map_rows - 1u;
     first_row = static_cast<std::uint32_t>(lo);
-    ua = static_cast<std::size_t>(lo * cols / L);
-    ub = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
-    if (ua < tb) ua = tb;
-    if (ua > te) ua = te;
-    if (ub < ua) ub = ua;
-    if (ub > te) ub = te;
+    near_begin = static_cast<std::size_t>(lo * cols / L);
+    near_end = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
+    if (near_begin < own_begin) near_begin = own_begin;
+    if (near_begin > own_end) near_begin = own_end;
+    if (near_end < near_begin) near_end = near_begin;
+    if (near_end > own_end) near_end = own_end;
   }
 
   // The lanes inside the radius depend on the winner only: where the trainer
-  // keeps a table of them, the winner's row of masks from tile ua on, to
+  // keeps a table of them, the winner's row of masks from tile near_begin on, to
   // read (`known`) or, the first time, to fill (`keep`).
-  SOM_INLINE void masks_of(grid_pos bmu, std::size_t ua, const std::uint8_t*& known,
+  SOM_INLINE void masks_of(grid_pos bmu, std::size_t near_begin, const std::uint8_t*& known,
                            std::uint8_t*& keep) const {
     known = nullptr;
     keep = nullptr;
-    if (a.lane_masks == nullptr) return;
-    const std::size_t neuron = std::size_t{bmu.row} * a.map_cols + bmu.col;
-    std::uint8_t* row = a.lane_masks + neuron * (a.tile_end - a.tile_begin) + (ua - a.tile_begin);
-    if (a.masks_known[neuron] != 0) {
+    if (extras.lane_masks == nullptr) return;
+    const std::size_t neuron = std::size_t{bmu.row} * epoch.map_cols + bmu.col;
+    std::uint8_t* row = extras.lane_masks + neuron * (slice.tile_end - slice.tile_begin) +
+                        (near_begin - slice.tile_begin);
+    if (extras.masks_known[neuron] != 0) {
       known = row;
     } else {
       keep = row;
-      a.masks_known[neuron] = 1;
+      extras.masks_known[neuron] = 1;
     }
   }
-
-  // The fused epoch.
-#include "som/kernels/kernel_fused.hpp"
 
   // Where this thread keeps the assignments: the change of sample s's
   // winner, for Rozdil, and the new winner in its record.
   SOM_INLINE std::uint32_t note_winner(std::uint32_t s, grid_pos bmu) const {
-    if (a.assignments == nullptr) return 0;
-    assignment& previous = a.assignments[s];
-    const std::uint32_t pi = previous.row - bmu.row;
-    const std::uint32_t pj = previous.col - bmu.col;
-    previous = bmu;
-    return pi * pi + pj * pj;
+    if (slice.assignments == nullptr) return 0;
+    return som::note_winner(slice.assignments[s], bmu);
   }
 };
-
-// Maps of 12 tiles or more (per thread) get four tiles side by side, and
-// unrolled component loops for dimensions up to 4 (from about 8 on, the
-// general build runs faster: its masks stay in mask registers and its groups
-// wholly inside the radius skip them); the smallest maps, bound by the chain
-// from one sample's winner to the next, one build with two tiles side by
-// side (fewer builds keep the compile short).
-template <class O, int U>
-std::uint32_t run_sized(const epoch_args& args) {
-  switch (args.dimension) {
-    case 1: return epoch_kernel<O, U, 1>::run(args);
-    case 2: return epoch_kernel<O, U, 2>::run(args);
-    case 3: return epoch_kernel<O, U, 3>::run(args);
-    case 4: return epoch_kernel<O, U, 4>::run(args);
-    default: return epoch_kernel<O, U>::run(args);
-  }
-}
-
-// The blocked epoch: one build for any dimension (its loops run over whole
-// lines of each neuron).
-template <class O>
-std::uint32_t run_blocked_epoch(const epoch_args& args) {
-  epoch_kernel<O, 2> kernel(args);
-  const std::uint32_t rozdil = kernel.run_blocked();
-  // A neuron's components count as a tile's, divided among its lanes.
-  if (args.searched != nullptr) {
-    *args.searched += args.blocked->screened * args.dimension / tile_lanes;
-  }
-  return rozdil;
-}
-
-template <class O>
-std::uint32_t run_epoch(const epoch_args& args) {
-  if (args.blocked != nullptr) return run_blocked_epoch<O>(args);
-  if constexpr (tames_subnormals<O>) {
-    // One build for any dimension: sparse data has many components.
-    if (args.tame) {
-      if (args.tile_end - args.tile_begin >= 12) return epoch_kernel<O, 4, 0, true>::run(args);
-      return epoch_kernel<O, 2, 0, true>::run(args);
-    }
-  }
-  if (args.tile_end - args.tile_begin >= 12) return run_sized<O, 4>(args);
-  return epoch_kernel<O, 2>::run(args);
-}
-
-// One build for any dimension and map, for kernels whose speed does not
-// matter (the portable one: the program trains with the plain loops where no
-// vector kernel runs).
-template <class O>
-std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
-  if (args.blocked != nullptr) return run_blocked_epoch<O>(args);
-  if constexpr (tames_subnormals<O>) {
-    if (args.tame) return epoch_kernel<O, 2, 0, true>::run(args);
-  }
-  return epoch_kernel<O, 2>::run(args);
-}
