@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/owned_block.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
@@ -137,6 +138,14 @@ TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
     som::release_block(block);
   }
   som::release_block(nullptr);
+
+  // An array whose size in bytes would wrap is refused, not made small.
+  EXPECT_EQ(som::acquire_array<double>(~std::size_t{0} / 4), nullptr);
+  EXPECT_EQ(som::acquire_array<double>(0), nullptr);
+  som::block_ptr<double> three = som::acquire_array<double>(3);
+  ASSERT_NE(three, nullptr);
+  three[2] = 1.5;
+  EXPECT_EQ(three[2], 1.5);
 }
 
 }  // namespace
