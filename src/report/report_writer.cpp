@@ -6,6 +6,7 @@
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
+#include "report/sample_labels.hpp"
 
 namespace som {
 
