@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // more is missing.
   const std::uint32_t held = static_cast<std::uint32_t>(numbers.size() / 2);
   for (const std::uint32_t records : {held, 0u, held + 1}) {
-    som::assignment_table table = som::alloc_assignment_table(records);
+    som::owned_assignments table_memory = som::alloc_assignment_table(records);
+    som::assignment_table& table = *table_memory;
     som::byte_reader records_reader(text);
     const bool complete = som::read_assignments(records_reader, table).result ==
                           som::assignments_reading::outcome::read;
@@ -77,7 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(table.records[s].row == numbers[2 * s].value, "record row");
       check(table.records[s].col == numbers[2 * s + 1].value, "record col");
     }
-    som::free_assignment_table(table);
   }
   return 0;
 }

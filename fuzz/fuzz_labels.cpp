@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/labels_file.hpp"
 #include "fuzz_support.hpp"
-#include "report/sample_labels.hpp"
 
 namespace {
 
@@ -47,14 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> lines = reference_lines(text);
   const bool own_count = (data[0] & 1u) != 0;
   const std::uint32_t samples = own_count ? static_cast<std::uint32_t>(lines.size()) : data[0];
-  som::sample_labels labels;
-  std::string message;
-  const bool ok = som::parse_labels(text, samples, labels, message);
+  const som::labels_reading read = som::read_labels(text, samples);
+  const bool ok = read.ok();
+  const som::sample_labels& labels = read.labels;
   som_fuzz::check(ok == (lines.size() == samples), "count of lines",
                   "got " + std::to_string(ok) + " for " + std::to_string(lines.size()) +
                       " lines and " + std::to_string(samples) + " samples");
+  som_fuzz::check(read.lines == lines.size(), "lines counted");
   if (!ok) {
-    som_fuzz::check(message == som::label_count_message(lines.size(), samples), "message", message);
+    som_fuzz::check(read.message == som::label_count_message(lines.size(), samples), "message",
+                    read.message);
     return 0;
   }
   // Counts and first appearances of the reference.

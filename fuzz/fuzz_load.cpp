@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t count = scanned.count;
   // Bounded so that a file of many short lines stays cheap to load.
   if (std::uint64_t{count} * dimension > 100000) return 0;
-  som::sample_matrix samples = som::alloc_sample_matrix(dimension, count);
+  som::owned_samples samples_memory = som::alloc_sample_matrix(dimension, count);
+  som::sample_matrix& samples = *samples_memory;
   som::byte_reader values_reader(text);
   const bool read_all = som::read_sample_values(values_reader, samples);
 
@@ -182,6 +183,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (scanned.misshapen_line == 0)
     check(missing == 0, "a file the counting pass accepts loads without missing values",
           "\"" + som_fuzz::show(text.substr(0, 2000)) + "\"");
-  som::free_sample_matrix(samples);
   return 0;
 }

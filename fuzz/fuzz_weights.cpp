@@ -52,8 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool fresh = (data[4] & 0x80u) != 0;
   std::string payload(reinterpret_cast<const char*>(data + 5), size - 5);
 
-  som::weight_grid grid = som::alloc_weight_grid(rows, cols, dimension, lanes);
-  som::assignment_table table = som::alloc_assignment_table(samples);
+  som::owned_grid grid_memory = som::alloc_weight_grid(rows, cols, dimension, lanes);
+  som::weight_grid& grid = *grid_memory;
+  som::owned_assignments table_memory = som::alloc_assignment_table(samples);
+  som::assignment_table& table = *table_memory;
   const std::size_t values = grid.neurons * dimension;
   som::random_generator gen;
   std::uint32_t seed = 0;
@@ -120,7 +122,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(std::isnan(grid.at(n, k)), "lanes past the last neuron stay NaN");
     }
   }
-  som::free_assignment_table(table);
-  som::free_weight_grid(grid);
   return 0;
 }

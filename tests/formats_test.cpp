@@ -1,5 +1,6 @@
-// The formats of the saved map and the log over bytes in memory: what the
-// writers give, what the readers take back, and where a reader stops.
+// The formats of the saved map, the log and the labels over bytes in memory:
+// what the writers give, what the readers take back, and where a reader
+// stops.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -13,6 +14,7 @@
 #include "common/byte_sink.hpp"
 #include "formats/assignments_file.hpp"
 #include "formats/final_parameters.hpp"
+#include "formats/labels_file.hpp"
 #include "formats/training_log.hpp"
 #include "formats/weights_file.hpp"
 #include "som/map_storage.hpp"
@@ -130,6 +132,46 @@ TEST(TrainingLogFormat, HeaderAndLinesReadBack) {
   ASSERT_TRUE(som::parse_training_log(text, true, log, message));
   EXPECT_EQ(log.Rozdil, (std::vector<std::uint32_t>{4, 0}));
   EXPECT_EQ(log.Radius, (std::vector<double>{6.666667, 0.0}));
+}
+
+// popisky.txt: one label per line, in the order of the samples.
+TEST(LabelsFormat, LinesBlanksAndOrderByFrequency) {
+  // CR LF and LF alike, blanks around a label dropped, an empty or blank
+  // line is no label, the last line needs no line end; "b" and "a" appear
+  // twice each ("b" first), "<c>" once.
+  const som::labels_reading read = som::read_labels("b\r\n a \n\n<c>\n  \t\na\nb", 7);
+  ASSERT_TRUE(read.ok()) << read.message;
+  EXPECT_EQ(read.lines, 7u);
+  const som::sample_labels& labels = read.labels;
+  EXPECT_TRUE(labels.present);
+  EXPECT_EQ(labels.names, (std::vector<std::string>{"b", "a", "<c>"}));
+  EXPECT_EQ(labels.counts, (std::vector<std::uint32_t>{2, 2, 1}));
+  const std::uint32_t none = som::no_label;
+  EXPECT_EQ(labels.of_sample, (std::vector<std::uint32_t>{0, 1, none, 2, none, 1, 0}));
+
+  // No samples and an empty file agree; a trailing line end adds no line.
+  EXPECT_TRUE(som::read_labels("", 0).ok());
+  EXPECT_TRUE(som::read_labels("x\n", 1).ok());
+
+  struct wrong_count {
+    std::string bytes;
+    std::uint32_t samples;
+    std::uint64_t lines;
+    const char* message;
+  };
+  const std::vector<wrong_count> cases = {
+      {"a\nb\n", 3, 2, "Soubor popisky.txt ma 2 radku, ale v souboru data.txt je 3 vzorku.\n"},
+      {"a\nb\n\n", 2, 3, "Soubor popisky.txt ma 3 radku, ale v souboru data.txt je 2 vzorku.\n"},
+      {"", 1, 0, "Soubor popisky.txt ma 0 radku, ale v souboru data.txt je 1 vzorku.\n"},
+  };
+  for (const wrong_count& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    const som::labels_reading wrong = som::read_labels(c.bytes, c.samples);
+    EXPECT_FALSE(wrong.ok());
+    EXPECT_EQ(wrong.lines, c.lines);
+    EXPECT_EQ(wrong.message, c.message);
+    EXPECT_FALSE(wrong.labels.present);
+  }
 }
 
 }  // namespace

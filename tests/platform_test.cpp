@@ -1,8 +1,21 @@
 // The operating-system calls behind the program's files: replacing a file in
-// one step, following links, and the blocks that hold large arrays.
+// one step, following links, the errors they report, a file's stamp, and the
+// blocks that hold large arrays.
 #include "common/platform.hpp"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +23,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/owned_block.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
@@ -34,6 +48,60 @@ TEST(RenameFile, ReplacesAnExistingFileOrFailsWithoutTouchingIt) {
   EXPECT_EQ(folder.read("state.bin"), "new");
 }
 
+// The system's own code comes back with a failure, taken before anything
+// else (a close, a cleanup) can overwrite it.
+TEST(FileCalls, AFailureCarriesTheSystemsErrorCode) {
+  temp_folder folder;
+#ifdef _WIN32
+  const int no_file = ERROR_FILE_NOT_FOUND;
+  const int no_folder = ERROR_PATH_NOT_FOUND;
+#else
+  const int no_file = ENOENT;
+  const int no_folder = ENOENT;
+#endif
+  const som::system_result renamed =
+      som::rename_file(path_of(folder, "absent.tmp"), path_of(folder, "state.bin"));
+  EXPECT_FALSE(renamed.ok);
+  EXPECT_EQ(renamed.error, no_file);
+
+  som::native_file file;
+  const som::system_result created =
+      som::create_file(path_of(folder, "absent/state.bin"), som::default_permissions, file);
+  EXPECT_FALSE(created);
+  EXPECT_EQ(created.error, no_folder);
+  EXPECT_FALSE(file.is_open());
+
+  // A folder is no file to remove; a file that is not there is removed.
+  std::filesystem::create_directory(folder / "store");
+  folder.write("store/kept", "x");
+  const som::system_result removed = som::remove_file(path_of(folder, "store"));
+  EXPECT_FALSE(removed.ok);
+  EXPECT_NE(removed.error, 0);
+  EXPECT_TRUE(folder.exists("store/kept"));
+  EXPECT_TRUE(som::remove_file(path_of(folder, "absent")));
+
+  ASSERT_TRUE(som::create_file(path_of(folder, "written"), som::default_permissions, file));
+  EXPECT_TRUE(som::write_file(file, "abc", 3));
+  EXPECT_TRUE(som::sync_file(file));
+  EXPECT_TRUE(som::close_file(file));
+  EXPECT_EQ(folder.read("written"), "abc");
+}
+
+// Files have a time and a size; a folder and a missing name have neither.
+TEST(FileStamp, AFileHasItsSizeAndAFolderOrAMissingNameNoStamp) {
+  temp_folder folder;
+  folder.write("log.txt", "12345");
+  std::filesystem::create_directory(folder / "store");
+  for (bool being_written : {false, true}) {
+    const som::file_stamp file = som::stamp_file(path_of(folder, "log.txt").c_str(), being_written);
+    EXPECT_TRUE(file.present) << being_written;
+    EXPECT_EQ(file.size, 5u) << being_written;
+    EXPECT_NE(file.time, 0) << being_written;
+    EXPECT_FALSE(som::stamp_file(path_of(folder, "store").c_str(), being_written).present);
+    EXPECT_FALSE(som::stamp_file(path_of(folder, "absent").c_str(), being_written).present);
+  }
+}
+
 #ifndef _WIN32
 TEST(ResolveLinks, FollowsEveryLinkToTheFileOpeningWouldReach) {
   temp_folder folder;
@@ -47,7 +115,9 @@ TEST(ResolveLinks, FollowsEveryLinkToTheFileOpeningWouldReach) {
   ASSERT_TRUE(som::resolve_links(path_of(folder, "plain"), target));
   EXPECT_EQ(target, path_of(folder, "plain"));
   std::filesystem::create_symlink("loop", folder / "loop");
-  EXPECT_FALSE(som::resolve_links(path_of(folder, "loop"), target));
+  const som::system_result loop = som::resolve_links(path_of(folder, "loop"), target);
+  EXPECT_FALSE(loop.ok);
+  EXPECT_EQ(loop.error, ELOOP);
 }
 #endif
 
@@ -68,6 +138,14 @@ TEST(Blocks, SmallAndLargeBlocksHoldTheirBytesAndImpossibleOnesAreRefused) {
     som::release_block(block);
   }
   som::release_block(nullptr);
+
+  // An array whose size in bytes would wrap is refused, not made small.
+  EXPECT_EQ(som::acquire_array<double>(~std::size_t{0} / 4), nullptr);
+  EXPECT_EQ(som::acquire_array<double>(0), nullptr);
+  som::block_ptr<double> three = som::acquire_array<double>(3);
+  ASSERT_NE(three, nullptr);
+  three[2] = 1.5;
+  EXPECT_EQ(three[2], 1.5);
 }
 
 }  // namespace

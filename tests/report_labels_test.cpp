@@ -12,10 +12,10 @@
 #include <zlib.h>
 #endif
 
+#include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/label_map.hpp"
 #include "report/label_section.hpp"
-#include "report/sample_labels.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
 #include "support/background_program.hpp"
@@ -35,52 +35,15 @@ using som_test::run_program;
 using som_test::temp_folder;
 using som_test::text_between;
 
-// ---- popisky.txt
-
-TEST(SampleLabels, LinesBlanksAndOrderByFrequency) {
-  som::sample_labels labels;
-  std::string message;
-  // CR LF and LF alike, blanks around a label dropped, an empty or blank
-  // line is no label, the last line needs no line end; "b" and "a" appear
-  // twice each ("b" first), "<c>" once.
-  ASSERT_TRUE(som::parse_labels("b\r\n a \n\n<c>\n  \t\na\nb", 7, labels, message)) << message;
-  EXPECT_TRUE(labels.present);
-  EXPECT_EQ(labels.names, (std::vector<std::string>{"b", "a", "<c>"}));
-  EXPECT_EQ(labels.counts, (std::vector<std::uint32_t>{2, 2, 1}));
-  const std::uint32_t none = som::no_label;
-  EXPECT_EQ(labels.of_sample, (std::vector<std::uint32_t>{0, 1, none, 2, none, 1, 0}));
-  EXPECT_EQ(som::html_text(labels.names[2]), "&lt;c&gt;");
-
-  // No samples and an empty file agree; a trailing line end adds no line.
-  EXPECT_TRUE(som::parse_labels("", 0, labels, message));
-  EXPECT_TRUE(som::parse_labels("x\n", 1, labels, message));
-
-  struct wrong_count {
-    std::string bytes;
-    std::uint32_t samples;
-    const char* message;
-  };
-  const std::vector<wrong_count> cases = {
-      {"a\nb\n", 3, "Soubor popisky.txt ma 2 radku, ale v souboru data.txt je 3 vzorku.\n"},
-      {"a\nb\n\n", 2, "Soubor popisky.txt ma 3 radku, ale v souboru data.txt je 2 vzorku.\n"},
-      {"", 1, "Soubor popisky.txt ma 0 radku, ale v souboru data.txt je 1 vzorku.\n"},
-  };
-  for (const wrong_count& c : cases) {
-    SCOPED_TRACE(c.bytes);
-    EXPECT_FALSE(som::parse_labels(c.bytes, c.samples, labels, message));
-    EXPECT_EQ(message, c.message);
-  }
-}
-
 TEST(LabelMap, MajorityShareAndPurity) {
   // A 1 x 3 map. Labels by frequency: 0 "x" (4 samples), 1 "y" (3), 2 "z" (1).
   // Neuron 0: x x y       -> x, share 2/3
   // Neuron 1: y y x, one without a label -> y, share 2/3
   // Neuron 2: x z         -> a tie of x and z: x, the more frequent label
   // Purity: x 2 + 1 of 4, y 2 of 3, z 0 of 1; the map 5 of 8.
-  som::sample_labels labels;
-  std::string message;
-  ASSERT_TRUE(som::parse_labels("x\nx\ny\ny\ny\nx\n\nx\nz\n", 9, labels, message));
+  som::labels_reading read = som::read_labels("x\nx\ny\ny\ny\nx\n\nx\nz\n", 9);
+  ASSERT_TRUE(read.ok()) << read.message;
+  const som::sample_labels& labels = read.labels;
   ASSERT_EQ(labels.names, (std::vector<std::string>{"x", "y", "z"}));
   std::vector<som::assignment> records = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1},
                                           {0, 1}, {0, 1}, {0, 2}, {0, 2}};
@@ -95,7 +58,8 @@ TEST(LabelMap, MajorityShareAndPurity) {
   EXPECT_EQ(map.labelled_on_majority, 5u);
 
   // A neuron without labelled samples has no majority.
-  ASSERT_TRUE(som::parse_labels("\n\nx\n\n\n\n\nx\nx\n", 9, labels, message));
+  read = som::read_labels("\n\nx\n\n\n\n\nx\nx\n", 9);
+  ASSERT_TRUE(read.ok()) << read.message;
   EXPECT_EQ(som::map_labels(1, 3, table, labels).majority[1], som::no_label);
 }
 
@@ -109,10 +73,13 @@ TEST(LabelSection, TwentyColoursThenJine) {
       records.push_back({k / 5, k % 5});
     }
   }
-  som::sample_labels labels;
-  std::string message;
-  ASSERT_TRUE(som::parse_labels(bytes, static_cast<std::uint32_t>(records.size()), labels, message));
+  const som::labels_reading read =
+      som::read_labels(bytes, static_cast<std::uint32_t>(records.size()));
+  ASSERT_TRUE(read.ok()) << read.message;
+  const som::sample_labels& labels = read.labels;
   EXPECT_EQ(labels.names.front(), "L24");
+  // A label is text, never markup.
+  EXPECT_EQ(som::html_text("<c>"), "&lt;c&gt;");
   const som::assignment_table table{records.data(), static_cast<std::uint32_t>(records.size())};
   const std::string section =
       som::label_section(som::map_labels(5, 5, table, labels), labels, 5, 5, 320.0);

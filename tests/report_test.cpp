@@ -141,26 +141,23 @@ TEST(ReportCurves, LogarithmicTicks) {
 
 struct run_holder {
   som::run_state run;
-  std::vector<som::assignment> records;
-  std::vector<double> values;
   run_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
-             const std::vector<double>& weights, std::vector<double> samples,
-             std::vector<som::assignment> assigned)
-      : records(std::move(assigned)), values(std::move(samples)) {
+             const std::vector<double>& weights, const std::vector<double>& samples,
+             const std::vector<som::assignment>& records) {
     run.setup.map_rows = rows;
     run.setup.map_cols = cols;
     run.setup.dimension = dim;
     run.grid = som::alloc_weight_grid(rows, cols, dim, 1);
-    for (std::size_t i = 0; i < weights.size(); ++i) run.grid.block[i] = weights[i];
-    run.samples = samples_of(values, dim);
-    run.assignments =
-        som::assignment_table{records.data(), static_cast<std::uint32_t>(records.size())};
+    std::copy(weights.begin(), weights.end(), run.grid->block);
+    run.samples = som::alloc_sample_matrix(dim, static_cast<std::uint32_t>(samples.size() / dim));
+    std::copy(samples.begin(), samples.end(), run.samples->block);
+    run.assignments = som::alloc_assignment_table(static_cast<std::uint32_t>(records.size()));
+    std::copy(records.begin(), records.end(), run.assignments->records);
     run.setup.Krok = 9;
     run.saved = som::final_parameters{12, 2026, 0};
     run.log.Rozdil = {9, 3, 0};
     run.log.Radius = {5.5, 4.25, 3.0};
   }
-  ~run_holder() { som::free_weight_grid(run.grid); }
 };
 
 TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {

@@ -62,7 +62,8 @@ TEST(TameIsExact, OnlyForSamplesAndRatesThatKeepEveryResult) {
 }
 
 TEST(HasSubnormal, SeesOneSubnormalWeightAnywhere) {
-  som::weight_grid grid = som::alloc_weight_grid(3, 5, 4, som::kernels::tile_lanes);
+  som::owned_grid grid_memory = som::alloc_weight_grid(3, 5, 4, som::kernels::tile_lanes);
+  som::weight_grid& grid = *grid_memory;
   for (std::size_t n = 0; n < grid.neurons; ++n) {
     for (std::uint32_t k = 0; k < grid.dimension; ++k)
       grid.at(n, k) = n % 2 != 0 ? -0.0 : 0x1p-1022;
@@ -70,7 +71,6 @@ TEST(HasSubnormal, SeesOneSubnormalWeightAnywhere) {
   EXPECT_FALSE(som::kernels::has_subnormal(grid));
   grid.at(14, 3) = -0x1p-1074;
   EXPECT_TRUE(som::kernels::has_subnormal(grid));
-  som::free_weight_grid(grid);
 }
 
 // Bit for bit, -0 included; any NaN matches any NaN (see trainer_test).
@@ -150,9 +150,11 @@ struct epoch_params {
 int check_against_plain(const som::kernels::kernel_entry& kernel, const sparse_case& c,
                         const std::vector<epoch_params>& epochs, search_mode mode) {
   som::sample_matrix samples{const_cast<double*>(c.samples.data()), c.count, c.dimension};
-  som::weight_grid plain = som::alloc_weight_grid(c.rows, c.cols, c.dimension, 1);
-  som::weight_grid fast =
+  som::owned_grid plain_memory = som::alloc_weight_grid(c.rows, c.cols, c.dimension, 1);
+  som::weight_grid& plain = *plain_memory;
+  som::owned_grid fast_memory =
       som::alloc_weight_grid(c.rows, c.cols, c.dimension, som::kernels::tile_lanes);
+  som::weight_grid& fast = *fast_memory;
   for (std::size_t n = 0; n < plain.neurons; ++n) {
     for (std::uint32_t k = 0; k < c.dimension; ++k) {
       plain.at(n, k) = c.weights[n * c.dimension + k];
@@ -194,8 +196,6 @@ int check_against_plain(const som::kernels::kernel_entry& kernel, const sparse_c
     }
     if (differs) break;  // every later epoch would differ too
   }
-  som::free_weight_grid(fast);
-  som::free_weight_grid(plain);
   return tamed;
 }
 
@@ -276,7 +276,8 @@ INSTANTIATE_TEST_SUITE_P(Kernels, TameKernel,
 TEST(TameEpoch, IsNotTakenWhereItWouldChangeResults) {
   std::vector<double> values = {0.0, 0x1p-1000, 0.5};
   som::sample_matrix samples{values.data(), 1, 3};
-  som::weight_grid grid = som::alloc_weight_grid(2, 2, 3, som::kernels::tile_lanes);
+  som::owned_grid grid_memory = som::alloc_weight_grid(2, 2, 3, som::kernels::tile_lanes);
+  som::weight_grid& grid = *grid_memory;
   for (std::size_t n = 0; n < grid.neurons; ++n) {
     for (std::uint32_t k = 0; k < 3; ++k) grid.at(n, k) = 0x1p-1070;
   }
@@ -292,7 +293,6 @@ TEST(TameEpoch, IsNotTakenWhereItWouldChangeResults) {
   EXPECT_FALSE(args(0.5, subnormal_mode::plain).epoch.tame);
   EXPECT_FALSE(args(nan, subnormal_mode::tame).epoch.tame);
   EXPECT_EQ(args(0.5, subnormal_mode::automatic).epoch.tame, som::kernels::subnormals_slow());
-  som::free_weight_grid(grid);
 }
 
 }  // namespace

@@ -72,11 +72,11 @@ case_data make_case(std::mt19937_64& gen, map_shape shape, std::uint32_t dimensi
   return c;
 }
 
-som::weight_grid grid_from(const case_data& c, map_shape shape, std::uint32_t dimension,
-                           std::uint32_t lanes) {
-  som::weight_grid grid = som::alloc_weight_grid(shape.rows, shape.cols, dimension, lanes);
-  for (std::size_t n = 0; n < grid.neurons; ++n) {
-    for (std::uint32_t k = 0; k < dimension; ++k) grid.at(n, k) = c.weights[n * dimension + k];
+som::owned_grid grid_from(const case_data& c, map_shape shape, std::uint32_t dimension,
+                          std::uint32_t lanes) {
+  som::owned_grid grid = som::alloc_weight_grid(shape.rows, shape.cols, dimension, lanes);
+  for (std::size_t n = 0; n < grid->neurons; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) grid->at(n, k) = c.weights[n * dimension + k];
   }
   return grid;
 }
@@ -127,7 +127,8 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
   som::sample_matrix samples{const_cast<double*>(c.samples.data()), count, dimension};
   if (c.samples.empty()) samples.block = nullptr;
 
-  som::weight_grid plain = grid_from(c, shape, dimension, 1);
+  som::owned_grid plain_memory = grid_from(c, shape, dimension, 1);
+  som::weight_grid& plain = *plain_memory;
   std::vector<som::assignment> plain_assignments = c.assignments;
   std::vector<std::uint32_t> plain_rozdil;
   std::vector<std::vector<double>> plain_weights;
@@ -139,7 +140,8 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
 
   for (const team& t : teams) {
     SCOPED_TRACE(describe(shape, dimension) + ", " + t.name);
-    som::weight_grid grid = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+    som::owned_grid grid_memory = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+    som::weight_grid& grid = *grid_memory;
     std::vector<som::assignment> assignments = c.assignments;
     som::fast_trainer trainer(*kernel, t.threads, t.mode, t.search);
     if (!t.shares.empty()) trainer.set_shares(t.shares);
@@ -161,9 +163,7 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
       ASSERT_EQ(assignments[s].row, plain_assignments[s].row) << "sample " << s;
       ASSERT_EQ(assignments[s].col, plain_assignments[s].col) << "sample " << s;
     }
-    som::free_weight_grid(grid);
   }
-  som::free_weight_grid(plain);
 }
 
 // Radii that reach no neuron, a few, and all; the last epochs shrink like
@@ -297,9 +297,9 @@ TEST_P(EveryKernel, PruningSkipsMostOfTheWorkOnClusteredData) {
   // One plain epoch at radius 0 finds every sample's winner for the start.
   {
     som::sample_matrix samples{c.samples.data(), count, dimension};
-    som::weight_grid plain = grid_from(c, shape, dimension, 1);
+    som::owned_grid plain_memory = grid_from(c, shape, dimension, 1);
+    som::weight_grid& plain = *plain_memory;
     som::train_epoch_plain(samples, plain, c.assignments.data(), 0.0, 0.0);
-    som::free_weight_grid(plain);
   }
   const std::vector<epoch_params> epochs = {{0.05, 2.5}, {0.04, 2.0}, {0.03, 1.5}};
   check_case(GetParam(), c, shape, dimension, epochs);
@@ -310,7 +310,8 @@ TEST_P(EveryKernel, PruningSkipsMostOfTheWorkOnClusteredData) {
   for (const unsigned threads : {1u, 2u}) {
     SCOPED_TRACE(std::to_string(threads) + " threads");
     som::sample_matrix samples{c.samples.data(), count, dimension};
-    som::weight_grid grid = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+    som::owned_grid grid_memory = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+    som::weight_grid& grid = *grid_memory;
     std::vector<som::assignment> assignments = c.assignments;
     som::fast_trainer trainer(*GetParam(), threads, pool_mode::always_pool, search_mode::pruned);
     for (const epoch_params& e : epochs) {
@@ -321,7 +322,6 @@ TEST_P(EveryKernel, PruningSkipsMostOfTheWorkOnClusteredData) {
     // offered its bound. Without the offers they measure above 3/4.
     const std::uint64_t most = threads == 1 ? every / 2 : every * 2 / 3;
     EXPECT_LT(trainer.searched(), most) << "of " << every;
-    som::free_weight_grid(grid);
   }
 }
 
@@ -362,14 +362,14 @@ void check_blocked(const kernel_entry* kernel, const case_data& c, map_shape sha
   if (::testing::Test::HasFatalFailure()) return;
   const std::uint32_t count = static_cast<std::uint32_t>(c.assignments.size());
   som::sample_matrix samples{const_cast<double*>(c.samples.data()), count, dimension};
-  som::weight_grid grid = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+  som::owned_grid grid_memory = grid_from(c, shape, dimension, som::kernels::tile_lanes);
+  som::weight_grid& grid = *grid_memory;
   std::vector<som::assignment> assignments = c.assignments;
   som::fast_trainer trainer(*kernel, 1, pool_mode::automatic, search_mode::blocked);
   for (const epoch_params& e : epochs) {
     trainer.train_epoch(samples, grid, assignments.data(), e.learning_rate, e.radius);
   }
   EXPECT_EQ(trainer.blocked_epochs(), blocked);
-  som::free_weight_grid(grid);
 }
 
 // Small radii, as late in a schedule, and one that moves nothing; more

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/text_format.hpp"
@@ -75,11 +76,11 @@ TEST(Schedule, TrainingThatCouldNeverEndIsRecognised) {
 }
 
 // A grid in the shipped layout, filled neuron by neuron.
-som::weight_grid make_grid(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
-                           const std::vector<double>& values, std::uint32_t lanes) {
-  som::weight_grid grid = som::alloc_weight_grid(rows, cols, dim, lanes);
-  for (std::size_t n = 0; n < grid.neurons; ++n) {
-    for (std::uint32_t k = 0; k < dim; ++k) grid.at(n, k) = values.at(n * dim + k);
+som::owned_grid make_grid(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
+                          const std::vector<double>& values, std::uint32_t lanes) {
+  som::owned_grid grid = som::alloc_weight_grid(rows, cols, dim, lanes);
+  for (std::size_t n = 0; n < grid->neurons; ++n) {
+    for (std::uint32_t k = 0; k < dim; ++k) grid->at(n, k) = values.at(n * dim + k);
   }
   return grid;
 }
@@ -95,7 +96,8 @@ std::vector<double> grid_values(const som::weight_grid& grid) {
 TEST(FindBmu, NearestFirstInOrder) {
   // 2 × 2 map of dimension 2.
   const std::vector<double> w = {0, 0, 1, 1, 1, 1, 0.5, 0.5};
-  som::weight_grid grid = make_grid(2, 2, 2, w, 1);
+  som::owned_grid grid_memory = make_grid(2, 2, 2, w, 1);
+  som::weight_grid& grid = *grid_memory;
   const double sample[] = {0.9, 0.9};
   EXPECT_EQ(som::find_bmu(2, 2, 2, sample, grid).col, 1u);  // (0,1) ties (1,0): first wins
   EXPECT_EQ(som::find_bmu(2, 2, 2, sample, grid).row, 0u);
@@ -106,30 +108,30 @@ TEST(FindBmu, NearestFirstInOrder) {
   // Dimension 0: every distance is 0 and (0, 0) wins.
   const som::grid_pos zero = som::find_bmu(2, 2, 0, sample, grid);
   EXPECT_EQ(zero.row + zero.col, 0u);
-  som::free_weight_grid(grid);
 }
 
 TEST(FindBmu, NoAnswerGivesOrigin) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  som::weight_grid grid = make_grid(1, 3, 1, {nan, inf, nan}, 1);
+  som::owned_grid grid_memory = make_grid(1, 3, 1, {nan, inf, nan}, 1);
+  som::weight_grid& grid = *grid_memory;
   const double sample[] = {0.0};
   const som::grid_pos p = som::find_bmu(1, 3, 1, sample, grid);
   EXPECT_EQ(p.row + p.col, 0u);
   // A NaN distance never wins, a later finite one does.
-  som::weight_grid second = make_grid(1, 3, 1, {nan, 5.0, 1.0}, 1);
+  som::owned_grid second_memory = make_grid(1, 3, 1, {nan, 5.0, 1.0}, 1);
+  som::weight_grid& second = *second_memory;
   EXPECT_EQ(som::find_bmu(1, 3, 1, sample, second).col, 2u);
-  som::weight_grid empty = som::alloc_weight_grid(0, 5, 1, 1);
+  som::owned_grid empty_memory = som::alloc_weight_grid(0, 5, 1, 1);
+  som::weight_grid& empty = *empty_memory;
   EXPECT_EQ(som::find_bmu(0, 5, 1, sample, empty).col, 0u);
-  som::free_weight_grid(grid);
-  som::free_weight_grid(second);
-  som::free_weight_grid(empty);
 }
 
 // Which neurons of a 5 × 5 map one update with the unit at (2, 2) moves.
 std::vector<int> updated_neurons(double radius) {
   std::vector<double> w(25, 0.0);
-  som::weight_grid grid = make_grid(5, 5, 1, w, 1);
+  som::owned_grid grid_memory = make_grid(5, 5, 1, w, 1);
+  som::weight_grid& grid = *grid_memory;
   std::vector<double> x = {1.0};
   som::sample_matrix samples{x.data(), 1, 1};
   som::assignment record{};
@@ -140,7 +142,6 @@ std::vector<int> updated_neurons(double radius) {
   for (int n = 0; n < 25; ++n) {
     if (grid.at(static_cast<std::size_t>(n), 0) != (n == 12 ? 0.5 : 0.0)) moved.push_back(n);
   }
-  som::free_weight_grid(grid);
   return moved;
 }
 
@@ -165,7 +166,8 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
                        std::uint32_t radius_decay, std::uint32_t rate_decay,
                        std::uint32_t stop_radius,
                        const som::training_engine& engine = som::shipped_engine()) {
-  som::weight_grid grid = make_grid(rows, cols, dim, weights, som::grid_lanes(engine));
+  som::owned_grid grid_memory = make_grid(rows, cols, dim, weights, som::grid_lanes(engine));
+  som::weight_grid& grid = *grid_memory;
   const auto n = static_cast<std::uint32_t>(dim == 0 ? assignments.size() : samples.size() / dim);
   som::sample_matrix matrix{samples.data(), n, dim};
   som::assignment_table table{assignments.data(), n};
@@ -185,7 +187,6 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
   out.weights = grid_values(grid);
   out.assignments = assignments;
   out.log = log.text();
-  som::free_weight_grid(grid);
   return out;
 }
 
@@ -292,7 +293,8 @@ TEST(MapStorage, RandomWeightsInNeuronOrderAndEmptyBlocks) {
 
   // Draws go to the weights in neuron order, whatever the layout in memory.
   for (const std::uint32_t lanes : {1u, 8u}) {
-    som::weight_grid tiled = som::alloc_weight_grid(3, 3, 2, lanes);
+    som::owned_grid tiled_memory = som::alloc_weight_grid(3, 3, 2, lanes);
+    som::weight_grid& tiled = *tiled_memory;
     som::seed_random(gen, 1);
     som::init_random_weights(tiled, gen);
     EXPECT_EQ(tiled.at(0, 0), som::random_weight(41));
@@ -302,12 +304,28 @@ TEST(MapStorage, RandomWeightsInNeuronOrderAndEmptyBlocks) {
     if (lanes == 8) {
       EXPECT_TRUE(std::isnan(tiled.block[tiled.offset(9, 0)]));
     }
-    som::free_weight_grid(tiled);
   }
-  som::sample_matrix none = som::alloc_sample_matrix(3, 0);
-  EXPECT_EQ(none.block, nullptr);
-  som::assignment_table empty = som::alloc_assignment_table(0);
-  EXPECT_EQ(empty.records, nullptr);
+  EXPECT_EQ(som::alloc_sample_matrix(3, 0)->block, nullptr);
+  EXPECT_EQ(som::alloc_assignment_table(0)->records, nullptr);
+}
+
+// The memory goes with its owner: a moved-from owner, or one reset, keeps no
+// pointer into memory that is no longer its own.
+TEST(MapStorage, AnOwnerGivesItsMemoryAwayWhole) {
+  som::owned_assignments first = som::alloc_assignment_table(4);
+  ASSERT_NE(first->records, nullptr);
+  EXPECT_EQ(first->records[3].row + first->records[3].col, 0u);  // zero-filled
+  const som::assignment* records = first->records;
+  som::owned_assignments second = std::move(first);
+  EXPECT_EQ(second->records, records);
+  EXPECT_EQ(second->count, 4u);
+  EXPECT_EQ(first->records, nullptr);
+  EXPECT_EQ(first->count, 0u);
+  first = std::move(second);
+  EXPECT_EQ(first->records, records);
+  first.reset();
+  EXPECT_EQ(first->records, nullptr);
+  EXPECT_FALSE(som::allocation_failed(*first));
 }
 
 }  // namespace

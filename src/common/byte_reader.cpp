@@ -1,8 +1,7 @@
 #include "common/byte_reader.hpp"
 
 #include <cstring>
-#include <memory>
-#include <new>
+#include <utility>
 
 namespace som {
 
@@ -18,7 +17,7 @@ std::size_t byte_reader::fill(std::size_t count) {
   if (capacity_ < count || capacity_ < initial_capacity) {
     std::size_t capacity = capacity_ < initial_capacity ? initial_capacity : capacity_;
     while (capacity < count) capacity *= 2;
-    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+    block_ptr<char> grown = acquire_array<char>(capacity);
     if (grown == nullptr) {
       out_of_memory_ = true;
       exhausted_ = true;

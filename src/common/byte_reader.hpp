@@ -8,8 +8,9 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
+
+#include "common/owned_block.hpp"
 
 namespace som {
 
@@ -58,7 +59,7 @@ class byte_reader {
 
  private:
   byte_source source_;
-  std::unique_ptr<char[]> buffer_;  // when reading from a source
+  block_ptr<char> buffer_;  // when reading from a source
   const char* data_ = nullptr;
   std::size_t capacity_ = 0;
   std::size_t begin_ = 0;    // first unread byte

@@ -12,6 +12,8 @@ inline constexpr const char* weights_file_name = "vahy.bin";
 inline constexpr const char* assignments_file_name = "vystup.txt";
 inline constexpr const char* final_parameters_file_name = "konecne_parametry.txt";
 inline constexpr const char* training_log_file_name = "trenovani.txt";
+// Read by som_report alone, beside data.txt (formats/labels_file.hpp).
+inline constexpr const char* labels_file_name = "popisky.txt";
 
 // The saved map: the three state files, in the order a save writes them.
 inline constexpr std::array<const char*, 3> saved_map_file_names = {

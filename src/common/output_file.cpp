@@ -8,7 +8,7 @@ bool open_output(output_file& out, const std::string& name, unsigned permissions
   out = output_file{};
   out.name = name;
   out.temp_name = name + temp_suffix;
-  return create_file(out.temp_name, permissions, out.file);
+  return create_file(out.temp_name, permissions, out.file).ok;
 }
 
 bool write_output(output_file& out, const void* data, std::size_t size) {

@@ -1,7 +1,9 @@
 // The few operating-system calls the program needs beyond standard C++:
 // the file calls of a safe save (writing through the system's own calls,
 // forcing data to disk, replacing a file in one step, following links), a
-// lock on a file, and memory for large blocks.
+// lock on a file, a file's time and size, and memory for large blocks.
+// platform_posix.cpp and platform_win32.cpp implement them; the build takes
+// the one of its system.
 //
 // Every file call reports failure by its return value and never prints.
 #pragma once
@@ -13,6 +15,21 @@
 
 namespace som {
 
+// What a file call came to: success, or a failure with the system's own
+// error code (errno on POSIX, GetLastError on Windows), for a caller that
+// says why or a test that checks it. Tests true on success, so that a caller
+// that only asks whether it worked reads as with a bool.
+struct system_result {
+  bool ok = true;
+  // The system's code of the failure; 0 where the failure has none (a write
+  // that wrote nothing without an error).
+  int error = 0;
+
+  explicit operator bool() const { return ok; }
+  static system_result success() { return {}; }
+  static system_result failure(int error) { return {false, error}; }
+};
+
 // A file open for writing: a descriptor on POSIX, a handle on Windows.
 // Writes go straight to the system, so each failure is seen where it happens.
 struct native_file {
@@ -22,8 +39,8 @@ struct native_file {
 
 // The file that opening `name` for writing reaches: symbolic links are
 // followed to their last target, which need not exist yet (it is then
-// created there). False for a loop of links or a link that cannot be read.
-bool resolve_links(const std::string& name, std::string& target);
+// created there). Fails for a loop of links or a link that cannot be read.
+system_result resolve_links(const std::string& name, std::string& target);
 
 enum class write_check { absent, writable, refused };
 
@@ -39,28 +56,28 @@ inline constexpr unsigned default_permissions = ~0u;
 
 // Creates the file or cuts an existing one to zero length, without following
 // a link at `path`; a new file gets `permissions` (POSIX) when given.
-bool create_file(const std::string& path, unsigned permissions, native_file& file);
-bool write_file(native_file& file, const void* data, std::size_t size);
+system_result create_file(const std::string& path, unsigned permissions, native_file& file);
+system_result write_file(native_file& file, const void* data, std::size_t size);
 // Forces the file's data and size to stable storage.
-bool sync_file(native_file& file);
-// Closes the file (also after a failure); false when closing fails.
-bool close_file(native_file& file);
+system_result sync_file(native_file& file);
+// Closes the file (also after a failure); fails when closing fails.
+system_result close_file(native_file& file);
 
 // Puts `from` in place of `to` in one step, replacing `to` when it exists: a
 // reader sees either file, never a mix. On Windows the move is written
 // through to disk before it returns.
-bool rename_file(const std::string& from, const std::string& to);
+system_result rename_file(const std::string& from, const std::string& to);
 
 // Makes the names in the folder that holds `path` durable (the renames and
 // new files in it). Windows has no such call and needs none (see
 // rename_file); nor does a folder whose file system cannot sync it.
-bool sync_folder_of(const std::string& path);
+system_result sync_folder_of(const std::string& path);
 
 // The folder part of `path`, "." for a bare name.
 std::string folder_of(const std::string& path);
 
-// Removes the file; true also when it did not exist.
-bool remove_file(const std::string& path);
+// Removes the file; succeeds also when it did not exist.
+system_result remove_file(const std::string& path);
 
 // Whether an open stream reads a folder (POSIX opens one for reading;
 // Windows does not open it at all).
@@ -93,6 +110,25 @@ enum class lock_state { no_file, held, free, unknown };
 // that tries to take the lock just then finds it held, and tries again
 // (see state/run_lock.hpp).
 lock_state look_at_file_lock(const std::string& path);
+
+// When a file was last written (in the system's own units: for comparing
+// with other files only) and its size.
+struct file_stamp {
+  bool present = false;
+  std::int64_t time = 0;
+  std::uintmax_t size = 0;
+  bool operator==(const file_stamp&) const = default;
+};
+
+// The stamp of the file `name`, every file's from the same clock; not
+// present when there is no such file, when it is a folder, or when it cannot
+// be looked at. Windows keeps a copy of the time and size in the folder,
+// which lags while another process still writes the file: for such a file
+// (`being_written`) they are asked through a handle of its own, opened with
+// every kind of sharing, so that the writer is never in the way; the others
+// are read from the folder without opening them (so that another program can
+// always rename its new files over them). POSIX has no such lag.
+file_stamp stamp_file(const char* name, bool being_written);
 
 // A block of `bytes` (at least 1) for data that is written soon after, or
 // null when memory runs out; freed with release_block. Large blocks are

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "report/sample_labels.hpp"
+#include "formats/labels_file.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {

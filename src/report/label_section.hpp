@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/labels_file.hpp"
 #include "report/label_map.hpp"
-#include "report/sample_labels.hpp"
 
 namespace som {
 

@@ -84,7 +84,7 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
   add_row(out, "Rozmery mapy (radky x sloupce)",
           int_text(run.setup.map_rows) + " x " + int_text(run.setup.map_cols));
   add_row(out, "Dimenze", int_text(run.setup.dimension));
-  add_row(out, "Pocet vzorku", int_text(run.samples.count));
+  add_row(out, "Pocet vzorku", int_text(run.samples->count));
   if (run.finished) {
     add_row(out, "Krok", int_text(run.saved.Krok));
     add_row(out, "Seed", int_text(run.saved.seed));
@@ -102,13 +102,13 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
   add_row(out, "radius_decay / rate_decay / stop_radius",
           int_text(run.setup.radius_decay) + " / " + int_text(run.setup.rate_decay) + " / " +
               int_text(run.setup.stop_radius));
-  const bool measured = run.has_map && run.samples.count != 0;
-  const map_errors errors = measured ? measure_errors(run.grid, run.samples) : map_errors{};
+  const bool measured = run.has_map && run.samples->count != 0;
+  const map_errors errors = measured ? measure_errors(*run.grid, *run.samples) : map_errors{};
   const std::string of_map = run.finished ? "" : " ulozene mapy";
   auto topographic = [&](double share, std::uint32_t count) {
-    return measured && run.grid.neurons > 1 ? number_text(share, 6) + " (" + int_text(count) +
-                                                  " z " + int_text(run.samples.count) + " vzorku)"
-                                            : std::string("-");
+    return measured && run.grid->neurons > 1 ? number_text(share, 6) + " (" + int_text(count) +
+                                                   " z " + int_text(run.samples->count) + " vzorku)"
+                                             : std::string("-");
   };
   add_row(out, "Kvantizacni chyba" + of_map, measured ? number_text(errors.quantization, 6) : "-");
   add_row(out, "Topograficka chyba" + of_map + ", 4-okoli",
@@ -124,7 +124,7 @@ std::string summary_section(const run_state& run, const run_progress& progress) 
 }
 
 std::string map_section(const run_state& run, const page_extras& extras, double map_side) {
-  const weight_grid& grid = run.grid;
+  const weight_grid& grid = *run.grid;
   const std::uint32_t rows = grid.map_rows, cols = grid.map_cols;
   std::string out = "<section id=\"mapa\"><h2>Mapa";
   if (!run.finished) out += " (posledni ulozena, Krok " + int_text(run.saved.Krok) + ")";
@@ -136,7 +136,7 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}}, rows, cols, "scale-u",
                        finite_range(umatrix));
 
-  const std::vector<std::uint32_t> hits = hit_counts(rows, cols, run.assignments);
+  const std::vector<std::uint32_t> hits = hit_counts(rows, cols, *run.assignments);
   std::vector<double> hit_values(hits.begin(), hits.end());
   const bool labels = grid.neurons <= 900 && map_box(rows, cols, map_side).cell >= 14.0;
   value_range hit_range{0.0, 0.0, true};
@@ -166,14 +166,14 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   out += "</section>\n";
 
   if (extras.labels != nullptr && extras.labels->present) {
-    const label_map labelled = map_labels(rows, cols, run.assignments, *extras.labels);
+    const label_map labelled = map_labels(rows, cols, *run.assignments, *extras.labels);
     out += label_section(labelled, *extras.labels, rows, cols, map_side);
   }
   out += codebook_section(grid, extras.shape, 2.0 * map_side);
 
   out += "<section id=\"prostor\"><h2>Mapa v prostoru dat</h2>";
-  out += draw_data_space(make_data_space_view(grid, run.samples, run.assignments), rows, cols,
-                         run.samples.count);
+  out += draw_data_space(make_data_space_view(grid, *run.samples, *run.assignments), rows, cols,
+                         run.samples->count);
   out += "</section>\n";
 
   out += "<section id=\"slozky\"><h2>Roviny slozek</h2>";

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/run_files.hpp"
-#include "report/sample_labels.hpp"
 
 namespace som {
 

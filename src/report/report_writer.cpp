@@ -6,6 +6,7 @@
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
+#include "report/sample_labels.hpp"
 
 namespace som {
 
@@ -20,7 +21,6 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   run_state run;
   const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
-    free_run(run);
     return loaded == load_result::not_started ? report_outcome::not_started
                                               : report_outcome::failed;
   }
@@ -30,10 +30,9 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     message = shape_mismatch_message(shape, run.setup.dimension);
   } else if (!run.save_interrupted) {
     // After a cut-off save no samples are read, so there is nothing to label.
-    read_labels_file(run.samples.count, labels, message);
+    read_labels_file(run.samples->count, labels, message);
   }
   if (!message.empty()) {
-    free_run(run);
     print(console, message);
     return report_outcome::failed;
   }

@@ -118,14 +118,14 @@ bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message,
                      bool& out_of_memory) {
   const setup_params& setup = run.setup;
   run.grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, 1);
-  run.assignments = alloc_assignment_table(run.samples.count);
-  if (allocation_failed(run.grid) || allocation_failed(run.assignments)) {
+  run.assignments = alloc_assignment_table(run.samples->count);
+  if (allocation_failed(*run.grid) || allocation_failed(*run.assignments)) {
     message = std::string(out_of_memory_text) + "\n";
     out_of_memory = true;
     return false;
   }
-  return parse_weights(map.bytes[2], run.grid, message) &&
-         parse_assignments(map.bytes[0], run.assignments, run.grid, message);
+  return parse_weights(map.bytes[2], *run.grid, message) &&
+         parse_assignments(map.bytes[0], *run.assignments, *run.grid, message);
 }
 
 // Whether a save has begun since `stamp` was taken (the record is there, or
@@ -217,7 +217,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   message = std::string(out_of_memory_text) + "\n";
   if (!run_sizes_fit(samples, setup.dimension, setup.map_rows, setup.map_cols, 1)) return fail();
   run.samples = alloc_sample_matrix(setup.dimension, samples);
-  if (allocation_failed(run.samples)) return fail();
+  if (allocation_failed(*run.samples)) return fail();
   message.clear();
 
   run.has_map = map_files && final_read && !saving;
@@ -231,21 +231,21 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     // While a run trains, a saved map that does not fit is shown as a note.
     run.has_map = false;
     run.map_note = "Ulozenou mapu nelze nacist: " + without_line_end(message);
-    free_assignment_table(run.assignments);
-    free_weight_grid(run.grid);
+    run.assignments.reset();
+    run.grid.reset();
   }
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, run.samples) ? std::string()
-                                                   : missing_value_text(data_file_name) + "\n";
+    return read_sample_values(reader, *run.samples) ? std::string()
+                                                    : missing_value_text(data_file_name) + "\n";
   });
   if (!message.empty()) return fail();
   return load_result::loaded;
 }
 
 void free_run(run_state& run) {
-  free_assignment_table(run.assignments);
-  free_sample_matrix(run.samples);
-  free_weight_grid(run.grid);
+  run.assignments.reset();
+  run.samples.reset();
+  run.grid.reset();
 }
 
 }  // namespace som

@@ -22,7 +22,7 @@ inline constexpr const char* save_interrupted_text =
 
 struct run_state {
   setup_params setup;
-  sample_matrix samples;
+  owned_samples samples;
   training_log log;
   // False while the run is training: the log is still growing, and the saved
   // map below is the previous one (of an earlier run, or none).
@@ -35,8 +35,8 @@ struct run_state {
   // files are and fit the setup, otherwise `map_note` says why not.
   bool has_map = true;
   std::string map_note;
-  weight_grid grid;  // plain layout, lanes = 1
-  assignment_table assignments;
+  owned_grid grid;  // plain layout, lanes = 1
+  owned_assignments assignments;
   final_parameters saved;  // konecne_parametry.txt
 };
 
@@ -64,10 +64,10 @@ enum class load_result {
 // run in progress is read from its log's complete lines. While a run saves
 // its map, or after a save that was cut off, the saved map is not read (its
 // files may be a mix of two maps). On failure prints
-// the message on the console. What was allocated is released by free_run in
-// every case.
+// the message on the console. What was allocated goes with `run`.
 load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map);
 
+// Frees the samples and the map before `run` goes (once the page is made).
 void free_run(run_state& run);
 
 }  // namespace som

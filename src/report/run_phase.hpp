@@ -29,15 +29,6 @@
 
 namespace som {
 
-// When a file was last written (in the system's own units: for comparing
-// with other files only) and its size.
-struct file_stamp {
-  bool present = false;
-  std::int64_t time = 0;
-  std::uintmax_t size = 0;
-  bool operator==(const file_stamp&) const = default;
-};
-
 // The log and the files of the saved map: any change to the run's files
 // changes it. Also whether a run holds the folder's lock, and whether the
 // record of a save (ukladani.txt) is there: a save in progress, or one that

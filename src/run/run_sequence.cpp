@@ -79,7 +79,7 @@ int run_sequence(const training_engine& engine) {
   owned_grid grid;
   owned_samples samples(alloc_sample_matrix(setup.dimension, samples_count));
   if (allocation_failed(*samples)) return fail(console, out_of_memory);
-  grid.reset(alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes));
+  grid = alloc_weight_grid(setup.map_rows, setup.map_cols, setup.dimension, lanes);
   if (allocation_failed(*grid)) return fail(console, out_of_memory);
   owned_assignments assignments(alloc_assignment_table(samples_count));
   if (allocation_failed(*assignments)) return fail(console, out_of_memory);

@@ -1,7 +1,6 @@
 #include "som/lane_mask_cache.hpp"
 
 #include <cstring>
-#include <new>
 
 namespace som {
 
@@ -10,9 +9,9 @@ void lane_mask_cache::attach(const weight_grid& grid, double radius, kernels::ep
   const std::size_t tiles = grid.tiles;
   if (neurons == 0 || tiles > largest_table / neurons) return;
   if (neurons != neurons_ || tiles != tiles_ || grid.map_cols != cols_) {
-    lane_masks_.reset(new (std::nothrow) std::uint8_t[neurons * tiles]);
-    known_.reset(new (std::nothrow) std::uint8_t[neurons]);
-    positions_.reset(new (std::nothrow) grid_pos[neurons]);
+    lane_masks_ = acquire_array<std::uint8_t>(neurons * tiles);
+    known_ = acquire_array<std::uint8_t>(neurons);
+    positions_ = acquire_array<grid_pos>(neurons);
     if (lane_masks_ == nullptr || known_ == nullptr || positions_ == nullptr) {
       lane_masks_.reset();
       known_.reset();

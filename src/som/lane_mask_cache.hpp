@@ -8,8 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
+#include "common/owned_block.hpp"
 #include "som/kernels/kernel.hpp"
 #include "som/map_storage.hpp"
 
@@ -26,9 +26,9 @@ class lane_mask_cache {
   static constexpr std::size_t largest_table = std::size_t{1} << 16;
 
  private:
-  std::unique_ptr<std::uint8_t[]> lane_masks_;
-  std::unique_ptr<std::uint8_t[]> known_;  // a winner's row of masks is filled
-  std::unique_ptr<grid_pos[]> positions_;
+  block_ptr<std::uint8_t> lane_masks_;
+  block_ptr<std::uint8_t> known_;  // a winner's row of masks is filled
+  block_ptr<grid_pos> positions_;
   std::size_t neurons_ = 0;
   std::size_t tiles_ = 0;
   std::uint32_t cols_ = 0;

@@ -1,10 +1,7 @@
 #include "som/map_storage.hpp"
 
-#include <cstdlib>
 #include <cstring>
 #include <limits>
-
-#include "common/platform.hpp"
 
 namespace som {
 
@@ -49,22 +46,18 @@ bool run_sizes_fit(std::uint32_t samples, std::uint32_t dimension, std::uint32_t
          neurons <= std::numeric_limits<std::size_t>::max();
 }
 
-sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples) {
+owned_samples alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples) {
   sample_matrix matrix;
   matrix.count = samples;
   matrix.dimension = dimension;
   const std::size_t values = std::size_t{samples} * dimension;
-  if (values != 0) matrix.block = static_cast<double*>(acquire_block(values * sizeof(double)));
-  return matrix;
+  block_ptr<std::byte> memory = acquire_array<std::byte>(values * sizeof(double));
+  matrix.block = reinterpret_cast<double*>(memory.get());
+  return owned_samples(matrix, std::move(memory));
 }
 
-void free_sample_matrix(sample_matrix& matrix) {
-  release_block(matrix.block);
-  matrix = sample_matrix{};
-}
-
-weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
-                              std::uint32_t dimension, std::uint32_t lanes) {
+owned_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
+                             std::uint32_t dimension, std::uint32_t lanes) {
   weight_grid grid;
   grid.map_rows = map_rows;
   grid.map_cols = map_cols;
@@ -73,38 +66,27 @@ weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
   grid.neurons = std::size_t{map_rows} * map_cols;
   grid.tiles = static_cast<std::size_t>(grid_tiles(grid.neurons, lanes));
   const std::size_t values = grid.tiles * lanes * dimension;
-  if (values != 0) {
-    grid.allocation = acquire_block(values * sizeof(double) + alignment);
-    if (grid.allocation == nullptr) return grid;
-    const auto address = reinterpret_cast<std::uintptr_t>(grid.allocation);
-    grid.block =
-        reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
-    // Lanes past the last neuron stay NaN for good.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (std::size_t n = grid.neurons; n < grid.tiles * lanes; ++n) {
-      for (std::uint32_t k = 0; k < dimension; ++k) grid.at(n, k) = nan;
-    }
+  if (values == 0) return owned_grid(grid, nullptr);
+  block_ptr<std::byte> memory = acquire_array<std::byte>(values * sizeof(double) + alignment);
+  if (memory == nullptr) return owned_grid(grid, nullptr);
+  const auto address = reinterpret_cast<std::uintptr_t>(memory.get());
+  grid.block =
+      reinterpret_cast<double*>((address + alignment - 1) & ~std::uintptr_t{alignment - 1});
+  // Lanes past the last neuron stay NaN for good.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (std::size_t n = grid.neurons; n < grid.tiles * lanes; ++n) {
+    for (std::uint32_t k = 0; k < dimension; ++k) grid.at(n, k) = nan;
   }
-  return grid;
+  return owned_grid(grid, std::move(memory));
 }
 
-void free_weight_grid(weight_grid& grid) {
-  release_block(grid.allocation);
-  grid = weight_grid{};
-}
-
-assignment_table alloc_assignment_table(std::uint32_t samples) {
+owned_assignments alloc_assignment_table(std::uint32_t samples) {
   assignment_table table;
   table.count = samples;
-  if (samples != 0) {
-    table.records = static_cast<assignment*>(std::calloc(samples, sizeof(assignment)));
-  }
-  return table;
-}
-
-void free_assignment_table(assignment_table& table) {
-  std::free(table.records);
-  table = assignment_table{};
+  block_ptr<std::byte> memory = acquire_array<std::byte>(std::size_t{samples} * sizeof(assignment));
+  if (memory != nullptr) std::memset(memory.get(), 0, std::size_t{samples} * sizeof(assignment));
+  table.records = reinterpret_cast<assignment*>(memory.get());
+  return owned_assignments(table, std::move(memory));
 }
 
 bool allocation_failed(const sample_matrix& matrix) {
@@ -112,7 +94,7 @@ bool allocation_failed(const sample_matrix& matrix) {
 }
 
 bool allocation_failed(const weight_grid& grid) {
-  return grid.allocation == nullptr && grid.tiles * grid.lanes * grid.dimension != 0;
+  return grid.block == nullptr && grid.tiles * grid.lanes * grid.dimension != 0;
 }
 
 bool allocation_failed(const assignment_table& table) {

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
+#include "common/owned_block.hpp"
 #include "common/random.hpp"
 
 namespace som {
@@ -14,6 +16,10 @@ struct grid_pos {
   std::uint32_t col = 0;
 };
 using assignment = grid_pos;
+
+// The three structures below look at memory they do not own: the alloc_
+// functions return them inside an `owned` (below), which holds the memory;
+// tests and the report also lay them over values of their own.
 
 // N rows of `dimension` doubles in one row-major block.
 struct sample_matrix {
@@ -35,8 +41,7 @@ struct sample_matrix {
 // row-major block, neuron after neuron. Unused lanes of the last tile hold NaN,
 // which never compares as nearer than anything.
 struct weight_grid {
-  double* block = nullptr;
-  void* allocation = nullptr;
+  double* block = nullptr;  // aligned to a cache line when allocated here
   std::uint32_t map_rows = 0;
   std::uint32_t map_cols = 0;
   std::uint32_t dimension = 0;
@@ -63,52 +68,52 @@ struct assignment_table {
 bool run_sizes_fit(std::uint32_t samples, std::uint32_t dimension, std::uint32_t map_rows,
                    std::uint32_t map_cols, std::uint32_t lanes);
 
+// A structure above together with the memory it looks at, which goes with
+// it: * and -> give the structure, reset() frees the memory at once and
+// leaves an empty structure (as std::unique_ptr's do); moved, never copied,
+// and a moved-from owner holds an empty structure.
+template <class View>
+class owned {
+ public:
+  owned() = default;
+  owned(View view, block_ptr<std::byte> memory) : view_(view), memory_(std::move(memory)) {}
+  owned(owned&& other) noexcept
+      : view_(std::exchange(other.view_, View{})), memory_(std::move(other.memory_)) {}
+  owned& operator=(owned&& other) noexcept {
+    view_ = std::exchange(other.view_, View{});
+    memory_ = std::move(other.memory_);
+    return *this;
+  }
+
+  void reset() { *this = owned(); }
+
+  View& operator*() { return view_; }
+  const View& operator*() const { return view_; }
+  View* operator->() { return &view_; }
+  const View* operator->() const { return &view_; }
+
+ private:
+  View view_{};
+  block_ptr<std::byte> memory_;
+};
+
+using owned_samples = owned<sample_matrix>;
+using owned_grid = owned<weight_grid>;
+using owned_assignments = owned<assignment_table>;
+
 // When memory runs out, each alloc_ function returns a structure of the
 // asked sizes without memory, which allocation_failed tells.
-sample_matrix alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples);
-void free_sample_matrix(sample_matrix& matrix);
+owned_samples alloc_sample_matrix(std::uint32_t dimension, std::uint32_t samples);
 
-weight_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
-                              std::uint32_t dimension, std::uint32_t lanes);
-void free_weight_grid(weight_grid& grid);
+owned_grid alloc_weight_grid(std::uint32_t map_rows, std::uint32_t map_cols,
+                             std::uint32_t dimension, std::uint32_t lanes);
 
 // Zero-filled.
-assignment_table alloc_assignment_table(std::uint32_t samples);
-void free_assignment_table(assignment_table& table);
+owned_assignments alloc_assignment_table(std::uint32_t samples);
 
 bool allocation_failed(const sample_matrix& matrix);
 bool allocation_failed(const weight_grid& grid);
 bool allocation_failed(const assignment_table& table);
-
-// Owns a structure made by its alloc_ function and frees it with the
-// matching free_ function when it goes, or earlier at reset() (the names
-// mean what std::unique_ptr's do).
-template <class T, void (*Free)(T&)>
-class owned {
- public:
-  owned() = default;
-  explicit owned(T value) : value_(value) {}
-  ~owned() { Free(value_); }
-  owned(const owned&) = delete;
-  owned& operator=(const owned&) = delete;
-
-  // Frees what is held and takes `value` (an empty structure by default:
-  // the free_ functions leave one).
-  void reset(T value = T{}) {
-    Free(value_);
-    value_ = value;
-  }
-
-  T& operator*() { return value_; }
-  T* operator->() { return &value_; }
-
- private:
-  T value_{};
-};
-
-using owned_samples = owned<sample_matrix, free_sample_matrix>;
-using owned_grid = owned<weight_grid, free_weight_grid>;
-using owned_assignments = owned<assignment_table, free_assignment_table>;
 
 // One starting weight from one draw (0 to 32767): r × 2^-15 − 0.5.
 inline double random_weight(std::uint32_t draw) {

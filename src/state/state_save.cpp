@@ -195,7 +195,7 @@ bool state_save::roll_back(const std::string& message) {
 // copy of it over the new one), so that the save no longer counts as done.
 bool state_save::undo_commit() {
   const file_step& commit = steps_[commit_entry];
-  if (!commit.existed) return remove_file(commit.target);
+  if (!commit.existed) return remove_file(commit.target).ok;
   const std::string copy = previous_of(commit.target);
   native_file file;
   if (!create_file(copy, commit.permissions, file)) return false;

@@ -12,15 +12,13 @@ namespace som_test {
 
 // A plain-layout grid (one lane) holding `weights` in neuron order.
 struct grid_holder {
-  som::weight_grid grid;
+  som::owned_grid memory;
+  som::weight_grid& grid = *memory;
   grid_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
               const std::vector<double>& weights)
-      : grid(som::alloc_weight_grid(rows, cols, dim, 1)) {
+      : memory(som::alloc_weight_grid(rows, cols, dim, 1)) {
     for (std::size_t i = 0; i < weights.size(); ++i) grid.block[i] = weights[i];
   }
-  ~grid_holder() { som::free_weight_grid(grid); }
-  grid_holder(const grid_holder&) = delete;
-  grid_holder& operator=(const grid_holder&) = delete;
 };
 
 // The samples of `values`, `dim` components each; the matrix points into

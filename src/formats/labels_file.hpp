@@ -1,0 +1,43 @@
+// popisky.txt: what the user knows about each sample (a digit, a diagnosis),
+// one label per line in the order of the samples of data.txt. Any text
+// without a line break is a label; a line that is empty (or only blanks) is a
+// sample without one. som_report reads it only when it is there.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace som {
+
+inline constexpr std::uint32_t no_label = 0xFFFFFFFFu;
+
+struct sample_labels {
+  bool present = false;  // the file was there (and read)
+  // The distinct labels, the most frequent first (equal counts in the order
+  // they first appear), with how many samples carry each.
+  std::vector<std::string> names;
+  std::vector<std::uint32_t> counts;
+  // Per sample, its label's place in `names`, or no_label.
+  std::vector<std::uint32_t> of_sample;
+};
+
+struct labels_reading {
+  sample_labels labels;     // when the lines fit the samples
+  std::uint64_t lines = 0;  // the lines of the file
+  // Empty when the lines fit the samples; otherwise the refusal naming both
+  // counts, ending in a newline.
+  std::string message;
+  bool ok() const { return message.empty(); }
+};
+
+// The lines of the file's bytes (LF or CR LF; a last line without its line
+// end counts), each label stripped of the blanks around it, against the
+// number of samples of data.txt.
+labels_reading read_labels(std::string_view bytes, std::uint32_t samples);
+
+// The message of a file whose line count is not that of the samples.
+std::string label_count_message(std::uint64_t lines, std::uint32_t samples);
+
+}  // namespace som
