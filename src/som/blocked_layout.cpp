@@ -62,6 +62,10 @@ bool blocked_layout::load_samples(const sample_matrix& samples) {
 
 void blocked_layout::place_centres(const weight_grid& grid) {
   const std::uint32_t stride = args_.stride;
+  const std::uint32_t lanes = kernels::tile_lanes;
+  for (std::size_t k = 0; k < std::size_t{args_.padded_blocks} * stride; ++k) {
+    centre_tiles_[k] = 0.0;
+  }
   for (std::uint32_t b = 0; b < args_.blocks; ++b) {
     const std::uint32_t i0 = b / args_.block_cols * 2;
     const std::uint32_t j0 = b % args_.block_cols * 2;
@@ -70,13 +74,15 @@ void blocked_layout::place_centres(const weight_grid& grid) {
     double members = 0.0;
     for (std::uint32_t i = i0; i < i0 + 2 && i < grid.map_rows; ++i) {
       for (std::uint32_t j = j0; j < j0 + 2 && j < grid.map_cols; ++j) {
-        const double* w = weights_.get() + (std::size_t{i} * grid.map_cols + j) * stride;
+        const double* w = weights_.get() + kernels::slot_of(args_, i, j) * stride;
         for (std::uint32_t k = 0; k < stride; ++k) c[k] += w[k];
         members += 1.0;
       }
     }
     // The mean (any point serves: the bounds are taken from this one).
     for (std::uint32_t k = 0; k < stride; ++k) c[k] /= members;
+    double* tile = centre_tiles_.get() + std::size_t{b / lanes} * lanes * stride;
+    for (std::uint32_t k = 0; k < stride; ++k) tile[std::size_t{k} * lanes + b % lanes] = c[k];
   }
   args_.fill_table = true;
   epochs_since_centres_ = 0;
@@ -99,13 +105,14 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
     const double widening = static_cast<double>(std::uint64_t{grid.dimension} + 8) * 0x1p-51;
     args_.above = 1.0 + widening;
     args_.below = 1.0 - widening;
-    weights_ = allocate(grid.neurons * args_.stride);
+    weights_ = allocate(std::size_t{args_.blocks} * 4 * args_.stride);
     centres_ = allocate(std::size_t{args_.blocks} * args_.stride);
-    neuron_reach_ = allocate(grid.neurons);
+    centre_tiles_ = allocate(std::size_t{args_.padded_blocks} * args_.stride);
+    neuron_reach_ = allocate(std::size_t{args_.blocks} * 4);
     block_reach_ = allocate(args_.padded_blocks);
     samples_from_ = nullptr;
     epochs_since_centres_ = centres_last;
-    if (!weights_ || !centres_ || !neuron_reach_ || !block_reach_) {
+    if (!weights_ || !centres_ || !centre_tiles_ || !neuron_reach_ || !block_reach_) {
       weights_.reset();
       return nullptr;
     }
@@ -121,7 +128,7 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
     args_.fill_table = true;
   }
   if (!samples_fit_) return nullptr;
-  // The tiles, lane by lane, into rows of their own.
+  // The tiles, lane by lane, into the neurons' slots.
   const std::uint32_t stride = args_.stride;
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
@@ -129,7 +136,7 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
     for (std::uint32_t l = 0; l < lanes; ++l) {
       const std::size_t n = t * lanes + l;
       if (n >= grid.neurons) break;
-      double* row = weights_.get() + n * stride;
+      double* row = weights_.get() + slot_of_neuron(n) * stride;
       for (std::uint32_t k = 0; k < grid.dimension; ++k) {
         const double w = tile[std::size_t{k} * lanes + l];
         if (!in_range(w)) return nullptr;
@@ -143,6 +150,7 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
   args_.weights = weights_.get();
   args_.samples = samples_.get();
   args_.centres = centres_.get();
+  args_.centre_tiles = centre_tiles_.get();
   args_.neuron_reach = neuron_reach_.get();
   args_.block_reach = block_reach_.get();
   args_.table = table_.get();
@@ -159,10 +167,15 @@ void blocked_layout::store(weight_grid& grid) const {
     for (std::uint32_t l = 0; l < lanes; ++l) {
       const std::size_t n = t * lanes + l;
       if (n >= grid.neurons) break;
-      const double* row = weights_.get() + n * stride;
+      const double* row = weights_.get() + slot_of_neuron(n) * stride;
       for (std::uint32_t k = 0; k < grid.dimension; ++k) tile[std::size_t{k} * lanes + l] = row[k];
     }
   }
+}
+
+std::size_t blocked_layout::slot_of_neuron(std::size_t n) const {
+  return kernels::slot_of(args_, static_cast<std::uint32_t>(n / map_cols_),
+                          static_cast<std::uint32_t>(n % map_cols_));
 }
 
 }  // namespace som

@@ -54,9 +54,11 @@ class blocked_layout {
 
   bool load_samples(const sample_matrix& samples);
   void place_centres(const weight_grid& grid);
+  // Where neuron n (in row-major order) lies in weights_.
+  std::size_t slot_of_neuron(std::size_t n) const;
 
   kernels::blocked_args args_;
-  doubles weights_, samples_, centres_, neuron_reach_, block_reach_, table_;
+  doubles weights_, samples_, centres_, centre_tiles_, neuron_reach_, block_reach_, table_;
   const double* samples_from_ = nullptr;
   std::uint32_t sample_count_ = 0;
   bool samples_fit_ = false;

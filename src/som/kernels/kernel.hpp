@@ -40,16 +40,22 @@ inline constexpr std::uint32_t prune_early_checks = 8;
 enum class search_mode { automatic, fused, pruned, blocked };
 
 // The weights of an epoch with the blocked search (see kernel_blocked.hpp),
-// which the trainer lays out before the epoch and reads back after it:
-// every neuron's weights in `stride` doubles of their own, neuron after
-// neuron in row-major order, the components past `dimension` +0; the map cut
-// into blocks of 2 × 2 neurons (fewer at the last row and column), each
-// with a centre. Every array is aligned to a whole tile (64 bytes).
+// which the trainer lays out before the epoch and reads back after it: the
+// map cut into blocks of 2 × 2 neurons (fewer at the last row and column),
+// each with a centre; every neuron's weights in `stride` doubles of their
+// own, the components past `dimension` +0, block after block in row-major
+// order of the blocks and each block's neurons in four slots, also in
+// row-major order (see slot_of), so that a block's neurons lie side by side.
+// Every array is aligned to a whole tile (64 bytes).
 struct blocked_args {
-  double* weights = nullptr;        // neurons × stride
+  double* weights = nullptr;        // blocks × 4 slots × stride
   std::uint32_t stride = 0;         // dimension rounded up to tile_lanes
   const double* samples = nullptr;  // count × stride, padded with +0 as the weights
   const double* centres = nullptr;  // blocks × stride
+  // The same centres in tiles of tile_lanes blocks, component by component
+  // as the grid's tiles hold neurons (padded_blocks × stride; the padding
+  // blocks' +0), for the table's fill.
+  const double* centre_tiles = nullptr;
   std::uint32_t block_cols = 0;     // blocks in a row: map_cols / 2 rounded up
   std::uint32_t blocks = 0;
   std::uint32_t padded_blocks = 0;  // blocks rounded up to tile_lanes
@@ -57,7 +63,7 @@ struct blocked_args {
   // block's centre (the block's: the largest of its neurons'), which the
   // kernel works out at the start of the epoch and keeps in step with the
   // update; the padding blocks' are 0.
-  double* neuron_reach = nullptr;  // neurons
+  double* neuron_reach = nullptr;  // blocks × 4 slots
   double* block_reach = nullptr;   // padded_blocks
   // For each sample, a bound from below on its distance to each block's
   // centre, padded_blocks per sample (the padding DBL_MAX); filled by the
@@ -73,6 +79,14 @@ struct blocked_args {
   std::uint64_t screened = 0;
   std::uint64_t measured = 0;
 };
+
+// The block of neuron (i, j), and the neuron's slot in blocked_args::weights.
+inline std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) {
+  return (i / 2) * b.block_cols + j / 2;
+}
+inline std::size_t slot_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) {
+  return std::size_t{block_of(b, i, j)} * 4 + (i % 2) * 2 + j % 2;
+}
 
 // A thread's nearest neuron; `neuron` is no_neuron when no distance was below
 // the largest finite double.

@@ -41,6 +41,7 @@ struct ops_avx2 {
   static vec add(const vec& a, const vec& b) {
     return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)};
   }
+  static vec sqrt(const vec& a) { return {_mm256_sqrt_pd(a.lo), _mm256_sqrt_pd(a.hi)}; }
   static vec select(const mask& m, const vec& a, const vec& b) {
     return {_mm256_blendv_pd(b.lo, a.lo, m.lo), _mm256_blendv_pd(b.hi, a.hi, m.hi)};
   }

@@ -34,6 +34,7 @@ struct ops_avx512 {
   static vec sub(vec a, vec b) { return _mm512_sub_pd(a, b); }
   static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
   static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
+  static vec sqrt(vec a) { return _mm512_sqrt_pd(a); }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
   // A lane mask for long loops, which hold it in a mask register throughout.
   struct lane_mask {

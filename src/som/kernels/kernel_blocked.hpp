@@ -1,10 +1,10 @@
 // The blocked search and its epoch, for epochs whose neighbourhood is small,
-// on the layout of blocked_args: each neuron's
-// weights lie in whole lines of their own, so measuring one neuron reads only
-// its lines, and the map's blocks of 2 × 2 neurons, each with a centre and a
-// bound on how far its neurons lie from it, let the search pass over the
-// blocks and neurons that the triangle inequality puts beyond the sample's
-// start neuron without reading them. Written over a tile_kernel K
+// on the layout of blocked_args: each neuron's weights lie in whole lines of
+// their own, a block's four neurons side by side, so measuring one neuron
+// reads only its lines, and the map's blocks of 2 × 2 neurons, each with a
+// centre and a bound on how far its neurons lie from it, let the search pass
+// over the blocks and neurons that the triangle inequality puts beyond the
+// sample's start neuron without reading them. Written over a tile_kernel K
 // (kernel_tiles.hpp), and included with it inside each kernel's
 // instruction-set region.
 //
@@ -46,11 +46,17 @@
 // √D G (1 + u)³ − 2^-500 <= √D (1 − γ) − 2^-521 <= e. (F and G are exact
 // doubles: 4(n + 8)u < 2^-18 is a multiple of 2^-51.)
 //
-// The test. Let `best` be the computed distance (component order, as the
-// plain search sums it) of some neuron, and A = distance_above(best). A
-// neuron j with e_j > A has, by (1), D_j >= (1 − γ) e_j² − nη >
-// (1 − γ) A² − nη >= best by (2): it loses to that neuron and does not tie
-// with it, so the winner is elsewhere. With c a block's centre, L a bound
+// The test. Let `best` be no smaller than the computed distance D_b
+// (component order, as the plain search sums it) of some neuron b, and
+// A = distance_above(best). A neuron j with e_j > A has, by (1),
+// D_j >= (1 − γ) e_j² − nη > (1 − γ) A² − nη >= best >= D_b by (2): it
+// loses to b and does not tie with it, so the winner is elsewhere. `best`
+// starts as the bound fl(P_b × (1 + 4nu)) on the start neuron's D_b, P_b
+// being its sum in the lanes' order (see the screen below: D_b <=
+// P_b ((1 + u) / (1 − u))^(n−1), and the product's rounding costs at most
+// one factor 1 − u of the 4nu), and becomes D_b itself, summed in component
+// order, once some other neuron passes the screen and must be compared
+// with it. With c a block's centre, L a bound
 // from below on |x − c| (the table) and R_j one from above on |w_j − c|,
 // the triangle inequality gives e_j >= L − R_j. The search drops j when
 // fl(L − R_j) > A' = fl(A × (1 + 4u)) >= A (1 + u): the rounded difference
@@ -59,8 +65,9 @@
 // every R_j of the block: L − R_j >= L − r > A for each of its neurons.
 //
 // The screen. The neurons left are summed first in the vector lanes' order
-// (any order: the terms are the same numbers as the plain search's), and
-// dropped where that sum P > fl(best × (1 + 4nu)): as for the pruned search,
+// (each lane in component order, then the lanes in a tree: any order, the
+// terms are the same numbers as the plain search's), and dropped where that
+// sum P > fl(best × (1 + 4nu)): as for the pruned search,
 // D >= T (1 − u)^(n−1) and P <= T (1 + u)^(n−1), so D > best. The rest are
 // summed in component order, stopping once a partial sum is above `best`
 // (a sum of terms >= 0 never falls as terms are added, so the full sum is
@@ -83,6 +90,20 @@ SOM_INLINE double distance_below(const blocked_args& b, double sum) {
   return e > 0.0 ? e : 0.0;
 }
 
+// The sum of a vector's lanes, in a tree.
+template <class K>
+SOM_INLINE double lane_total(const typename K::vec& sum) {
+  using O = typename K::ops;
+  constexpr std::size_t L = K::L;
+  alignas(64) double lanes[L];
+  O::store(lanes, sum);
+  // The lanes in a tree, three additions deep rather than seven in a row:
+  // every bound that this sum feeds holds for any order.
+  static_assert(L == 8, "a tree of eight lanes");
+  return ((lanes[0] + lanes[4]) + (lanes[2] + lanes[6])) +
+         ((lanes[1] + lanes[5]) + (lanes[3] + lanes[7]));
+}
+
 // The squared distance of two rows of `stride` doubles, summed lane by lane
 // and then across the lanes.
 template <class K>
@@ -95,11 +116,7 @@ SOM_INLINE double lane_distance(const double* y, const double* z, std::uint32_t 
     const vec d = O::sub(O::load(y + k), O::load(z + k));
     sum = O::add(sum, O::mul(d, d));
   }
-  alignas(64) double lanes[L];
-  O::store(lanes, sum);
-  double total = lanes[0];
-  SOM_UNROLL for (std::size_t l = 1; l < L; ++l) total = total + lanes[l];
-  return total;
+  return lane_total<K>(sum);
 }
 
 // The squared distance in component order, as the plain search sums it;
@@ -126,39 +143,74 @@ SOM_INLINE double drop_beyond(const blocked_args& b, double best) {
 }
 
 // Fills each sample's row of the table: distance_below of its distance to
-// each centre.
+// each centre, a tile of centres at a time (each lane sums its centre's
+// squared differences in component order).
 template <class K>
-void fill_table(const blocked_args& b, std::uint32_t count) {
-  const std::uint32_t stride = b.stride;
+void fill_table(const blocked_args& b, std::uint32_t dimension, std::uint32_t count) {
+  using O = typename K::ops;
+  using vec = typename K::vec;
+  constexpr std::uint32_t L = tile_lanes;
+  const vec zero = O::set1(0.0);
+  const vec below = O::set1(b.below);
+  const vec nudge = O::set1(0x1p-500);
   for (std::uint32_t s = 0; s < count; ++s) {
-    const double* x = b.samples + std::size_t{s} * stride;
+    const double* x = b.samples + std::size_t{s} * b.stride;
     double* row = b.table + std::size_t{s} * b.padded_blocks;
-    for (std::uint32_t c = 0; c < b.blocks; ++c) {
-      row[c] = distance_below(b, lane_distance<K>(x, b.centres + std::size_t{c} * stride, stride));
+    // Four tiles side by side, each sum's chain of additions beside the
+    // others'.
+    constexpr std::uint32_t U = 4;
+    for (std::uint32_t t = 0; t < b.padded_blocks; t += U * L) {
+      const std::uint32_t tiles = (b.padded_blocks - t) / L < U ? (b.padded_blocks - t) / L : U;
+      const double* tile = b.centre_tiles + std::size_t{t} * b.stride;
+      const std::size_t apart = std::size_t{L} * b.stride;
+      vec sum[U];
+      SOM_UNROLL for (std::uint32_t u = 0; u < U; ++u) sum[u] = zero;
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        const vec xk = O::set1(x[k]);
+        SOM_UNROLL for (std::uint32_t u = 0; u < U; ++u) {
+          if (u < tiles) {
+            const vec d = O::sub(xk, O::load(tile + u * apart + std::size_t{k} * L));
+            sum[u] = O::add(sum[u], O::mul(d, d));
+          }
+        }
+      }
+      SOM_UNROLL for (std::uint32_t u = 0; u < U; ++u) {
+        if (u < tiles) {
+          // distance_below, lane by lane.
+          const vec e = O::sub(O::mul(O::sqrt(sum[u]), below), nudge);
+          O::store(row + t + u * L, O::select(O::less(zero, e), e, zero));
+        }
+      }
     }
     for (std::uint32_t c = b.blocks; c < b.padded_blocks; ++c) row[c] = DBL_MAX;
   }
 }
 
-// The block of neuron (i, j).
-SOM_INLINE std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) {
-  return (i / 2) * b.block_cols + j / 2;
+// A neuron's bound on its distance to its block's centre, from the squared
+// distance `sum`, and the block's.
+SOM_INLINE void note_reach(const blocked_args& b, std::size_t slot, std::uint32_t block,
+                           double sum) {
+  const double r = distance_above(b, sum);
+  b.neuron_reach[slot] = r;
+  const double old = b.block_reach[block];
+  b.block_reach[block] = r > old ? r : old;
 }
 
-// Neuron n's bound on its distance to its block's centre, and the block's.
+// Neuron (i, j)'s bound, and its block's, from its weights as they are.
 template <class K>
-SOM_INLINE void reach_again(const blocked_args& b, std::uint32_t map_cols, std::uint32_t i,
-                            std::uint32_t j) {
-  const std::size_t n = std::size_t{i} * map_cols + j;
-  const std::uint32_t c = block_of(b, i, j);
-  const double r = distance_above(
-      b,
-      lane_distance<K>(b.weights + n * b.stride, b.centres + std::size_t{c} * b.stride, b.stride));
-  b.neuron_reach[n] = r;
-  if (r > b.block_reach[c]) b.block_reach[c] = r;
+SOM_INLINE void reach_again(const blocked_args& b, std::uint32_t i, std::uint32_t j) {
+  const std::uint32_t block = block_of(b, i, j);
+  const std::size_t slot = slot_of(b, i, j);
+  note_reach(b, slot, block,
+             lane_distance<K>(b.weights + slot * b.stride,
+                              b.centres + std::size_t{block} * b.stride, b.stride));
 }
 
 // The winner for sample s (x, padded) over the weights as they are now.
+// Most samples keep their start neuron, whose distance in component order
+// is then never needed: the search begins from `high`, a bound from above
+// on it taken from the shorter sum in the lanes' order, and sums the start
+// in component order only once some neuron passes the screen.
 template <class K>
 grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const double* x) {
   using O = typename K::ops;
@@ -168,17 +220,25 @@ grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const doub
   const std::uint32_t rows = k.epoch.map_rows;
   const std::uint32_t cols = k.epoch.map_cols;
   const std::uint32_t stride = b.stride;
-  std::uint32_t start_row = 0;
-  std::uint32_t start_col = 0;
+  grid_pos start{0, 0};
   if (k.epoch.previous != nullptr && k.epoch.previous[s].row < rows &&
       k.epoch.previous[s].col < cols) {
-    start_row = k.epoch.previous[s].row;
-    start_col = k.epoch.previous[s].col;
+    start = grid_pos{k.epoch.previous[s].row, k.epoch.previous[s].col};
   }
-  const std::uint64_t start = std::uint64_t{start_row} * cols + start_col;
-  // Below the largest double (see above): a finite bound.
-  double best = ordered_distance(dimension, x, b.weights + start * stride, DBL_MAX);
-  std::uint64_t chosen = start;
+  const std::uint64_t start_n = std::uint64_t{start.row} * cols + start.col;
+  const std::size_t start_slot = slot_of(b, start.row, start.col);
+  const double* start_w = b.weights + start_slot * stride;
+  // The start's distance D in component order and its sum P in the lanes'
+  // order add the same terms: D <= P (1 + u)^(n−1) / (1 − u)^(n−1) <=
+  // fl(P × (1 + 4nu)) (as the screen's limit below). Below the largest
+  // double (see above): a finite bound.
+  const double high = lane_distance<K>(x, start_w, stride) * k.epoch.prune_widening;
+  // The nearest neuron so far and its distance, once the start is summed
+  // in component order (`exact`); until then `best` is `high`.
+  double best = high;
+  bool exact = false;
+  grid_pos chosen = start;
+  std::uint64_t chosen_n = start_n;
   double beyond = drop_beyond(b, best);
   double limit = best * k.epoch.prune_widening;
   const double* table = b.table + std::size_t{s} * b.padded_blocks;
@@ -187,36 +247,49 @@ grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const doub
   for (std::uint32_t k0 = 0; k0 < b.padded_blocks; k0 += static_cast<std::uint32_t>(L)) {
     const vec gap = O::sub(O::load(table + k0), O::load(b.block_reach + k0));
     unsigned alive = ~unsigned{O::to_bits(O::less(O::set1(beyond), gap))} & 0xFFu;
-    while (alive != 0) {
+    if (alive == 0) continue;
+    // The neurons of these blocks left by the triangle inequality, without
+    // a branch on each (the slots of missing neurons never are, see
+    // blocked_epoch).
+    std::uint32_t left[4 * L];
+    std::uint32_t count = 0;
+    do {
       const std::uint32_t c = k0 + static_cast<std::uint32_t>(__builtin_ctz(alive));
       alive &= alive - 1;
       const double centre_below = table[c];
-      const std::uint32_t i0 = (c / b.block_cols) * 2;
-      const std::uint32_t j0 = (c % b.block_cols) * 2;
-      const std::uint32_t i1 = i0 + 2 < rows ? i0 + 2 : rows;
-      const std::uint32_t j1 = j0 + 2 < cols ? j0 + 2 : cols;
-      for (std::uint32_t i = i0; i < i1; ++i) {
-        for (std::uint32_t j = j0; j < j1; ++j) {
-          const std::uint64_t n = std::uint64_t{i} * cols + j;
-          if (n == start || centre_below - b.neuron_reach[n] > beyond) continue;
-          const double* w = b.weights + n * stride;
-          ++screened;
-          if (lane_distance<K>(x, w, stride) > limit) continue;
-          ++measured;
-          const double d = ordered_distance(dimension, x, w, best);
-          if (d < best || (d == best && n < chosen)) {
-            best = d;
-            chosen = n;
-            beyond = drop_beyond(b, best);
-            limit = best * k.epoch.prune_widening;
-          }
-        }
+      for (std::uint32_t q = 0; q < 4; ++q) {
+        const std::uint32_t slot = c * 4 + q;
+        left[count] = slot;
+        count += static_cast<std::uint32_t>(slot != start_slot) &
+                 static_cast<std::uint32_t>(!(centre_below - b.neuron_reach[slot] > beyond));
       }
+    } while (alive != 0);
+    screened += count;
+    for (std::uint32_t m = 0; m < count; ++m) {
+      const std::uint32_t slot = left[m];
+      const double* w = b.weights + std::size_t{slot} * stride;
+      if (lane_distance<K>(x, w, stride) > limit) continue;
+      if (!exact) {
+        best = ordered_distance(dimension, x, start_w, DBL_MAX);
+        exact = true;
+      }
+      ++measured;
+      const std::uint32_t c = slot / 4;
+      const grid_pos at{c / b.block_cols * 2 + slot % 4 / 2, c % b.block_cols * 2 + slot % 2};
+      const std::uint64_t n = std::uint64_t{at.row} * cols + at.col;
+      const double d = ordered_distance(dimension, x, w, best);
+      if (d < best || (d == best && n < chosen_n)) {
+        best = d;
+        chosen = at;
+        chosen_n = n;
+      }
+      beyond = drop_beyond(b, best);
+      limit = best * k.epoch.prune_widening;
     }
   }
   b.screened += screened;
   b.measured += measured;
-  return k.to_pos(bmu_candidate{best, chosen});
+  return chosen;
 }
 
 // Moves the neighbourhood of `bmu` towards x (padded), each moved neuron's
@@ -241,12 +314,21 @@ void blocked_update(const K& k, const blocked_args& b, const double* x, grid_pos
       const std::uint32_t di = bmu.row - i;
       const std::uint32_t dj = bmu.col - j;
       if (!(k.epoch.radius > static_cast<double>(di * di + dj * dj))) continue;
-      double* w = b.weights + (std::size_t{i} * k.epoch.map_cols + j) * b.stride;
+      // The move, and in the same pass the moved neuron's squared
+      // distance to its block's centre for its new bound.
+      const std::size_t slot = slot_of(b, i, j);
+      const std::uint32_t block = block_of(b, i, j);
+      double* w = b.weights + slot * b.stride;
+      const double* centre = b.centres + std::size_t{block} * b.stride;
+      vec sum = O::set1(0.0);
       for (std::uint32_t c = 0; c < b.stride; c += L) {
         const vec old = O::load(w + c);
-        O::store(w + c, O::add(O::mul(O::sub(O::load(x + c), old), alpha), old));
+        const vec moved = O::add(O::mul(O::sub(O::load(x + c), old), alpha), old);
+        O::store(w + c, moved);
+        const vec d = O::sub(moved, O::load(centre + c));
+        sum = O::add(sum, O::mul(d, d));
       }
-      reach_again<K>(b, k.epoch.map_cols, i, j);
+      note_reach(b, slot, block, lane_total<K>(sum));
     }
   }
 }
@@ -258,11 +340,14 @@ SOM_NOINLINE std::uint32_t blocked_epoch(const epoch_args& args) {
   const epoch_input& epoch = k.epoch;
   blocked_args& b = *epoch.blocked;
   constexpr std::uint32_t L = tile_lanes;
-  if (b.fill_table) fill_table<K>(b, epoch.count);
+  if (b.fill_table) fill_table<K>(b, epoch.dimension, epoch.count);
   b.fill_table = false;
   for (std::uint32_t c = 0; c < b.padded_blocks; ++c) b.block_reach[c] = 0.0;
+  // The slots of missing neurons (past the last row or column) stay at
+  // −DBL_MAX, which the search's triangle inequality always drops.
+  for (std::size_t n = 0; n < std::size_t{b.blocks} * 4; ++n) b.neuron_reach[n] = -DBL_MAX;
   for (std::uint32_t i = 0; i < epoch.map_rows; ++i) {
-    for (std::uint32_t j = 0; j < epoch.map_cols; ++j) reach_again<K>(b, epoch.map_cols, i, j);
+    for (std::uint32_t j = 0; j < epoch.map_cols; ++j) reach_again<K>(b, i, j);
   }
   std::uint32_t rozdil = 0;
   for (std::uint32_t s = 0; s < epoch.count; ++s) {

@@ -2,6 +2,8 @@
 // shipped program trains with the plain loops where no vector kernel runs
 // (they are faster there); this build keeps the kernel body tested on any
 // machine and serves as the table's last resort.
+#include <cmath>
+
 #include "som/kernels/kernel_table.hpp"
 
 namespace som::kernels {
@@ -44,6 +46,11 @@ struct ops_portable {
   static vec add(const vec& a, const vec& b) {
     vec r;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = a.v[l] + b.v[l];
+    return r;
+  }
+  static vec sqrt(const vec& a) {
+    vec r;
+    for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = std::sqrt(a.v[l]);
     return r;
   }
   static vec select(mask m, const vec& a, const vec& b) {
