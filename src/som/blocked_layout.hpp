@@ -19,11 +19,6 @@ class blocked_layout {
   // The centres stay this many epochs: the neurons move little in that
   // time, and a new table costs a quarter of a full search of every sample.
   static constexpr std::uint32_t centres_last = 8;
-  // The trainer takes the blocked search by itself from this dimension on:
-  // its fixed costs per sample (the pass over the table, the update with its
-  // bounds) pay where each neuron is long. Measured: D1 (64, 20 x 20) trains
-  // faster with it, W4 (32, 40 x 40) slower (docs/performance.md).
-  static constexpr std::uint32_t pays_from = 64;
   // The table of bounds (samples × blocks) pays while it stays this small.
   static constexpr std::size_t largest_table = std::size_t{1} << 23;
   // Values of larger magnitude than this are left to the other searches

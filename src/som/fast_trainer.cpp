@@ -28,12 +28,13 @@ std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignmen
 bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
                                kernels::epoch_args& args, assignment* assignments,
                                std::uint32_t& rozdil) {
-  // By itself where the pruned search would run and the neurons are long
-  // (see blocked_layout::pays_from), but not where subnormal weights are
-  // kept out of the arithmetic (the blocked epoch has no such build).
-  const bool wanted = search_ == kernels::search_mode::blocked ||
-                      (search_ == kernels::search_mode::automatic && args.epoch.pruned &&
-                       !args.epoch.tame && grid.dimension >= blocked_layout::pays_from);
+  // By itself where the pruned search would run (measured faster on one
+  // thread than the pruned search on two, from dimension 2 to 64: see
+  // docs/performance.md), but not where subnormal weights are kept out of
+  // the arithmetic (the blocked epoch has no such build).
+  const bool wanted =
+      search_ == kernels::search_mode::blocked ||
+      (search_ == kernels::search_mode::automatic && args.epoch.pruned && !args.epoch.tame);
   if (!wanted || args.epoch.whole_grid ||
       !blocked_layout::suits(grid, samples.count, args.epoch.learning_rate)) {
     return false;
