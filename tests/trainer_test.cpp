@@ -5,6 +5,7 @@
 // as skipped, by name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -373,10 +374,12 @@ void check_blocked(const kernel_entry* kernel, const case_data& c, map_shape sha
 }
 
 // Small radii, as late in a schedule, and one that moves nothing; more
-// epochs than the blocks keep their centres.
+// epochs than the blocks keep their centres at most.
 std::vector<epoch_params> late_schedule() {
   std::vector<epoch_params> epochs;
-  for (int e = 0; e < 12; ++e) epochs.push_back({0.2 / (e + 1), e == 5 ? 0.0 : 8.0 - e * 0.5});
+  for (int e = 0; e < 36; ++e) {
+    epochs.push_back({0.2 / (e + 1), e == 5 ? 0.0 : std::max(1.5, 8.0 - e * 0.5)});
+  }
   return epochs;
 }
 
@@ -453,6 +456,34 @@ TEST_P(EveryKernel, BlockedSearchKeepsTheFirstOfEqualNeurons) {
     }
   }
   check_blocked(GetParam(), c, shape, dimension, epochs, runs);
+}
+
+// Neurons that hold the same values in other orders: exactly as far from a
+// sample whose components are all equal, their sums in component order
+// differ only by rounding, and the winner is the smallest of those sums.
+// Summed in another order (the screen's) they compare otherwise, which the
+// screen's bounds must allow for.
+TEST_P(EveryKernel, BlockedSearchComparesSumsInComponentOrder) {
+  std::mt19937_64 gen(99);
+  const map_shape shape{6, 7};
+  const std::uint32_t dimension = 29;
+  std::uniform_real_distribution<double> uniform(0.5, 2.0);
+  std::vector<double> values(dimension);
+  for (double& v : values) v = uniform(gen);
+  case_data c;
+  for (std::uint32_t n = 0; n < shape.rows * shape.cols; ++n) {
+    std::shuffle(values.begin(), values.end(), gen);
+    c.weights.insert(c.weights.end(), values.begin(), values.end());
+  }
+  const std::uint32_t count = 40;
+  for (std::uint32_t s = 0; s < count; ++s) {
+    c.samples.insert(c.samples.end(), dimension, s % 4 == 0 ? 0.0 : 0.01 * s);
+    c.assignments.push_back({s % shape.rows, s * 5 % shape.cols});
+  }
+  // No neuron moves in most epochs, so the neurons stay orderings of
+  // each other; where some move, those stay orderings of one another.
+  const std::vector<epoch_params> epochs = {{0.5, 0.0}, {0.5, 0.0}, {0.1, 1.0}, {0.3, 0.0}};
+  check_blocked(GetParam(), c, shape, dimension, epochs, static_cast<std::uint32_t>(epochs.size()));
 }
 
 // Magnitudes from the subnormals to 2^480 take the blocked search; larger

@@ -145,7 +145,10 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
       for (std::uint32_t k = grid.dimension; k < stride; ++k) row[k] = 0.0;
     }
   }
-  if (epochs_since_centres_ >= centres_last) place_centres(grid);
+  if (epochs_since_centres_ >= centres_last ||
+      (epochs_since_centres_ > 1 && reach_sum() > reach_at_centres_ * reach_growth)) {
+    place_centres(grid);
+  }
   ++epochs_since_centres_;
   args_.weights = weights_.get();
   args_.samples = samples_.get();
@@ -159,7 +162,14 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
   return &args_;
 }
 
-void blocked_layout::store(weight_grid& grid) const {
+double blocked_layout::reach_sum() const {
+  double sum = 0.0;
+  for (std::uint32_t b = 0; b < args_.blocks; ++b) sum += block_reach_[b];
+  return sum;
+}
+
+void blocked_layout::store(weight_grid& grid) {
+  if (epochs_since_centres_ == 1) reach_at_centres_ = reach_sum();
   const std::uint32_t stride = args_.stride;
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {

@@ -16,9 +16,14 @@ namespace som {
 
 class blocked_layout {
  public:
-  // The centres stay this many epochs: the neurons move little in that
-  // time, and a new table costs a quarter of a full search of every sample.
-  static constexpr std::uint32_t centres_last = 8;
+  // The centres stay while the blocks' bounds on their neurons' distance
+  // to them (which only the neurons' moves loosen) stay within a tenth of
+  // their sum in the centres' first epoch, and at most this many epochs: a
+  // new table costs a quarter of a full search of every sample, and late in
+  // a schedule the neurons move so little that it would rarely be due
+  // (docs/performance.md).
+  static constexpr std::uint32_t centres_last = 32;
+  static constexpr double reach_growth = 1.1;
   // The table of bounds (samples × blocks) pays while it stays this small.
   static constexpr std::size_t largest_table = std::size_t{1} << 23;
   // Values of larger magnitude than this are left to the other searches
@@ -37,8 +42,8 @@ class blocked_layout {
   // table are made again only when their address or size changes.
   kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid);
 
-  // Writes the weights back into the grid's tiles.
-  void store(weight_grid& grid) const;
+  // Writes the weights back into the grid's tiles, after the epoch.
+  void store(weight_grid& grid);
 
  private:
   struct aligned_free {
@@ -49,6 +54,9 @@ class blocked_layout {
 
   bool load_samples(const sample_matrix& samples);
   void place_centres(const weight_grid& grid);
+  // The blocks' bounds on their neurons' distance to the centres, summed
+  // as the last epoch left them.
+  double reach_sum() const;
   // Where neuron n (in row-major order) lies in weights_.
   std::size_t slot_of_neuron(std::size_t n) const;
 
@@ -59,6 +67,7 @@ class blocked_layout {
   bool samples_fit_ = false;
   std::uint32_t map_rows_ = 0, map_cols_ = 0, dimension_ = 0;
   std::uint32_t epochs_since_centres_ = 0;
+  double reach_at_centres_ = 0.0;  // the blocks' bounds summed after the centres' first epoch
 };
 
 }  // namespace som

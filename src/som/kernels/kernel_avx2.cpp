@@ -42,6 +42,10 @@ struct ops_avx2 {
     return {_mm256_add_pd(a.lo, b.lo), _mm256_add_pd(a.hi, b.hi)};
   }
   static vec sqrt(const vec& a) { return {_mm256_sqrt_pd(a.lo), _mm256_sqrt_pd(a.hi)}; }
+  // a × b + c, rounded once.
+  static vec mul_add(const vec& a, const vec& b, const vec& c) {
+    return {_mm256_fmadd_pd(a.lo, b.lo, c.lo), _mm256_fmadd_pd(a.hi, b.hi, c.hi)};
+  }
   static vec select(const mask& m, const vec& a, const vec& b) {
     return {_mm256_blendv_pd(b.lo, a.lo, m.lo), _mm256_blendv_pd(b.hi, a.hi, m.hi)};
   }

@@ -35,6 +35,8 @@ struct ops_avx512 {
   static vec mul(vec a, vec b) { return _mm512_mul_pd(a, b); }
   static vec add(vec a, vec b) { return _mm512_add_pd(a, b); }
   static vec sqrt(vec a) { return _mm512_sqrt_pd(a); }
+  // a × b + c, rounded once.
+  static vec mul_add(vec a, vec b, vec c) { return _mm512_fmadd_pd(a, b, c); }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
   // A lane mask for long loops, which hold it in a mask register throughout.
   struct lane_mask {

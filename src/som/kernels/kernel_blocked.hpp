@@ -34,13 +34,23 @@
 //    D lies in [(1 − γ(n−1)) T, (1 + γ(n−1)) T].
 // Together, with γ = γ(n + 2) <= (n + 2) u (1 + 2^-20):
 //    (1 − γ) e² − nη <= D <= (1 + γ) e² + 2nη.                         (1)
-// From above: e² <= (D + nη) / (1 − γ), so e <= (√D + √(nη)) (1 + γ)
-// <= √D (1 + γ) + 2^-521 (√(nη) < 2^-521.5). distance_above computes
-// E = fl(fl(fl(√D) × F) + 2^-500), F = 1 + 4(n + 8)u: each of the three
-// roundings loses at most a factor 1 − u, so E >= √D F (1 − u)³ + 2^-501 >=
-// √D (1 + γ) + 2^-521, since F (1 − u)³ >= 1 + γ. Hence
-//    E >= √((D + nη) / (1 − γ)) >= e.                                  (2)
-// From below: e² >= (D − 2nη) / (1 + γ), so e >= √D (1 − γ) − 2^-521.
+// Sums that only feed distance_above and distance_below (the table and the
+// neurons' bounds) may fuse each square into its addition, fl(s + d_k²)
+// with d_k = fl(y_k − z_k): each term then meets at most n roundings, its
+// own fused step and one for each other nonzero term merged after it, and
+// each fused step may also lose up to η where its result is subnormal (a
+// plain addition with a subnormal result is exact), so such a sum D lies
+// in [(1 − u)^(n+2) e² − 2nη, (1 + u)^(n+2) e² + 2nη]:
+//    (1 − γ) e² − 2nη <= D <= (1 + γ) e² + 2nη.                       (1f)
+// From above, by (1) or (1f): e² <= (D + 2nη) / (1 − γ), so
+// e <= (√D + √(2nη)) (1 + γ) <= √D (1 + γ) + 2^-520 (√(2nη) < 2^-521).
+// distance_above computes E = fl(fl(fl(√D) × F) + 2^-500),
+// F = 1 + 4(n + 8)u: each of the three roundings loses at most a factor
+// 1 − u, so E >= √D F (1 − u)³ + 2^-501 >= √D (1 + γ) + 2^-520, since
+// F (1 − u)³ >= 1 + γ. Hence
+//    E >= √((D + 2nη) / (1 − γ)) >= e.                                 (2)
+// From below, by (1) or (1f): e² >= (D − 2nη) / (1 + γ), so
+// e >= √D (1 − γ) − 2^-521.
 // distance_below computes max(0, fl(fl(fl(√D) × G) − 2^-500)),
 // G = 1 − 4(n + 8)u: where the result is above 0, it is at most
 // √D G (1 + u)³ − 2^-500 <= √D (1 − γ) − 2^-521 <= e. (F and G are exact
@@ -144,7 +154,8 @@ SOM_INLINE double drop_beyond(const blocked_args& b, double best) {
 
 // Fills each sample's row of the table: distance_below of its distance to
 // each centre, a tile of centres at a time (each lane sums its centre's
-// squared differences in component order).
+// squared differences in component order, each square fused into its
+// addition: see (1f)).
 template <class K>
 void fill_table(const blocked_args& b, std::uint32_t dimension, std::uint32_t count) {
   using O = typename K::ops;
@@ -170,7 +181,7 @@ void fill_table(const blocked_args& b, std::uint32_t dimension, std::uint32_t co
         SOM_UNROLL for (std::uint32_t u = 0; u < U; ++u) {
           if (u < tiles) {
             const vec d = O::sub(xk, O::load(tile + u * apart + std::size_t{k} * L));
-            sum[u] = O::add(sum[u], O::mul(d, d));
+            sum[u] = O::mul_add(d, d, sum[u]);
           }
         }
       }
@@ -315,7 +326,8 @@ void blocked_update(const K& k, const blocked_args& b, const double* x, grid_pos
       const std::uint32_t dj = bmu.col - j;
       if (!(k.epoch.radius > static_cast<double>(di * di + dj * dj))) continue;
       // The move, and in the same pass the moved neuron's squared
-      // distance to its block's centre for its new bound.
+      // distance to its block's centre for its new bound (squares fused
+      // into their additions: see (1f)).
       const std::size_t slot = slot_of(b, i, j);
       const std::uint32_t block = block_of(b, i, j);
       double* w = b.weights + slot * b.stride;
@@ -326,7 +338,7 @@ void blocked_update(const K& k, const blocked_args& b, const double* x, grid_pos
         const vec moved = O::add(O::mul(O::sub(O::load(x + c), old), alpha), old);
         O::store(w + c, moved);
         const vec d = O::sub(moved, O::load(centre + c));
-        sum = O::add(sum, O::mul(d, d));
+        sum = O::mul_add(d, d, sum);
       }
       note_reach(b, slot, block, lane_total<K>(sum));
     }

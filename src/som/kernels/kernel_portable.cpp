@@ -53,6 +53,10 @@ struct ops_portable {
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = std::sqrt(a.v[l]);
     return r;
   }
+  // a × b + c, here rounded twice (a library's fma may be emulated, slowly
+  // or, on some, not exactly): only the blocked search's bounds use it, and
+  // they hold either way.
+  static vec mul_add(const vec& a, const vec& b, const vec& c) { return add(mul(a, b), c); }
   static vec select(mask m, const vec& a, const vec& b) {
     vec r;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = (m >> l & 1u) != 0 ? a.v[l] : b.v[l];
