@@ -128,21 +128,25 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
     args_.fill_table = true;
   }
   if (!samples_fit_) return nullptr;
-  // The tiles, lane by lane, into the neurons' slots.
+  // The tiles into the neurons' slots, a component of a whole tile at a
+  // time (the tile's lines are read in order).
   const std::uint32_t stride = args_.stride;
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
+    double* rows[kernels::tile_lanes];
+    const std::uint32_t count = tile_rows(grid, t, rows);
     const double* tile = grid.block + t * lanes * grid.dimension;
-    for (std::uint32_t l = 0; l < lanes; ++l) {
-      const std::size_t n = t * lanes + l;
-      if (n >= grid.neurons) break;
-      double* row = weights_.get() + slot_of_neuron(n) * stride;
-      for (std::uint32_t k = 0; k < grid.dimension; ++k) {
-        const double w = tile[std::size_t{k} * lanes + l];
-        if (!in_range(w)) return nullptr;
-        row[k] = w;
+    bool fits = true;
+    for (std::uint32_t k = 0; k < grid.dimension; ++k) {
+      const double* from = tile + std::size_t{k} * lanes;
+      for (std::uint32_t l = 0; l < count; ++l) {
+        fits &= in_range(from[l]);
+        rows[l][k] = from[l];
       }
-      for (std::uint32_t k = grid.dimension; k < stride; ++k) row[k] = 0.0;
+    }
+    if (!fits) return nullptr;
+    for (std::uint32_t l = 0; l < count; ++l) {
+      for (std::uint32_t k = grid.dimension; k < stride; ++k) rows[l][k] = 0.0;
     }
   }
   if (epochs_since_centres_ >= centres_last ||
@@ -170,17 +174,26 @@ double blocked_layout::reach_sum() const {
 
 void blocked_layout::store(weight_grid& grid) {
   if (epochs_since_centres_ == 1) reach_at_centres_ = reach_sum();
-  const std::uint32_t stride = args_.stride;
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
+    double* rows[kernels::tile_lanes];
+    const std::uint32_t count = tile_rows(grid, t, rows);
     double* tile = grid.block + t * lanes * grid.dimension;
-    for (std::uint32_t l = 0; l < lanes; ++l) {
-      const std::size_t n = t * lanes + l;
-      if (n >= grid.neurons) break;
-      const double* row = weights_.get() + slot_of_neuron(n) * stride;
-      for (std::uint32_t k = 0; k < grid.dimension; ++k) tile[std::size_t{k} * lanes + l] = row[k];
+    for (std::uint32_t k = 0; k < grid.dimension; ++k) {
+      double* to = tile + std::size_t{k} * lanes;
+      for (std::uint32_t l = 0; l < count; ++l) to[l] = rows[l][k];
     }
   }
+}
+
+std::uint32_t blocked_layout::tile_rows(const weight_grid& grid, std::size_t t,
+                                        double** rows) const {
+  std::uint32_t count = 0;
+  for (std::size_t n = t * kernels::tile_lanes; n < grid.neurons && count < kernels::tile_lanes;
+       ++n, ++count) {
+    rows[count] = weights_.get() + slot_of_neuron(n) * args_.stride;
+  }
+  return count;
 }
 
 std::size_t blocked_layout::slot_of_neuron(std::size_t n) const {

@@ -57,8 +57,10 @@ class blocked_layout {
   // The blocks' bounds on their neurons' distance to the centres, summed
   // as the last epoch left them.
   double reach_sum() const;
-  // Where neuron n (in row-major order) lies in weights_.
+  // Where neuron n (in row-major order) lies in weights_, and where the
+  // neurons of tile t do (returns how many of its lanes hold neurons).
   std::size_t slot_of_neuron(std::size_t n) const;
+  std::uint32_t tile_rows(const weight_grid& grid, std::size_t t, double** rows) const;
 
   kernels::blocked_args args_;
   doubles weights_, samples_, centres_, centre_tiles_, neuron_reach_, block_reach_, table_;

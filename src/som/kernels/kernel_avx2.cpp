@@ -46,6 +46,12 @@ struct ops_avx2 {
   static vec mul_add(const vec& a, const vec& b, const vec& c) {
     return {_mm256_fmadd_pd(a.lo, b.lo, c.lo), _mm256_fmadd_pd(a.hi, b.hi, c.hi)};
   }
+  // The lanes' sum, ((l0 + l4) + (l2 + l6)) + ((l1 + l5) + (l3 + l7)).
+  static double total(const vec& a) {
+    const __m256d four = _mm256_add_pd(a.lo, a.hi);
+    const __m128d two = _mm_add_pd(_mm256_castpd256_pd128(four), _mm256_extractf128_pd(four, 1));
+    return _mm_cvtsd_f64(_mm_add_sd(two, _mm_unpackhi_pd(two, two)));
+  }
   static vec select(const mask& m, const vec& a, const vec& b) {
     return {_mm256_blendv_pd(b.lo, a.lo, m.lo), _mm256_blendv_pd(b.hi, a.hi, m.hi)};
   }

@@ -37,6 +37,12 @@ struct ops_avx512 {
   static vec sqrt(vec a) { return _mm512_sqrt_pd(a); }
   // a × b + c, rounded once.
   static vec mul_add(vec a, vec b, vec c) { return _mm512_fmadd_pd(a, b, c); }
+  // The lanes' sum, ((l0 + l4) + (l2 + l6)) + ((l1 + l5) + (l3 + l7)).
+  static double total(vec a) {
+    const __m256d four = _mm256_add_pd(_mm512_castpd512_pd256(a), _mm512_extractf64x4_pd(a, 1));
+    const __m128d two = _mm_add_pd(_mm256_castpd256_pd128(four), _mm256_extractf128_pd(four, 1));
+    return _mm_cvtsd_f64(_mm_add_sd(two, _mm_unpackhi_pd(two, two)));
+  }
   static vec select(mask m, vec a, vec b) { return _mm512_mask_blend_pd(m, b, a); }
   // A lane mask for long loops, which hold it in a mask register throughout.
   struct lane_mask {

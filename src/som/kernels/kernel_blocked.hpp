@@ -100,18 +100,12 @@ SOM_INLINE double distance_below(const blocked_args& b, double sum) {
   return e > 0.0 ? e : 0.0;
 }
 
-// The sum of a vector's lanes, in a tree.
+// The sum of a vector's lanes, in a tree (O::total), three additions deep
+// rather than seven in a row: every bound that this sum feeds holds for any
+// order.
 template <class K>
 SOM_INLINE double lane_total(const typename K::vec& sum) {
-  using O = typename K::ops;
-  constexpr std::size_t L = K::L;
-  alignas(64) double lanes[L];
-  O::store(lanes, sum);
-  // The lanes in a tree, three additions deep rather than seven in a row:
-  // every bound that this sum feeds holds for any order.
-  static_assert(L == 8, "a tree of eight lanes");
-  return ((lanes[0] + lanes[4]) + (lanes[2] + lanes[6])) +
-         ((lanes[1] + lanes[5]) + (lanes[3] + lanes[7]));
+  return K::ops::total(sum);
 }
 
 // The squared distance of two rows of `stride` doubles, summed lane by lane

@@ -57,6 +57,12 @@ struct ops_portable {
   // or, on some, not exactly): only the blocked search's bounds use it, and
   // they hold either way.
   static vec mul_add(const vec& a, const vec& b, const vec& c) { return add(mul(a, b), c); }
+  // The lanes' sum, ((l0 + l4) + (l2 + l6)) + ((l1 + l5) + (l3 + l7)).
+  static double total(const vec& a) {
+    static_assert(tile_lanes == 8, "a tree of eight lanes");
+    const double* l = a.v;
+    return ((l[0] + l[4]) + (l[2] + l[6])) + ((l[1] + l[5]) + (l[3] + l[7]));
+  }
   static vec select(mask m, const vec& a, const vec& b) {
     vec r;
     for (std::uint32_t l = 0; l < tile_lanes; ++l) r.v[l] = (m >> l & 1u) != 0 ? a.v[l] : b.v[l];
