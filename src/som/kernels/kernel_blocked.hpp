@@ -249,17 +249,26 @@ grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const doub
   const double* table = b.table + std::size_t{s} * b.padded_blocks;
   std::uint64_t screened = 0;
   std::uint64_t measured = 0;
-  for (std::uint32_t k0 = 0; k0 < b.padded_blocks; k0 += static_cast<std::uint32_t>(L)) {
-    const vec gap = O::sub(O::load(table + k0), O::load(b.block_reach + k0));
-    unsigned alive = ~unsigned{O::to_bits(O::less(O::set1(beyond), gap))} & 0xFFu;
+  // The blocks in runs of 64, their tests' outcomes gathered in one word
+  // per run: few blocks are left, and a branch per tile of blocks would
+  // mostly guess wrong where one is.
+  constexpr std::uint32_t run = 64;
+  for (std::uint32_t first = 0; first < b.padded_blocks; first += run) {
+    const std::uint32_t end = b.padded_blocks - first > run ? first + run : b.padded_blocks;
+    std::uint64_t alive = 0;
+    for (std::uint32_t k0 = first; k0 < end; k0 += static_cast<std::uint32_t>(L)) {
+      const vec gap = O::sub(O::load(table + k0), O::load(b.block_reach + k0));
+      const unsigned kept = ~unsigned{O::to_bits(O::less(O::set1(beyond), gap))} & 0xFFu;
+      alive |= std::uint64_t{kept} << (k0 - first);
+    }
     if (alive == 0) continue;
     // The neurons of these blocks left by the triangle inequality, without
     // a branch on each (the slots of missing neurons never are, see
     // blocked_epoch).
-    std::uint32_t left[4 * L];
+    std::uint32_t left[4 * run];
     std::uint32_t count = 0;
     do {
-      const std::uint32_t c = k0 + static_cast<std::uint32_t>(__builtin_ctz(alive));
+      const std::uint32_t c = first + static_cast<std::uint32_t>(__builtin_ctzll(alive));
       alive &= alive - 1;
       const double centre_below = table[c];
       for (std::uint32_t q = 0; q < 4; ++q) {
