@@ -100,13 +100,16 @@ std::string describe(map_shape shape, std::uint32_t dimension) {
 }
 
 // How a trainer runs: its threads, its pool mode, how the pool shares the
-// tiles (empty: evenly) and how it searches.
+// tiles (empty: evenly), how it searches, and whether it keeps the weights
+// of blocked epochs from one epoch to the next (the grid is then compared
+// once, after write_back).
 struct team {
   const char* name;
   unsigned threads;
   pool_mode mode;
   std::vector<double> shares;
   search_mode search;
+  bool keeps = false;
 };
 
 const team teams[] = {
@@ -118,6 +121,13 @@ const team teams[] = {
     {"pool as timed, search by radius", 2, pool_mode::automatic, {}, search_mode::automatic},
     {"one thread, blocked", 1, pool_mode::automatic, {}, search_mode::blocked},
     {"pool, blocked", 2, pool_mode::always_pool, {}, search_mode::blocked},
+    {"one thread, blocked, weights kept", 1, pool_mode::automatic, {}, search_mode::blocked, true},
+    {"pool, search by radius, weights kept",
+     2,
+     pool_mode::automatic,
+     {},
+     search_mode::automatic,
+     true},
 };
 
 // Trains the case's map with the plain epoch and with the kernel on every
@@ -146,11 +156,16 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
     std::vector<som::assignment> assignments = c.assignments;
     som::fast_trainer trainer(*kernel, t.threads, t.mode, t.search);
     if (!t.shares.empty()) trainer.set_shares(t.shares);
+    trainer.keep_weights(t.keeps);
     for (std::size_t e = 0; e < epochs.size(); ++e) {
       SCOPED_TRACE("epoch " + std::to_string(e));
       const std::uint32_t rozdil = trainer.train_epoch(samples, grid, assignments.data(),
                                                        epochs[e].learning_rate, epochs[e].radius);
       ASSERT_EQ(rozdil, plain_rozdil[e]);
+      if (t.keeps) {
+        if (e + 1 < epochs.size()) continue;
+        trainer.write_back();
+      }
       for (std::size_t n = 0; n < grid.neurons; ++n) {
         for (std::uint32_t k = 0; k < dimension; ++k) {
           const double fast = grid.at(n, k);

@@ -1,5 +1,6 @@
 #include "som/blocked_layout.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <new>
@@ -88,8 +89,8 @@ void blocked_layout::place_centres(const weight_grid& grid) {
   epochs_since_centres_ = 0;
 }
 
-kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
-                                            const weight_grid& grid) {
+kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const weight_grid& grid,
+                                            bool kept) {
   const bool new_shape = grid.map_rows != map_rows_ || grid.map_cols != map_cols_ ||
                          grid.dimension != dimension_ || !weights_;
   if (new_shape) {
@@ -116,6 +117,9 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
       weights_.reset();
       return nullptr;
     }
+    // The slots of missing neurons too, which the checks of kept weights
+    // read.
+    std::fill(weights_.get(), weights_.get() + std::size_t{args_.blocks} * 4 * args_.stride, 0.0);
   }
   if (samples.block != samples_from_ || samples.count != sample_count_) {
     table_.reset();
@@ -128,11 +132,19 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples,
     args_.fill_table = true;
   }
   if (!samples_fit_) return nullptr;
+  if (kept) {
+    // Moved by the last epoch, the weights may have grown past the bounds'
+    // range.
+    bool fits = true;
+    const std::size_t values = std::size_t{args_.blocks} * 4 * args_.stride;
+    for (std::size_t k = 0; k < values; ++k) fits &= in_range(weights_[k]);
+    if (!fits) return nullptr;
+  }
   // The tiles into the neurons' slots, a component of a whole tile at a
   // time (the tile's lines are read in order).
   const std::uint32_t stride = args_.stride;
   const std::uint32_t lanes = kernels::tile_lanes;
-  for (std::size_t t = 0; t < grid.tiles; ++t) {
+  for (std::size_t t = 0; !kept && t < grid.tiles; ++t) {
     double* rows[kernels::tile_lanes];
     const std::uint32_t count = tile_rows(grid, t, rows);
     const double* tile = grid.block + t * lanes * grid.dimension;
@@ -172,8 +184,12 @@ double blocked_layout::reach_sum() const {
   return sum;
 }
 
-void blocked_layout::store(weight_grid& grid) {
+void blocked_layout::keep() {
   if (epochs_since_centres_ == 1) reach_at_centres_ = reach_sum();
+}
+
+void blocked_layout::store(weight_grid& grid) {
+  keep();
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
     double* rows[kernels::tile_lanes];

@@ -39,11 +39,17 @@ class blocked_layout {
   // weight is not a number, infinite or larger than largest_value, or where
   // memory runs short (the epoch then searches otherwise). The samples must
   // keep their values while this layout lives, as a run's do: their copy and
-  // table are made again only when their address or size changes.
-  kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid);
+  // table are made again only when their address or size changes. Where
+  // `kept` (the last epoch ended with keep() on this grid, whose tiles are
+  // behind since), the weights are those the layout holds, not the tiles'.
+  kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid,
+                              bool kept = false);
 
-  // Writes the weights back into the grid's tiles, after the epoch.
+  // After the epoch: writes the weights back into the grid's tiles, or
+  // keeps them here for the next epoch (the tiles are then behind until
+  // store).
   void store(weight_grid& grid);
+  void keep();
 
  private:
   struct aligned_free {

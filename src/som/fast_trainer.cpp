@@ -39,15 +39,26 @@ bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
       !blocked_layout::suits(grid, samples.count, args.epoch.learning_rate)) {
     return false;
   }
-  kernels::blocked_args* blocked = blocked_.load(samples, grid);
+  kernels::blocked_args* blocked = blocked_.load(samples, grid, behind_ == &grid);
   if (blocked == nullptr) return false;
   args.epoch.blocked = blocked;
   rozdil = run_alone(args, assignments);
-  blocked_.store(grid);
+  if (keep_weights_) {
+    blocked_.keep();
+    behind_ = &grid;
+  } else {
+    blocked_.store(grid);
+  }
   screened_ += blocked->screened;
   measured_ += blocked->measured;
   ++blocked_epochs_;
   return true;
+}
+
+void fast_trainer::write_back() {
+  if (behind_ == nullptr) return;
+  blocked_.store(*behind_);
+  behind_ = nullptr;
 }
 
 std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignment* assignments,
@@ -89,6 +100,7 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
 std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
                                         assignment* assignments, double learning_rate,
                                         double radius) {
+  if (behind_ != &grid) write_back();
   if (grid.block == nullptr) {
     // No weights to compare (an empty map or dimension 0): every search
     // answers (0, 0) and there is nothing to update.
@@ -102,6 +114,7 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
       kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
   std::uint32_t blocked_rozdil = 0;
   if (run_blocked(samples, grid, args, assignments, blocked_rozdil)) return blocked_rozdil;
+  write_back();
   if (args.epoch.pruned) {
     // The map changes little from epoch to epoch: its order of components
     // is worked out again every few pruned epochs only.

@@ -32,6 +32,17 @@ class fast_trainer {
   std::uint32_t train_epoch(const sample_matrix& samples, weight_grid& grid,
                             assignment* assignments, double learning_rate, double radius);
 
+  // Where set (train_map sets it), consecutive epochs with the blocked
+  // search keep the weights in the search's own layout, and the grid's
+  // tiles are written only when an epoch of another kind needs them or at
+  // write_back(): the copies in and out cost a late epoch about 8 %. The
+  // grid must then not change between epochs but through this trainer, and
+  // write_back() must come before the grid is read.
+  void keep_weights(bool keep) { keep_weights_ = keep; }
+  // Brings the grid of the last epoch up to date (nothing to do where it
+  // is).
+  void write_back();
+
   // Sets each pool thread's share of the tiles (for tests; see tile_shares).
   void set_shares(const std::vector<double>& shares) { shares_.set(shares); }
 
@@ -67,6 +78,8 @@ class fast_trainer {
   std::vector<std::uint64_t> waited_;
   std::uint64_t searched_ = 0;
   blocked_layout blocked_;
+  bool keep_weights_ = false;
+  weight_grid* behind_ = nullptr;  // the grid whose weights blocked_ holds
   std::uint64_t screened_ = 0;
   std::uint64_t measured_ = 0;
   std::uint32_t blocked_epochs_ = 0;

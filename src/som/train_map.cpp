@@ -35,6 +35,7 @@ void train_map(const epoch_sink& epochs, const training_params& params,
         engine.threads != 0 ? engine.threads
                             : pool::threads_that_pay(grid.map_rows, grid.map_cols, grid.dimension);
     trainer.emplace(*engine.kernel, threads, engine.pool, engine.search);
+    trainer->keep_weights(true);
   }
   epoch_schedule schedule;
   do {
@@ -47,6 +48,7 @@ void train_map(const epoch_sink& epochs, const training_params& params,
                                          schedule.radius);
     epochs.record(epochs.context, Rozdil, schedule.radius);
   } while (schedule.radius > stop_radius);
+  if (trainer) trainer->write_back();
   if (params.searched != nullptr && trainer) *params.searched = trainer->searched();
 }
 
