@@ -111,9 +111,12 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const 
     centre_tiles_ = allocate(std::size_t{args_.padded_blocks} * args_.stride);
     neuron_reach_ = allocate(std::size_t{args_.blocks} * 4);
     block_reach_ = allocate(args_.padded_blocks);
+    args_.runs = (args_.padded_blocks + kernels::blocks_in_run - 1) / kernels::blocks_in_run;
+    run_reach_ = allocate(args_.runs);
     samples_from_ = nullptr;
     epochs_since_centres_ = centres_last;
-    if (!weights_ || !centres_ || !centre_tiles_ || !neuron_reach_ || !block_reach_) {
+    if (!weights_ || !centres_ || !centre_tiles_ || !neuron_reach_ || !block_reach_ ||
+        !run_reach_) {
       weights_.reset();
       return nullptr;
     }
@@ -123,9 +126,11 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const 
   }
   if (samples.block != samples_from_ || samples.count != sample_count_) {
     table_.reset();
+    run_table_.reset();
     if (!load_samples(samples)) return nullptr;
     table_ = allocate(std::size_t{samples.count} * args_.padded_blocks + 1);
-    if (!table_) {
+    run_table_ = allocate(std::size_t{samples.count} * args_.runs + 1);
+    if (!table_ || !run_table_) {
       samples_from_ = nullptr;
       return nullptr;
     }
@@ -172,6 +177,8 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const 
   args_.centre_tiles = centre_tiles_.get();
   args_.neuron_reach = neuron_reach_.get();
   args_.block_reach = block_reach_.get();
+  args_.run_reach = run_reach_.get();
+  args_.run_table = run_table_.get();
   args_.table = table_.get();
   args_.screened = 0;
   args_.measured = 0;

@@ -69,7 +69,8 @@ class blocked_layout {
   std::uint32_t tile_rows(const weight_grid& grid, std::size_t t, double** rows) const;
 
   kernels::blocked_args args_;
-  doubles weights_, samples_, centres_, centre_tiles_, neuron_reach_, block_reach_, table_;
+  doubles weights_, samples_, centres_, centre_tiles_, neuron_reach_, block_reach_, run_reach_;
+  doubles table_, run_table_;
   const double* samples_from_ = nullptr;
   std::uint32_t sample_count_ = 0;
   bool samples_fit_ = false;

@@ -70,6 +70,14 @@ struct blocked_args {
   // kernel first where `fill_table` is set (new centres or new samples).
   double* table = nullptr;
   bool fill_table = false;
+  // The blocks in runs of blocks_in_run (in block order): for each run the
+  // largest of its blocks' bounds (kept in step as block_reach), and for
+  // each sample the smallest of its bounds in the table over the run's
+  // blocks, `runs` per sample (filled with the table), so that the search
+  // passes over a run whose every block the triangle inequality drops.
+  std::uint32_t runs = 0;
+  double* run_reach = nullptr;  // runs
+  double* run_table = nullptr;  // count × runs
   // 1 + 4 (dimension + 8) 2^-53 and 1 − 4 (dimension + 8) 2^-53 (both exact),
   // see distance_above and distance_below.
   double above = 1.0;
@@ -79,6 +87,10 @@ struct blocked_args {
   std::uint64_t screened = 0;
   std::uint64_t measured = 0;
 };
+
+// Blocks in a run of blocked_args (64: the search gathers a run's tests in
+// one word).
+inline constexpr std::uint32_t blocks_in_run = 64;
 
 // The block of neuron (i, j), and the neuron's slot in blocked_args::weights.
 inline std::uint32_t block_of(const blocked_args& b, std::uint32_t i, std::uint32_t j) {

@@ -72,7 +72,9 @@
 // fl(L − R_j) > A' = fl(A × (1 + 4u)) >= A (1 + u): the rounded difference
 // is then above 0, so the exact one is too and is at least fl(L − R_j) /
 // (1 + u) > A. A block is dropped when fl(L − r) > A', r being at least
-// every R_j of the block: L − R_j >= L − r > A for each of its neurons.
+// every R_j of the block: L − R_j >= L − r > A for each of its neurons; and
+// a run of blocks when fl(L_min − r_max) > A', L_min being the least L and
+// r_max the largest r of its blocks: L − r >= L_min − r_max for each.
 //
 // The screen. The neurons left are summed first in the vector lanes' order
 // (each lane in component order, then the lanes in a tree: any order, the
@@ -188,6 +190,15 @@ void fill_table(const blocked_args& b, std::uint32_t dimension, std::uint32_t co
       }
     }
     for (std::uint32_t c = b.blocks; c < b.padded_blocks; ++c) row[c] = DBL_MAX;
+    double* runs = b.run_table + std::size_t{s} * b.runs;
+    for (std::uint32_t r = 0; r < b.runs; ++r) {
+      const std::uint32_t first = r * blocks_in_run;
+      const std::uint32_t end =
+          b.padded_blocks - first > blocks_in_run ? first + blocks_in_run : b.padded_blocks;
+      double least = row[first];
+      for (std::uint32_t c = first + 1; c < end; ++c) least = row[c] < least ? row[c] : least;
+      runs[r] = least;
+    }
   }
 }
 
@@ -199,6 +210,8 @@ SOM_INLINE void note_reach(const blocked_args& b, std::size_t slot, std::uint32_
   b.neuron_reach[slot] = r;
   const double old = b.block_reach[block];
   b.block_reach[block] = r > old ? r : old;
+  const double run = b.run_reach[block / blocks_in_run];
+  b.run_reach[block / blocks_in_run] = r > run ? r : run;
 }
 
 // Neuron (i, j)'s bound, and its block's, from its weights as they are.
@@ -252,8 +265,12 @@ grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const doub
   // The blocks in runs of 64, their tests' outcomes gathered in one word
   // per run: few blocks are left, and a branch per tile of blocks would
   // mostly guess wrong where one is.
-  constexpr std::uint32_t run = 64;
+  constexpr std::uint32_t run = blocks_in_run;
+  const double* run_table = b.run_table + std::size_t{s} * b.runs;
   for (std::uint32_t first = 0; first < b.padded_blocks; first += run) {
+    // Every block of the run dropped at once: each one's bound from below
+    // is at least the run's least, and its reach at most the run's largest.
+    if (run_table[first / run] - b.run_reach[first / run] > beyond) continue;
     const std::uint32_t end = b.padded_blocks - first > run ? first + run : b.padded_blocks;
     std::uint64_t alive = 0;
     for (std::uint32_t k0 = first; k0 < end; k0 += static_cast<std::uint32_t>(L)) {
@@ -358,6 +375,7 @@ SOM_NOINLINE std::uint32_t blocked_epoch(const epoch_args& args) {
   if (b.fill_table) fill_table<K>(b, epoch.dimension, epoch.count);
   b.fill_table = false;
   for (std::uint32_t c = 0; c < b.padded_blocks; ++c) b.block_reach[c] = 0.0;
+  for (std::uint32_t r = 0; r < b.runs; ++r) b.run_reach[r] = 0.0;
   // The slots of missing neurons (past the last row or column) stay at
   // −DBL_MAX, which the search's triangle inequality always drops.
   for (std::size_t n = 0; n < std::size_t{b.blocks} * 4; ++n) b.neuron_reach[n] = -DBL_MAX;
