@@ -527,6 +527,16 @@ TEST_P(EveryKernel, BlockedSearchAtTheEndsOfTheRange) {
     check_blocked(GetParam(), c, shape, dimension, epochs, s.blocked ? runs : 0);
     if (HasFatalFailure()) return;
   }
+  // Every value just below 2^480: the weights that a kept layout carries
+  // from epoch to epoch are looked at again before each one.
+  {
+    std::uniform_real_distribution<double> below(0.0, 0x1p-30);
+    case_data c = clustered_case(gen, shape, dimension, 40, 0.01);
+    for (double& x : c.samples) x = 0x1p480 * (1.0 - below(gen));
+    for (double& w : c.weights) w = 0x1p480 * (1.0 - below(gen));
+    check_blocked(GetParam(), c, shape, dimension, epochs, runs);
+    if (HasFatalFailure()) return;
+  }
   // One sample value or one weight not a number or infinite.
   for (const double special : {std::numeric_limits<double>::quiet_NaN(),
                                std::numeric_limits<double>::infinity(),

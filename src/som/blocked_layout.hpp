@@ -76,7 +76,10 @@ class blocked_layout {
   bool samples_fit_ = false;
   std::uint32_t map_rows_ = 0, map_cols_ = 0, dimension_ = 0;
   std::uint32_t epochs_since_centres_ = 0;
-  double reach_at_centres_ = 0.0;  // the blocks' bounds summed after the centres' first epoch
+  double reach_at_centres_ = 0.0;
+  double samples_largest_ = 0.0;  // the largest magnitude among the samples
+  double weights_bound_ = 0.0;    // at least the largest among the weights  // the blocks' bounds
+                                  // summed after the centres' first epoch
 };
 
 }  // namespace som
