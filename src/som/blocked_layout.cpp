@@ -96,6 +96,9 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const 
   const bool new_shape = grid.map_rows != map_rows_ || grid.map_cols != map_cols_ ||
                          grid.dimension != dimension_ || !weights_;
   if (new_shape) {
+    // Weights kept for a map of another shape cannot be this grid's: its
+    // tiles are the only weights there are.
+    kept = false;
     map_rows_ = grid.map_rows;
     map_cols_ = grid.map_cols;
     dimension_ = grid.dimension;
