@@ -16,11 +16,9 @@ std::uint32_t fused_epoch(const epoch_args& args) {
   const epoch_input& epoch = k.epoch;
   const thread_slice& slice = k.slice;
   const epoch_extras& extras = k.extras;
-  constexpr std::size_t L = K::L;
   const std::uint32_t dimension = k.dimension;
   const std::size_t own_begin = slice.tile_begin;
   const std::size_t own_end = slice.tile_end;
-  const std::uint64_t cols = epoch.map_cols;
   std::uint32_t rozdil = 0;
   if (epoch.count == 0) return 0;
   k.reset();
@@ -32,26 +30,10 @@ std::uint32_t fused_epoch(const epoch_args& args) {
     const double* next = last ? nullptr : x + dimension;
     k.reset();
     // The tiles [near_begin, near_end) of the rows within the radius's reach.
-    std::size_t near_begin = own_begin;
-    std::size_t near_end = own_begin;
-    std::uint32_t first_row = 0;
-    if (epoch.updates) {
-      if (epoch.whole_grid) {
-        near_begin = own_begin;
-        near_end = own_end;
-      } else {
-        const std::uint64_t lo = bmu.row > epoch.reach ? bmu.row - epoch.reach : 0;
-        std::uint64_t hi = std::uint64_t{bmu.row} + epoch.reach;
-        if (hi > epoch.map_rows - 1u) hi = epoch.map_rows - 1u;
-        first_row = static_cast<std::uint32_t>(lo);
-        near_begin = static_cast<std::size_t>(lo * cols / L);
-        near_end = static_cast<std::size_t>(((hi + 1) * cols + L - 1) / L);
-        if (near_begin < own_begin) near_begin = own_begin;
-        if (near_begin > own_end) near_begin = own_end;
-        if (near_end < near_begin) near_end = near_begin;
-        if (near_end > own_end) near_end = own_end;
-      }
-    }
+    std::size_t near_begin;
+    std::size_t near_end;
+    std::uint32_t first_row;
+    k.reach_of(bmu, near_begin, near_end, first_row);
     if (next != nullptr) k.search(next, own_begin, near_begin);
     if (near_begin < near_end) {
       // The lanes inside the radius depend on the winner only: worked out
