@@ -143,11 +143,8 @@ kernels::blocked_args* blocked_layout::load(const sample_matrix& samples, const 
   }
   if (!samples_fit_) return nullptr;
   if (kept) {
-    // Moved by the last epoch, the weights may have grown, but by less than
-    // a factor 1 + 2^-17 (see kernel_blocked.hpp: each weight moves at most
-    // once per sample, towards a sample no larger than samples_largest_), so
-    // they are looked at again only once that bound passes the range.
-    weights_bound_ = std::max(weights_bound_, samples_largest_) * (1.0 + 0x1p-16);
+    // Moved by the last epoch, the weights may have grown (see keep()):
+    // they are looked at again only once their bound passes the range.
     if (weights_bound_ > largest_value) {
       weights_bound_ = 0.0;
       const std::size_t values = std::size_t{args_.blocks} * 4 * args_.stride;
@@ -207,6 +204,10 @@ double blocked_layout::reach_sum() const {
 
 void blocked_layout::keep() {
   if (epochs_since_centres_ == 1) reach_at_centres_ = reach_sum();
+  // The epoch has grown the weights by less than a factor 1 + 2^-17 (see
+  // kernel_blocked.hpp: each weight moves at most once per sample, towards
+  // a sample no larger than samples_largest_).
+  weights_bound_ = std::max(weights_bound_, samples_largest_) * (1.0 + 0x1p-16);
 }
 
 void blocked_layout::store(weight_grid& grid) {
