@@ -166,15 +166,17 @@ bool wait_until(Done done, std::chrono::seconds limit) {
 
 TEST(ReportLive, ReportWhileTrainingThenWatchToTheEnd) {
   // 20 x 20 neurons (S = 800), radius_decay 20, stop_radius 1: R = 800 /
-  // (t / 20 + 1) reaches 1 at t = 15980, a couple of seconds of training
-  // here, against milliseconds for a report.
+  // (t / 20 + 1) reaches 1 at t = 15980. With 2000 samples that is several
+  // seconds of training on a fast machine, against milliseconds for a
+  // report: the watch, which waits a second for the saved map's files to
+  // stand still before its first page, must still find the run training.
   temp_folder folder;
   folder.write("setup.txt",
                "20\tmap_rows\n20\tmap_cols\n3\tdimension\n20\tradius_decay\n100\trate_decay\n"
                "1\tstop_radius\n0\tKrok\n5\tseed\n");
   std::string data;
   std::uint32_t state = 17;
-  for (int s = 0; s < 500 * 3; ++s) {
+  for (int s = 0; s < 2000 * 3; ++s) {
     state = state * 1664525u + 1013904223u;
     data += std::to_string(state >> 22) + (s % 3 == 2 ? "\n" : " ");
   }
