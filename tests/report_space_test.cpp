@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "report/best_two_search.hpp"
+#include "som/best_two_search.hpp"
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
-#include "report/neuron_tree.hpp"
-#include "report/principal_components.hpp"
+#include "som/neuron_tree.hpp"
+#include "som/principal_components.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/principal_components.hpp"
+#include "som/principal_components.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "som/best_two.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
@@ -21,33 +22,6 @@ std::vector<double> u_matrix(const weight_grid& grid);
 std::vector<std::uint32_t> hit_counts(std::uint32_t map_rows, std::uint32_t map_cols,
                                       const assignment_table& assignments);
 
-struct best_two {
-  grid_pos best;               // what find_bmu answers
-  grid_pos second;             // the nearest of the other neurons
-  double best_distance = 0.0;  // squared
-  bool has_second = false;
-};
-
-// The best-matching unit and the second-best unit in one pass, each the first
-// in row-major order among equal squared distances, as find_bmu chooses.
-best_two find_best_two(const weight_grid& grid, const double* sample);
-
-// True when the two positions are direct grid neighbours (one step along a row
-// or a column): the 4-neighbourhood.
-inline bool grid_neighbours(grid_pos a, grid_pos b) {
-  const std::uint32_t dr = a.row > b.row ? a.row - b.row : b.row - a.row;
-  const std::uint32_t dc = a.col > b.col ? a.col - b.col : b.col - a.col;
-  return dr + dc == 1;
-}
-
-// True when the two positions touch, diagonally included (at most one step
-// along a row and one along a column): the 8-neighbourhood.
-inline bool grid_neighbours8(grid_pos a, grid_pos b) {
-  const std::uint32_t dr = a.row > b.row ? a.row - b.row : b.row - a.row;
-  const std::uint32_t dc = a.col > b.col ? a.col - b.col : b.col - a.col;
-  return dr <= 1 && dc <= 1 && dr + dc != 0;
-}
-
 struct map_errors {
   // Mean Euclidean distance from each sample to its unit's weights (0 without samples).
   double quantization = 0.0;
@@ -60,12 +34,8 @@ struct map_errors {
   double topographic8 = 0.0;
 };
 
-// Up to this many components the errors search a neuron_tree, above it a
-// neuron_index (best_two_search.hpp).
-inline constexpr std::uint32_t tree_search_dimensions = 16;
-
 // The errors of every sample against the grid (plain layout). The units are
-// those of find_best_two, found through a neuron_tree or a neuron_index.
+// those of find_best_two, found through a best_two_finder.
 map_errors measure_errors(const weight_grid& grid, const sample_matrix& samples);
 
 }  // namespace som

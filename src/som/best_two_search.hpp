@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "report/map_measures.hpp"
+#include "som/best_two.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {

@@ -1,9 +1,9 @@
-#include "report/neuron_tree.hpp"
+#include "som/neuron_tree.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "report/best_two_so_far.hpp"
+#include "som/best_two_so_far.hpp"
 #include "som/find_bmu.hpp"
 
 namespace som {

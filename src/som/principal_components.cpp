@@ -1,4 +1,4 @@
-#include "report/principal_components.hpp"
+#include "som/principal_components.hpp"
 
 #include <algorithm>
 #include <cmath>

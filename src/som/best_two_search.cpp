@@ -1,10 +1,10 @@
-#include "report/best_two_search.hpp"
+#include "som/best_two_search.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "report/best_two_so_far.hpp"
+#include "som/best_two_so_far.hpp"
 #include "som/find_bmu.hpp"
 
 namespace som {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "report/map_measures.hpp"
+#include "som/best_two.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
