@@ -13,6 +13,7 @@
 
 #include "common/byte_sink.hpp"
 #include "formats/assignments_file.hpp"
+#include "formats/columns_file.hpp"
 #include "formats/final_parameters.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/training_log.hpp"
@@ -172,6 +173,71 @@ TEST(LabelsFormat, LinesBlanksAndOrderByFrequency) {
     EXPECT_EQ(wrong.message, c.message);
     EXPECT_FALSE(wrong.labels.present);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ColumnsFormat, ShortestDecimalsReadBackToTheSameDoublesAndBadLinesAreNamed) {
+  // Awkward doubles: the shortest form of each must read back bit for bit.
+  std::vector<som::column_scaling> columns = {
+      {"sepal length", 5.843333333333334, 0.828066127977863},
+      {"Délka (cm)", -0.1, 1e-300},
+      {"", 4.9406564584124654e-324, 1.7976931348623157e308},
+      {"x", -0.0, 0.30000000000000004}};
+  std::uint64_t state = 12345;
+  for (int i = 0; i < 200; ++i) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    double value = std::bit_cast<double>(state >> 1);
+    if (!std::isfinite(value) || value == 0.0) value = 1.0;
+    columns.push_back({"c" + std::to_string(i), value, value});
+  }
+  std::string bytes;
+  som::byte_sink sink = som::string_sink(bytes);
+  ASSERT_TRUE(som::write_columns(columns, sink));
+  EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
+            som_test::host_lines("nazev\tstred\tmeritko\n"));
+  EXPECT_NE(bytes.find(som_test::host_lines("x\t-0\t0.30000000000000004\n")), std::string::npos);
+  som::byte_reader reader(bytes);
+  const som::columns_reading back = som::read_columns(reader);
+  ASSERT_TRUE(back.ok()) << back.bad_line;
+  ASSERT_EQ(back.columns.size(), columns.size());
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    EXPECT_EQ(back.columns[c].name, columns[c].name);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(back.columns[c].centre),
+              std::bit_cast<std::uint64_t>(columns[c].centre));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(back.columns[c].scale),
+              std::bit_cast<std::uint64_t>(columns[c].scale));
+  }
+
+  // Which line is refused: the header, a field too many or missing, a number
+  // that is not whole or not finite, a zero scale, text after a blank line.
+  const struct {
+    const char* text;
+    std::uint64_t bad_line;
+    std::size_t columns;
+  } cases[] = {
+      {"nazev\tstred\tmeritko\r\na\t1\t2\r\n\r\n\n", 0, 1},
+      {"nazev\tstred\tmeritko\n", 0, 0},
+      {"nazev stred meritko\na\t1\t2\n", 1, 0},
+      {"", 1, 0},
+      {"nazev\tstred\tmeritko\na\t1\t2\nb\t1\n", 3, 1},
+      {"nazev\tstred\tmeritko\na\t1\t2\t3\n", 2, 0},
+      {"nazev\tstred\tmeritko\na\t1,5\t2\n", 2, 0},
+      {"nazev\tstred\tmeritko\na\t1e999\t2\n", 2, 0},
+      {"nazev\tstred\tmeritko\na\t1\t0\n", 2, 0},
+      {"nazev\tstred\tmeritko\na\t1\t2\n\nb\t1\t2\n", 4, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    som::byte_reader r{std::string_view(c.text)};
+    const som::columns_reading read = som::read_columns(r);
+    EXPECT_EQ(read.bad_line, c.bad_line);
+    EXPECT_EQ(read.columns.size(), c.columns);
+  }
+  EXPECT_EQ(som::scaled_value({"a", 1.0, 4.0}, 3.0), 0.5);
+  EXPECT_EQ(som::unscaled_value({"a", 1.0, 4.0}, 0.5), 3.0);
 }
 
 }  // namespace

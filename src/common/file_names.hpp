@@ -15,6 +15,13 @@ inline constexpr const char* training_log_file_name = "trenovani.txt";
 // Read by som_report alone, beside data.txt (formats/labels_file.hpp).
 inline constexpr const char* labels_file_name = "popisky.txt";
 
+// Written by som_data beside data.txt: each component's name and the
+// centre and scale that turned the table's column into it
+// (formats/columns_file.hpp).
+inline constexpr const char* columns_file_name = "sloupce.txt";
+// Written by som_map: where each new sample falls on the map.
+inline constexpr const char* placement_file_name = "zarazeni.txt";
+
 // The saved map: the three state files, in the order a save writes them.
 inline constexpr std::array<const char*, 3> saved_map_file_names = {
     assignments_file_name, final_parameters_file_name, weights_file_name};

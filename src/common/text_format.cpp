@@ -17,6 +17,13 @@ void append_u64(std::string& out, std::uint64_t value) {
   out.append(buffer, result.ptr);
 }
 
+void append_shortest(std::string& out, double value) {
+  // 17 significant digits, a sign, a point and a four-character exponent.
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
 void append_fixed6(std::string& out, double value) {
   if (std::isnan(value)) {
     out += std::signbit(value) ? "-nan" : "nan";

@@ -14,6 +14,11 @@ void append_u64(std::string& out, std::uint64_t value);
 // six digits after the decimal point, correctly rounded.
 void append_fixed6(std::string& out, double value);
 
+// Appends the shortest decimal that reads back (correctly rounded, as
+// common/decimal.hpp reads) to the same double: "0.1", "-2.5e-07", "1e+300".
+// The value must be finite.
+void append_shortest(std::string& out, double value);
+
 // The line end that text files get on this host (CR LF on Windows).
 #ifdef _WIN32
 inline constexpr const char* host_line_end = "\r\n";
