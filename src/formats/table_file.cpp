@@ -7,6 +7,10 @@
 
 #include "common/decimal.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace som {
 
 namespace {
@@ -22,6 +26,29 @@ std::string_view trim(std::string_view text) {
   return text.substr(from, to - from);
 }
 
+// The first of p..end that is one of the four bytes `a` to `d` (repeats
+// allowed), or end: sixteen bytes at a time where SSE2 is there (every
+// x86-64), one at a time otherwise and at the end.
+const char* find_any(const char* p, const char* end, char a, char b, char c, char d) {
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(a);
+  const __m128i vb = _mm_set1_epi8(b);
+  const __m128i vc = _mm_set1_epi8(c);
+  const __m128i vd = _mm_set1_epi8(d);
+  while (end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hit = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)),
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, vc), _mm_cmpeq_epi8(bytes, vd)));
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p != end && *p != a && *p != b && *p != c && *p != d) ++p;
+  return p;
+}
+
 }  // namespace
 
 bool is_missing_word(std::string_view text) {
@@ -32,13 +59,13 @@ bool is_missing_word(std::string_view text) {
 
 cell_kind read_cell(std::string_view text, char decimal_mark, double& value) {
   text = trim(text);
-  if (is_missing_word(text)) return cell_kind::missing;
-  // Most cells are short: the decimal comma is made a point in a copy.
-  std::array<char, 64> small;
-  std::string large;
-  const char* digits = text.data();
-  if (decimal_mark == ',') {
-    if (text.find('.') != std::string_view::npos) return cell_kind::text;
+  if (text.empty()) return cell_kind::missing;
+  if (decimal_mark == '.') {
+    if (parse_decimal(text.data(), text.size(), value)) return cell_kind::number;
+  } else if (text.find('.') == std::string_view::npos) {
+    // The decimal comma made a point, in a copy (most cells are short).
+    std::array<char, 64> small;
+    std::string large;
     char* copy = small.data();
     if (text.size() > small.size()) {
       large.assign(text);
@@ -48,12 +75,9 @@ cell_kind read_cell(std::string_view text, char decimal_mark, double& value) {
     }
     for (std::size_t i = 0; i < text.size(); ++i)
       if (copy[i] == ',') copy[i] = '.';
-    digits = copy;
+    if (parse_decimal(copy, text.size(), value)) return cell_kind::number;
   }
-  const std::ptrdiff_t length = scan_decimal(digits, digits + text.size(), true);
-  if (length <= 0 || static_cast<std::size_t>(length) != text.size()) return cell_kind::text;
-  value = convert_decimal(digits, text.size());
-  return cell_kind::number;
+  return is_missing_word(text) ? cell_kind::missing : cell_kind::text;
 }
 
 bool blank_record(const std::vector<table_cell>& cells) {
@@ -66,16 +90,12 @@ table_records::scan table_records::scan_record(const char* begin, const char* en
   unquoted_.clear();
   const bool blanks = separator_ == blank_separator;
   const bool lf = line_end_ == '\n';
-  // The bytes that end an unquoted cell.
-  std::array<bool, 256> stops{};
-  stops[static_cast<unsigned char>(line_end_)] = true;
-  if (lf) stops['\r'] = true;
-  if (blanks) {
-    stops[' '] = true;
-    stops['\t'] = true;
-  } else {
-    stops[static_cast<unsigned char>(separator_)] = true;
-  }
+  // The bytes that end an unquoted cell: the line end (a CR too, which may
+  // start one) and the separator, or both blanks.
+  const char stop_a = line_end_;
+  const char stop_b = lf ? '\r' : line_end_;
+  const char stop_c = blanks ? ' ' : separator_;
+  const char stop_d = blanks ? '\t' : separator_;
   const auto fault = [&](table_fault what) {
     problem_ = {what, number_, static_cast<std::uint32_t>(spans_.size() + 1)};
     return scan::fault;
@@ -144,7 +164,7 @@ table_records::scan table_records::scan_record(const char* begin, const char* en
     } else {
       const char* start = p;
       for (;;) {
-        while (p != end && !stops[static_cast<unsigned char>(*p)]) ++p;
+        p = find_any(p, end, stop_a, stop_b, stop_c, stop_d);
         if (p == end) {
           if (!last) return scan::more;
           break;
@@ -483,7 +503,7 @@ void table_reader::account(const char* data, std::size_t size) {
   constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15u;
   std::size_t i = 0;
   while (i < size && raw_.tail_bytes != 0 && raw_.tail_bytes < 8) {
-    raw_.tail |= std::uint64_t{static_cast<unsigned char>(data[i++])} << (8 * raw_.tail_bytes);
+    std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes, data + i++, 1);
     if (++raw_.tail_bytes == 8) {
       raw_.hash = (raw_.hash ^ raw_.tail) * multiplier;
       raw_.hash ^= raw_.hash >> 29;
@@ -491,15 +511,18 @@ void table_reader::account(const char* data, std::size_t size) {
       raw_.tail_bytes = 0;
     }
   }
+  // The words in the host's byte order: the hash is only ever compared
+  // with one taken on the same machine.
+  std::uint64_t hash = raw_.hash;
   for (; i + 8 <= size; i += 8) {
-    std::uint64_t word = 0;
-    for (unsigned k = 0; k < 8; ++k)
-      word |= std::uint64_t{static_cast<unsigned char>(data[i + k])} << (8 * k);
-    raw_.hash = (raw_.hash ^ word) * multiplier;
-    raw_.hash ^= raw_.hash >> 29;
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    hash = (hash ^ word) * multiplier;
+    hash ^= hash >> 29;
   }
+  raw_.hash = hash;
   for (; i < size; ++i)
-    raw_.tail |= std::uint64_t{static_cast<unsigned char>(data[i])} << (8 * raw_.tail_bytes++);
+    std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes++, data + i, 1);
 }
 
 void table_reader::read_title() {

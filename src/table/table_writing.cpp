@@ -12,8 +12,10 @@ namespace {
 
 // What is written goes out in pieces of about this size.
 constexpr std::size_t flush_size = std::size_t{1} << 20;
-// The most values kept for the principal plane.
-constexpr std::size_t most_selected_values = std::size_t{1} << 22;
+// The most values kept for the principal plane, and the most rows: as many
+// as its analysis takes (about 2 x 10^7 multiplications), at most 8 MB.
+constexpr std::uint64_t most_selected_values = std::uint64_t{1} << 20;
+constexpr double analysis_budget = 2e7;
 
 bool same_dialect(const table_dialect& a, const table_dialect& b) {
   return a.separator == b.separator && a.decimal_mark == b.decimal_mark && a.title == b.title &&
@@ -46,9 +48,11 @@ table_writing write_samples(byte_source raw, const table_options& options,
   const std::uint64_t samples = survey.samples;
   std::uint64_t stride = 0;  // 0: no selection
   if (k >= 2 && k <= max_principal_dimension) {
-    const std::uint64_t room = std::max<std::uint64_t>(2, most_selected_values / k);
-    stride = (samples + room - 1) / room;
-    if (stride == 0) stride = 1;
+    const auto analysed = static_cast<std::uint64_t>(analysis_budget / static_cast<double>(k * k));
+    const std::uint64_t room =
+        std::max<std::uint64_t>(2, std::min(most_selected_values / k, analysed));
+    stride = std::max<std::uint64_t>(1, (samples + room - 1) / room);
+    out.selection.reserve(static_cast<std::size_t>((samples + stride - 1) / stride * k));
   }
 
   std::vector<double> values(k);
