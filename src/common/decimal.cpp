@@ -103,8 +103,12 @@ bool parse_decimal(const char* text, std::size_t length, double& value) {
   // starts with a digit or a point after its sign.
   const char* first = text;
   const char* const last = text + length;
-  if (first != last && *first == '+') ++first;
-  const char* body = first != last && *first == '-' ? first + 1 : first;
+  const char* body = first;
+  if (first != last && *first == '+') {
+    body = ++first;
+  } else if (first != last && *first == '-') {
+    body = first + 1;
+  }
   if (body == last || !(is_digit(*body) || *body == '.')) return false;
   const auto result = std::from_chars(first, last, value, std::chars_format::general);
   if (result.ptr != last) return false;

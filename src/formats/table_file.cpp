@@ -96,8 +96,10 @@ table_records::scan table_records::scan_record(const char* begin, const char* en
   const char stop_b = lf ? '\r' : line_end_;
   const char stop_c = blanks ? ' ' : separator_;
   const char stop_d = blanks ? '\t' : separator_;
+  // The cell at fault: the one being read, or the quoted one just read.
   const auto fault = [&](table_fault what) {
-    problem_ = {what, number_, static_cast<std::uint32_t>(spans_.size() + 1)};
+    const std::size_t column = what == table_fault::text_after_quote ? spans_.size() : spans_.size() + 1;
+    problem_ = {what, number_, static_cast<std::uint32_t>(column)};
     return scan::fault;
   };
   // Whether a line end stands at p: the length of it (0 when none, -1
@@ -435,7 +437,8 @@ table_dialect detect_dialect(std::string_view sample, bool complete,
     dialect.title = title;
     dialect.row_names = title && shift == 1;
     const std::size_t title_width = trimmed_count(first) + (dialect.row_names ? 1 : 0);
-    dialect.columns = title ? std::max(title_width, data_width) : std::max(data_width, trimmed_count(first));
+    // A title row names the columns; a cell beyond them holds nothing.
+    dialect.columns = title ? title_width : std::max(data_width, trimmed_count(first));
   }
   if (dialect.columns == 0) dialect.columns = 1;
   return dialect;
