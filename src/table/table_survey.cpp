@@ -90,6 +90,10 @@ table_survey survey_table(byte_source raw, const std::string& table_name,
   std::vector<double> values(k);
   std::vector<component_cell> kinds(k);
   std::vector<first_cell> text(k);
+  // Per component: a text cell that the other decimal mark would read.
+  const char other_mark = out.dialect.decimal_mark == '.' ? ',' : '.';
+  const bool other_possible = other_mark == '.' || out.dialect.separator != ',';
+  std::vector<char> other_reads(k, 0);
   first_cell out_of_range;
   std::size_t out_of_range_column = 0;
   first_cell missing;
@@ -125,7 +129,13 @@ table_survey survey_table(byte_source raw, const std::string& table_name,
       const std::string_view cell = cells[out.components[c]].text;
       switch (kinds[c]) {
         case component_cell::number: break;
-        case component_cell::text: text[c].note(row, cell); break;
+        case component_cell::text:
+          text[c].note(row, cell);
+          if (other_possible && other_reads[c] == 0) {
+            double ignored;
+            other_reads[c] = read_cell(cell, other_mark, ignored) == cell_kind::number;
+          }
+          break;
         case component_cell::out_of_range:
           if (out_of_range.row == 0) out_of_range_column = c;
           out_of_range.note(row, cell);
@@ -158,7 +168,6 @@ table_survey survey_table(byte_source raw, const std::string& table_name,
   // Text where numbers belong: every such column, each with its first such
   // cell and what would help.
   std::string refusal;
-  const char other_mark = out.dialect.decimal_mark == '.' ? ',' : '.';
   for (std::size_t c = 0; c < k; ++c) {
     if (text[c].row == 0) continue;
     const std::size_t j = out.components[c];
@@ -166,13 +175,10 @@ table_survey survey_table(byte_source raw, const std::string& table_name,
     refusal += "Tabulka " + table_name + ", sloupec " + column_label(out.columns, j) + ": radek " +
                std::to_string(text[c].row) + " obsahuje " + shown_cell(text[c].text) +
                ", coz neni cislo.";
-    double value;
-    if (out.dialect.separator != ',' || other_mark == '.') {
-      if (read_cell(text[c].text, other_mark, value) == cell_kind::number) {
-        refusal += std::string(" Ma-li tabulka desetinnou ") +
-                   (other_mark == ',' ? "carku, pouzijte --desetinna carka." :
-                                        "tecku, pouzijte --desetinna tecka.");
-      }
+    if (other_reads[c] != 0) {
+      refusal += std::string(" Ma-li tabulka desetinnou ") +
+                 (other_mark == ',' ? "carku, pouzijte --desetinna carka." :
+                                      "tecku, pouzijte --desetinna tecka.");
     }
     refusal += " Je-li to popis vzorku, pouzijte --popisky " + number +
                "; nema-li se sloupec pouzit, --vynechat " + number + ".\n";
