@@ -61,8 +61,7 @@ int run_sequence(const training_engine& engine) {
 
   sample_lines lines;
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, setup.dimension);
-    return std::string();
+    return count_sample_lines(reader, setup.dimension, lines);
   });
   if (!message.empty()) return fail(console, message);
   // A file that the values pass would misread is refused before anything
@@ -89,10 +88,8 @@ int run_sequence(const training_engine& engine) {
   if (!recover_state(console)) return 1;
   message = load_saved_map(*grid, *assignments, gen, console);
   if (!message.empty()) return fail(console, message);
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, *samples) ? std::string()
-                                                : missing_value_text(data_file_name) + "\n";
-  });
+  message = read_input_file(
+      data_file_name, [&](byte_reader& reader) { return load_sample_values(reader, *samples); });
   if (!message.empty()) return fail(console, message);
 
   std::FILE* log = std::fopen(training_log_file_name, "wb");
