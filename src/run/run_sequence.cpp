@@ -86,8 +86,10 @@ int run_sequence(const training_engine& engine) {
   // A save that an earlier run left unfinished is completed or undone
   // before the saved map is read.
   if (!recover_state(console)) return 1;
-  message = load_saved_map(*grid, *assignments, gen, console);
+  bool continued = false;
+  message = load_saved_map(*grid, *assignments, gen, console, &continued);
   if (!message.empty()) return fail(console, message);
+  if (continued) print(console, saved_Krok_warning(setup.Krok));
   message = read_input_file(
       data_file_name, [&](byte_reader& reader) { return load_sample_values(reader, *samples); });
   if (!message.empty()) return fail(console, message);
