@@ -16,7 +16,7 @@
 
 namespace {
 
-using som::text_encoding;
+using som::unicode_mark;
 
 // "1 2\r\n" in UTF-16 without its mark.
 const std::string utf16le_text = som_test::utf16("1 2\r\n", false, false);
@@ -27,45 +27,46 @@ TEST(TextEncoding, ToldFromTheFirstBytes) {
   const struct {
     const char* name;
     std::string head;
-    text_encoding encoding;
+    unicode_mark encoding;
   } cases[] = {
-      {"empty", "", text_encoding::plain},
-      {"ASCII", "1 2\n3 4\n", text_encoding::plain},
-      {"Windows-1250 letters", "\x9A\xE8\xF8 1\n", text_encoding::plain},
+      {"empty", "", unicode_mark::none},
+      {"ASCII", "1 2\n3 4\n", unicode_mark::none},
+      {"Windows-1250 letters", "\x9A\xE8\xF8 1\n", unicode_mark::none},
       {"UTF-8 mark",
        "\xEF\xBB\xBF"
        "1 2\n",
-       text_encoding::utf8_bom},
-      {"UTF-8 mark alone", "\xEF\xBB\xBF", text_encoding::utf8_bom},
+       unicode_mark::utf8},
+      {"UTF-8 mark alone", "\xEF\xBB\xBF", unicode_mark::utf8},
       {"part of a UTF-8 mark",
        "\xEF\xBB"
        "1\n",
-       text_encoding::plain},
-      {"UTF-16LE mark", "\xFF\xFE" + utf16le_text, text_encoding::utf16le},
-      {"UTF-16BE mark", "\xFE\xFF" + utf16be_text, text_encoding::utf16be},
-      {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4), text_encoding::utf16le},
-      {"UTF-16LE without a mark", utf16le_text, text_encoding::utf16_unmarked},
-      {"UTF-16BE without a mark", utf16be_text, text_encoding::utf16_unmarked},
+       unicode_mark::none},
+      {"UTF-16LE mark", "\xFF\xFE" + utf16le_text, unicode_mark::utf16_le},
+      {"UTF-16BE mark", "\xFE\xFF" + utf16be_text, unicode_mark::utf16_be},
+      {"UTF-32LE mark", std::string("\xFF\xFE\0\0", 4), unicode_mark::utf16_le},
+      {"UTF-16LE without a mark", utf16le_text, unicode_mark::utf16_without_mark},
+      {"UTF-16BE without a mark", utf16be_text, unicode_mark::utf16_without_mark},
       {"UTF-16LE, a blank first line",
        std::string("\n\0"
                    "1\0",
                    4),
-       text_encoding::utf16_unmarked},
-      {"NUL at the end of a first line", std::string("1 2 3\0", 6), text_encoding::utf16_unmarked},
-      {"NUL only in the second line", std::string("1 2\n3\0", 6), text_encoding::plain},
-      {"NUL past the probe", long_line + std::string("\0", 1), text_encoding::plain},
+       unicode_mark::utf16_without_mark},
+      {"NUL at the end of a first line", std::string("1 2 3\0", 6),
+       unicode_mark::utf16_without_mark},
+      {"NUL only in the second line", std::string("1 2\n3\0", 6), unicode_mark::none},
+      {"NUL past the probe", long_line + std::string("\0", 1), unicode_mark::none},
       {"NUL just inside the probe",
-       std::string(som::text_encoding_probe - 1, '7') + std::string("\0", 1),
-       text_encoding::utf16_unmarked},
+       std::string(som::unicode_mark_probe - 1, '7') + std::string("\0", 1),
+       unicode_mark::utf16_without_mark},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(som::detect_text_encoding(c.head), c.encoding);
+    EXPECT_EQ(som::detect_unicode_mark(c.head), c.encoding);
     // A reader sees the same, however its source hands the bytes out, and
     // consumes nothing.
     som_test::piecewise_source pieces(c.head, 3);
     som::byte_reader reader(pieces.source());
-    EXPECT_EQ(som::detect_text_encoding(reader), c.encoding);
+    EXPECT_EQ(som::detect_unicode_mark(reader), c.encoding);
     EXPECT_EQ(reader.position(), 0u);
   }
 }

@@ -19,9 +19,9 @@ bool read_final_parameters(byte_reader& reader, final_parameters& values) {
 }
 
 bool read_final_Krok(byte_reader& reader, std::uint32_t& Krok) {
-  const text_encoding encoding = detect_text_encoding(reader);
+  const unicode_mark encoding = detect_unicode_mark(reader);
   if (is_utf16(encoding)) return false;
-  reader.advance(byte_order_mark_length(encoding));
+  reader.advance(unicode_mark_length(encoding));
   return read_u32(reader, Krok);
 }
 

@@ -65,9 +65,9 @@ std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_ent
 
 setup_reading read_setup(byte_reader& reader) {
   setup_reading setup;
-  setup.encoding = detect_text_encoding(reader);
+  setup.encoding = detect_unicode_mark(reader);
   if (is_utf16(setup.encoding)) return setup;
-  reader.advance(byte_order_mark_length(setup.encoding));
+  reader.advance(unicode_mark_length(setup.encoding));
   setup_params& p = setup.params;
   for (std::uint32_t* entry : {&p.map_rows, &p.map_cols, &p.dimension, &p.radius_decay,
                                &p.rate_decay, &p.stop_radius, &p.Krok, &p.seed}) {

@@ -43,7 +43,7 @@ std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_ent
 
 struct setup_reading {
   // The file's encoding: in UTF-16 nothing of it is read (no entry, no echo).
-  text_encoding encoding = text_encoding::plain;
+  unicode_mark encoding = unicode_mark::none;
   setup_params params;
   bool complete = true;  // every entry had a number
   std::string decimal;   // the first entry that is a decimal value, as written

@@ -4,38 +4,38 @@
 
 namespace som {
 
-text_encoding detect_text_encoding(std::string_view head) {
-  if (head.starts_with("\xEF\xBB\xBF")) return text_encoding::utf8_bom;
-  if (head.starts_with("\xFF\xFE")) return text_encoding::utf16le;
-  if (head.starts_with("\xFE\xFF")) return text_encoding::utf16be;
-  head = head.substr(0, std::min(head.size(), text_encoding_probe));
-  const std::size_t line_end = head.find('\n');
+unicode_mark detect_unicode_mark(std::string_view start) {
+  if (start.starts_with("\xEF\xBB\xBF")) return unicode_mark::utf8;
+  if (start.starts_with("\xFF\xFE")) return unicode_mark::utf16_le;
+  if (start.starts_with("\xFE\xFF")) return unicode_mark::utf16_be;
+  start = start.substr(0, std::min(start.size(), unicode_mark_probe));
+  const std::size_t line_end = start.find('\n');
   const std::size_t looked_at =
-      line_end == std::string_view::npos ? head.size() : std::min(line_end + 2, head.size());
-  return head.substr(0, looked_at).find('\0') == std::string_view::npos
-             ? text_encoding::plain
-             : text_encoding::utf16_unmarked;
+      line_end == std::string_view::npos ? start.size() : std::min(line_end + 2, start.size());
+  return start.substr(0, looked_at).find('\0') == std::string_view::npos
+             ? unicode_mark::none
+             : unicode_mark::utf16_without_mark;
 }
 
-text_encoding detect_text_encoding(byte_reader& reader) {
-  const std::size_t available = reader.fill(text_encoding_probe);
-  return detect_text_encoding(std::string_view(reader.next(), available));
+unicode_mark detect_unicode_mark(byte_reader& reader) {
+  const std::size_t available = reader.fill(unicode_mark_probe);
+  return detect_unicode_mark(std::string_view(reader.next(), available));
 }
 
-bool is_utf16(text_encoding encoding) {
-  return encoding == text_encoding::utf16le || encoding == text_encoding::utf16be ||
-         encoding == text_encoding::utf16_unmarked;
-}
-
-std::size_t byte_order_mark_length(text_encoding encoding) {
-  switch (encoding) {
-    case text_encoding::utf8_bom: return 3;
-    case text_encoding::utf16le:
-    case text_encoding::utf16be: return 2;
-    case text_encoding::plain:
-    case text_encoding::utf16_unmarked: break;
+std::size_t unicode_mark_length(unicode_mark mark) {
+  switch (mark) {
+    case unicode_mark::utf8: return 3;
+    case unicode_mark::utf16_le:
+    case unicode_mark::utf16_be: return 2;
+    case unicode_mark::none:
+    case unicode_mark::utf16_without_mark: break;
   }
   return 0;
+}
+
+bool is_utf16(unicode_mark mark) {
+  return mark == unicode_mark::utf16_le || mark == unicode_mark::utf16_be ||
+         mark == unicode_mark::utf16_without_mark;
 }
 
 std::string utf16_refusal(std::string_view file_name) {
@@ -44,16 +44,16 @@ std::string utf16_refusal(std::string_view file_name) {
 }
 
 std::string begin_text(byte_reader& reader, std::string_view file_name) {
-  const text_encoding encoding = detect_text_encoding(reader);
-  if (is_utf16(encoding)) return utf16_refusal(file_name);
-  reader.advance(byte_order_mark_length(encoding));
+  const unicode_mark mark = detect_unicode_mark(reader);
+  if (is_utf16(mark)) return utf16_refusal(file_name);
+  reader.advance(unicode_mark_length(mark));
   return {};
 }
 
 std::string begin_text(std::string_view& bytes, std::string_view file_name) {
-  const text_encoding encoding = detect_text_encoding(bytes);
-  if (is_utf16(encoding)) return utf16_refusal(file_name);
-  bytes.remove_prefix(byte_order_mark_length(encoding));
+  const unicode_mark mark = detect_unicode_mark(bytes);
+  if (is_utf16(mark)) return utf16_refusal(file_name);
+  bytes.remove_prefix(unicode_mark_length(mark));
   return {};
 }
 
