@@ -1,10 +1,11 @@
 # Install rules and packages. Included by the top-level CMakeLists.txt after
 # the programs are defined.
 #
-# What is installed: som_train, som_report and som_data, the README, CTI_ME.txt (how to
-# start, in Czech), the licences and the bundled example. On Windows it all
-# lies in one folder, the programs beside CTI_ME.txt, as a user unpacks and
-# opens it; elsewhere it takes the usual places (bin/, share/doc/som_train/).
+# What is installed: som_train, som_report and som_data, the README,
+# CTI_ME.txt (the user's guide, in Czech), the licences and the bundled
+# example. On Windows it all lies in one folder, the programs beside
+# CTI_ME.txt, as a user unpacks and opens it; elsewhere it takes the usual
+# places (bin/, share/doc/som_train/).
 #
 # CPack makes one archive of it: on Windows (the mingw-w64 cross build, whose
 # programs are linked statically) som_train-<version>-windows-x86_64.zip,

@@ -158,7 +158,8 @@ train_and_compare() {
 
 train_and_compare run1_
 # Entry 7 (Krok) back to 7000 and every line end CR LF: the second run trains
-# the last 150 epochs again from the first run's map.
+# the last 150 epochs again from the first run's map, and warns that the map
+# was saved at Krok 7150.
 sed -n '7p' "$folder/setup.txt" | grep -q $'^0\t' || fail "line 7 of the example's setup.txt is not Krok 0"
 sed -i -e 's/\r$//' -e $'7s/^0\t/7000\t/' -e 's/$/\r/' "$folder/setup.txt"
 sed -i -e 's/\r$//' -e 's/$/\r/' "$folder/data.txt"

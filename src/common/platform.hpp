@@ -143,4 +143,14 @@ void release_block(void* block);
 // system), converted from it.
 std::string argument_as_utf8(const char* argument);
 
+// The console window the program was started in: how many processes share
+// it (0 where there is none, or the system does not say: POSIX), and whether
+// standard input and output are that console (not a file or a pipe).
+struct console_facts {
+  std::uint32_t processes = 0;
+  bool input_is_console = false;
+  bool output_is_console = false;
+};
+console_facts look_at_console();
+
 }  // namespace som

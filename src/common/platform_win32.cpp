@@ -273,4 +273,14 @@ std::string argument_as_utf8(const char* argument) {
   return out;
 }
 
+console_facts look_at_console() {
+  console_facts facts;
+  DWORD ids[2];
+  facts.processes = GetConsoleProcessList(ids, 2);  // all of them, even beyond two
+  DWORD mode;
+  facts.input_is_console = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+  facts.output_is_console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  return facts;
+}
+
 }  // namespace som

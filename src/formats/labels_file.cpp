@@ -6,6 +6,7 @@
 
 #include "common/file_names.hpp"
 #include "common/text_format.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -30,6 +31,8 @@ std::string label_count_message(std::uint64_t lines, std::uint32_t samples) {
 
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples) {
   labels_reading out;
+  out.message = begin_text(bytes, labels_file_name);
+  if (!out.ok()) return out;
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < bytes.size();) {
     std::size_t end = bytes.find('\n', at);

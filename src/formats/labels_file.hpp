@@ -26,15 +26,16 @@ struct sample_labels {
 struct labels_reading {
   sample_labels labels;     // when the lines fit the samples
   std::uint64_t lines = 0;  // the lines of the file
-  // Empty when the lines fit the samples; otherwise the refusal naming both
-  // counts, ending in a newline.
+  // Empty when the lines fit the samples; otherwise the refusal, ending in a
+  // newline: of a file in UTF-16 (no line read), or naming both counts.
   std::string message;
   bool ok() const { return message.empty(); }
 };
 
 // The lines of the file's bytes (LF or CR LF; a last line without its line
 // end counts), each label stripped of the blanks around it, against the
-// number of samples of data.txt.
+// number of samples of data.txt. A UTF-8 byte order mark is skipped and a
+// file in UTF-16 refused (formats/text_encoding.hpp).
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples);
 
 // The message of a file whose line count is not that of the samples.

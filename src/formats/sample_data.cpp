@@ -2,7 +2,9 @@
 
 #include "common/decimal.hpp"
 #include "common/file_names.hpp"
+#include "common/messages.hpp"
 #include "common/text_format.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -30,6 +32,19 @@ void append_sample_line(std::string& out, const double* values, std::uint32_t di
     append_shortest(out, values[j]);
   }
   out += host_line_end;
+}
+
+std::string count_sample_lines(byte_reader& reader, std::uint32_t dimension, sample_lines& lines) {
+  std::string refusal = begin_text(reader, data_file_name);
+  if (refusal.empty()) lines = scan_sample_lines(reader, dimension);
+  return refusal;
+}
+
+std::string load_sample_values(byte_reader& reader, sample_matrix& samples) {
+  std::string refusal = begin_text(reader, data_file_name);
+  if (refusal.empty() && !read_sample_values(reader, samples))
+    refusal = missing_value_text(data_file_name) + "\n";
+  return refusal;
 }
 
 }  // namespace som

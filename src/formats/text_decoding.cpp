@@ -6,30 +6,6 @@
 
 namespace som {
 
-unicode_mark detect_unicode_mark(std::string_view start) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(start[i]); };
-  if (start.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
-    return unicode_mark::utf8;
-  if (start.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) return unicode_mark::utf16_le;
-  if (start.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) return unicode_mark::utf16_be;
-  for (char c : start) {
-    if (c == '\0') return unicode_mark::utf16_without_mark;
-    if (c == '\n') break;
-  }
-  return unicode_mark::none;
-}
-
-std::size_t unicode_mark_length(unicode_mark mark) {
-  switch (mark) {
-    case unicode_mark::utf8: return 3;
-    case unicode_mark::utf16_le:
-    case unicode_mark::utf16_be: return 2;
-    case unicode_mark::none:
-    case unicode_mark::utf16_without_mark: break;
-  }
-  return 0;
-}
-
 void utf8_check::feed(const char* data, std::size_t size) {
   if (!valid_) return;
   std::size_t i = 0;

@@ -2,7 +2,8 @@
 // UTF-8 itself (with or without a byte-order mark), UTF-16 with its mark
 // (Excel's and Notepad's "Unicode"), and Windows-1250, the ANSI code page of
 // a Czech Windows, which is what "CSV" means there. Only the marks decide
-// between UTF-16 and 8-bit text; between UTF-8 and Windows-1250 the bytes
+// between UTF-16 and 8-bit text (formats/text_encoding.hpp, the rule of
+// every reader of text); between UTF-8 and Windows-1250 the bytes
 // themselves do: text that is valid UTF-8 throughout is UTF-8.
 #pragma once
 
@@ -12,22 +13,9 @@
 #include <string_view>
 
 #include "common/byte_reader.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
-
-enum class unicode_mark {
-  none,                // 8-bit text (UTF-8 or Windows-1250)
-  utf8,                // EF BB BF: UTF-8, the mark skipped
-  utf16_le,            // FF FE
-  utf16_be,            // FE FF
-  utf16_without_mark,  // a NUL byte in the first line: UTF-16 that cannot be told LE from BE
-};
-
-// What the first bytes of a file (up to its first line end or more) say.
-unicode_mark detect_unicode_mark(std::string_view start);
-
-// The length of the mark itself (0, 2 or 3 bytes).
-std::size_t unicode_mark_length(unicode_mark mark);
 
 // Checks UTF-8 in pieces, a sequence split between two pieces included:
 // well-formed sequences of 1 to 4 bytes, no overlong forms, no surrogates,

@@ -205,8 +205,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
 
   sample_lines lines;
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, setup.dimension);
-    return std::string();
+    return count_sample_lines(reader, setup.dimension, lines);
   });
   if (!message.empty()) return fail();
   if (lines.misshapen_line != 0) {
@@ -235,8 +234,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     run.grid.reset();
   }
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, *run.samples) ? std::string()
-                                                    : missing_value_text(data_file_name) + "\n";
+    return load_sample_values(reader, *run.samples);
   });
   if (!message.empty()) return fail();
   return load_result::loaded;

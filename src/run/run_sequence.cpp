@@ -61,8 +61,7 @@ int run_sequence(const training_engine& engine) {
 
   sample_lines lines;
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, setup.dimension);
-    return std::string();
+    return count_sample_lines(reader, setup.dimension, lines);
   });
   if (!message.empty()) return fail(console, message);
   // A file that the values pass would misread is refused before anything
@@ -87,12 +86,12 @@ int run_sequence(const training_engine& engine) {
   // A save that an earlier run left unfinished is completed or undone
   // before the saved map is read.
   if (!recover_state(console)) return 1;
-  message = load_saved_map(*grid, *assignments, gen, console);
+  bool continued = false;
+  message = load_saved_map(*grid, *assignments, gen, console, &continued);
   if (!message.empty()) return fail(console, message);
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, *samples) ? std::string()
-                                                : missing_value_text(data_file_name) + "\n";
-  });
+  if (continued) print(console, saved_Krok_warning(setup.Krok));
+  message = read_input_file(
+      data_file_name, [&](byte_reader& reader) { return load_sample_values(reader, *samples); });
   if (!message.empty()) return fail(console, message);
 
   std::FILE* log = std::fopen(training_log_file_name, "wb");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/console_window.hpp"
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
@@ -275,9 +276,7 @@ int convert(std::FILE* console, const som::table_options& options, const char* t
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int data_main(int argc, char** argv) {
   std::FILE* console = stdout;
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(som::argument_as_utf8(argv[i]));
@@ -292,3 +291,7 @@ int main(int argc, char** argv) {
   // which the file calls expect).
   return convert(console, line.options, argv[line.table_argument + 1]);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return som::finish_console_program(data_main(argc, argv)); }

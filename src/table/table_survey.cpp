@@ -37,11 +37,6 @@ std::string shown_cell(std::string_view bytes) {
   return "\"" + text + "\"";
 }
 
-std::string utf16_refusal(const std::string& table_name) {
-  return "Soubor " + table_name +
-         " je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI.\n";
-}
-
 std::string table_problem_message(const std::string& table_name, const table_problem& problem,
                                   const table_dialect& dialect) {
   const std::string at = where(table_name, problem.row);

@@ -50,9 +50,6 @@ struct table_survey {
 table_survey survey_table(byte_source raw, const std::string& table_name,
                           const table_options& options);
 
-// The refusal of a table saved as UTF-16 without its mark, as a line.
-std::string utf16_refusal(const std::string& table_name);
-
 // The refusal of a row the reader could not split (an open quote, ...).
 std::string table_problem_message(const std::string& table_name, const table_problem& problem,
                                   const table_dialect& dialect);
