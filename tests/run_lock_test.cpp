@@ -100,6 +100,43 @@ TEST(FileLock, HeldUntilReleasedAndSeenWithoutBeingTaken) {
             som::lock_result::failed);
 }
 
+// A lock file removed while it is held: the lock is no longer on the file
+// that has the name, and a new file there could be locked again; the
+// folder's own lock still excludes. On Windows a held lock file cannot be
+// removed at all.
+TEST(FileLock, RemovedLockFileAndTheFoldersLock) {
+  temp_folder folder;
+  const std::string path = (folder / lock_name).string();
+  som::native_lock held;
+  ASSERT_EQ(som::take_file_lock(path, held), som::lock_result::taken);
+  EXPECT_TRUE(som::lock_is_at(held, path));
+  som::native_lock on_folder;
+  ASSERT_EQ(som::take_folder_lock(folder.path().string(), on_folder), som::lock_result::taken);
+  std::error_code error;
+  fs::remove(folder / lock_name, error);
+#ifdef _WIN32
+  EXPECT_TRUE(error) << "a held lock file was removed";
+  EXPECT_TRUE(som::lock_is_at(held, path));
+#else
+  ASSERT_FALSE(error) << error.message();
+  EXPECT_FALSE(som::lock_is_at(held, path));
+  som::native_lock at_name;
+  EXPECT_EQ(som::take_file_lock(path, at_name), som::lock_result::taken);
+  EXPECT_TRUE(som::lock_is_at(at_name, path));
+  som::native_lock second;
+  EXPECT_EQ(som::take_folder_lock(folder.path().string(), second),
+            som::lock_result::held_elsewhere);
+  EXPECT_EQ(som::look_at_folder_lock(folder.path().string()), som::lock_state::held);
+  som::release_file_lock(on_folder);
+  EXPECT_EQ(som::look_at_folder_lock(folder.path().string()), som::lock_state::free);
+  EXPECT_EQ(som::take_folder_lock(folder.path().string(), second), som::lock_result::taken);
+  som::release_file_lock(second);
+  som::release_file_lock(at_name);
+#endif
+  som::release_file_lock(held);
+  som::release_file_lock(on_folder);
+}
+
 // While another process holds the lock, a run says so after the setup lines
 // and ends with status 1, having read and written nothing more.
 TEST(RunLock, SecondRunInTheFolderIsRefused) {
@@ -193,11 +230,13 @@ const pair_outcomes& outcomes() {
 }
 
 // Starts two runs on the same saved map, the second `delay` after the first
-// (through strace with every sync slowed down when `slow_save`), and checks
-// what they leave: each run either saved ("Hello world!") or said that the
-// folder was taken, with status 1; the folder holds the map of as many runs
-// as saved, whole, and nothing of the save's own files.
-void run_pair(std::chrono::milliseconds delay, bool slow_save) {
+// (through strace with every sync slowed down when `slow_save`; with the
+// lock file removed just before the second starts when `remove_lock`, as a
+// user clearing "a stale lock" would), and checks what they leave: each run
+// either saved ("Hello world!") or said that the folder was taken, with
+// status 1; the folder holds the map of as many runs as saved, whole, and
+// nothing of the save's own files.
+void run_pair(std::chrono::milliseconds delay, bool slow_save, bool remove_lock = false) {
   temp_folder folder;
   prepare_saved_map(folder);
   std::string program = SOM_TRAIN_EXE;
@@ -216,6 +255,10 @@ void run_pair(std::chrono::milliseconds delay, bool slow_save) {
   }
   som_test::background_program first(folder, program, arguments);
   if (delay.count() != 0) std::this_thread::sleep_for(delay);
+  if (remove_lock) {
+    std::error_code error;
+    fs::remove(folder / lock_name, error);
+  }
   som_test::background_program second(folder, program, arguments);
   int saved = 0;
   for (som_test::background_program* run : {&first, &second}) {
@@ -269,5 +312,20 @@ TEST(RunPairs, SlowSaveLeavesOneWholeMap) {
     run_pair(delay, true);
   }
 }
+
+#ifndef _WIN32
+// The lock file removed while the first run holds it (a run on Windows holds
+// it so that it cannot be removed): the second run meets the folder's own
+// lock, and never saves beside the first.
+TEST(RunPairs, RemovedLockFileLetsNoSecondRunIn) {
+  if (!strace_works()) GTEST_SKIP() << "strace is missing or cannot trace here";
+  std::mt19937 draw(24);
+  for (int pair = 0; pair < 40; ++pair) {
+    const auto delay = std::chrono::milliseconds(draw() % 201);
+    SCOPED_TRACE("lock removed and second run " + std::to_string(delay.count()) + " ms later");
+    run_pair(delay, true, true);
+  }
+}
+#endif
 
 }  // namespace
