@@ -113,9 +113,7 @@ int watch(std::FILE* console, som::image_shape shape) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int report_main(int argc, char** argv) {
   std::FILE* console = stdout;
   bool watching = false;
   som::image_shape shape;
@@ -135,4 +133,10 @@ int main(int argc, char** argv) {
     }
   }
   return watching ? watch(console, shape) : report_once(console, shape);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return som::with_memory_guard(stdout, [&] { return report_main(argc, argv); });
 }
