@@ -85,10 +85,12 @@ struct read_case {
 TEST(ReadErrors, AnyReadOfAnyPassEndsTheRunAndChangesNothing) {
   if (!som_test::strace_works()) GTEST_SKIP() << "strace is missing or cannot trace here";
   const read_case cases[] = {
-      {"setup.txt", false},    {"data.txt", false},  {"ukladani.txt", false},
-      {"vahy.bin", false},     {"vystup.txt", false}, {"setup.txt", true},
-      {"data.txt", true},      {"vahy.bin", true},    {"vystup.txt", true},
-      {"konecne_parametry.txt", true}, {"trenovani.txt", true}, {"popisky.txt", true},
+      {"setup.txt", false},    {"data.txt", false},
+      {"ukladani.txt", false}, {"vahy.bin", false},
+      {"vystup.txt", false},   {"setup.txt", true},
+      {"data.txt", true},      {"vahy.bin", true},
+      {"vystup.txt", true},    {"konecne_parametry.txt", true},
+      {"trenovani.txt", true}, {"popisky.txt", true},
   };
   for (const read_case& c : cases) {
     const std::string program = c.report ? SOM_REPORT_EXE : SOM_TRAIN_EXE;
@@ -105,8 +107,8 @@ TEST(ReadErrors, AnyReadOfAnyPassEndsTheRunAndChangesNothing) {
       temp_folder folder;
       temp_folder logs;
       prepare(folder);
-      const run_result run = run_program(
-          folder, som_test::strace_prefix("read", "", {c.file}, logs / "log"), program);
+      const run_result run =
+          run_program(folder, som_test::strace_prefix("read", "", {c.file}, logs / "log"), program);
       ASSERT_EQ(run.status, 0) << run.console;
       reads = som_test::traced_calls(logs / "log").size();
     }
@@ -155,18 +157,13 @@ void spoil(const temp_folder& folder, const not_a_file& c) {
 
 TEST(NotAFile, RefusedAtOnceAsAFileThatCannotBeOpened) {
   const not_a_file cases[] = {
-      {"data.txt", "folder", false},
-      {"vahy.bin", "folder", false},
+      {"data.txt", "folder", false},   {"vahy.bin", "folder", false},
       {"popisky.txt", "folder", true},
 #ifndef _WIN32
-      {"setup.txt", "fifo", false},
-      {"data.txt", "fifo", false},
-      {"vahy.bin", "fifo", false},
-      {"vystup.txt", "fifo", false},
-      {"setup.txt", "device", false},
-      {"ukladani.txt", "device", false},
-      {"popisky.txt", "device", true},
-      {"setup.txt", "fifo", true},
+      {"setup.txt", "fifo", false},    {"data.txt", "fifo", false},
+      {"vahy.bin", "fifo", false},     {"vystup.txt", "fifo", false},
+      {"setup.txt", "device", false},  {"ukladani.txt", "device", false},
+      {"popisky.txt", "device", true}, {"setup.txt", "fifo", true},
       {"trenovani.txt", "fifo", true},
 #endif
   };

@@ -30,13 +30,13 @@ using som_test::temp_folder;
 // 1800 / (t + 1), stop_radius 180), so that the log's lines reach the file
 // in several writes.
 const setup_values nine_epochs = {.map_rows = 30,
-                                 .map_cols = 30,
-                                 .dimension = 3,
-                                 .radius_decay = 1,
-                                 .rate_decay = 1,
-                                 .stop_radius = 180,
-                                 .Krok = 0,
-                                 .seed = 11};
+                                  .map_cols = 30,
+                                  .dimension = 3,
+                                  .radius_decay = 1,
+                                  .rate_decay = 1,
+                                  .stop_radius = 180,
+                                  .Krok = 0,
+                                  .seed = 11};
 
 void prepare_run(const temp_folder& folder) {
   std::string data;
@@ -80,7 +80,8 @@ run_result run_with_full_disk(const temp_folder& folder, const std::string& when
   const std::vector<std::string> log_paths = {(folder / "trenovani.txt").string(),
                                               (folder / "trenovani.txt.tmp").string()};
   const run_result run = run_program(
-      folder, som_test::strace_prefix("write", "error=ENOSPC:when=" + when, log_paths, logs / "log"));
+      folder,
+      som_test::strace_prefix("write", "error=ENOSPC:when=" + when, log_paths, logs / "log"));
   failed = 0;
   for (const std::string& call : som_test::traced_calls(logs / "log")) {
     if (call.find("(INJECTED)") != std::string::npos) ++failed;
@@ -109,10 +110,10 @@ TEST(LogFaults, LinesThatNeverReachTheFileAreSaidAndTheReportShowsTheRest) {
   const run_result run = run_with_full_disk(folder, "2+", failed);
   ASSERT_GE(failed, 2u);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.console,
-            fresh_console +
-                host_lines("Zaznam uceni v souboru trenovani.txt je neuplny (zapis selhal).\n"
-                           "Hello world!\n"));
+  EXPECT_EQ(
+      run.console,
+      fresh_console + host_lines("Zaznam uceni v souboru trenovani.txt je neuplny (zapis selhal).\n"
+                                 "Hello world!\n"));
   // The map is whole; the log is the beginning of the whole one.
   EXPECT_EQ(read_saved_state(folder.path()), uninterrupted().map);
   const std::string log = folder.read("trenovani.txt");

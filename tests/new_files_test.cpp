@@ -71,8 +71,8 @@ TEST(NewFiles, AHardLinkedCopyOfTheFolderStaysAsItWas) {
   run_both(folder);
   // Every file of the original but the input has changed...
   const std::vector<std::string> changed = changed_entries(before, read_folder(folder.path()));
-  for (const char* name : {"vystup.txt", "konecne_parametry.txt", "vahy.bin", "trenovani.txt",
-                           "report.html"}) {
+  for (const char* name :
+       {"vystup.txt", "konecne_parametry.txt", "vahy.bin", "trenovani.txt", "report.html"}) {
     EXPECT_NE(std::find(changed.begin(), changed.end(), name), changed.end()) << name;
   }
   // ...and none of the copy.
@@ -84,8 +84,9 @@ TEST(NewFiles, ALinkUnderANameWrittenFirstLeadsNowhere) {
   prepare_run(folder);
   temp_folder elsewhere;
   elsewhere.write("precious.txt", "not to be touched\n");
-  const char* names[] = {"vystup.txt.tmp", "konecne_parametry.txt.tmp", "vahy.bin.tmp",
-                         "trenovani.txt.tmp", "ukladani.txt", "report.html.tmp"};
+  const char* names[] = {"vystup.txt.tmp", "konecne_parametry.txt.tmp",
+                         "vahy.bin.tmp",   "trenovani.txt.tmp",
+                         "ukladani.txt",   "report.html.tmp"};
   for (const char* name : names) {
     std::error_code error;
     fs::create_hard_link(elsewhere / "precious.txt", folder / name, error);
@@ -93,7 +94,8 @@ TEST(NewFiles, ALinkUnderANameWrittenFirstLeadsNowhere) {
   }
   run_both(folder);
   EXPECT_EQ(elsewhere.read("precious.txt"), "not to be touched\n");
-  EXPECT_EQ(fs::hard_link_count(elsewhere / "precious.txt"), 2u) << "report.html.tmp is no name of the report's";
+  EXPECT_EQ(fs::hard_link_count(elsewhere / "precious.txt"), 2u)
+      << "report.html.tmp is no name of the report's";
 #ifndef _WIN32
   // The same with symbolic links, to a file and to where a file would be.
   for (const char* name : names) {

@@ -89,9 +89,10 @@ TEST(ReportsSideBySide, AWatchAndThreeReportsWhileARunTrains) {
 // report's, being written) stays, as does anything not of that form.
 TEST(ReportsSideBySide, PageFilesOfKilledReportsAreRemovedOnceOld) {
   EXPECT_TRUE(som::is_private_temp_name("report.html.0123456789abcdef.tmp", "report.html"));
-  for (const char* other : {"report.html.tmp", "report.html.0123456789ABCDEF.tmp",
-                            "report.html.0123456789abcde.tmp", "report.html.0123456789abcdefg.tmp",
-                            "report.htm.0123456789abcdef.tmp", "xreport.html.0123456789abcdef.tmp"}) {
+  for (const char* other :
+       {"report.html.tmp", "report.html.0123456789ABCDEF.tmp", "report.html.0123456789abcde.tmp",
+        "report.html.0123456789abcdefg.tmp", "report.htm.0123456789abcdef.tmp",
+        "xreport.html.0123456789abcdef.tmp"}) {
     EXPECT_FALSE(som::is_private_temp_name(other, "report.html")) << other;
   }
 
@@ -106,7 +107,8 @@ TEST(ReportsSideBySide, PageFilesOfKilledReportsAreRemovedOnceOld) {
                       fs::file_time_type::clock::now() - std::chrono::hours(2));
   som::output_file out;
   ASSERT_TRUE(som::open_private_output(out, name));
-  EXPECT_TRUE(som::is_private_temp_name(fs::path(out.temp_name).filename().string(), "report.html"));
+  EXPECT_TRUE(
+      som::is_private_temp_name(fs::path(out.temp_name).filename().string(), "report.html"));
   // A second one at the same time has a name of its own.
   som::output_file beside;
   ASSERT_TRUE(som::open_private_output(beside, name));

@@ -16,6 +16,7 @@
 
 #include "common/platform.hpp"
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"
@@ -32,6 +33,7 @@ using som_test::save_leftovers;
 using som_test::saved_state;
 using som_test::setup_text;
 using som_test::setup_values;
+using som_test::strace_works;
 using som_test::temp_folder;
 
 constexpr const char* lock_name = "som_train.zamek";
@@ -196,17 +198,6 @@ TEST(RunLock, KilledRunLeavesNoLock) {
 }
 
 // ---- Runs in pairs.
-
-bool strace_works() {
-#ifdef _WIN32
-  return false;
-#else
-  static const bool works =
-      std::system(
-          "strace -f -qq -o /dev/null -e inject=getpid:error=EIO:when=1 true 2>/dev/null") == 0;
-  return works;
-#endif
-}
 
 // The maps a pair of runs may leave: the one of a single run continuing the
 // first map, and the one of a second run (set up at Krok 1 as well) after it.

@@ -58,7 +58,8 @@ labels_reading read_labels(std::string_view bytes, std::uint32_t samples) {
     const std::string_view label = trimmed(bytes, at, end);
     at = end + 1;
     if (label.empty()) continue;
-    const auto [it, added] = number.try_emplace(label, static_cast<std::uint32_t>(first_seen.size()));
+    const auto [it, added] =
+        number.try_emplace(label, static_cast<std::uint32_t>(first_seen.size()));
     if (added) {
       first_seen.push_back(label);
       seen_counts.push_back(0);

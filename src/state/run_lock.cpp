@@ -64,7 +64,7 @@ lock_state run_lock_state() {
   if (file == lock_state::held) return file;
   // A run whose lock file was removed still holds the folder.
   return look_at_folder_lock(folder_of(run_lock_file_name)) == lock_state::held ? lock_state::held
-                                                                                 : file;
+                                                                                : file;
 }
 
 }  // namespace som
