@@ -11,6 +11,7 @@
 #include "formats/final_parameters.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/sample_data.hpp"
+#include "support/label_names.hpp"
 #include "support/byte_sources.hpp"
 #include "support/utf16_text.hpp"
 
@@ -132,7 +133,7 @@ TEST(TextEncoding, EveryReaderOfTextFollowsIt) {
       "a\r\nb\r\n",
       2);
   ASSERT_TRUE(labels.ok()) << labels.message;
-  EXPECT_EQ(labels.labels.names, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(som_test::names_of(labels.labels), (std::vector<std::string>{"a", "b"}));
   const som::labels_reading utf16_labels = som::read_labels(som_test::utf16("a\r\n"), 1);
   EXPECT_EQ(utf16_labels.message, som::utf16_refusal("popisky.txt"));
   EXPECT_FALSE(utf16_labels.labels.present);

@@ -13,11 +13,35 @@ namespace som {
 
 inline constexpr std::uint32_t no_label = 0xFFFFFFFFu;
 
+// Names held one after another in one buffer (a label file of millions of
+// lines would otherwise cost a string each).
+class label_names {
+ public:
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+  }
+  void reserve(std::size_t names, std::size_t bytes) {
+    ends_.reserve(names);
+    text_.reserve(bytes);
+  }
+  void push_back(std::string_view name) {
+    text_.append(name);
+    ends_.push_back(text_.size());
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> ends_;
+};
+
 struct sample_labels {
   bool present = false;  // the file was there (and read)
   // The distinct labels, the most frequent first (equal counts in the order
   // they first appear), with how many samples carry each.
-  std::vector<std::string> names;
+  label_names names;
   std::vector<std::uint32_t> counts;
   // Per sample, its label's place in `names`, or no_label.
   std::vector<std::uint32_t> of_sample;

@@ -453,6 +453,11 @@ table_reader::table_reader(byte_source raw, const dialect_request& request) {
   while (got < start_size) {
     const std::size_t n = raw.read(raw.context, raw_.start.data() + got, start_size - got);
     if (n == 0) break;
+    if (n == source_failed) {
+      // What was read is taken; the failure comes again at the next read.
+      raw_.failed = true;
+      break;
+    }
     got += n;
   }
   raw_.start.resize(got);
@@ -491,7 +496,8 @@ std::size_t table_reader::read_raw(void* context, char* into, std::size_t size) 
     raw.start_at += given;
     if (raw.start_at == raw.start.size()) std::string().swap(raw.start);
   } else {
-    given = raw.source.read(raw.source.context, into, size);
+    given = raw.failed ? source_failed : raw.source.read(raw.source.context, into, size);
+    if (given == source_failed) return source_failed;
     if (given == 0) raw.utf8.finish();
   }
   self.account(into, given);

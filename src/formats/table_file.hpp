@@ -166,6 +166,7 @@ class table_reader {
     std::uint64_t tail = 0;  // bytes not yet hashed (fewer than 8)
     unsigned tail_bytes = 0;
     bool check_utf8 = true;
+    bool failed = false;  // the source failed while the first bytes were read
     utf8_check utf8;
   };
   static std::size_t read_raw(void* context, char* into, std::size_t size);

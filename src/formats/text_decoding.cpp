@@ -128,6 +128,7 @@ std::size_t utf16_source::read(char* into, std::size_t size) {
     if (out_at_ == out_.size()) {
       out_.clear();
       out_at_ = 0;
+      if (failed_) return given != 0 ? given : source_failed;
       if (ended_) break;
       convert_more();
       continue;
@@ -145,6 +146,12 @@ void utf16_source::convert_more() {
   const std::size_t kept = in_.size();
   in_.resize(kept + piece);
   const std::size_t got = raw_.read(raw_.context, in_.data() + kept, piece);
+  if (got == source_failed) {
+    // The bytes converted so far are given; then the failure.
+    failed_ = true;
+    in_.resize(kept);
+    return;
+  }
   in_.resize(kept + got);
   if (got == 0) {
     ended_ = true;

@@ -66,6 +66,7 @@ class utf16_source {
   bool big_endian_;
   bool damaged_ = false;
   bool ended_ = false;
+  bool failed_ = false;  // the raw source failed: reads give source_failed
   std::uint32_t high_surrogate_ = 0;  // waiting for its low half
   std::string in_;                    // raw bytes not yet converted (an odd byte)
   std::string out_;                   // converted bytes not yet handed out

@@ -138,4 +138,7 @@ int report_main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return som::finish_console_program(report_main(argc, argv)); }
+int main(int argc, char** argv) {
+  return som::finish_console_program(
+      som::with_memory_guard(stdout, [&] { return report_main(argc, argv); }));
+}

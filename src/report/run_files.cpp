@@ -136,19 +136,19 @@ bool save_began_since(const folder_stamp& stamp) {
   return now.save_record || !(now.map == stamp.map);
 }
 
-// After a save that was cut off: the log alone (when it is there), read
-// whole, since no run is writing it.
+// After a save that was cut off: the log alone (when it is there), which no
+// run is writing.
 load_result load_interrupted_save(run_state& run, const folder_times& times, std::FILE* console) {
   run.save_interrupted = true;
   run.has_map = false;
   if (!times.log_present) return load_result::loaded;
   std::string log_text;
   std::string message;
-  if (!read_whole_file(training_log_file_name, log_text, message) ||
-      !parse_training_log(log_text, false, run.log, message)) {
+  if (!read_whole_file(training_log_file_name, log_text, message)) {
     print(console, message);
     return load_result::failed;
   }
+  parse_training_log(log_text, false, run.log);
   return load_result::loaded;
 }
 
@@ -178,7 +178,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   }
   std::string log_text;
   if (!read_whole_file(training_log_file_name, log_text, message)) return fail();
-  if (!parse_training_log(log_text, true, run.log, message)) return fail();
+  parse_training_log(log_text, true, run.log);
 
   const bool map_files = times.missing_map_files.empty();
   // The run that holds the lock is saving its map: its files change places.
@@ -194,9 +194,8 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   run.finished =
       !saving && !run_in_progress(stamp.lock, times, run.log.Rozdil.size(), setup, run.saved.Krok);
   if (run.finished) {
-    // A finished log is complete: its last line counts even without a line end.
-    if (run.log.unfinished_line && !parse_training_log(log_text, false, run.log, message))
-      return fail();
+    // No run writes the log any more.
+    if (run.log.unfinished_line) parse_training_log(log_text, false, run.log);
     if (!final_read) {
       message = final_message;
       return fail();

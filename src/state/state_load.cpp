@@ -29,7 +29,7 @@ std::string load_saved_map(weight_grid& grid, assignment_table& assignments, ran
   // Only a map that is not there is no map: one that cannot be opened (or a
   // folder in its place) would otherwise be replaced by random weights.
   const bool opened = file.open(weights_file_name);
-  if (opened ? file.is_folder() : !file.missing()) return open_failed_message(weights_file_name);
+  if (!opened && !file.missing()) return open_failed_message(weights_file_name);
   if (!opened) {
     std::string text = open_failed_message(weights_file_name);
     text.back() = ' ';
@@ -40,6 +40,7 @@ std::string load_saved_map(weight_grid& grid, assignment_table& assignments, ran
   }
   byte_reader reader(file.source());
   const weights_read read = read_weights(reader, grid);
+  if (reader.read_failed()) return read_failed_message(weights_file_name);
   if (reader.out_of_memory()) return std::string(out_of_memory_text) + "\n";
   if (read == weights_read::too_short) return std::string(read_failed_text) + "\n";
   if (read == weights_read::too_long) return std::string(weights_too_long_text) + "\n";

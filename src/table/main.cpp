@@ -185,7 +185,7 @@ void check_kept_setup(std::FILE* console, std::uint32_t dimension) {
 int convert(std::FILE* console, const som::table_options& options, const char* table_path) {
   const std::string table_name = som::ascii_folded(som::argument_as_utf8(table_path));
   // The folder's lock first: no som_train may read or write here meanwhile.
-  som::native_lock lock;
+  som::run_lock lock;
   switch (som::try_run_lock(lock)) {
     case som::lock_result::taken: break;
     case som::lock_result::failed:
@@ -201,10 +201,9 @@ int convert(std::FILE* console, const som::table_options& options, const char* t
   som::table_survey survey;
   {
     som::input_file file;
-    if (!file.open(table_path) || file.is_folder())
-      return refuse(console, som::open_failed_message(table_name));
+    if (!file.open(table_path)) return refuse(console, som::open_failed_message(table_name));
     survey = som::survey_table(file.source(), table_name, options);
-    if (file.read_failed()) return refuse(console, std::string(som::read_failed_text) + "\n");
+    if (file.read_failed()) return refuse(console, som::read_failed_message(table_name));
     if (!file.close()) return refuse(console, som::close_failed_message(table_name));
   }
   if (!survey.refusal.empty()) return refuse(console, survey.refusal);
@@ -229,7 +228,7 @@ int convert(std::FILE* console, const som::table_options& options, const char* t
                                  outputs.labels() != nullptr ? &labels_sink : nullptr);
     const bool read_failed = file.read_failed();
     file.close();
-    if (read_failed) return refuse(console, std::string(som::read_failed_text) + "\n");
+    if (read_failed) return refuse(console, som::read_failed_message(table_name));
   }
   switch (written.failure) {
     case som::writing_failure::none: break;
@@ -294,4 +293,7 @@ int data_main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return som::finish_console_program(data_main(argc, argv)); }
+int main(int argc, char** argv) {
+  return som::finish_console_program(
+      som::with_memory_guard(stdout, [&] { return data_main(argc, argv); }));
+}
