@@ -203,7 +203,7 @@ class TameKernel : public ::testing::TestWithParam<const som::kernels::kernel_en
  protected:
   void SetUp() override {
     if (!som::kernels::runs_here(*GetParam())) {
-      GTEST_SKIP() << "kernel " << GetParam()->name << " does not run on this machine";
+      GTEST_SKIP() << "kernel " << GetParam()->name() << " does not run on this machine";
     }
   }
 };
@@ -269,7 +269,7 @@ TEST_P(TameKernel, MatchesThePlainEpochAsWeightsDecayIntoSubnormals) {
 INSTANTIATE_TEST_SUITE_P(Kernels, TameKernel,
                          ::testing::ValuesIn(som::kernels::kernel_table().begin(),
                                              som::kernels::kernel_table().end()),
-                         [](const auto& info) { return std::string(info.param->name); });
+                         [](const auto& info) { return std::string(info.param->name()); });
 
 // Where the conditions fail, the epoch keeps the plain arithmetic, whatever
 // is asked.

@@ -194,7 +194,7 @@ class EveryKernel : public ::testing::TestWithParam<const kernel_entry*> {
  protected:
   void SetUp() override {
     if (!som::kernels::runs_here(*GetParam())) {
-      GTEST_SKIP() << "kernel " << GetParam()->name << " does not run on this machine";
+      GTEST_SKIP() << "kernel " << GetParam()->name() << " does not run on this machine";
     }
   }
 };
@@ -345,7 +345,7 @@ INSTANTIATE_TEST_SUITE_P(Kernels, EveryKernel,
                          ::testing::ValuesIn(som::kernels::kernel_table().begin(),
                                              som::kernels::kernel_table().end()),
                          [](const ::testing::TestParamInfo<const kernel_entry*>& info) {
-                           return std::string(info.param->name);
+                           return std::string(info.param->name());
                          });
 
 TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
@@ -356,12 +356,17 @@ TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
   // The best is the first that runs: none before it does.
   for (const kernel_entry* kernel : table) {
     if (kernel == &som::kernels::best_kernel()) break;
-    EXPECT_FALSE(som::kernels::runs_here(*kernel)) << kernel->name;
+    EXPECT_FALSE(som::kernels::runs_here(*kernel)) << kernel->name();
   }
   for (const kernel_entry* kernel : table) {
-    EXPECT_EQ(som::kernels::find_kernel(kernel->name), kernel);
+    EXPECT_EQ(som::kernels::find_kernel(kernel->name()), kernel);
   }
   EXPECT_EQ(som::kernels::find_kernel("none"), nullptr);
+  // Widest first, as the targets are listed.
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    EXPECT_LT(som::slot(table[i - 1]->target), som::slot(table[i]->target));
+  }
+  EXPECT_EQ(table.back()->target, som::target_id::portable);
 }
 
 }  // namespace

@@ -14,14 +14,9 @@
 #include <cstring>
 #include <type_traits>
 
+#include "common/targets.hpp"
 #include "som/map_storage.hpp"
 #include "som/rozdil.hpp"
-
-// The x86-64 kernels are built where the compiler can target an instruction
-// set per function (GCC and Clang).
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define SOM_X86_KERNELS 1
-#endif
 
 namespace som::kernels {
 
