@@ -210,8 +210,7 @@ void blocked_layout::keep() {
   weights_bound_ = std::max(weights_bound_, samples_largest_) * (1.0 + 0x1p-16);
 }
 
-void blocked_layout::store(weight_grid& grid) {
-  keep();
+void blocked_layout::store(weight_grid& grid) const {
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
     double* rows[kernels::tile_lanes];

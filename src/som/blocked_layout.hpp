@@ -1,8 +1,9 @@
 // The weights of the blocked search (kernels::blocked_args) beside the
-// grid's tiles: each epoch that takes it copies the weights in before the
-// kernel runs and back after it, so the grid stays the one home of the
-// weights between epochs, and keeps the blocks' centres and each sample's
-// bounds on its distance to them for a few epochs.
+// grid's tiles: an epoch that takes it copies the weights in before the
+// kernel runs, unless the last epoch left them here, and they are written
+// back when the trainer's session ends or an epoch of another kind needs
+// the tiles; the blocks' centres and each sample's bounds on its distance
+// to them stay for a few epochs.
 #pragma once
 
 #include <cstddef>
@@ -40,16 +41,17 @@ class blocked_layout {
   // memory runs short (the epoch then searches otherwise). The samples must
   // keep their values while this layout lives, as a run's do: their copy and
   // table are made again only when their address or size changes. Where
-  // `kept` (the last epoch ended with keep() on this grid, whose tiles are
-  // behind since), the weights are those the layout holds, not the tiles'.
+  // `kept` (the last epoch ran here on this grid, whose tiles have not been
+  // written since), the weights are those the layout holds, not the tiles'.
   kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid,
                               bool kept = false);
 
-  // After the epoch: writes the weights back into the grid's tiles, or
-  // keeps them here for the next epoch (the tiles are then behind until
-  // store).
-  void store(weight_grid& grid);
+  // After each epoch that ran here: the weights it moved are now ahead of
+  // the grid's tiles.
   void keep();
+
+  // Writes the weights into the grid's tiles (that of the last epoch).
+  void store(weight_grid& grid) const;
 
  private:
   struct aligned_free {

@@ -28,10 +28,13 @@ inline constexpr std::uint32_t tile_lanes = 8;
 // many, then after every 4: most tiles that lose do so within the first few.
 inline constexpr std::uint32_t prune_early_checks = 8;
 
-// How an epoch searches the winners (see epoch_input::pruned and
-// epoch_input::blocked): as the radius decides, or always one way (for tests
-// and benchmarks; `blocked` where its bounds hold, see blocked_layout, and
-// the pruned search elsewhere).
+// How an epoch searches the winners (see epoch_input::search).
+enum class epoch_search : std::uint8_t { fused, pruned, blocked };
+
+// What a trainer is asked for: the search as its plan decides (see
+// som/epoch_plan.hpp), or always one way (for tests and benchmarks;
+// `blocked` where its bounds hold, see blocked_layout, and the pruned search
+// elsewhere).
 enum class search_mode { automatic, fused, pruned, blocked };
 
 // The weights of an epoch with the blocked search (see kernel_blocked.hpp),
@@ -138,13 +141,11 @@ struct epoch_input {
   // rate allow it: see tame_is_exact.
   bool tame = false;
   // How the winners are searched: fused with the update of the previous
-  // sample's neighbourhood, every distance in full; or, where the
-  // neighbourhood is small, after the update, with the pruned search, which
-  // starts from the sample's previous winner (`previous`) and drops a tile
-  // once none of its lanes can win.
-  bool pruned = false;
-  // Where set, the epoch takes the blocked search (one thread, all the
-  // weights there; `block` is not read).
+  // sample's neighbourhood, every distance in full; pruned, after the
+  // update, starting from the sample's previous winner (`previous`) and
+  // dropping a tile once none of its lanes can win; or blocked (one thread,
+  // all the weights in `blocked`; `block` is not read).
+  epoch_search search = epoch_search::fused;
   blocked_args* blocked = nullptr;
   bool whole_grid = false;      // squared distances may wrap: test every tile
   std::uint32_t reach = 0;      // otherwise rows farther than this are never updated
