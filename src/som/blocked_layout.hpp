@@ -28,7 +28,8 @@ class blocked_layout {
   // The table of bounds (samples × blocks) pays while it stays this small.
   static constexpr std::size_t largest_table = std::size_t{1} << 23;
   // Values of larger magnitude than this are left to the other searches
-  // (the bounds of kernel_blocked.hpp need room below the largest double).
+  // (the blocked search's bounds need room below the largest double: see
+  // docs/proofs/distance-bounds.md).
   static constexpr double largest_value = 0x1p480;
 
   // Whether an epoch with this rate on this map can take the blocked search
@@ -78,10 +79,9 @@ class blocked_layout {
   bool samples_fit_ = false;
   std::uint32_t map_rows_ = 0, map_cols_ = 0, dimension_ = 0;
   std::uint32_t epochs_since_centres_ = 0;
-  double reach_at_centres_ = 0.0;
-  double samples_largest_ = 0.0;  // the largest magnitude among the samples
-  double weights_bound_ = 0.0;    // at least the largest among the weights  // the blocks' bounds
-                                  // summed after the centres' first epoch
+  double reach_at_centres_ = 0.0;  // the blocks' bounds summed after the centres' first epoch
+  double samples_largest_ = 0.0;   // the largest magnitude among the samples
+  double weights_bound_ = 0.0;     // at least the largest among the weights
 };
 
 }  // namespace som

@@ -156,9 +156,9 @@ struct epoch_input {
   const assignment* previous = nullptr;
   // For the pruned search: a permutation of the components, the order in
   // which it screens tiles (any permutation is exact; the most varied first
-  // drops tiles soonest),
-  // and 1 + 4 × dimension × 2^-53, by which it widens its bound to allow for
-  // the rounding of sums taken in another order (see pruned_search).
+  // drops tiles soonest), and 1 + 4 × dimension × 2^-53, by which it widens
+  // its bound to allow for the rounding of sums taken in another order
+  // (docs/proofs/pruned-screen.md); the blocked search widens by it too.
   const std::uint32_t* order = nullptr;
   double prune_widening = 1.0;
 };
