@@ -45,8 +45,8 @@ const plan_case plan_cases[] = {
     {"dimension 9", 40, 40, 9, 0.1, 2.0, automatic, 1, pruned, true, false, 1},
     // The blocked search's bounds need 0 <= alpha <= 1.
     {"rate above 1", 40, 40, 32, 1.5, 2.0, automatic, 1, pruned, false, false, 1},
-    {"rate not a number", 40, 40, 32, std::numeric_limits<double>::quiet_NaN(), 2.0, automatic,
-     1, pruned, false, false, 1},
+    {"rate not a number", 40, 40, 32, std::numeric_limits<double>::quiet_NaN(), 2.0, automatic, 1,
+     pruned, false, false, 1},
     // Asked for one way whatever the radius.
     {"fused asked", 40, 40, 32, 0.1, 2.0, search_mode::fused, 2, fused, false, false, 2},
     {"pruned asked", 40, 40, 32, 0.9, 3200.0, search_mode::pruned, 2, pruned, false, false, 2},
@@ -91,8 +91,7 @@ TEST_P(PlanEpoch, ChoosesTheSearchAndItsThreads) {
   EXPECT_EQ(args.epoch.search, plan.search);
   EXPECT_EQ(args.epoch.whole_grid, plan.whole_grid);
   EXPECT_EQ(args.slice.tile_end, grid->tiles);
-  EXPECT_EQ(args.epoch.prune_widening,
-            plan.search == pruned ? 1.0 + c.dimension * 0x1p-51 : 1.0);
+  EXPECT_EQ(args.epoch.prune_widening, plan.search == pruned ? 1.0 + c.dimension * 0x1p-51 : 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PlanEpoch, ::testing::ValuesIn(plan_cases),
@@ -114,8 +113,13 @@ TEST(PlanEpochReach, IsTheFarthestRowStrictlyInsideTheRadius) {
     double radius;
     std::uint32_t rows, cols;
   };
-  for (const reach_case& c : {reach_case{0.5, 0, 0}, {1.0, 0, 0}, {1.5, 1, 1}, {4.0, 1, 1},
-                              {4.5, 2, 2}, {26.0, 5, 5}, {1e9, 30, 5}}) {
+  for (const reach_case& c : {reach_case{0.5, 0, 0},
+                              {1.0, 0, 0},
+                              {1.5, 1, 1},
+                              {4.0, 1, 1},
+                              {4.5, 2, 2},
+                              {26.0, 5, 5},
+                              {1e9, 30, 5}}) {
     SCOPED_TRACE("radius " + std::to_string(c.radius));
     const som::epoch_plan plan = som::plan_epoch({.samples = samples,
                                                   .grid = *grid,

@@ -164,9 +164,9 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
       SCOPED_TRACE("epoch " + std::to_string(e));
       const epoch_params& at = epochs[e];
       const std::uint32_t rozdil =
-          session ? session->train_epoch(samples, assignments.data(), at.learning_rate, at.radius)
-                  : trainer.train_epoch(samples, grid, assignments.data(), at.learning_rate,
-                                        at.radius);
+          session
+              ? session->train_epoch(samples, assignments.data(), at.learning_rate, at.radius)
+              : trainer.train_epoch(samples, grid, assignments.data(), at.learning_rate, at.radius);
       ASSERT_EQ(rozdil, plain_rozdil[e]);
       if (t.keeps) {
         if (e + 1 < epochs.size()) continue;
@@ -445,8 +445,8 @@ TEST_P(EveryKernel, BlockedSearchMatchesOnClusteredAndUniformMaps) {
       SCOPED_TRACE(describe(shape, dimension));
       const std::vector<epoch_params> epochs = late_schedule();
       const auto runs = static_cast<std::uint32_t>(epochs.size());
-      check_blocked(GetParam(), clustered_case(gen, shape, dimension, 90, 0.02), shape,
-                    dimension, epochs, runs);
+      check_blocked(GetParam(), clustered_case(gen, shape, dimension, 90, 0.02), shape, dimension,
+                    epochs, runs);
       if (HasFatalFailure()) return;
       check_blocked(GetParam(), make_case(gen, shape, dimension, 50, false, false), shape,
                     dimension, epochs, runs);
@@ -552,9 +552,9 @@ TEST_P(EveryKernel, BlockedSearchAtTheEndsOfTheRange) {
     if (HasFatalFailure()) return;
   }
   // One sample value or one weight not a number or infinite.
-  for (const double special : {std::numeric_limits<double>::quiet_NaN(),
-                               std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity()}) {
+  for (const double special :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()}) {
     for (const bool in_samples : {true, false}) {
       case_data c = clustered_case(gen, shape, dimension, 40, 0.01);
       (in_samples ? c.samples[77] : c.weights[333]) = special;
@@ -602,8 +602,8 @@ TEST_P(EveryKernel, SessionsOnOneTrainerKeepTheirGridsApart) {
   {
     som::fast_trainer::session session(trainer, *fast_first.grid);
     for (std::size_t e = 0; e < epochs.size(); ++e) {
-      session.train_epoch(samples_of(first), fast_first.assignments.data(),
-                          epochs[e].learning_rate, epochs[e].radius);
+      session.train_epoch(samples_of(first), fast_first.assignments.data(), epochs[e].learning_rate,
+                          epochs[e].radius);
       if (e == 0) {
         trainer.train_epoch(samples_of(second), *fast_second.grid, fast_second.assignments.data(),
                             epochs[0].learning_rate, epochs[0].radius);
@@ -611,8 +611,8 @@ TEST_P(EveryKernel, SessionsOnOneTrainerKeepTheirGridsApart) {
     }
   }
   EXPECT_EQ(counters.blocked_epochs, 4u);
-  for (const auto& [fast, plain] : {std::pair{&fast_first, &plain_first},
-                                    std::pair{&fast_second, &plain_second}}) {
+  for (const auto& [fast, plain] :
+       {std::pair{&fast_first, &plain_first}, std::pair{&fast_second, &plain_second}}) {
     for (std::size_t n = 0; n < fast->grid->neurons; ++n) {
       for (std::uint32_t k = 0; k < dimension; ++k) {
         ASSERT_TRUE(same_weight(fast->grid->at(n, k), plain->grid->at(n, k)))

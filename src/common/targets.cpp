@@ -12,12 +12,14 @@ constexpr target_entry entries[] = {
 };
 
 static_assert(std::size(entries) == target_count);
-static_assert([] {
-  for (std::size_t i = 0; i < target_count; ++i) {
-    if (slot(entries[i].id) != i) return false;
-  }
-  return true;
-}(), "entry i is target i");
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < target_count; ++i) {
+        if (slot(entries[i].id) != i) return false;
+      }
+      return true;
+    }(),
+    "entry i is target i");
 
 const cpu_features& this_machine() {
   static const cpu_features features = detect_cpu_features();

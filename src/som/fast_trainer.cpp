@@ -74,7 +74,8 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     mine.exchange = &exchange_on_pool;
     mine.share = &share_on_pool;
     mine.sync = &team;
-    if (args.epoch.search == kernels::epoch_search::pruned) mine.own_previous = own_previous_[t].data() + first;
+    if (args.epoch.search == kernels::epoch_search::pruned)
+      mine.own_previous = own_previous_[t].data() + first;
   }
   if (counters_ != nullptr) {
     searched_per_thread_.assign(threads, 0);
@@ -112,13 +113,12 @@ std::uint32_t fast_trainer::train_epoch(session& on, const sample_matrix& sample
     }
     return rozdil;
   }
-  const epoch_plan plan =
-      plan_epoch({.samples = samples,
-                  .grid = grid,
-                  .learning_rate = learning_rate,
-                  .radius = radius,
-                  .search = search_,
-                  .threads = pool_ != nullptr ? pool_->threads() : 1});
+  const epoch_plan plan = plan_epoch({.samples = samples,
+                                      .grid = grid,
+                                      .learning_rate = learning_rate,
+                                      .radius = radius,
+                                      .search = search_,
+                                      .threads = pool_ != nullptr ? pool_->threads() : 1});
   std::uint32_t blocked_rozdil = 0;
   if (plan.blocked && run_blocked(on, plan, samples, assignments, blocked_rozdil)) {
     return blocked_rozdil;
