@@ -76,7 +76,8 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   params.engine = v.engine;
   std::FILE* log = std::tmpfile();
   outcome out;
-  params.searched = &out.searched;
+  som::trainer_counters counters;
+  params.counters = &counters;
   out.krok = setup.Krok;
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
@@ -85,6 +86,7 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
     som::train_map(lines.sink(), params, samples, *grid, table, out.krok, out.rozdil);
   }
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  out.searched = counters.searched;
   out.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
   if (log != nullptr) std::fclose(log);
   for (std::size_t n = 0; n < grid->neurons; ++n) {
