@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/decimal.hpp"
+#include "formats/short_decimal.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -60,6 +61,7 @@ bool is_missing_word(std::string_view text) {
 cell_kind read_cell(std::string_view text, char decimal_mark, double& value) {
   text = trim(text);
   if (text.empty()) return cell_kind::missing;
+  if (short_decimal(text.data(), text.size(), decimal_mark, value)) return cell_kind::number;
   if (decimal_mark == '.') {
     if (parse_decimal(text.data(), text.size(), value)) return cell_kind::number;
   } else if (text.find('.') == std::string_view::npos) {
