@@ -87,6 +87,18 @@ bool blank_record(const std::vector<table_cell>& cells) {
                      [](const table_cell& cell) { return cell.text.empty(); });
 }
 
+record_fit fit_record(std::vector<table_cell>& cells, std::size_t columns, std::uint32_t& column) {
+  if (blank_record(cells)) return record_fit::blank;
+  for (std::size_t j = columns; j < cells.size(); ++j) {
+    if (!cells[j].text.empty()) {
+      column = static_cast<std::uint32_t>(j + 1);
+      return record_fit::too_many_cells;
+    }
+  }
+  cells.resize(columns);
+  return record_fit::row;
+}
+
 table_records::scan table_records::scan_record(const char* begin, const char* end, bool last) {
   spans_.clear();
   unquoted_.clear();
@@ -225,11 +237,15 @@ table_records::scan table_records::scan_record(const char* begin, const char* en
   }
 }
 
-bool table_records::next(std::vector<table_cell>& cells) {
-  cells.clear();
-  if (problem_.fault != table_fault::none) return false;
+void table_records::release() {
   reader_.advance(consumed_);
   consumed_ = 0;
+}
+
+bool table_records::next(std::vector<table_cell>& cells) {
+  cells.clear();
+  if (problem_.fault != table_fault::none || cut_short_) return false;
+  release();
   if (reader_.fill(1) == 0) {
     if (reader_.out_of_memory()) problem_ = {table_fault::out_of_memory, number_ + 1, 0};
     return false;
@@ -239,7 +255,7 @@ bool table_records::next(std::vector<table_cell>& cells) {
   for (;;) {
     const std::size_t available = reader_.buffered();
     const char* begin = reader_.next();
-    const scan outcome = scan_record(begin, begin + available, reader_.exhausted());
+    const scan outcome = scan_record(begin, begin + available, reader_.exhausted() && !cut_);
     if (outcome == scan::fault) return false;
     if (outcome == scan::record) {
       cells.reserve(spans_.size());
@@ -250,6 +266,11 @@ bool table_records::next(std::vector<table_cell>& cells) {
       return true;
     }
     // The record goes on past the buffered bytes.
+    if (cut_ && reader_.exhausted()) {
+      --number_;
+      cut_short_ = true;
+      return false;
+    }
     want = std::max(available * 2, available + (std::size_t{1} << 16));
     reader_.fill(want);
     if (reader_.out_of_memory()) {
@@ -472,6 +493,7 @@ table_reader::table_reader(byte_source raw, const dialect_request& request) {
     utf16_ = std::make_unique<utf16_source>(text, mark_ == unicode_mark::utf16_be);
     text = utf16_->source();
   }
+  text_ = text;
   reader_ = std::make_unique<byte_reader>(text);
 
   // The dialect, from the start of the text.
@@ -500,34 +522,79 @@ std::size_t table_reader::read_raw(void* context, char* into, std::size_t size) 
   return given;
 }
 
+namespace {
+
+constexpr std::uint64_t hash_multiplier = 0x9E3779B97F4A7C15u;
+
+inline std::uint64_t hash_step(std::uint64_t hash, std::uint64_t word) {
+  hash = (hash ^ word) * hash_multiplier;
+  return hash ^ (hash >> 29);
+}
+
+}  // namespace
+
 void table_reader::account(const char* data, std::size_t size) {
   if (raw_.check_utf8) raw_.utf8.feed(data, size);
   raw_.bytes += size;
   // A hash of the bytes as 8-byte words, the same however they are cut
-  // into pieces.
-  constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15u;
+  // into pieces. The words in the host's byte order: the hash is only ever
+  // compared with one taken on the same machine.
   std::size_t i = 0;
-  while (i < size && raw_.tail_bytes != 0 && raw_.tail_bytes < 8) {
-    std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes, data + i++, 1);
-    if (++raw_.tail_bytes == 8) {
-      raw_.hash = (raw_.hash ^ raw_.tail) * multiplier;
-      raw_.hash ^= raw_.hash >> 29;
-      raw_.tail = 0;
-      raw_.tail_bytes = 0;
-    }
+  std::uint64_t hash[4] = {raw_.hash[0], raw_.hash[1], raw_.hash[2], raw_.hash[3]};
+  unsigned chain = raw_.chain;
+  if (raw_.tail_bytes != 0) {
+    // The word that the last piece began.
+    while (i < size && raw_.tail_bytes < 8)
+      std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes++, data + i++, 1);
+    if (raw_.tail_bytes < 8) return;
+    hash[chain] = hash_step(hash[chain], raw_.tail);
+    chain = (chain + 1) % 4;
+    raw_.tail = 0;
+    raw_.tail_bytes = 0;
   }
-  // The words in the host's byte order: the hash is only ever compared
-  // with one taken on the same machine.
-  std::uint64_t hash = raw_.hash;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
+  std::uint64_t word;
+  for (; chain != 0 && i + 8 <= size; i += 8) {
     std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * multiplier;
-    hash ^= hash >> 29;
+    hash[chain] = hash_step(hash[chain], word);
+    chain = (chain + 1) % 4;
   }
-  raw_.hash = hash;
+  for (; i + 32 <= size; i += 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, data + i, 32);
+    for (unsigned c = 0; c < 4; ++c) hash[c] = hash_step(hash[c], words[c]);
+  }
+  for (; i + 8 <= size; i += 8) {
+    std::memcpy(&word, data + i, 8);
+    hash[chain] = hash_step(hash[chain], word);
+    chain = (chain + 1) % 4;
+  }
+  for (unsigned c = 0; c < 4; ++c) raw_.hash[c] = hash[c];
+  raw_.chain = chain;
   for (; i < size; ++i)
     std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes++, data + i, 1);
+}
+
+std::uint64_t table_reader::raw_hash() const {
+  // The chains, and the last bytes that make no whole word.
+  std::uint64_t hash = raw_.hash[0];
+  for (unsigned c = 1; c < 4; ++c) hash = hash_step(hash, raw_.hash[c]);
+  return hash_step(hash, raw_.tail);
+}
+
+std::size_t table_reader::read_text(char* into, std::size_t size) {
+  if (reader_ == nullptr || size == 0) return 0;
+  if (records_ != nullptr) records_->release();
+  const std::size_t buffered = reader_->buffered();
+  if (buffered != 0) {
+    const std::size_t n = std::min(size, buffered);
+    std::memcpy(into, reader_->next(), n);
+    reader_->advance(n);
+    return n;
+  }
+  if (reader_->exhausted() || text_ended_) return 0;
+  const std::size_t n = text_.read(text_.context, into, size);
+  text_ended_ = n == 0;
+  return n;
 }
 
 void table_reader::read_title() {
@@ -551,21 +618,14 @@ void table_reader::read_title() {
 bool table_reader::next_row(std::vector<table_cell>& cells) {
   if (records_ == nullptr || fault_.fault != table_fault::none) return false;
   while (records_->next(cells)) {
-    if (blank_record(cells)) {
-      ++blank_rows_;
-      continue;
+    std::uint32_t column = 0;
+    switch (fit_record(cells, dialect_.columns, column)) {
+      case record_fit::blank: ++blank_rows_; continue;
+      case record_fit::too_many_cells:
+        fault_ = {table_fault::too_many_cells, records_->number(), column};
+        return false;
+      case record_fit::row: return true;
     }
-    if (cells.size() > dialect_.columns) {
-      for (std::size_t j = dialect_.columns; j < cells.size(); ++j) {
-        if (!cells[j].text.empty()) {
-          fault_ = {table_fault::too_many_cells, records_->number(),
-                    static_cast<std::uint32_t>(j + 1)};
-          return false;
-        }
-      }
-    }
-    cells.resize(dialect_.columns);
-    return true;
   }
   return false;
 }
