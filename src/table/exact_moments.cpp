@@ -223,6 +223,19 @@ void exact_moments::add(double x) {
   if (++since_carry_ == carry_every) carry();
 }
 
+void exact_moments::add(const exact_moments& other) {
+  // Between carries a slot grows by less than 3 × 2^32 an addition, for
+  // fewer than 2^28 additions, from below 2^32: below 2^62. Two such slots
+  // add up without overflow, and are carried at once.
+  for (std::size_t i = 0; i < sum_pieces; ++i) {
+    positive_[i] += other.positive_[i];
+    negative_[i] += other.negative_[i];
+  }
+  for (std::size_t i = 0; i < square_pieces; ++i) squares_[i] += other.squares_[i];
+  count_ += other.count_;
+  carry();
+}
+
 void exact_moments::carry() {
   carry_slots(positive_);
   carry_slots(negative_);
