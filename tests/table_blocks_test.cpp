@@ -3,6 +3,8 @@
 // data.txt and popisky.txt bytes, the same refusals naming the same first
 // row and column, whatever the threads, the blocks' size and where the cuts
 // fall (inside quoted cells with line breaks too).
+#include "table/table_blocks.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,7 +16,6 @@
 #include "support/byte_sources.hpp"
 #include "table/ordered_workers.hpp"
 #include "table/scaling.hpp"
-#include "table/table_blocks.hpp"
 #include "table/table_survey.hpp"
 #include "table/table_writing.hpp"
 
@@ -29,7 +30,7 @@ std::uint64_t bits_of(double x) {
 // All that the two passes make of a table, in a form compared at once.
 struct conversion {
   std::string refusal;
-  std::vector<std::uint64_t> counts;      // rows, samples, ..., bytes, hash
+  std::vector<std::uint64_t> counts;  // rows, samples, ..., bytes, hash
   std::vector<std::string> names;
   std::vector<std::uint64_t> statistics;  // per component: bits of each figure
   std::string data;
@@ -46,15 +47,15 @@ conversion convert(const std::string& table, const som::table_options& options,
   som_test::piecewise_source first(table, piece);
   const som::table_survey survey = som::survey_table(first.source(), "t.csv", options, split);
   out.refusal = survey.refusal;
-  out.counts = {survey.data_rows, survey.samples,  survey.incomplete, survey.blank_rows,
+  out.counts = {survey.data_rows, survey.samples,  survey.incomplete,    survey.blank_rows,
                 survey.raw_bytes, survey.raw_hash, survey.utf8 ? 1u : 0u};
   if (!survey.refusal.empty()) return out;
   for (const som::table_column& column : survey.columns) out.names.push_back(column.name);
   for (const som::component_statistics& s : survey.statistics) {
     out.statistics.insert(out.statistics.end(),
                           {bits_of(s.moments.mean()), bits_of(s.moments.sample_sd()),
-                           s.moments.count(), s.moments.constant() ? 1u : 0u,
-                           bits_of(s.minimum), bits_of(s.maximum), s.row_numbers ? 1u : 0u});
+                           s.moments.count(), s.moments.constant() ? 1u : 0u, bits_of(s.minimum),
+                           bits_of(s.maximum), s.row_numbers ? 1u : 0u});
   }
   const som::scaling_choice scaling = som::choose_scaling(survey, options.scaling, "t.csv");
   out.refusal = scaling.refusal;
@@ -77,8 +78,8 @@ conversion convert(const std::string& table, const som::table_options& options,
 std::vector<som::table_split> block_splits() {
   std::vector<som::table_split> splits;
   for (unsigned threads : {0u, 1u, 2u, 3u}) {
-    for (std::size_t size : {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{64},
-                             std::size_t{1000}}) {
+    for (std::size_t size :
+         {std::size_t{1}, std::size_t{3}, std::size_t{7}, std::size_t{64}, std::size_t{1000}}) {
       for (bool balanced : {true, false}) {
         som::table_split split;
         split.blocks = true;
@@ -120,8 +121,10 @@ std::string random_number(std::mt19937& random, char mark) {
     case 0: text = std::to_string(static_cast<int>(random() % 2001) - 1000); break;
     case 1: text = std::to_string(random() % 100) + "." + std::to_string(random() % 100000); break;
     case 2: text = "-0." + std::to_string(random() % 1000000000); break;
-    case 3: text = std::to_string(random() % 10) + "." + std::to_string(random()) + "e-" +
-                   std::to_string(random() % 30); break;
+    case 3:
+      text = std::to_string(random() % 10) + "." + std::to_string(random()) + "e-" +
+             std::to_string(random() % 30);
+      break;
     default: text = std::to_string(random() % 100000) + "e" + std::to_string(random() % 5); break;
   }
   if (mark == ',')
@@ -136,7 +139,8 @@ std::string random_table(unsigned seed, const table_style& style, int rows, int 
   std::string t = "\"label\"";
   for (int c = 0; c < components; ++c) t += sep + "\"x" + std::to_string(c) + "\"";
   t += style.line_end;
-  const char* labels[] = {"a", "b c", "d\"\"q\"\"", "line\nbreak", "two\r\nlines", "comma, in", "long"};
+  const char* labels[] = {"a",         "b c", "d\"\"q\"\"", "line\nbreak", "two\r\nlines",
+                          "comma, in", "long"};
   for (int r = 0; r < rows; ++r) {
     if (random() % 11 == 0) t += style.line_end;  // a blank row
     const std::string label = labels[random() % 7] + std::string(random() % 3, 'z');
@@ -164,8 +168,8 @@ std::string random_table(unsigned seed, const table_style& style, int rows, int 
 
 TEST(TableBlocks, ManyTablesReadAsThePlainReading) {
   const table_style styles[] = {
-      {',', '.', "\n", true, 0},   {';', ',', "\r\n", true, 3}, {'\t', '.', "\n", false, 0},
-      {',', '.', "\r", true, 0},   {';', '.', "\n", true, 10},
+      {',', '.', "\n", true, 0}, {';', ',', "\r\n", true, 3}, {'\t', '.', "\n", false, 0},
+      {',', '.', "\r", true, 0}, {';', '.', "\n", true, 10},
   };
   unsigned seed = 1;
   for (const table_style& style : styles) {
@@ -179,7 +183,8 @@ TEST(TableBlocks, ManyTablesReadAsThePlainReading) {
         expect_blocks_as_plain(bytes, options, "seed " + std::to_string(seed));
       }
       // Without the label option its text is refused, naming the first row.
-      expect_blocks_as_plain(bytes, som::table_options{}, "unlabelled, seed " + std::to_string(seed));
+      expect_blocks_as_plain(bytes, som::table_options{},
+                             "unlabelled, seed " + std::to_string(seed));
     }
   }
 }
@@ -213,7 +218,8 @@ TEST(TableBlocks, QuotedCellsAcrossCutsAreReadAgain) {
   // (many blocks): its block is read again only when it has doubled.
   std::string table = "name,v\n";
   for (int r = 0; r < 40; ++r)
-    table += "\"row " + std::to_string(r) + "\nsecond, line\n\"\"third\"\"\"," + std::to_string(r) + "\n";
+    table += "\"row " + std::to_string(r) + "\nsecond, line\n\"\"third\"\"\"," + std::to_string(r) +
+             "\n";
   table += "\"" + std::string(5000, '\n') + "x\",1.5\n";
   table += "last,2\n";
   som::table_options options;
@@ -235,12 +241,19 @@ TEST(TableBlocks, DialectsAndEncodings) {
       // No line end at the end, CR LF.
       "a;b\r\n1,5;2\r\n3;4,25",
       // UTF-16 with its mark.
-      "\xFF\xFE" "a\0,\0b\0\n\0" "1\0,\0" "2\0\n\0" "3\0,\0" "4\0\n\0"s,
+      "\xFF\xFE"
+      "a\0,\0b\0\n\0"
+      "1\0,\0"
+      "2\0\n\0"
+      "3\0,\0"
+      "4\0\n\0"s,
   };
   for (const std::string& bytes : cases)
     expect_blocks_as_plain(bytes, som::table_options{}, bytes.substr(0, 12));
   std::string windows = cp1250_title;
-  for (int r = 0; r < 30; ++r) windows += std::to_string(r) + "," + std::to_string(r % 7) + ";" + std::to_string(r * r) + "\r\n";
+  for (int r = 0; r < 30; ++r)
+    windows +=
+        std::to_string(r) + "," + std::to_string(r % 7) + ";" + std::to_string(r * r) + "\r\n";
   expect_blocks_as_plain(windows, som::table_options{}, "Windows-1250");
 }
 

@@ -64,8 +64,8 @@ std::uint64_t digit_bits(const char* text, std::size_t length) {
   const auto digits = [&](__m128i bytes) {
     const __m128i t = _mm_sub_epi8(bytes, zero);
     // A digit is t ≤ 9, as an unsigned byte.
-    return static_cast<std::uint64_t>(static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, nine), t))));
+    return static_cast<std::uint64_t>(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(t, nine), t))));
   };
   if (length >= 16) {
     const std::uint64_t first = digits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text)));
@@ -73,7 +73,8 @@ std::uint64_t digit_bits(const char* text, std::size_t length) {
         digits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + length - 16)));
     return first | last << (length - 16);
   }
-  const std::uint64_t first = digits(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text))) & 0xFF;
+  const std::uint64_t first =
+      digits(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text))) & 0xFF;
   const std::uint64_t last =
       digits(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + length - 8))) & 0xFF;
   return first | last << (length - 8);
@@ -86,7 +87,8 @@ std::uint64_t digit_bits(const char* text, std::size_t length) {
 }
 
 // The value of the n ≤ 8 digits at `at` (8 ≤ length).
-inline std::uint64_t eight_digits(const char* text, std::size_t length, std::size_t at, unsigned n) {
+inline std::uint64_t eight_digits(const char* text, std::size_t length, std::size_t at,
+                                  unsigned n) {
   if constexpr (std::endian::native == std::endian::little) {
     // Eight bytes around them (not beyond the text), the first in the
     // lowest byte; those after the digits shifted out, those before them
@@ -107,7 +109,8 @@ inline std::uint64_t eight_digits(const char* text, std::size_t length, std::siz
 }
 
 // The value of the n ≤ 19 digits at `at`.
-inline std::uint64_t digits_value(const char* text, std::size_t length, std::size_t at, unsigned n) {
+inline std::uint64_t digits_value(const char* text, std::size_t length, std::size_t at,
+                                  unsigned n) {
   if (n == 0) return 0;
   if (length < 8) {
     std::uint64_t w = 0;
@@ -119,7 +122,8 @@ inline std::uint64_t digits_value(const char* text, std::size_t length, std::siz
     return eight_digits(text, length, at, 8) * powers_of_ten.of[n - 8] +
            eight_digits(text, length, at + 8, n - 8);
   return (eight_digits(text, length, at, 8) * powers_of_ten.of[8] +
-          eight_digits(text, length, at + 8, 8)) * powers_of_ten.of[n - 16] +
+          eight_digits(text, length, at + 8, 8)) *
+             powers_of_ten.of[n - 16] +
          eight_digits(text, length, at + 16, n - 16);
 }
 
@@ -211,9 +215,9 @@ bool convert(std::uint64_t w, int power, double& value) {
   return true;
 }
 #else
-constexpr double exact_powers[largest_power + 1] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double exact_powers[largest_power + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 bool convert(std::uint64_t w, int power, double& value) {
   if (w > std::uint64_t{1} << 53) return false;

@@ -100,7 +100,9 @@ const char* last_line_end(const char* begin, const char* end, char line_end) {
 class block_cutter {
  public:
   block_cutter(table_reader& table, const table_split& split, char line_end, bool balanced)
-      : table_(table), size_(std::max<std::size_t>(split.block_bytes, 1)), line_end_(line_end),
+      : table_(table),
+        size_(std::max<std::size_t>(split.block_bytes, 1)),
+        line_end_(line_end),
         balanced_(balanced) {}
 
   // The next block into `bytes`, and whether the text ends with it; false
@@ -167,12 +169,12 @@ class block_cutter {
 // A block and what reading it found.
 struct block_slot {
   text_buffer bytes;
-  bool last = false;  // the text ends with it
+  bool last = false;          // the text ends with it
   std::uint64_t records = 0;  // whole records read, blank ones included
   std::uint64_t blank_rows = 0;
-  bool cut_short = false;     // it ends inside a record, which starts at cut_at
+  bool cut_short = false;  // it ends inside a record, which starts at cut_at
   std::size_t cut_at = 0;
-  table_problem problem;      // its row counted from the block's start
+  table_problem problem;  // its row counted from the block's start
 };
 
 void read_block(block_slot& block, unsigned slot, const table_dialect& dialect, block_pass& pass) {

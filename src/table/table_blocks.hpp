@@ -65,9 +65,9 @@ class block_pass {
 };
 
 struct blocks_read {
-  table_problem problem;           // the first fault, its row counted in the table
-  std::uint64_t blank_rows = 0;    // the whole table's, those before the title included
-  bool stopped = false;            // a take() stopped the reading
+  table_problem problem;         // the first fault, its row counted in the table
+  std::uint64_t blank_rows = 0;  // the whole table's, those before the title included
+  bool stopped = false;          // a take() stopped the reading
 };
 
 // Reads the rest of the table (after its title row) through `pass`.
