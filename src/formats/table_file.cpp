@@ -99,9 +99,79 @@ record_fit fit_record(std::vector<table_cell>& cells, std::size_t columns, std::
   return record_fit::row;
 }
 
+void table_records::add_plain_cell(const char* begin, std::size_t from, std::size_t to,
+                                   std::size_t& cells) {
+  while (from != to && trimmed_blank(begin[from], separator_)) ++from;
+  while (to != from && trimmed_blank(begin[to - 1], separator_)) --to;
+  cell_span& span = spans_[cells++];
+  span.at = from;
+  span.length = to - from;
+  span.own = false;
+  span.quoted = false;
+}
+
+bool table_records::scan_plain_record(const char* begin, const char* end) {
+#if defined(__SSE2__)
+  // The record of most tables: a line ended by LF or CR LF, without quotes
+  // or other CRs, its cells split at the separators, sixteen bytes at a
+  // time. Any other record, and one near the end of the bytes, is left to
+  // the general scan.
+  const __m128i separator = _mm_set1_epi8(separator_);
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i quote = _mm_set1_epi8('"');
+  const auto bits = [](__m128i bytes, __m128i c) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, c)));
+  };
+  const auto size = static_cast<std::size_t>(end - begin);
+  std::size_t cell = 0;     // where the cell being read starts
+  std::size_t cells = 0;    // spans_ filled so far
+  bool cr_before = false;   // the last sixteen bytes ended in a CR
+  for (std::size_t at = 0; size - at >= 16; at += 16) {
+    // Room for every cell these bytes may end.
+    if (spans_.size() < cells + 17) spans_.resize(cells + 64);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
+    const unsigned lfs = bits(bytes, lf);
+    const unsigned stop = lfs != 0 ? static_cast<unsigned>(__builtin_ctz(lfs)) : 16;
+    const unsigned before = stop == 16 ? 0xFFFFu : (1u << stop) - 1;
+    if ((bits(bytes, quote) & before) != 0 || (cr_before && stop != 0)) return false;
+    unsigned crs = bits(bytes, cr) & before;
+    // A CR right before the LF belongs to the line end.
+    bool crlf = cr_before;
+    if (stop < 16 && stop > 0 && (crs >> (stop - 1) & 1u) != 0) {
+      crs &= ~(1u << (stop - 1));
+      crlf = true;
+    }
+    cr_before = stop == 16 && (crs & 0x8000u) != 0;
+    if (cr_before) crs &= 0x7FFFu;
+    if (crs != 0) return false;
+    for (unsigned cuts = bits(bytes, separator) & before; cuts != 0; cuts &= cuts - 1) {
+      const std::size_t cut = at + static_cast<unsigned>(__builtin_ctz(cuts));
+      add_plain_cell(begin, cell, cut, cells);
+      cell = cut + 1;
+    }
+    if (stop < 16) {
+      const std::size_t line_end = at + stop;
+      add_plain_cell(begin, cell, crlf ? line_end - 1 : line_end, cells);
+      spans_.resize(cells);
+      consumed_ = line_end + 1;
+      return true;
+    }
+  }
+#else
+  static_cast<void>(begin);
+  static_cast<void>(end);
+#endif
+  return false;
+}
+
 table_records::scan table_records::scan_record(const char* begin, const char* end, bool last) {
   spans_.clear();
   unquoted_.clear();
+  if (plain_) {
+    if (scan_plain_record(begin, end)) return scan::record;
+    spans_.clear();
+  }
   const bool blanks = separator_ == blank_separator;
   const bool lf = line_end_ == '\n';
   // The bytes that end an unquoted cell: the line end (a CR too, which may

@@ -81,7 +81,8 @@ class table_records {
   // after them (a block that a thread reads): a record that they end in the
   // middle of is not read but left for whoever holds the rest (cut_short()).
   table_records(byte_reader& reader, char separator, char line_end, bool cut = false)
-      : reader_(reader), separator_(separator), line_end_(line_end), cut_(cut) {}
+      : reader_(reader), separator_(separator), line_end_(line_end), cut_(cut),
+        plain_(separator != blank_separator && line_end == '\n') {}
   table_records(const table_records&) = delete;
   table_records& operator=(const table_records&) = delete;
 
@@ -101,11 +102,14 @@ class table_records {
  private:
   enum class scan { record, more, fault };
   scan scan_record(const char* begin, const char* end, bool last);
+  bool scan_plain_record(const char* begin, const char* end);
+  void add_plain_cell(const char* begin, std::size_t from, std::size_t to, std::size_t& cells);
 
   byte_reader& reader_;
   char separator_;
   char line_end_;
   bool cut_;
+  bool plain_;  // records without quotes may be read in one sweep
   bool cut_short_ = false;
   std::uint64_t number_ = 0;
   table_problem problem_;
