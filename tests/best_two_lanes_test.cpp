@@ -85,7 +85,7 @@ void expect_plain_answers(const som::weight_grid& grid, std::vector<double> valu
   }
   for (const som::lane_target* target : som::lane_targets()) {
     if (!som::runs_here(*target)) continue;
-    for (std::uint32_t size : {0u, 1u, 3u, 8u, 20u, 100000u})
+    for (std::uint32_t size : {0u, 1u, 5u, 100000u})
       check(som::best_two_finder(grid, *target, size),
             std::string(target->name) + ", groups of " + std::to_string(size));
   }
@@ -111,6 +111,56 @@ TEST(BestTwoLanes, RandomMapsOfEveryShape) {
       // Samples on neurons, and one far away.
       samples.insert(samples.end(), weights.begin(), weights.begin() + dim);
       samples.insert(samples.end(), weights.end() - dim, weights.end());
+      for (std::uint32_t k = 0; k < dim; ++k) samples.push_back(1e6);
+      expect_plain_answers(map.grid, samples);
+    }
+  }
+}
+
+// Maps of every kind a report or a mapping may meet: smooth, with many
+// equal distances, all alike, strung out along a curve (a large map after
+// its first epoch), spread at the bottom of the doubles, piles of equal
+// neurons with some a rounding off their pile and zeros of both signs,
+// distances that overflow.
+TEST(BestTwoLanes, MapsOfEveryKind) {
+  numbers random{2026};
+  for (std::uint32_t dim : {1u, 2u, 3u, 7u, 20u}) {
+    for (int layout = 0; layout < 8; ++layout) {
+      SCOPED_TRACE(testing::Message() << "dimension " << dim << ", layout " << layout);
+      const std::uint32_t rows = 23, cols = 17;
+      std::vector<double> weights;
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        for (std::uint32_t c = 0; c < cols; ++c) {
+          for (std::uint32_t k = 0; k < dim; ++k) {
+            double w = random.next();
+            if (layout == 1) w = (k == 0 ? r / 22.0 : k == 1 ? c / 16.0 : 0.5) + w * 0.01;
+            if (layout == 2) w = std::floor(w * 4.0);
+            if (layout == 3) w = 0.25;
+            if (layout == 4) w = std::pow((r * cols + c) / 390.0, 1.0 + k) + w * 1e-9;
+            if (layout == 5) w = w * 1e-300;
+            if (layout == 6) {
+              const std::uint32_t pile = (r * 7 + c * 3) % 5;
+              w = pile == 4 ? ((r + c) % 2 ? 0.0 : -0.0) : 0.125 * (pile + k);
+              if ((r * cols + c) % 9 == 0) w = std::nextafter(w, 1.0);
+            }
+            if (layout == 7) w = w * 1e154;
+            weights.push_back(w);
+          }
+        }
+      }
+      grid_holder map(rows, cols, dim, weights);
+      std::vector<double> samples;
+      for (int s = 0; s < 200; ++s) {
+        for (std::uint32_t k = 0; k < dim; ++k) {
+          double v = random.next() * 1.4 - 0.2;  // some outside the map's range
+          if (layout == 2) v = std::floor(v * 4.0);
+          if (layout == 5) v = v * 1e-300;
+          if (layout == 6) v = std::floor(v * 8.0) * 0.125;  // on the piles, and between
+          if (layout == 7) v = v * 1e154;
+          samples.push_back(v);
+        }
+      }
+      samples.insert(samples.end(), weights.begin(), weights.begin() + 5 * dim);
       for (std::uint32_t k = 0; k < dim; ++k) samples.push_back(1e6);
       expect_plain_answers(map.grid, samples);
     }

@@ -10,7 +10,6 @@
 #include "som/best_two_targets.hpp"
 #include "som/find_bmu.hpp"
 #include "som/neuron_groups.hpp"
-#include "som/neuron_tree.hpp"
 
 namespace som {
 
@@ -76,31 +75,17 @@ struct lane_scratch {
 }  // namespace
 
 struct best_two_finder::filed {
-  enum class way { full, tree, lanes };
-  way by = way::full;
-  neuron_tree tree;
-  std::unique_ptr<neuron_groups> groups;
+  std::unique_ptr<neuron_groups> groups;  // null: the plain search
   const lane_target* target = nullptr;
 };
 
 best_two_finder::best_two_finder(const weight_grid& grid)
-    : grid_(grid), filed_(std::make_unique<filed>()) {
-  if (grid.neurons > most_filed_neurons) return;
-  if (grid.dimension <= tree_search_dimensions) {
-    filed_->by = filed::way::tree;
-    filed_->tree = build_neuron_tree(grid);
-    return;
-  }
-  filed_->by = filed::way::lanes;
-  filed_->target = &lane_target_here();
-  filed_->groups = std::make_unique<neuron_groups>(grid, default_group_size(grid.neurons));
-}
+    : best_two_finder(grid, lane_target_here()) {}
 
 best_two_finder::best_two_finder(const weight_grid& grid, const lane_target& target,
                                  std::uint32_t group_size)
     : grid_(grid), filed_(std::make_unique<filed>()) {
   if (grid.neurons > most_filed_neurons) return;
-  filed_->by = filed::way::lanes;
   filed_->target = &target;
   filed_->groups = std::make_unique<neuron_groups>(
       grid, group_size != 0 ? group_size : default_group_size(grid.neurons));
@@ -109,27 +94,19 @@ best_two_finder::best_two_finder(const weight_grid& grid, const lane_target& tar
 best_two_finder::~best_two_finder() = default;
 
 best_two best_two_finder::find(const double* sample) const {
-  switch (filed_->by) {
-    case filed::way::tree:
-      return find_best_two(grid_, filed_->tree, sample);
-    case filed::way::lanes: {
-      thread_local lane_scratch scratch;
-      const neuron_lanes& lanes = filed_->groups->lanes();
-      scratch.fit(lanes);
-      lane_answer answer;
-      filed_->target->search(lanes, sample, 1, &answer, scratch.values.data(),
-                             scratch.alive.data());
-      return to_best_two(answer, grid_.map_cols);
-    }
-    case filed::way::full:
-      break;
-  }
-  return find_best_two(grid_, sample);
+  if (filed_->groups == nullptr) return find_best_two(grid_, sample);
+  thread_local lane_scratch scratch;
+  const neuron_lanes& lanes = filed_->groups->lanes();
+  scratch.fit(lanes);
+  lane_answer answer;
+  filed_->target->search(lanes, sample, 1, &answer, scratch.values.data(), scratch.alive.data());
+  return to_best_two(answer, grid_.map_cols);
 }
 
 void best_two_finder::find_rows(const double* samples, std::size_t count, best_two* out) const {
-  if (filed_->by != filed::way::lanes) {
-    for (std::size_t s = 0; s < count; ++s) out[s] = find(samples + s * grid_.dimension);
+  if (filed_->groups == nullptr) {
+    for (std::size_t s = 0; s < count; ++s)
+      out[s] = find_best_two(grid_, samples + s * grid_.dimension);
     return;
   }
   const neuron_lanes& lanes = filed_->groups->lanes();

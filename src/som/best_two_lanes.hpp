@@ -32,9 +32,9 @@
 //     reach becomes a candidate, with an upper bound on its true distance.
 //  4. The candidates within reach of the second-smallest upper bound are
 //     measured in component order, as the plain search measures, and ranked
-//     as best_two_so_far ranks: the smaller distance first, among equal ones
-//     the earlier in row-major order; only distances below the largest
-//     finite double count.
+//     as it ranks: the smaller distance first, among equal ones the earlier
+//     in row-major order (whatever order they were measured in); only
+//     distances below the largest finite double count.
 // Of equal neurons only the first two are filed (neuron_groups.hpp). So the
 // answers are find_best_two's, provided that every neuron left out in 2. or
 // 3. has a true distance above the second-smallest upper bound U2 of two
@@ -127,7 +127,8 @@ SOM_LANES_INLINE unsigned lowest_lane(unsigned bits) {
 #endif
 }
 
-// The best two units measured so far, in best_two_so_far's order.
+// The best two units measured so far: the smaller distance first, among
+// equal ones the earlier in row-major order, as find_best_two keeps them.
 struct lane_units {
   double first = DBL_MAX;
   double second = DBL_MAX;
@@ -434,6 +435,21 @@ SOM_LANES_INLINE lane_units every_tile(const neuron_lanes& v, const double* x) {
   return units;
 }
 
+// Sorts groups[0, count) by key[group], the least first (a Shell sort:
+// usually a handful, but as many as the map has groups where little is
+// left out).
+SOM_LANES_INLINE void sort_by_key(std::uint32_t* groups, std::uint32_t count, const double* key) {
+  constexpr std::uint32_t gaps[] = {701, 301, 132, 57, 23, 10, 4, 1};
+  for (std::uint32_t gap : gaps) {
+    for (std::uint32_t i = gap; i < count; ++i) {
+      const std::uint32_t g = groups[i];
+      std::uint32_t j = i;
+      for (; j >= gap && key[groups[j - gap]] > key[g]; j -= gap) groups[j] = groups[j - gap];
+      groups[j] = g;
+    }
+  }
+}
+
 // The best two units of one sample; `scratch` as lane_scratch_doubles says
 // (64-byte aligned), `alive` centre_tiles × 8 numbers.
 template <class O>
@@ -493,14 +509,11 @@ SOM_LANES_INLINE lane_units search_sample(const neuron_lanes& v, const double* x
   for (std::uint32_t c = 0; c < v.centre_tiles; ++c) {
     unsigned lanes = O::le(O::load(key + std::size_t{c} * group_lanes), O::set1(s.beyond));
     while (lanes != 0) {
-      const std::uint32_t g = c * group_lanes + lowest_lane(lanes);
+      alive[groups++] = c * group_lanes + lowest_lane(lanes);
       lanes &= lanes - 1;
-      // Insertion by the bound: they are few.
-      std::uint32_t i = groups++;
-      for (; i > 0 && key[alive[i - 1]] > key[g]; --i) alive[i] = alive[i - 1];
-      alive[i] = g;
     }
   }
+  sort_by_key(alive, groups, key);
   for (std::uint32_t i = 0; i < groups; ++i) {
     const std::uint32_t g = alive[i];
     s.fresh_limits();
