@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -150,10 +151,17 @@ std::vector<double> train(const workload& w) {
   return weights;
 }
 
-double seconds(const std::function<void()>& f) {
+// Wall seconds and the process's processor seconds (every thread) of f.
+struct timing {
+  double wall = 0, cpu = 0;
+};
+
+timing measure(const std::function<void()>& f) {
   const auto start = std::chrono::steady_clock::now();
+  const std::clock_t cpu_start = std::clock();
   f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+          static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
 }
 
 double median(std::vector<double> v) {
@@ -173,7 +181,7 @@ bool run(const workload& w, int repeats) {
     return true;
   }
   std::vector<double> weights;
-  const double training = seconds([&] { weights = train(w); });
+  const double training = measure([&] { weights = train(w); }).wall;
   const som::weight_grid grid{weights.data(), w.rows, w.cols, w.dimension, 1,
                               std::size_t{w.rows} * w.cols, std::size_t{w.rows} * w.cols};
   std::vector<double> mapped = w.mapped;
@@ -185,15 +193,18 @@ bool run(const workload& w, int repeats) {
               training, samples.count);
 
   std::vector<som::best_two> reference(samples.count);
-  std::vector<double> plain_times;
+  std::vector<double> plain_wall, plain_cpu;
   for (int r = 0; r < repeats; ++r) {
-    plain_times.push_back(seconds([&] {
+    const timing t = measure([&] {
       for (std::uint32_t s = 0; s < samples.count; ++s)
         reference[s] = som::find_best_two(grid, samples.row(s));
-    }));
+    });
+    plain_wall.push_back(t.wall);
+    plain_cpu.push_back(t.cpu);
   }
-  const double plain = median(plain_times);
-  std::printf("  %-16s median %8.3f s (%d runs)\n", "plain", plain, repeats);
+  const double plain = median(plain_wall), plain_processor = median(plain_cpu);
+  std::printf("  %-16s median %8.3f s, processor %8.3f s (%d runs)\n", "plain", plain,
+              plain_processor, repeats);
 
   struct variant {
     std::string name;
@@ -206,10 +217,10 @@ bool run(const workload& w, int repeats) {
   bool all_same = true;
   for (const variant& v : variants) {
     std::vector<som::best_two> found(samples.count);
-    std::vector<double> times;
+    std::vector<double> times, processor;
     for (int r = 0; r < repeats; ++r) {
       std::fill(found.begin(), found.end(), som::best_two{});
-      times.push_back(seconds([&] {
+      const timing t = measure([&] {
         if (v.target == nullptr) {
           const som::best_two_finder finder(grid);
           finder.find_all(samples, found.data(), v.threads);
@@ -217,7 +228,9 @@ bool run(const workload& w, int repeats) {
           const som::best_two_finder finder(grid, *v.target);
           finder.find_all(samples, found.data(), v.threads);
         }
-      }));
+      });
+      times.push_back(t.wall);
+      processor.push_back(t.cpu);
       std::size_t differ = 0;
       for (std::uint32_t s = 0; s < samples.count; ++s) differ += same(found[s], reference[s]) ? 0 : 1;
       if (differ != 0) {
@@ -225,9 +238,9 @@ bool run(const workload& w, int repeats) {
         std::printf("  %s: %zu SAMPLES DIFFER from the plain search\n", v.name.c_str(), differ);
       }
     }
-    const double m = median(times);
-    std::printf("  %-16s median %8.3f s (%d runs)  %6.1fx plain\n", v.name.c_str(), m, repeats,
-                plain / m);
+    const double m = median(times), p = median(processor);
+    std::printf("  %-16s median %8.3f s, processor %8.3f s (%d runs)  %6.1fx plain (processor %.1fx)\n",
+                v.name.c_str(), m, p, repeats, plain / m, plain_processor / p);
   }
   std::printf("  units %s\n", all_same ? "identical for every sample" : "DIFFER");
   return all_same;

@@ -58,27 +58,64 @@ std::vector<char> filed_neurons(const weight_grid& grid) {
   return filed;
 }
 
-// The filed neurons by blocks of about `size` neurons of the map (neighbours
-// on a trained map lie near each other in its space), each in row-major
-// order; no block empty.
-group_list blocks_of(const weight_grid& grid, const std::vector<char>& filed, double size) {
-  const std::uint32_t rows = grid.map_rows, cols = grid.map_cols;
-  const auto block_rows = static_cast<std::uint32_t>(
-      std::clamp(std::round(std::sqrt(size)), 1.0, static_cast<double>(std::max(rows, 1u))));
-  const auto block_cols = static_cast<std::uint32_t>(
-      std::clamp(std::ceil(size / block_rows), 1.0, static_cast<double>(std::max(cols, 1u))));
-  const std::uint32_t across = cols == 0 ? 0 : (cols + block_cols - 1) / block_cols;
-  const std::uint32_t down = rows == 0 ? 0 : (rows + block_rows - 1) / block_rows;
-  group_list groups(std::size_t{across} * down);
-  for (std::uint32_t r = 0; r < rows; ++r) {
-    for (std::uint32_t c = 0; c < cols; ++c) {
-      const std::size_t neuron = std::size_t{r} * cols + c;
-      if (filed[neuron])
-        groups[std::size_t{r / block_rows} * across + c / block_cols].push_back(
-            static_cast<std::uint32_t>(neuron));
-    }
+// The filed neurons in groups of at most `size` that lie near each other:
+// halved again and again at the median of the component in which they
+// spread the most (a k-d split), so that every group is a small box
+// whatever the map's shape (trained, folded, or random weights). Weights
+// that are not finite (`bounded` false) are not compared: the groups are
+// then runs of neurons in row-major order.
+group_list split_groups(const weight_grid& grid, const std::vector<char>& filed,
+                        std::size_t size, bool bounded) {
+  const std::uint32_t dim = grid.dimension;
+  std::vector<std::uint32_t> neurons;
+  for (std::size_t i = 0; i < grid.neurons; ++i)
+    if (filed[i]) neurons.push_back(static_cast<std::uint32_t>(i));
+  group_list groups;
+  if (neurons.empty()) return groups;
+  if (!bounded) {
+    for (std::size_t i = 0; i < neurons.size(); i += size)
+      groups.emplace_back(neurons.begin() + static_cast<std::ptrdiff_t>(i),
+                          neurons.begin() + static_cast<std::ptrdiff_t>(std::min(neurons.size(), i + size)));
+    return groups;
   }
-  std::erase_if(groups, [](const std::vector<std::uint32_t>& g) { return g.empty(); });
+  auto weight = [&](std::uint32_t neuron, std::uint32_t k) {
+    return grid.block[std::size_t{neuron} * dim + k];
+  };
+  struct range {
+    std::size_t begin, end;
+  };
+  std::vector<range> pending = {{0, neurons.size()}};
+  while (!pending.empty()) {
+    const range r = pending.back();
+    pending.pop_back();
+    std::uint32_t widest = 0;
+    double widest_spread = 0.0;
+    for (std::uint32_t k = 0; k < dim && r.end - r.begin > size; ++k) {
+      double low = weight(neurons[r.begin], k), high = low;
+      for (std::size_t i = r.begin + 1; i < r.end; ++i) {
+        low = std::min(low, weight(neurons[i], k));
+        high = std::max(high, weight(neurons[i], k));
+      }
+      if (high - low > widest_spread) {
+        widest_spread = high - low;
+        widest = k;
+      }
+    }
+    if (r.end - r.begin <= size || !(widest_spread > 0.0)) {
+      groups.emplace_back(neurons.begin() + static_cast<std::ptrdiff_t>(r.begin),
+                          neurons.begin() + static_cast<std::ptrdiff_t>(r.end));
+      std::sort(groups.back().begin(), groups.back().end());
+      continue;
+    }
+    const std::size_t middle = r.begin + (r.end - r.begin) / 2;
+    const auto at = [&](std::size_t i) { return neurons.begin() + static_cast<std::ptrdiff_t>(i); };
+    std::nth_element(at(r.begin), at(middle), at(r.end), [&](std::uint32_t a, std::uint32_t b) {
+      const double wa = weight(a, widest), wb = weight(b, widest);
+      return wa < wb || (wa == wb && a < b);
+    });
+    pending.push_back({middle, r.end});
+    pending.push_back({r.begin, middle});
+  }
   return groups;
 }
 
@@ -96,10 +133,9 @@ std::vector<double> means_of(const weight_grid& grid, const group_list& groups) 
   return centres;
 }
 
-// A few rounds of k-means from the blocks: each neuron to the nearest mean,
-// so that a group is a tight ball in the map's space where the map folds
-// (the bounds of its neurons' distances then prune more). Rounds are left
-// out where they would take long (large maps of many components).
+// A few rounds of k-means from the split, each neuron to the nearest mean,
+// which rounds a group's box into a tighter ball (the bounds of its neurons'
+// distances then prune more); left out where they would take long.
 void tighten(const weight_grid& grid, group_list& groups) {
   const double work = static_cast<double>(grid.neurons) * static_cast<double>(groups.size()) *
                       std::max(1u, grid.dimension);
@@ -184,7 +220,7 @@ neuron_groups::neuron_groups(const weight_grid& grid, std::uint32_t group_size) 
   lanes_.bounded = bounded;
 
   group_list groups =
-      blocks_of(grid, filed_neurons(grid), std::max(1.0, static_cast<double>(group_size)));
+      split_groups(grid, filed_neurons(grid), std::max<std::size_t>(1, group_size), bounded);
   if (bounded) {
     tighten(grid, groups);
     order_ = by_variance(grid);
