@@ -49,7 +49,7 @@ struct ops {
   static vec square_add(const vec& d, const vec& s) {
     return {_mm256_fmadd_pd(d.lo, d.lo, s.lo), _mm256_fmadd_pd(d.hi, d.hi, s.hi)};
   }
-  static double root(double x) { return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(x))); }
+  static double root(double x) { return __builtin_sqrt(x); }
 };
 
 #include "som/best_two_lanes.hpp"

@@ -37,7 +37,7 @@ struct ops {
   static unsigned le(vec a, vec b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
   // d × d + s, rounded once.
   static vec square_add(vec d, vec s) { return _mm512_fmadd_pd(d, d, s); }
-  static double root(double x) { return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(x))); }
+  static double root(double x) { return __builtin_sqrt(x); }
 };
 
 #include "som/best_two_lanes.hpp"
