@@ -228,6 +228,28 @@ SOM_LANES_INLINE bool tile_sums(const double* const* w, const double* x, std::ui
   return true;
 }
 
+// Tile t's weights.
+SOM_LANES_INLINE const double* tile_weights(const neuron_lanes& v, std::uint32_t t) {
+  return v.weights + std::size_t{t} * v.dimension * group_lanes;
+}
+
+// Calls f(neuron, sum) for each lane of tile t that holds a neuron and whose
+// sum is not above `limit`.
+template <class O, class F>
+SOM_LANES_INLINE void lanes_within(const neuron_lanes& v, std::uint32_t t,
+                                   const typename O::vec& sums, double limit, F f) {
+  unsigned lanes = O::le(sums, O::set1(limit));
+  if (lanes == 0) return;
+  alignas(64) double d[group_lanes];
+  O::store(d, sums);
+  do {
+    const unsigned l = lowest_lane(lanes);
+    lanes &= lanes - 1;
+    const std::uint32_t j = v.neurons_of[std::size_t{t} * group_lanes + l];
+    if (j != no_neuron_here) f(j, d[l]);
+  } while (lanes != 0);
+}
+
 // The candidates of a search: neurons whose screen sum came within reach,
 // each with that sum or (once measured) its plain distance.
 constexpr std::uint32_t most_candidates = 64;
@@ -364,22 +386,14 @@ struct lane_search {
   template <std::uint32_t B>
   SOM_LANES_INLINE void screen_pending() {
     const double* w[B];
-    SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b)
-      w[b] = v.weights + std::size_t{pending[b]} * v.dimension * group_lanes;
+    SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b) w[b] = tile_weights(v, pending[b]);
     typename O::vec sums[B];
     fresh_limits();
     if (!tile_sums<O, false, B>(w, xs, v.dimension, reach, sums)) return;
     SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b) {
-      unsigned lanes = O::le(sums[b], O::set1(reach));
-      if (lanes == 0) continue;
-      alignas(64) double d[group_lanes];
-      O::store(d, sums[b]);
-      do {
-        const unsigned l = lowest_lane(lanes);
-        lanes &= lanes - 1;
-        const std::uint32_t j = v.neurons_of[std::size_t{pending[b]} * group_lanes + l];
-        if (j != no_neuron_here && !(d[l] > reach)) candidate(j, d[l]);
-      } while (lanes != 0);
+      lanes_within<O>(v, pending[b], sums[b], reach, [&](std::uint32_t j, double screen) {
+        if (!(screen > reach)) candidate(j, screen);
+      });
     }
   }
 
@@ -415,21 +429,12 @@ SOM_LANES_INLINE lane_units every_tile(const neuron_lanes& v, const double* x) {
   in_runs(v.tiles, [&](auto run, std::uint32_t first) {
     constexpr std::uint32_t B = decltype(run)::value;
     const double* w[B];
-    SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b)
-      w[b] = v.weights + std::size_t{first + b} * v.dimension * group_lanes;
+    SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b) w[b] = tile_weights(v, first + b);
     typename O::vec sums[B];
     if (!tile_sums<O, true, B>(w, x, v.dimension, units.second, sums)) return;
     SOM_LANES_UNROLL for (std::uint32_t b = 0; b < B; ++b) {
-      unsigned lanes = O::le(sums[b], O::set1(units.second));
-      if (lanes == 0) continue;
-      alignas(64) double d[group_lanes];
-      O::store(d, sums[b]);
-      do {
-        const unsigned l = lowest_lane(lanes);
-        lanes &= lanes - 1;
-        const std::uint32_t j = v.neurons_of[std::size_t{first + b} * group_lanes + l];
-        if (j != no_neuron_here) units.offer(d[l], j);
-      } while (lanes != 0);
+      lanes_within<O>(v, first + b, sums[b], units.second,
+                      [&](std::uint32_t j, double d) { units.offer(d, j); });
     }
   });
   return units;
