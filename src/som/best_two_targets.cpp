@@ -23,22 +23,11 @@ constexpr per_target<const lane_target*> builds = [] {
   return by_target;
 }();
 
-struct listed_builds {
-  per_target<const lane_target*> entries{};
-  std::size_t count = 0;
-};
-
-constexpr listed_builds listed = [] {
-  listed_builds list;
-  for (const lane_target* build : builds) {
-    if (build != nullptr) list.entries[list.count++] = build;
-  }
-  return list;
-}();
+constexpr build_list<lane_target> listed = list_builds(builds);
 
 }  // namespace
 
-std::span<const lane_target* const> lane_targets() { return {listed.entries.data(), listed.count}; }
+std::span<const lane_target* const> lane_targets() { return listed.all(); }
 
 bool runs_here(const lane_target& target) { return som::runs_here(target.target); }
 

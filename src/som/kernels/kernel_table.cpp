@@ -23,24 +23,11 @@ constexpr per_target<const kernel_entry*> builds = [] {
   return by_target;
 }();
 
-struct listed_kernels {
-  per_target<const kernel_entry*> entries{};
-  std::size_t count = 0;
-};
-
-constexpr listed_kernels listed = [] {
-  listed_kernels list;
-  for (const kernel_entry* kernel : builds) {
-    if (kernel != nullptr) list.entries[list.count++] = kernel;
-  }
-  return list;
-}();
+constexpr build_list<kernel_entry> listed = list_builds(builds);
 
 }  // namespace
 
-std::span<const kernel_entry* const> kernel_table() {
-  return {listed.entries.data(), listed.count};
-}
+std::span<const kernel_entry* const> kernel_table() { return listed.all(); }
 
 bool runs_here(const kernel_entry& kernel) { return som::runs_here(kernel.target); }
 
