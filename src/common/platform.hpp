@@ -87,20 +87,24 @@ enum class file_presence { absent, present, unknown };
 // Whether a file of any kind has this name (a link is not followed).
 file_presence find_file(const std::string& path);
 
-// An exclusive lock on a file, which the system releases when the process
-// ends, however it ends (flock on POSIX, LockFileEx on Windows): a crash or a
-// kill leaves no stale lock behind.
+// A lock on a file, which the system releases when the process ends,
+// however it ends (flock on POSIX, LockFileEx on Windows): a crash or a kill
+// leaves no stale lock behind. An exclusive lock keeps every other lock out;
+// shared locks keep out only an exclusive one, so that several readers can
+// hold one at once.
 struct native_lock {
   std::intptr_t handle = -1;
   bool is_held() const { return handle != -1; }
 };
 
 enum class lock_result { taken, held_elsewhere, failed };
+enum class lock_mode { exclusive, shared };
 // Opens the file at `path` (creating it, empty, when it is missing; opened
 // for reading alone where it may not be written) and takes the lock without
-// waiting: held_elsewhere when another process holds it, failed when the
-// file cannot be opened or locked.
-lock_result take_file_lock(const std::string& path, native_lock& lock);
+// waiting: held_elsewhere when another process holds a lock that keeps this
+// one out, failed when the file cannot be opened or locked.
+lock_result take_file_lock(const std::string& path, native_lock& lock,
+                           lock_mode mode = lock_mode::exclusive);
 // Gives the lock up and closes the file (only needed before the process ends).
 void release_file_lock(native_lock& lock);
 

@@ -10,6 +10,7 @@
 #include "formats/sample_data.hpp"
 #include "formats/weights_file.hpp"
 #include "report/run_phase.hpp"
+#include "state/run_lock.hpp"
 
 namespace som {
 
@@ -160,9 +161,13 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     print(console, message);
     return load_result::failed;
   };
+  // The lock, held shared while the files are read, unless a run holds it:
+  // then no run can start its save meanwhile. Without a lock file (a
+  // folder of an older som_train) none is made, and the times decide.
+  const reader_lock lock(false);
   // The times first: whatever is written after this look belongs to the
   // next look.
-  const folder_stamp stamp = stamp_folder();
+  const folder_stamp stamp = stamp_folder(lock.state());
   const folder_times times = times_of(stamp);
   if (!read_setup_quietly(run.setup, message)) return fail();
   const setup_params& setup = run.setup;

@@ -37,4 +37,15 @@ bool take_run_lock(native_lock& lock, std::FILE* console) {
 
 lock_state run_lock_state() { return look_at_file_lock(run_lock_file_name); }
 
+lock_state take_reader_lock(native_lock& lock, bool create) {
+  if (!create && find_file(run_lock_file_name) == file_presence::absent) return lock_state::no_file;
+  switch (take_file_lock(run_lock_file_name, lock, lock_mode::shared)) {
+    case lock_result::taken: return lock_state::free;
+    case lock_result::held_elsewhere: return lock_state::held;
+    case lock_result::failed: break;
+  }
+  return find_file(run_lock_file_name) == file_presence::absent ? lock_state::no_file
+                                                                : lock_state::unknown;
+}
+
 }  // namespace som
