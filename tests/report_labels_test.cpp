@@ -14,10 +14,10 @@
 
 #include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
-#include "report/label_map.hpp"
 #include "report/label_section.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
+#include "som/label_map.hpp"
 #include "support/background_program.hpp"
 #include "support/file_times.hpp"
 #include "support/map_values.hpp"

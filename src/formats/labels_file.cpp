@@ -4,8 +4,6 @@
 #include <numeric>
 #include <unordered_map>
 
-#include "common/file_names.hpp"
-
 namespace som {
 
 namespace {
@@ -21,13 +19,15 @@ std::string trimmed(std::string_view bytes, std::size_t from, std::size_t to) {
 
 }  // namespace
 
-std::string label_count_message(std::uint64_t lines, std::uint32_t samples) {
-  return std::string("Soubor ") + labels_file_name + " ma " + std::to_string(lines) +
-         " radku, ale v souboru " + data_file_name + " je " + std::to_string(samples) +
+std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
+                                std::string_view labels_file, std::string_view samples_file) {
+  return "Soubor " + std::string(labels_file) + " ma " + std::to_string(lines) +
+         " radku, ale v souboru " + std::string(samples_file) + " je " + std::to_string(samples) +
          " vzorku.\n";
 }
 
-labels_reading read_labels(std::string_view bytes, std::uint32_t samples) {
+labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
+                           std::string_view labels_file, std::string_view samples_file) {
   labels_reading out;
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < bytes.size();) {
@@ -38,7 +38,7 @@ labels_reading read_labels(std::string_view bytes, std::uint32_t samples) {
   }
   out.lines = lines.size();
   if (lines.size() != samples) {
-    out.message = label_count_message(lines.size(), samples);
+    out.message = label_count_message(lines.size(), samples, labels_file, samples_file);
     return out;
   }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "formats/labels_file.hpp"
-#include "report/label_map.hpp"
+#include "som/label_map.hpp"
 
 namespace som {
 

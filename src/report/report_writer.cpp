@@ -6,7 +6,7 @@
 #include "common/output_file.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
-#include "report/sample_labels.hpp"
+#include "state/map_reading.hpp"
 
 namespace som {
 

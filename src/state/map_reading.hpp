@@ -1,0 +1,44 @@
+// What the programs that only read a trained map (som_report, som_map) read
+// of its folder, with the same refusals: setup.txt without its echo, the
+// saved map's vahy.bin and vystup.txt from their bytes, which must fit the
+// map and the samples exactly, and popisky.txt where it is there. Unlike
+// som_train, a reader never finishes a save that was cut off.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "formats/labels_file.hpp"
+#include "formats/setup_file.hpp"
+#include "som/map_storage.hpp"
+
+namespace som {
+
+// What a reader says after a save that was cut off: the three files of the
+// saved map may be a mix of the old map and the new one.
+inline constexpr const char* save_interrupted_text =
+    "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.";
+
+// A setup.txt whose map has no neuron: there is nothing to draw or map on.
+inline constexpr const char* no_neurons_text = "Mapa v souboru setup.txt nema zadny neuron.";
+
+// Reads setup.txt from the working folder without printing its echo.
+// Returns the refusal (ending in a line end) or nothing.
+std::string read_setup_quietly(setup_params& setup);
+
+// Fills the grid from the bytes of vahy.bin, which must hold exactly the
+// grid's values. Returns the refusal or nothing.
+std::string parse_saved_weights(std::string_view bytes, weight_grid& grid);
+
+// Fills the table from the bytes of vystup.txt, which must hold exactly one
+// record per sample, each inside the grid. Returns the refusal or nothing.
+std::string parse_saved_assignments(std::string_view bytes, assignment_table& table,
+                                    const weight_grid& grid);
+
+// Reads popisky.txt from the working folder where it is there; `labels.present`
+// says whether it was. False after a message (it cannot be read, or its lines
+// do not match the samples).
+bool read_labels_file(std::uint32_t samples, sample_labels& labels, std::string& message);
+
+}  // namespace som
