@@ -24,19 +24,39 @@ void append_shortest(std::string& out, double value) {
   out.append(buffer, result.ptr);
 }
 
-void append_fixed6(std::string& out, double value) {
+namespace {
+
+// The spellings of the values without digits; false for a finite value.
+bool append_special(std::string& out, double value) {
   if (std::isnan(value)) {
     out += std::signbit(value) ? "-nan" : "nan";
-    return;
+    return true;
   }
   if (std::isinf(value)) {
     out += std::signbit(value) ? "-inf" : "inf";
-    return;
+    return true;
   }
-  // 309 integer digits, the point, six decimals and a sign fit easily.
+  return false;
+}
+
+}  // namespace
+
+void append_fixed(std::string& out, double value, int decimals) {
+  if (append_special(out, value)) return;
+  // 309 integer digits, the point, the decimals and a sign.
   char buffer[400];
   const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  out.append(buffer, result.ptr);
+}
+
+void append_fixed6(std::string& out, double value) { append_fixed(out, value, 6); }
+
+void append_significant(std::string& out, double value, int digits) {
+  if (append_special(out, value)) return;
+  char buffer[400];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
   out.append(buffer, result.ptr);
 }
 

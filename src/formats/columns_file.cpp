@@ -3,34 +3,16 @@
 #include <cmath>
 #include <string_view>
 
-#include "common/decimal.hpp"
 #include "common/text_format.hpp"
+#include "formats/text_lines.hpp"
 
 namespace som {
 
 namespace {
 
-// The next line without its line end (LF, or CR LF); false at the end.
-bool next_line(byte_reader& reader, std::string& line) {
-  line.clear();
-  if (reader.peek() == -1) return false;
-  int c;
-  while ((c = reader.peek()) != -1) {
-    reader.advance(1);
-    if (c == '\n') break;
-    line += static_cast<char>(c);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-
 // A whole field that is a finite decimal number.
 bool parse_number(std::string_view field, double& value) {
-  if (field.empty()) return false;
-  const std::ptrdiff_t length = scan_decimal(field.data(), field.data() + field.size(), true);
-  if (length <= 0 || static_cast<std::size_t>(length) != field.size()) return false;
-  value = convert_decimal(field.data(), field.size());
-  return std::isfinite(value);
+  return whole_decimal(field, value) && std::isfinite(value);
 }
 
 bool parse_column(std::string_view line, column_scaling& column) {
@@ -42,10 +24,6 @@ bool parse_column(std::string_view line, column_scaling& column) {
   column.name = std::string(line.substr(0, first));
   return parse_number(line.substr(first + 1, second - first - 1), column.centre) &&
          parse_number(line.substr(second + 1), column.scale) && column.scale != 0.0;
-}
-
-bool blank(std::string_view line) {
-  return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 }  // namespace
@@ -61,7 +39,7 @@ columns_reading read_columns(byte_reader& reader) {
   bool ended = false;  // a blank line has been seen: only blank lines may follow
   while (next_line(reader, line)) {
     ++number;
-    if (blank(line)) {
+    if (blank_line(line)) {
       ended = true;
       continue;
     }
