@@ -8,10 +8,6 @@
 #include <string>
 #include <vector>
 
-#ifdef SOM_TEST_ZLIB
-#include <zlib.h>
-#endif
-
 #include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/label_section.hpp"
@@ -19,6 +15,7 @@
 #include "report/svg_parts.hpp"
 #include "som/label_map.hpp"
 #include "support/background_program.hpp"
+#include "support/digits.hpp"
 #include "support/file_times.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
@@ -301,39 +298,12 @@ TEST(ReportProgram, LabelsAndImageShapeThatDoNotFit) {
   EXPECT_EQ(page_pictures(page, "codebook").size(), 1u);
 }
 
-#ifdef SOM_TEST_ZLIB
-// The 1797 handwritten digits of the benchmarks: 64 pixel counts (0 to 16)
-// and the digit, per line.
-bool read_digits(std::string& data, std::string& labels) {
-  gzFile file = gzopen(SOM_SOURCE_DIR "/bench/data/digits.csv.gz", "rb");
-  if (file == nullptr) return false;
-  std::string text;
-  char buffer[1 << 16];
-  int got;
-  while ((got = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
-  gzclose(file);
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    at = end + 1;
-    const std::size_t last = line.rfind(',');
-    if (last == std::string::npos) continue;
-    std::string values = line.substr(0, last);
-    for (char& c : values) c = c == ',' ? ' ' : c;
-    data += values + "\n";
-    labels += line.substr(last + 1) + "\n";
-  }
-  return true;
-}
-#endif
-
 TEST(ReportProgram, DigitsFindTheirOwnNeurons) {
 #ifndef SOM_TEST_ZLIB
   GTEST_SKIP() << "zlib was not found when the tests were configured: digits.csv.gz is not read";
 #else
   std::string data, labels;
-  ASSERT_TRUE(read_digits(data, labels));
+  ASSERT_TRUE(som_test::read_digits(data, labels));
   temp_folder folder;
   // A short schedule (113 epochs, about a second): the pixel counts 0 to 16
   // as they are, on a 15 x 15 map.

@@ -1,0 +1,120 @@
+// som_map: run in the folder of a trained map, it places new samples on the
+// map. For each sample, in the order of its file, zarazeni.txt gets its
+// best-matching neuron, the distance to it, whether the second-best neuron
+// is a direct neighbour, and where the map has them the label and cluster
+// of that neuron; the console gets how many were placed, how well they fit,
+// and with true labels the accuracy and the confusion matrix. The map is
+// read under the folder's lock taken shared and never changed: som_map
+// writes nothing but zarazeni.txt. --version prints the release's version
+// (SOM_VERSION, set by the build from the project's version).
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/messages.hpp"
+#include "common/text_format.hpp"
+#include "formats/placement_summary.hpp"
+#include "mapping/mapping_console.hpp"
+#include "mapping/new_samples.hpp"
+#include "mapping/placing.hpp"
+#include "mapping/trained_map.hpp"
+#include "som/map_clusters.hpp"
+#include "state/run_lock.hpp"
+
+namespace {
+
+constexpr const char* usage = "Pouziti: som_map SOUBOR [--popisky SOUBOR|SLOUPEC] [--shluky K]";
+
+struct options {
+  std::string input;
+  std::optional<std::string> labels;
+  std::uint32_t clusters = 0;  // 0: none asked for
+};
+
+// A whole number from 1 to 4294967295, digits only.
+bool parse_count(std::string_view text, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (v == 0 || v > 0xFFFFFFFFu) return false;
+  value = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+// The refusal of the map's clusters, or nothing.
+std::string cluster_refusal(std::uint32_t clusters, const som::weight_grid& grid) {
+  if (clusters <= grid.neurons) return {};
+  std::string text = "Mapa ma ";
+  som::append_u64(text, grid.neurons);
+  text += " neuronu, do ";
+  som::append_u32(text, clusters);
+  return text + " shluku ji rozdelit nelze.\n";
+}
+
+int place(std::FILE* console, const options& given) {
+  std::string message;
+  auto fail = [&] {
+    som::print(console, message);
+    return 1;
+  };
+  // Held to the end: no run can start, and so none can save a new map,
+  // until zarazeni.txt is written.
+  const som::reader_lock lock(true);
+  message = som::check_map_at_rest(lock);
+  if (!message.empty()) return fail();
+  som::trained_map map;
+  message = som::read_trained_map(map);
+  if (!message.empty()) return fail();
+  message = cluster_refusal(given.clusters, *map.grid);
+  if (!message.empty()) return fail();
+  som::new_samples input;
+  message = som::read_new_samples(given.input, map.setup.dimension, given.labels, input);
+  if (!message.empty()) return fail();
+  message = som::unwritable_label(map, input);
+  if (!message.empty()) return fail();
+
+  std::vector<std::uint32_t> clusters;
+  if (given.clusters != 0) clusters = som::map_clusters(*map.grid, given.clusters);
+  const som::placement_table table = som::place_samples(map, input, clusters);
+  input.samples.reset();
+  message = som::save_placements(table);
+  if (!message.empty()) return fail();
+  som::print(console, som::placing_report(table, som::summarize_placements(table), given.input,
+                                          map.setup.map_rows, map.setup.map_cols,
+                                          given.clusters));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::FILE* console = stdout;
+  options given;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--version") {
+      som::print_line(console, "som_map " SOM_VERSION);
+      return 0;
+    } else if (argument == "--popisky" && i + 1 < argc) {
+      given.labels = argv[++i];
+    } else if (argument == "--shluky" && i + 1 < argc && parse_count(argv[i + 1], given.clusters)) {
+      ++i;
+    } else if (given.input.empty() && !argument.empty() && !argument.starts_with("--")) {
+      given.input = argument;
+    } else {
+      som::print_line(console, std::string("Neznamy argument ") + argv[i] + ". " + usage);
+      return 1;
+    }
+  }
+  if (given.input.empty()) {
+    som::print_line(console, std::string("Chybi soubor se vzorky. ") + usage);
+    return 1;
+  }
+  return place(console, given);
+}
