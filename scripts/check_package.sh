@@ -7,8 +7,9 @@
 # - unpacked into an empty folder, its programs (a zip's under wine) run the
 #   bundled example in its folder there and give the reference results of
 #   tests/data/colors, a first run and a continued one with CR LF inputs, as
-#   the PlatformExample test does; then som_report writes report.html, and
-#   `som_report --version` prints the project's version.
+#   the PlatformExample test does; then som_report writes report.html,
+#   som_map places the example's samples on its map, and `som_report
+#   --version` and `som_map --version` print the project's version.
 # So a program that needs a DLL the zip lacks, or a file missing from it,
 # fails the check.
 #
@@ -59,7 +60,7 @@ case "$generator" in
   *) fail "unexpected CPACK_GENERATOR \"$generator\"" ;;
 esac
 example="${doc_dir}examples/colors"
-expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" \
+expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_map$exe" \
   "${doc_dir}README.md" "${doc_dir}CTI_ME.txt" "${doc_dir}LICENSE.txt" \
   "${doc_dir}LICENSE-digits.txt" "$example/setup.txt" "$example/data.txt" | LC_ALL=C sort)"
 
@@ -76,7 +77,7 @@ expect_files() {
 rm -rf "$work"
 mkdir -p "$work/install" "$work/unpacked" "$work/console" "$work/expected"
 
-cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report >/dev/null
+cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_map >/dev/null
 cmake --install "$build" --prefix "$work/install" >/dev/null
 expect_files "the install folder" "$(cd "$work/install" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
 
@@ -102,7 +103,7 @@ folder="$top/$example"
 if [ "$generator" = ZIP ]; then
   # Only DLLs that every 64-bit Windows has: no runtime of the compiler's.
   objdump="$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$build/CMakeCache.txt")"
-  for program in som_train som_report; do
+  for program in som_train som_report som_map; do
     others="$("$objdump" -p "$top/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
       grep -viE '^(kernel32|msvcrt|advapi32|user32|ws2_32|bcrypt)\.dll$' || true)"
     [ -z "$others" ] || fail "$program.exe needs DLLs that Windows does not have: $others"
@@ -170,4 +171,13 @@ grep -q '</html>' "$folder/report.html" || fail "report.html is not a whole page
 run_program som_report version --version
 echo "som_report $version" >"$work/expected/version.txt"
 expect_text "$work/console/version.txt" "$work/expected/version.txt" "som_report --version"
-echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the version)"
+run_program som_map map_version --version
+echo "som_map $version" >"$work/expected/map_version.txt"
+expect_text "$work/console/map_version.txt" "$work/expected/map_version.txt" "som_map --version"
+# The example's own samples placed on its map: every one, and zarazeni.txt
+# with a header and a line per sample.
+run_program som_map map data.txt
+head -n 1 "$work/console/map.txt" | grep -q '^Zarazeno 300 vzorku ze souboru data.txt na mapu 12 x 12\.' ||
+  fail "som_map's console: $(head -n 1 "$work/console/map.txt")"
+[ "$(wc -l <"$folder/zarazeni.txt")" = 301 ] || fail "zarazeni.txt does not hold 300 samples"
+echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the mapping, the versions)"
