@@ -104,6 +104,8 @@ TEST(PlacementFile, LinesThatAreNotTheFormat) {
       {"a flag that is not 0 or 1", header + "0\t0\t0.5\t2\t1\n", 2},
       {"cluster 0", header + "0\t0\t0.5\t1\t0\n", 2},
       {"a line after a blank one", header + "0\t0\t0.5\t1\t1\n\n0\t0\t0.5\t1\t1\n", 4},
+      {"a CR in a label",
+       "radek\tsloupec\tvzdalenost\tsousedni\tskutecny\n0\t0\t0.5\t1\ta\r\r\n", 2},
   };
   for (const bad_case& c : cases) {
     som::byte_reader reader(c.bytes);

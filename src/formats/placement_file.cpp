@@ -67,7 +67,9 @@ bool parse_row(std::string_view line, const placement_table& table, placement& r
   }
   if (table.clusters && (!whole_u32(fields[at++], row.cluster) || row.cluster == 0)) return false;
   if (table.true_labels) row.true_label = std::string(fields[at++]);
-  return true;
+  // A CR in a label would not survive a line end written after it.
+  return row.label.find('\r') == std::string::npos &&
+         row.true_label.find('\r') == std::string::npos;
 }
 
 // Which optional columns a header names; false when it is not one that

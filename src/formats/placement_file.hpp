@@ -15,7 +15,7 @@
 // from the nearest labelled neuron because the sample's own neuron has no
 // labelled training sample. With clusters: shluk, the neuron's cluster
 // (from 1). With true labels: skutecny (empty for a sample without one).
-// Labels hold no tab or line break.
+// Labels hold no tab, CR or LF.
 #pragma once
 
 #include <cstdint>
