@@ -26,38 +26,33 @@ void append_shortest(std::string& out, double value) {
 
 namespace {
 
-// The spellings of the values without digits; false for a finite value.
-bool append_special(std::string& out, double value) {
+// The value as std::to_chars writes it in `format` with `precision`, and
+// the values without digits spelled as "%f" spells them.
+void append_formatted(std::string& out, double value, std::chars_format format, int precision) {
   if (std::isnan(value)) {
     out += std::signbit(value) ? "-nan" : "nan";
-    return true;
+    return;
   }
   if (std::isinf(value)) {
     out += std::signbit(value) ? "-inf" : "inf";
-    return true;
+    return;
   }
-  return false;
+  // 309 integer digits, the point, the decimals and a sign fit easily.
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+  out.append(buffer, result.ptr);
 }
 
 }  // namespace
 
 void append_fixed(std::string& out, double value, int decimals) {
-  if (append_special(out, value)) return;
-  // 309 integer digits, the point, the decimals and a sign.
-  char buffer[400];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-  out.append(buffer, result.ptr);
+  append_formatted(out, value, std::chars_format::fixed, decimals);
 }
 
 void append_fixed6(std::string& out, double value) { append_fixed(out, value, 6); }
 
 void append_significant(std::string& out, double value, int digits) {
-  if (append_special(out, value)) return;
-  char buffer[400];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-  out.append(buffer, result.ptr);
+  append_formatted(out, value, std::chars_format::general, digits);
 }
 
 }  // namespace som

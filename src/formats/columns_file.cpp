@@ -31,25 +31,16 @@ bool parse_column(std::string_view line, column_scaling& column) {
 columns_reading read_columns(byte_reader& reader) {
   columns_reading out;
   std::string line;
-  std::uint64_t number = 1;
   if (!next_line(reader, line) || line != columns_header) {
     out.bad_line = 1;
     return out;
   }
-  bool ended = false;  // a blank line has been seen: only blank lines may follow
-  while (next_line(reader, line)) {
-    ++number;
-    if (blank_line(line)) {
-      ended = true;
-      continue;
-    }
+  out.bad_line = read_rows(reader, [&](std::string_view row) {
     column_scaling column;
-    if (ended || !parse_column(line, column)) {
-      out.bad_line = number;
-      return out;
-    }
+    if (!parse_column(row, column)) return false;
     out.columns.push_back(std::move(column));
-  }
+    return true;
+  });
   return out;
 }
 

@@ -139,21 +139,12 @@ placements_reading read_placements(byte_reader& reader) {
     out.bad_line = 1;
     return out;
   }
-  std::uint64_t number = 1;
-  bool ended = false;  // a blank line has been seen: only blank lines may follow
-  while (next_line(reader, line)) {
-    ++number;
-    if (blank_line(line)) {
-      ended = true;
-      continue;
-    }
+  out.bad_line = read_rows(reader, [&](std::string_view line_of_row) {
     placement row;
-    if (ended || !parse_row(line, out.table, row)) {
-      out.bad_line = number;
-      return out;
-    }
+    if (!parse_row(line_of_row, out.table, row)) return false;
     out.table.rows.push_back(std::move(row));
-  }
+    return true;
+  });
   return out;
 }
 
