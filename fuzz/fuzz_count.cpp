@@ -4,13 +4,18 @@
 // the way a text-mode read sees the file: CR LF read as one newline, a line
 // counted when a number starts it after white space (the line seen up to its
 // first NUL), a line of the right shape when it is blank or holds exactly
-// `dimension` words, each a whole number by the grammar. Every byte
-// classifier, and the text whole or in small reads, must agree.
+// `dimension` words, each a whole number by the grammar; without any sample,
+// the first line that is not blank is the misshapen one. Every byte
+// classifier, and the text whole or in small reads, must agree. The pass as
+// the programs make it refuses a text in UTF-16 and reads one with a UTF-8
+// byte order mark as the text after the mark.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "formats/sample_data.hpp"
 #include "formats/sample_lines.hpp"
 #include "fuzz_support.hpp"
 
@@ -77,14 +82,18 @@ som::sample_lines reference(std::string_view text, std::uint32_t dimension) {
   som::sample_lines out;
   std::uint64_t last_sample = 0;
   std::uint64_t first_misshapen = 0;
+  std::uint64_t first_text = 0;
   for (std::size_t l = 0; l < lines.size(); ++l) {
     if (starts_with_number(lines[l])) {
       ++out.count;
       last_sample = l + 1;
     }
     if (first_misshapen == 0 && !shaped(lines[l], dimension)) first_misshapen = l + 1;
+    const bool blank = std::all_of(lines[l].begin(), lines[l].end(), som_fuzz::reference_space);
+    if (first_text == 0 && !blank) first_text = l + 1;
   }
   if (first_misshapen != 0 && first_misshapen <= last_sample) out.misshapen_line = first_misshapen;
+  if (last_sample == 0) out.misshapen_line = first_text;
   return out;
 }
 
@@ -133,5 +142,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   som::byte_reader piecewise(som::byte_source{&pieces::read, &source});
   compare(som::scan_sample_lines(piecewise, dimension), expected, "count and shape, small reads",
           text);
+
+  // As the programs count: the encoding first.
+  const som_fuzz::reference_text encoding = som_fuzz::reference_encoding(text);
+  som::byte_reader counting(text);
+  som::sample_lines counted;
+  const std::string refusal = som::count_sample_lines(counting, dimension, counted);
+  if (encoding == som_fuzz::reference_text::utf16) {
+    som_fuzz::check(refusal == som_fuzz::reference_utf16_refusal("data.txt"),
+                    "a text in UTF-16 is refused", som_fuzz::show(text.substr(0, 200)));
+  } else {
+    som_fuzz::check(refusal.empty(), "a text not in UTF-16 is counted", refusal);
+    const std::string_view unmarked =
+        encoding == som_fuzz::reference_text::utf8_mark ? text.substr(3) : text;
+    compare(counted, reference(unmarked, dimension), "count and shape after a UTF-8 mark", text);
+  }
   return 0;
 }

@@ -3,7 +3,8 @@
 // of lines. Against a reference made another way: the lines cut at every LF
 // (a last one without it counted), each stripped of spaces, tabs and CRs
 // around it, an empty one no label; the labels numbered by falling count,
-// equal counts by first appearance.
+// equal counts by first appearance. A text in UTF-16 is refused, one with a
+// UTF-8 byte order mark read as the text after it.
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -43,11 +44,20 @@ std::vector<std::string> reference_lines(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string file(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const som_fuzz::reference_text encoding = som_fuzz::reference_encoding(file);
+  if (encoding == som_fuzz::reference_text::utf16) {
+    const som::labels_reading refused = som::read_labels(file, data[0]);
+    som_fuzz::check(refused.message == som_fuzz::reference_utf16_refusal("popisky.txt") &&
+                        refused.lines == 0 && !refused.labels.present,
+                    "a text in UTF-16 is refused", som_fuzz::show(file.substr(0, 200)));
+    return 0;
+  }
+  const std::string text = encoding == som_fuzz::reference_text::utf8_mark ? file.substr(3) : file;
   const std::vector<std::string> lines = reference_lines(text);
   const bool own_count = (data[0] & 1u) != 0;
   const std::uint32_t samples = own_count ? static_cast<std::uint32_t>(lines.size()) : data[0];
-  const som::labels_reading read = som::read_labels(text, samples);
+  const som::labels_reading read = som::read_labels(file, samples);
   const bool ok = read.ok();
   const som::sample_labels& labels = read.labels;
   som_fuzz::check(ok == (lines.size() == samples), "count of lines",

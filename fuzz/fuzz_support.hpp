@@ -102,6 +102,34 @@ inline std::size_t reference_u32(std::string_view text, std::size_t pos, std::ui
   return i - pos;
 }
 
+// How the readers of text take a file's first bytes, worked out byte by
+// byte: a UTF-8 byte order mark is skipped; UTF-16 (the marks FF FE and
+// FE FF, or a NUL byte in the first 65536 bytes before the first LF or
+// right after it) is refused.
+enum class reference_text { plain, utf8_mark, utf16 };
+
+inline reference_text reference_encoding(std::string_view text) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  if (text.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
+    return reference_text::utf8_mark;
+  if (text.size() >= 2 &&
+      ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF)))
+    return reference_text::utf16;
+  const std::size_t probe = text.size() < 65536 ? text.size() : 65536;
+  for (std::size_t k = 0; k < probe; ++k) {
+    if (text[k] == '\0') return reference_text::utf16;
+    if (text[k] == '\n')
+      return k + 1 < probe && text[k + 1] == '\0' ? reference_text::utf16 : reference_text::plain;
+  }
+  return reference_text::plain;
+}
+
+// The refusal of a file in UTF-16, written out.
+inline std::string reference_utf16_refusal(const char* name) {
+  return std::string("Soubor ") + name +
+         " je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI.\n";
+}
+
 inline bool reference_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }

@@ -9,7 +9,9 @@
 #   tests/data/colors, a first run and a continued one with CR LF inputs, as
 #   the PlatformExample test does; then som_report writes report.html,
 #   som_map places the example's samples on its map, and `som_report
-#   --version` and `som_map --version` print the project's version.
+#   --version` and `som_map --version` print the project's version;
+#   som_data turns the example's samples, as a CSV with a title row, into a
+#   folder that som_train trains, and `som_data --version` prints the version.
 # So a program that needs a DLL the zip lacks, or a file missing from it,
 # fails the check.
 #
@@ -60,7 +62,7 @@ case "$generator" in
   *) fail "unexpected CPACK_GENERATOR \"$generator\"" ;;
 esac
 example="${doc_dir}examples/colors"
-expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_map$exe" \
+expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_data$exe" "${bin_dir}som_map$exe" \
   "${doc_dir}README.md" "${doc_dir}CTI_ME.txt" "${doc_dir}LICENSE.txt" \
   "${doc_dir}LICENSE-digits.txt" "$example/setup.txt" "$example/data.txt" | LC_ALL=C sort)"
 
@@ -77,7 +79,7 @@ expect_files() {
 rm -rf "$work"
 mkdir -p "$work/install" "$work/unpacked" "$work/console" "$work/expected"
 
-cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_map >/dev/null
+cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_data som_map >/dev/null
 cmake --install "$build" --prefix "$work/install" >/dev/null
 expect_files "the install folder" "$(cd "$work/install" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
 
@@ -103,7 +105,7 @@ folder="$top/$example"
 if [ "$generator" = ZIP ]; then
   # Only DLLs that every 64-bit Windows has: no runtime of the compiler's.
   objdump="$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$build/CMakeCache.txt")"
-  for program in som_train som_report som_map; do
+  for program in som_train som_report som_data som_map; do
     others="$("$objdump" -p "$top/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
       grep -viE '^(kernel32|msvcrt|advapi32|user32|ws2_32|bcrypt)\.dll$' || true)"
     [ -z "$others" ] || fail "$program.exe needs DLLs that Windows does not have: $others"
@@ -157,7 +159,8 @@ train_and_compare() {
 
 train_and_compare run1_
 # Entry 7 (Krok) back to 7000 and every line end CR LF: the second run trains
-# the last 150 epochs again from the first run's map.
+# the last 150 epochs again from the first run's map, and warns that the map
+# was saved at Krok 7150.
 sed -n '7p' "$folder/setup.txt" | grep -q $'^0\t' || fail "line 7 of the example's setup.txt is not Krok 0"
 sed -i -e 's/\r$//' -e $'7s/^0\t/7000\t/' -e 's/$/\r/' "$folder/setup.txt"
 sed -i -e 's/\r$//' -e 's/$/\r/' "$folder/data.txt"
@@ -180,4 +183,23 @@ run_program som_map map data.txt
 head -n 1 "$work/console/map.txt" | grep -q '^Zarazeno 300 vzorku ze souboru data.txt na mapu 12 x 12\.' ||
   fail "som_map's console: $(head -n 1 "$work/console/map.txt")"
 [ "$(wc -l <"$folder/zarazeni.txt")" = 301 ] || fail "zarazeni.txt does not hold 300 samples"
-echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the mapping, the versions)"
+# som_data makes a folder from a table (the example's own samples with a
+# title row and commas, as a spreadsheet exports them), and som_train trains it.
+table_folder="$work/table"
+mkdir -p "$table_folder"
+{
+  echo "red,green,blue"
+  sed 's/\r$//; s/^[[:space:]]*//; s/[[:space:]]\{1,\}/,/g' "$root/examples/colors/data.txt"
+} >"$table_folder/colors.csv"
+folder_before="$folder"
+folder="$table_folder"
+run_program som_data data colors.csv
+grep -q "^Zapsano: data.txt, sloupce.txt, setup.txt (300 vzorku, dimenze 3)." "$work/console/data.txt" ||
+  fail "som_data did not write the folder: $(cat "$work/console/data.txt")"
+run_program som_train table_train
+[ "$(tail -n 1 "$work/console/table_train.txt" | tr -d '\r')" = "Hello world!" ] || fail "som_train did not train som_data's folder"
+run_program som_data data_version --version
+echo "som_data $version" >"$work/expected/data_version.txt"
+expect_text "$work/console/data_version.txt" "$work/expected/data_version.txt" "som_data --version"
+folder="$folder_before"
+echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the mapping, som_data, the versions)"

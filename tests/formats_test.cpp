@@ -19,10 +19,13 @@
 #include "formats/training_log.hpp"
 #include "formats/weights_file.hpp"
 #include "som/map_storage.hpp"
+#include "support/label_names.hpp"
 #include "support/byte_sources.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
+
+using som_test::names_of;
 
 std::string le_bytes(std::uint64_t bits) {
   std::string out;
@@ -129,8 +132,8 @@ TEST(TrainingLogFormat, HeaderAndLinesReadBack) {
   som::append_log_line(text, 0, 0.0);
   EXPECT_EQ(text, som_test::host_lines("Rozdil\tRadius\n4\t6.666667\n0\t0.000000\n"));
   som::training_log log;
-  std::string message;
-  ASSERT_TRUE(som::parse_training_log(text, true, log, message));
+  som::parse_training_log(text, true, log);
+  EXPECT_EQ(log.broken_lines, 0u);
   EXPECT_EQ(log.Rozdil, (std::vector<std::uint32_t>{4, 0}));
   EXPECT_EQ(log.Radius, (std::vector<double>{6.666667, 0.0}));
 }
@@ -145,7 +148,7 @@ TEST(LabelsFormat, LinesBlanksAndOrderByFrequency) {
   EXPECT_EQ(read.lines, 7u);
   const som::sample_labels& labels = read.labels;
   EXPECT_TRUE(labels.present);
-  EXPECT_EQ(labels.names, (std::vector<std::string>{"b", "a", "<c>"}));
+  EXPECT_EQ(names_of(labels), (std::vector<std::string>{"b", "a", "<c>"}));
   EXPECT_EQ(labels.counts, (std::vector<std::uint32_t>{2, 2, 1}));
   const std::uint32_t none = som::no_label;
   EXPECT_EQ(labels.of_sample, (std::vector<std::uint32_t>{0, 1, none, 2, none, 1, 0}));

@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"
+#include "support/utf16_text.hpp"
 
 namespace {
 
@@ -218,6 +220,213 @@ TEST(InputRefusal, ThreeThousandComponentsTrain) {
   const auto files = trained(data, v);
   EXPECT_EQ(std::count(files.at("vystup.txt").begin(), files.at("vystup.txt").end(), '\n'), 5);
   EXPECT_EQ(files.at("vahy.bin").size(), 4u * 3000 * 8);
+}
+
+// The eight echo lines of the setup that a console begins with, and the rest.
+std::pair<std::string, std::string> split_echo(const std::string& console) {
+  std::size_t at = 0;
+  for (int line = 0; line < 8 && at != std::string::npos; ++line) {
+    at = console.find('\n', at);
+    if (at != std::string::npos) ++at;
+  }
+  if (at == std::string::npos) return {console, ""};
+  return {console.substr(0, at), console.substr(at)};
+}
+
+// What a new user meets with the files that Windows editors and spreadsheets
+// write, and with a Krok that does not fit the saved map. A decimal value in
+// setup.txt, a file in UTF-16 and text without a single sample are refused
+// (status 1, the folder byte for byte as it was); a UTF-8 byte order mark,
+// "3." and "12abc" in setup.txt and a data.txt of blank lines train exactly
+// as their plain twins do; a Krok other than the saved map's is a warning
+// and changes nothing else.
+TEST(InputRefusal, TrapsOfNewUsersAreRefusedOrTrainAsBefore) {
+  using file_changes = std::map<std::string, std::optional<std::string>>;  // nullopt: removed
+  struct trap_case {
+    const char* name;
+    bool continued;      // in the folder of a first run (its map saved at Krok 14)
+    file_changes files;  // over the colour setup and data
+    // The console after the echo (a refused setup.txt: the whole console).
+    std::string after;
+    int status = 1;
+    // Trained: the same run without the trap, whose outputs it must write
+    // (and whose echo it prints, unless the echo shows the trap).
+    std::optional<file_changes> twin{};
+    bool same_echo = true;
+  };
+  const std::string setup = setup_text(colour_setup());
+  const auto with_entry = [&](const std::string& from, const std::string& to) {
+    std::string text = setup;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const auto decimal = [](const std::string& entry) {
+    return "Hodnota v souboru setup.txt neni cele cislo (" + entry + "), trenovani se neprovede.\n";
+  };
+  const auto in_utf16 = [](const std::string& name) {
+    return "Soubor " + name +
+           " je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI.\n";
+  };
+  const std::string mark(som_test::utf8_mark);
+  const std::string crlf_data = join_rows(colour_rows(), " ", "\r\n");
+  // An Excel CSV with quoted cells after the README's sed line: no line
+  // begins with a number.
+  std::string quoted;
+  for (const auto& row : colour_rows())
+    quoted += "\"" + row[0] + "\" \"" + row[1] + "\" \"" + row[2] + "\"\r\n";
+  const std::string random_start =
+      "Soubor vahy.bin se nepodarilo otevrit. Sit se bude ucit z nahodnych vah.\nHello world!\n";
+  const auto with_Krok = [](std::uint32_t Krok) {
+    setup_values v = colour_setup();
+    v.Krok = Krok;
+    return setup_text(v);
+  };
+  const std::string warning_0 =
+      "Pozor: ulozena mapa skoncila na Kroku 14, setup.txt zacina na Kroku 0.\n";
+  const std::vector<trap_case> cases = {
+      {"decimal point",
+       false,
+       {{"setup.txt", with_entry("20\trate", "0.5\trate")}},
+       decimal("0.5")},
+      {"decimal comma",
+       true,
+       {{"setup.txt", with_entry("2\tradius", "1,5\tradius")}},
+       decimal("1,5")},
+      {"negative decimal",
+       true,
+       {{"setup.txt", with_entry("11\tSeed", "-2.25\tSeed")}},
+       decimal("-2.25")},
+      {"setup.txt in UTF-16LE",
+       true,
+       {{"setup.txt", som_test::utf16(setup)}},
+       in_utf16("setup.txt")},
+      {"setup.txt in UTF-16BE",
+       false,
+       {{"setup.txt", som_test::utf16(setup, true)}},
+       in_utf16("setup.txt")},
+      {"setup.txt in UTF-16 without a mark",
+       false,
+       {{"setup.txt", som_test::utf16(setup, false, false)}},
+       in_utf16("setup.txt")},
+      {"data.txt in UTF-16LE",
+       true,
+       {{"data.txt", som_test::utf16(plain_data)}},
+       in_utf16("data.txt")},
+      {"data.txt in UTF-16 without a mark",
+       false,
+       {{"data.txt", som_test::utf16(plain_data, false, false)}},
+       in_utf16("data.txt")},
+      {"quoted cells", true, {{"data.txt", quoted}}, refused_line(1, 3) + "\n"},
+      {"a title alone", false, {{"data.txt", "\n\nred green blue\n\n"}}, refused_line(3, 3) + "\n"},
+
+      {"3. in setup.txt",
+       false,
+       {{"setup.txt", with_entry("4\tstop", "4.\tstop")}},
+       random_start,
+       0,
+       file_changes{},
+       false},
+      {"12abc in setup.txt",
+       false,
+       {{"setup.txt", with_entry("20\trate", "20abc\trate")}},
+       random_start,
+       0,
+       file_changes{},
+       false},
+      {"UTF-8 mark before setup.txt",
+       false,
+       {{"setup.txt", mark + setup}},
+       random_start,
+       0,
+       file_changes{}},
+      {"UTF-8 mark before both, continued",
+       true,
+       {{"setup.txt", mark + with_Krok(14)}, {"data.txt", mark + crlf_data}},
+       "Hello world!\n",
+       0,
+       file_changes{{"setup.txt", with_Krok(14)}, {"data.txt", crlf_data}}},
+      {"blank lines alone",
+       false,
+       {{"data.txt", "\n \r\n\t\n"}},
+       random_start,
+       0,
+       file_changes{{"data.txt", ""}}},
+      {"Krok that fits", true, {{"setup.txt", with_Krok(14)}}, "Hello world!\n", 0},
+      {"Krok 0 over the saved map",
+       true,
+       {},
+       warning_0 + "Hello world!\n",
+       0,
+       file_changes{{"konecne_parametry.txt", std::nullopt}}},
+      {"Krok beyond the saved map",
+       true,
+       {{"setup.txt", with_Krok(20)}},
+       "Pozor: ulozena mapa skoncila na Kroku 14, setup.txt zacina na Kroku 20.\nHello world!\n",
+       0,
+       file_changes{{"setup.txt", with_Krok(20)}, {"konecne_parametry.txt", "Krok\n"}}},
+      {"no konecne_parametry.txt",
+       true,
+       {{"konecne_parametry.txt", std::nullopt}},
+       "Hello world!\n",
+       0},
+      {"konecne_parametry.txt without a number first",
+       true,
+       {{"konecne_parametry.txt", "Krok\t14\n"}},
+       "Hello world!\n",
+       0},
+  };
+  // A folder as a case starts from: the colour setup and data, for a
+  // continued case the map of a first run, then the case's files.
+  const auto prepare = [&](const temp_folder& folder, bool continued, const file_changes& files) {
+    folder.write("setup.txt", setup);
+    folder.write("data.txt", plain_data);
+    if (continued) {
+      ASSERT_EQ(run_program(folder).status, 0);
+    }
+    for (const auto& [name, content] : files) {
+      if (content) {
+        folder.write(name, *content);
+      } else {
+        fs::remove(folder / name);
+      }
+    }
+  };
+  // What a run wrote: the folder but its inputs.
+  const auto outputs = [](const temp_folder& folder) {
+    auto files = snapshot(folder);
+    files.erase("setup.txt");
+    files.erase("data.txt");
+    return files;
+  };
+  for (const trap_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    prepare(folder, c.continued, c.files);
+    const auto before = snapshot(folder);
+    const run_result run = run_program(folder);
+    EXPECT_EQ(run.status, c.status) << run.console;
+    const auto [echo, after] = split_echo(run.console);
+    if (c.status != 0) {
+      // A setup.txt in UTF-16 is refused before anything of it is echoed.
+      const bool before_echo = c.after == in_utf16("setup.txt");
+      EXPECT_EQ(before_echo ? run.console : after, host_lines(c.after));
+      EXPECT_EQ(snapshot(folder), before);
+      if (!c.continued) {
+        EXPECT_FALSE(folder.exists("trenovani.txt"));
+      }
+      continue;
+    }
+    EXPECT_EQ(after, host_lines(c.after));
+    if (!c.twin) continue;
+    temp_folder twin;
+    prepare(twin, c.continued, *c.twin);
+    const run_result twin_run = run_program(twin);
+    ASSERT_EQ(twin_run.status, 0) << twin_run.console;
+    if (c.same_echo) {
+      EXPECT_EQ(echo, split_echo(twin_run.console).first);
+    }
+    EXPECT_EQ(outputs(folder), outputs(twin));
+  }
 }
 
 }  // namespace

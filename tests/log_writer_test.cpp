@@ -1,12 +1,12 @@
 // The training log's writer thread: every line reaches the file, in order,
 // whether lines come in a burst or one at a time with pauses between them,
-// and a line shows in the file while the writer is still running.
+// a line shows in the file while the writer is still running, and lines
+// that cannot be written are said when it finishes.
 #include "common/log_writer.hpp"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -25,8 +25,8 @@ std::string numbered_lines(int first, int count) {
 TEST(LogWriter, BurstsAndPausedLinesAllArriveInOrder) {
   temp_folder folder;
   const std::string path = (folder / "log.txt").string();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
+  som::native_file file;
+  ASSERT_TRUE(som::create_file(path, som::default_permissions, file));
   std::string expected;
   {
     som::log_writer writer(file);
@@ -44,15 +44,15 @@ TEST(LogWriter, BurstsAndPausedLinesAllArriveInOrder) {
       expected += line;
     }
   }
-  ASSERT_EQ(std::fclose(file), 0);
+  ASSERT_TRUE(som::close_file(file));
   EXPECT_EQ(folder.read("log.txt"), expected);
 }
 
 TEST(LogWriter, ALineShowsInTheFileWhileTheWriterRuns) {
   temp_folder folder;
   const std::string path = (folder / "log.txt").string();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
+  som::native_file file;
+  ASSERT_TRUE(som::create_file(path, som::default_permissions, file));
   {
     som::log_writer writer(file);
     for (int round = 0; round < 2; ++round) {
@@ -67,7 +67,26 @@ TEST(LogWriter, ALineShowsInTheFileWhileTheWriterRuns) {
       EXPECT_EQ(folder.read("log.txt"), want);
     }
   }
-  ASSERT_EQ(std::fclose(file), 0);
+  ASSERT_TRUE(som::close_file(file));
+}
+
+// Lines that can never be written: the writer says so when it finishes
+// (and every time after), and does not block or fail the one who gives them.
+TEST(LogWriter, LinesThatCannotBeWrittenAreSaid) {
+  som::native_file nowhere;  // no file at all: every write fails
+  som::log_writer writer(nowhere);
+  for (int i = 0; i < 100; ++i) writer.write(numbered_lines(i, 1));
+  EXPECT_FALSE(writer.finish());
+  EXPECT_FALSE(writer.finish());
+
+  temp_folder folder;
+  som::native_file file;
+  ASSERT_TRUE(som::create_file((folder / "log.txt").string(), som::default_permissions, file));
+  som::log_writer whole(file);
+  whole.write(numbered_lines(0, 3));
+  EXPECT_TRUE(whole.finish());
+  ASSERT_TRUE(som::close_file(file));
+  EXPECT_EQ(folder.read("log.txt"), numbered_lines(0, 3));
 }
 
 }  // namespace

@@ -116,7 +116,8 @@ TEST(PlatformExample, ColorsGiveTheReferenceResultsOnThisHost) {
   }
 
   // Entry 7 (Krok) goes back to 7000, so the second run trains the last 150
-  // epochs of the first run's schedule again, from the first run's map.
+  // epochs of the first run's schedule again, from the first run's map (and
+  // warns that the map was saved at Krok 7150).
   std::vector<std::string> lines = split_lines(setup);
   ASSERT_GE(lines.size(), 8u);
   ASSERT_EQ(lines[6].substr(0, 2), "0\t");

@@ -1,6 +1,7 @@
 // The operating-system calls behind the program's files: replacing a file in
-// one step, following links, the errors they report, a file's stamp, and the
-// blocks that hold large arrays.
+// one step, making a file new, opening only regular files for reading,
+// following links, the errors they report, a file's stamp, and the blocks
+// that hold large arrays.
 #include "common/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,46 @@ TEST(RenameFile, ReplacesAnExistingFileOrFailsWithoutTouchingIt) {
 
   EXPECT_FALSE(som::rename_file(path_of(folder, "absent.tmp"), path_of(folder, "state.bin")));
   EXPECT_EQ(folder.read("state.bin"), "new");
+}
+
+// A file is always made new: a hard link under the name loses the name, and
+// the file it led to keeps its content; an exclusive creation fails on any
+// name that is taken.
+TEST(CreateFile, ANameTakenByALinkIsFreedNotWrittenThrough) {
+  temp_folder folder;
+  folder.write("elsewhere.txt", "keep");
+  std::error_code error;
+  std::filesystem::create_hard_link(folder / "elsewhere.txt", folder / "state.bin.tmp", error);
+  if (error) GTEST_SKIP() << "no hard links here: " << error.message();
+  som::native_file file;
+  ASSERT_TRUE(som::create_file(path_of(folder, "state.bin.tmp"), som::default_permissions, file));
+  EXPECT_TRUE(som::write_file(file, "new", 3));
+  EXPECT_TRUE(som::close_file(file));
+  EXPECT_EQ(folder.read("state.bin.tmp"), "new");
+  EXPECT_EQ(folder.read("elsewhere.txt"), "keep");
+
+  const som::system_result taken =
+      som::create_new_file(path_of(folder, "state.bin.tmp"), som::default_permissions, file);
+  EXPECT_FALSE(taken);
+  EXPECT_TRUE(som::name_taken(taken));
+  EXPECT_FALSE(file.is_open());
+  EXPECT_EQ(folder.read("state.bin.tmp"), "new");
+}
+
+// Only a regular file is opened for reading; a missing one is told apart.
+TEST(OpenRegularFile, FilesOnlyAndMissingOnesToldApart) {
+  temp_folder folder;
+  folder.write("data.txt", "1 2\n");
+  std::filesystem::create_directory(folder / "folder.txt");
+  bool missing = true;
+  std::FILE* file = som::open_regular_file(path_of(folder, "data.txt"), missing);
+  ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(missing);
+  std::fclose(file);
+  EXPECT_EQ(som::open_regular_file(path_of(folder, "folder.txt"), missing), nullptr);
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(som::open_regular_file(path_of(folder, "absent.txt"), missing), nullptr);
+  EXPECT_TRUE(missing);
 }
 
 // The system's own code comes back with a failure, taken before anything

@@ -56,4 +56,38 @@ TEST(ReaderLock, MadeOnlyWhereAsked) {
   fs::current_path(old);
 }
 
+#ifndef _WIN32
+// A run whose lock file was removed holds the folder alone: a reader finds
+// it held all the same, and a reader's shared hold of the folder keeps a
+// run's exclusive one out. (On Windows a held lock file cannot be removed.)
+TEST(ReaderLock, TheFoldersLockCountsToo) {
+  temp_folder folder;
+  const fs::path old = fs::current_path();
+  fs::current_path(folder.path());
+  som::run_lock run;
+  ASSERT_EQ(som::try_run_lock(run), som::lock_result::taken);
+  fs::remove("som_train.zamek");
+  {
+    const som::reader_lock mapping(true);
+    EXPECT_EQ(mapping.state(), som::lock_state::held);
+  }
+  som::release_file_lock(run.file);
+  som::release_file_lock(run.folder);
+  {
+    const som::reader_lock report(false);
+    EXPECT_EQ(report.state(), som::lock_state::no_file);
+    som::native_lock on_folder;
+    EXPECT_EQ(som::take_folder_lock(folder.path().string(), on_folder),
+              som::lock_result::held_elsewhere);
+    som::run_lock second;
+    EXPECT_EQ(som::try_run_lock(second), som::lock_result::held_elsewhere);
+  }
+  som::run_lock third;
+  EXPECT_EQ(som::try_run_lock(third), som::lock_result::taken);
+  som::release_file_lock(third.file);
+  som::release_file_lock(third.folder);
+  fs::current_path(old);
+}
+#endif
+
 }  // namespace

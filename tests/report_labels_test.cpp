@@ -14,6 +14,7 @@
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
 #include "som/label_map.hpp"
+#include "support/label_names.hpp"
 #include "support/background_program.hpp"
 #include "support/digits.hpp"
 #include "support/file_times.hpp"
@@ -27,6 +28,7 @@ namespace {
 
 using som_test::decoded_png;
 using som_test::grid_holder;
+using som_test::names_of;
 using som_test::page_pictures;
 using som_test::run_program;
 using som_test::temp_folder;
@@ -41,7 +43,7 @@ TEST(LabelMap, MajorityShareAndPurity) {
   som::labels_reading read = som::read_labels("x\nx\ny\ny\ny\nx\n\nx\nz\n", 9);
   ASSERT_TRUE(read.ok()) << read.message;
   const som::sample_labels& labels = read.labels;
-  ASSERT_EQ(labels.names, (std::vector<std::string>{"x", "y", "z"}));
+  ASSERT_EQ(names_of(labels), (std::vector<std::string>{"x", "y", "z"}));
   std::vector<som::assignment> records = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1},
                                           {0, 1}, {0, 1}, {0, 2}, {0, 2}};
   const som::assignment_table table{records.data(), 9};
@@ -74,7 +76,7 @@ TEST(LabelSection, TwentyColoursThenJine) {
       som::read_labels(bytes, static_cast<std::uint32_t>(records.size()));
   ASSERT_TRUE(read.ok()) << read.message;
   const som::sample_labels& labels = read.labels;
-  EXPECT_EQ(labels.names.front(), "L24");
+  EXPECT_EQ(labels.names[0], "L24");
   // A label is text, never markup.
   EXPECT_EQ(som::html_text("<c>"), "&lt;c&gt;");
   const som::assignment_table table{records.data(), static_cast<std::uint32_t>(records.size())};
@@ -281,7 +283,7 @@ TEST(ReportProgram, LabelsAndImageShapeThatDoNotFit) {
     EXPECT_EQ(report.wait(), 1);
     EXPECT_EQ(report.console(), som_test::host_lines(c.console));
     EXPECT_FALSE(folder.exists("report.html"));
-    EXPECT_FALSE(folder.exists("report.html.tmp"));
+    EXPECT_EQ(som_test::page_leftovers(folder.path()), std::vector<std::string>{});
   }
 
   // Fitting ones: the page has the labels and the images.

@@ -16,6 +16,7 @@
 
 #include "common/platform.hpp"
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"
@@ -32,6 +33,7 @@ using som_test::save_leftovers;
 using som_test::saved_state;
 using som_test::setup_text;
 using som_test::setup_values;
+using som_test::strace_works;
 using som_test::temp_folder;
 
 constexpr const char* lock_name = "som_train.zamek";
@@ -100,6 +102,43 @@ TEST(FileLock, HeldUntilReleasedAndSeenWithoutBeingTaken) {
             som::lock_result::failed);
 }
 
+// A lock file removed while it is held: the lock is no longer on the file
+// that has the name, and a new file there could be locked again; the
+// folder's own lock still excludes. On Windows a held lock file cannot be
+// removed at all.
+TEST(FileLock, RemovedLockFileAndTheFoldersLock) {
+  temp_folder folder;
+  const std::string path = (folder / lock_name).string();
+  som::native_lock held;
+  ASSERT_EQ(som::take_file_lock(path, held), som::lock_result::taken);
+  EXPECT_TRUE(som::lock_is_at(held, path));
+  som::native_lock on_folder;
+  ASSERT_EQ(som::take_folder_lock(folder.path().string(), on_folder), som::lock_result::taken);
+  std::error_code error;
+  fs::remove(folder / lock_name, error);
+#ifdef _WIN32
+  EXPECT_TRUE(error) << "a held lock file was removed";
+  EXPECT_TRUE(som::lock_is_at(held, path));
+#else
+  ASSERT_FALSE(error) << error.message();
+  EXPECT_FALSE(som::lock_is_at(held, path));
+  som::native_lock at_name;
+  EXPECT_EQ(som::take_file_lock(path, at_name), som::lock_result::taken);
+  EXPECT_TRUE(som::lock_is_at(at_name, path));
+  som::native_lock second;
+  EXPECT_EQ(som::take_folder_lock(folder.path().string(), second),
+            som::lock_result::held_elsewhere);
+  EXPECT_EQ(som::look_at_folder_lock(folder.path().string()), som::lock_state::held);
+  som::release_file_lock(on_folder);
+  EXPECT_EQ(som::look_at_folder_lock(folder.path().string()), som::lock_state::free);
+  EXPECT_EQ(som::take_folder_lock(folder.path().string(), second), som::lock_result::taken);
+  som::release_file_lock(second);
+  som::release_file_lock(at_name);
+#endif
+  som::release_file_lock(held);
+  som::release_file_lock(on_folder);
+}
+
 // While another process holds the lock, a run says so after the setup lines
 // and ends with status 1, having read and written nothing more.
 TEST(RunLock, SecondRunInTheFolderIsRefused) {
@@ -160,17 +199,6 @@ TEST(RunLock, KilledRunLeavesNoLock) {
 
 // ---- Runs in pairs.
 
-bool strace_works() {
-#ifdef _WIN32
-  return false;
-#else
-  static const bool works =
-      std::system(
-          "strace -f -qq -o /dev/null -e inject=getpid:error=EIO:when=1 true 2>/dev/null") == 0;
-  return works;
-#endif
-}
-
 // The maps a pair of runs may leave: the one of a single run continuing the
 // first map, and the one of a second run (set up at Krok 1 as well) after it.
 struct pair_outcomes {
@@ -193,11 +221,14 @@ const pair_outcomes& outcomes() {
 }
 
 // Starts two runs on the same saved map, the second `delay` after the first
-// (through strace with every sync slowed down when `slow_save`), and checks
-// what they leave: each run either saved ("Hello world!") or said that the
-// folder was taken, with status 1; the folder holds the map of as many runs
-// as saved, whole, and nothing of the save's own files.
-void run_pair(std::chrono::milliseconds delay, bool slow_save) {
+// (through strace with every sync slowed down when `slow_save`; with the
+// lock file removed just before the second starts when `remove_lock`, as a
+// user clearing "a stale lock" would), and checks what they leave: each run
+// either saved ("Hello world!", after the warning that the map is past its
+// Krok where it continued the other run's map) or said that the folder was
+// taken, with status 1; the folder holds the map of as many runs as saved,
+// whole, and nothing of the save's own files.
+void run_pair(std::chrono::milliseconds delay, bool slow_save, bool remove_lock = false) {
   temp_folder folder;
   prepare_saved_map(folder);
   std::string program = SOM_TRAIN_EXE;
@@ -216,20 +247,36 @@ void run_pair(std::chrono::milliseconds delay, bool slow_save) {
   }
   som_test::background_program first(folder, program, arguments);
   if (delay.count() != 0) std::this_thread::sleep_for(delay);
+  if (remove_lock) {
+    std::error_code error;
+    fs::remove(folder / lock_name, error);
+  }
   som_test::background_program second(folder, program, arguments);
+  // A run that continues the other's map (saved at Krok 2) says so.
+  const std::string warned =
+      echo_text(one_epoch(1)) +
+      host_lines(
+          "Pozor: ulozena mapa skoncila na Kroku 2, setup.txt zacina na Kroku 1.\n"
+          "Hello world!\n");
   int saved = 0;
+  int warnings = 0;
   for (som_test::background_program* run : {&first, &second}) {
     const int status = run->wait();
     const std::string console = run->console();
     if (status == 0) {
       ++saved;
-      EXPECT_EQ(console, echo_text(one_epoch(1)) + host_lines("Hello world!\n"));
+      if (console == warned) {
+        ++warnings;
+      } else {
+        EXPECT_EQ(console, echo_text(one_epoch(1)) + host_lines("Hello world!\n"));
+      }
     } else {
       EXPECT_EQ(status, 1);
       EXPECT_EQ(console, echo_text(one_epoch(1)) + refused_line);
     }
   }
   ASSERT_GE(saved, 1);
+  EXPECT_EQ(warnings, saved - 1);
   const saved_state map = read_saved_state(folder.path());
   EXPECT_EQ(map, saved == 1 ? outcomes().one_run : outcomes().two_runs);
   EXPECT_EQ(save_leftovers({folder.path()}), std::vector<std::string>{});
@@ -269,5 +316,20 @@ TEST(RunPairs, SlowSaveLeavesOneWholeMap) {
     run_pair(delay, true);
   }
 }
+
+#ifndef _WIN32
+// The lock file removed while the first run holds it (a run on Windows holds
+// it so that it cannot be removed): the second run meets the folder's own
+// lock, and never saves beside the first.
+TEST(RunPairs, RemovedLockFileLetsNoSecondRunIn) {
+  if (!strace_works()) GTEST_SKIP() << "strace is missing or cannot trace here";
+  std::mt19937 draw(24);
+  for (int pair = 0; pair < 40; ++pair) {
+    const auto delay = std::chrono::milliseconds(draw() % 201);
+    SCOPED_TRACE("lock removed and second run " + std::to_string(delay.count()) + " ms later");
+    run_pair(delay, true, true);
+  }
+}
+#endif
 
 }  // namespace

@@ -310,10 +310,10 @@ TEST(Run, DataFileCases) {
   v.radius_decay = 0;
   v.stop_radius = 0;
   {
-    // No numbers at all: no samples; the files are still written.
+    // Blank lines alone: no samples; the files are still written.
     temp_folder folder;
     folder.write("setup.txt", setup_text(v));
-    folder.write("data.txt", "nothing here\n\n");
+    folder.write("data.txt", "\n \t\r\n\n");
     const run_result r = run_program(folder);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(folder.read("vystup.txt"), "");

@@ -71,7 +71,6 @@ TEST(CountSamples, SamplesOfTheRightShape) {
       {"blank lines and white space", "\n1 2\n\n \t\v\f\n  3\t4  \n\n", 2, 2, 0},
       {"every notation", "-1 +.5 .5 5. 1e5 -2.5E-3 +7e+0 00\n", 8, 1, 0},
       {"a note after the last sample", "1 2\n3 4\nnote: 2 columns, see x.csv\n", 2, 2, 0},
-      {"a text file without samples", "red green blue\n", 3, 0, 0},
       {"empty file", "", 3, 0, 0},
       {"only line ends", "\n\n", 3, 0, 0},
       {"lone CR is white space", "1\r2\n", 2, 1, 0},
@@ -100,6 +99,27 @@ TEST(CountSamples, TheFirstLineThatIsNotASampleIsNamed) {
       {"NUL in a sample", std::string("1 2\n3\0 4\n", 9), 2, 2, 2},
       {"NUL hides a sample", std::string("\0 5\n5 6\n", 8), 2, 1, 1},
   });
+}
+
+// Text without a single sample (a table that some other format turned into
+// text) is refused at its first line that is not blank; only a file of blank
+// lines holds no samples.
+TEST(CountSamples, TextWithoutSamplesNamesItsFirstLine) {
+  expect_cases({
+      {"a title alone", "red green blue\n", 3, 0, 1},
+      {"quoted cells", "\"r\" \"g\" \"b\"\n\"0.5\" \"0.1\" \"0.2\"\n", 3, 0, 1},
+      {"after blank lines", "\n \t\n# none yet\nx\n", 3, 0, 3},
+      {"no line end", "\n\nabc", 3, 0, 3},
+      {"a lone point", ".\n", 1, 0, 1},
+      {"a NUL", std::string("\n\0\n", 3), 1, 0, 2},
+      {"blank lines and white space alone", "\n \r\n\t\v\f\n", 3, 0, 0},
+  });
+  // However far the first text stands.
+  for (std::size_t blanks : {63u, 64u, 65u, 200u}) {
+    SCOPED_TRACE(blanks);
+    EXPECT_EQ(scan_text(std::string(blanks, '\n') + "a\n", 1).misshapen_line, blanks + 1);
+    EXPECT_EQ(scan_text(std::string(blanks, ' ') + "\na", 1).misshapen_line, 2u);
+  }
 }
 
 TEST(CountSamples, LongLinesCountOnce) {

@@ -13,13 +13,11 @@
 // install it).
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "support/fault_injection.hpp"
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 
@@ -39,7 +37,9 @@ using som_test::saved_Krok;
 using som_test::saved_state;
 using som_test::setup_text;
 using som_test::setup_values;
+using som_test::strace_works;
 using som_test::temp_folder;
+using som_test::traced_calls;
 
 // A 4 x 4 map of dimension 3: S = 32 and R = 32 / (t + 1), so every run
 // trains exactly one epoch (stop_radius 16) and advances Krok by one.
@@ -103,28 +103,35 @@ struct continued_folder {
     return {folder.path()};
   }
 
-  // Every file a save may write, for strace's path filter (which sees a
-  // written file by its full path).
+  // Every file a save may write or rename, for strace's path filter (which
+  // sees a written file by its full path, a renamed one by the name the
+  // program gives, relative to the folder).
   std::string path_filter() const {
     std::string filter;
     for (const fs::path& in : folders()) {
+      const fs::path relative = fs::relative(in, folder.path());
       for (const char* name : {"vystup.txt", "konecne_parametry.txt", "vahy.bin", "map.bin"}) {
-        for (const char* suffix : {".tmp", ".predchozi"}) {
-          filter += " -P '" + (in / (std::string(name) + suffix)).string() + "'";
+        for (const char* suffix : {"", ".tmp", ".predchozi"}) {
+          const std::string file = std::string(name) + suffix;
+          // (A renamed file by its first name alone: the old state files.)
+          if (*suffix != '\0') filter += " -P '" + (in / file).string() + "'";
+          filter += " -P '" + (relative == "." ? fs::path(file) : relative / file).string() + "'";
         }
       }
     }
-    return filter + " -P '" + (folder / "ukladani.txt").string() + "'";
+    return filter + " -P '" + (folder / "ukladani.txt").string() + "' -P ukladani.txt";
   }
 };
 
 struct call_kind {
   const char* calls;  // one strace syscall set, also the set traced
-  bool by_path;       // only calls on the save's files count (writes: the log's do not)
+  bool by_path;       // only calls on the save's files count (not the log's)
 };
 const call_kind writes{"write", true};
 const call_kind syncs{"fsync,fdatasync", false};
-const call_kind renames{"rename,renameat,renameat2", false};
+// (The training log's own rename into place, before training, is no part
+// of a save.)
+const call_kind renames{"rename,renameat,renameat2", true};
 // Also the calls that tidy up at the start of the run and at the end of the
 // save, so that kills fall at every instant.
 const call_kind unlinks{"unlink,unlinkat", false};
@@ -133,31 +140,11 @@ std::string strace_prefix(const continued_folder& at, const call_kind& kind,
                           const std::string& inject, const fs::path& log) {
   // LeakSanitizer cannot work under ptrace; the sanitizer build turns it off.
   std::string prefix =
-      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -qq -y -o '" +
+      "ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f"
+      " --quiet=attach,personality,exit,path-resolution -y -o '" +
       log.string() + "' -e trace=" + kind.calls;
   if (!inject.empty()) prefix += " -e inject=" + std::string(kind.calls) + ":" + inject;
   return kind.by_path ? prefix + at.path_filter() : prefix;
-}
-
-// The lines of a strace log that are calls ("<pid> <call>(..."), not their
-// resumptions or the process's end.
-std::vector<std::string> traced_calls(const fs::path& log) {
-  std::vector<std::string> calls;
-  std::ifstream in(log);
-  for (std::string line; std::getline(in, line);) {
-    const std::size_t call = line.find_first_not_of(' ', line.find(' '));
-    if (call != std::string::npos && std::isalpha(static_cast<unsigned char>(line[call]))) {
-      calls.push_back(line);
-    }
-  }
-  return calls;
-}
-
-bool strace_works() {
-  static const bool works =
-      std::system(
-          "strace -f -qq -o /dev/null -e inject=getpid:error=EIO:when=1 true 2>/dev/null") == 0;
-  return works;
 }
 
 // The message a failure of the traced call must print: for the call on a
@@ -202,9 +189,17 @@ saved_state recovered_map(continued_folder& at, const std::string& prefix = "") 
   fs::create_directory(at.folder / "trenovani.txt");
   const run_result run = run_program(at.folder, prefix);
   if (prefix.empty()) {
+    // Set up at Krok 1, the run warns where it found the new map (Krok 2):
+    // the Krok it compares is the one of the map the recovery left.
+    const std::uint32_t saved = saved_Krok(at.folder);
+    const std::string warning = saved == 1 ? ""
+                                           : "Pozor: ulozena mapa skoncila na Kroku " +
+                                                 std::to_string(saved) +
+                                                 ", setup.txt zacina na Kroku 1.\n";
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.console, echo_text(schedule_setup(1)) +
-                               host_lines("Soubor trenovani.txt se nepodarilo otevrit.\n"));
+    EXPECT_EQ(run.console,
+              echo_text(schedule_setup(1)) +
+                  host_lines(warning + "Soubor trenovani.txt se nepodarilo otevrit.\n"));
   }
   fs::remove(at.folder / "trenovani.txt");
   return read_saved_state(at.folder.path());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/byte_sources.hpp"
+#include "support/utf16_text.hpp"
 
 namespace {
 
@@ -137,11 +138,15 @@ TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
 }
 
 // A setup that would train a wrong map is refused after its echo: a missing
-// entry shifts the ones after it, and a number above 2^32 - 1 wraps.
-TEST(ReadSetup, RefusesMissingEntriesThenNumbersAboveTheRange) {
+// entry shifts the ones after it, a decimal value would be read as its whole
+// part (0.5 as 0), and a number above 2^32 - 1 wraps.
+TEST(ReadSetup, RefusesMissingEntriesThenDecimalsThenNumbersAboveTheRange) {
   const std::string missing = "Soubor setup.txt nema vsech osm hodnot, trenovani se neprovede.\n";
   const std::string above =
       "Hodnota v souboru setup.txt je vetsi nez 4294967295, trenovani se neprovede.\n";
+  const auto decimal = [](const std::string& entry) {
+    return "Hodnota v souboru setup.txt neni cele cislo (" + entry + "), trenovani se neprovede.\n";
+  };
   const struct {
     const char* name;
     std::string file;
@@ -158,11 +163,79 @@ TEST(ReadSetup, RefusesMissingEntriesThenNumbersAboveTheRange) {
       {"far above, wrapping to a small value", "18446744073709551621\n2\n3\n4\n5\n6\n7\n8\n",
        above},
       {"both: missing first", "99999999999\n2\n3\n4\n5\n6\n7\n", missing},
+      {"decimal point", "1\n2\n3\n4\n0.5\trate_decay\n6\n7\n8\n", decimal("0.5")},
+      {"decimal comma", "1\n2\n3\n1,5 radius_decay\n5\n6\n7\n8\n", decimal("1,5")},
+      {"sign and digits after the mark", "1\n2\n3\n4\n5\n6\n7\n-2.25e3 seed\n", decimal("-2.25")},
+      {"plus sign, leading zeros", "+007.50\n2\n3\n4\n5\n6\n7\n8\n", decimal("+007.50")},
+      {"the first decimal is named", "1\n2.5\n3\n4,75\n5\n6\n7\n8\n", decimal("2.5")},
+      {"decimal before above the range", "99999999999\n2\n3.5\n4\n5\n6\n7\n8\n", decimal("3.5")},
+      {"decimal above the range", "1\n2\n3\n4\n5\n6\n7\n99999999999.5\n", decimal("99999999999.5")},
+      {"missing before decimal", "0.5\n2\n3\n4\n5\n6\n7\n", missing},
+      {"point without a digit after it", "1\n2\n3.\n4\n5\n6\n7\n8\n", ""},
+      {"letters after the digits", "1\n2\n12abc\n4\n5\n6\n7\n8\n", ""},
+      {"mark in the comment", "1\n2\n3 or 3.5\n4\n5\n6\n7\n8\n", ""},
+      {"point then a space", "1\n2\n3. 5\n4\n5\n6\n7\n8\n", ""},
+      {"mark without digits before it", "1\n2\n.5\n4\n5\n6\n7\n8\n", missing},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     som::byte_reader reader(c.file);
     EXPECT_EQ(som::setup_refusal(som::read_setup(reader)), c.refusal);
+  }
+}
+
+// The decimal value of an entry, as written; its value and echo are those of
+// any entry (the digits before the mark, then the rest of the line).
+TEST(ReadSetupValue, DecimalValuesAsWritten) {
+  const struct {
+    std::string file;
+    std::string decimal;
+    std::uint32_t value;
+    std::string echo;
+  } cases[] = {
+      {"0.5\trate_decay\n", "0.5", 0, "Precteno 0.5\trate_decay\n"},
+      {"  \n 1,5\n", "1,5", 1, "Precteno 1,5\n"},
+      {"-2.25.7\n", "-2.25", 4294967294u, "Precteno 4294967294.25.7\n"},
+      {"3.\n", "", 3, "Precteno 3.\n"},
+      {"3,x\n", "", 3, "Precteno 3,x\n"},
+      {"12abc\n", "", 12, "Precteno 12abc\n"},
+      {"- 0.5\n", "", 0, "Chybi hodnota v souboru!\nPrecteno 0- 0.5\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    for (const std::size_t piece : {c.file.size() + 1, std::size_t{1}}) {
+      som_test::piecewise_source pieces(c.file, piece);
+      som::byte_reader reader(pieces.source());
+      std::string echo;
+      std::string decimal = "left over";
+      EXPECT_EQ(som::read_setup_value(reader, echo, nullptr, &decimal), c.value);
+      EXPECT_EQ(decimal, c.decimal);
+      EXPECT_EQ(echo, c.echo);
+    }
+  }
+}
+
+// Notepad's "UTF-8 with BOM" reads as without the mark; a setup.txt in
+// UTF-16 is refused before anything of it is echoed.
+TEST(ReadSetup, Utf8MarkSkippedUtf16Refused) {
+  const std::string file = "1\trows\r\n2\n3\n4\n5\n6\n7\n8\n";
+  som::byte_reader plain(file);
+  const som::setup_reading expected = som::read_setup(plain);
+  const std::string marked_file = std::string(som_test::utf8_mark) + file;
+  som::byte_reader marked(marked_file);
+  const som::setup_reading read = som::read_setup(marked);
+  EXPECT_EQ(read.echo, expected.echo);
+  EXPECT_EQ(read.params.map_rows, 1u);
+  EXPECT_EQ(som::setup_refusal(read), "");
+
+  for (const std::string& bytes :
+       {som_test::utf16(file), som_test::utf16(file, true), som_test::utf16(file, false, false)}) {
+    som::byte_reader reader(bytes);
+    const som::setup_reading refused = som::read_setup(reader);
+    EXPECT_EQ(refused.echo, "");
+    EXPECT_EQ(som::setup_refusal(refused),
+              "Soubor setup.txt je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo "
+              "ANSI.\n");
   }
 }
 

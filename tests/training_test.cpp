@@ -11,17 +11,15 @@
 #include <vector>
 
 #include "common/text_format.hpp"
-#include "run/training_log_lines.hpp"
+#include "formats/training_log.hpp"
 #include "som/find_bmu.hpp"
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
 #include "som/train_epoch_plain.hpp"
 #include "som/train_map.hpp"
-#include "support/console_capture.hpp"
 
 namespace {
 
-using som_test::console_capture;
 
 std::string fixed6(double value) {
   std::string out;
@@ -171,7 +169,6 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
   const auto n = static_cast<std::uint32_t>(dim == 0 ? assignments.size() : samples.size() / dim);
   som::sample_matrix matrix{samples.data(), n, dim};
   som::assignment_table table{assignments.data(), n};
-  console_capture log;
   training_outcome out;
   out.krok = krok;
   out.rozdil = 12345;
@@ -180,13 +177,15 @@ training_outcome train(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim
   params.rate_decay = rate_decay;
   params.stop_radius = stop_radius;
   params.engine = engine;
-  {
-    som::training_log_lines lines(log.stream());
-    som::train_map(lines.sink(), params, matrix, grid, table, out.krok, out.rozdil);
-  }
+  // The log's lines as the run writes them.
+  som::epoch_sink log;
+  log.context = &out.log;
+  log.record = [](void* context, std::uint32_t Rozdil, double Radius) {
+    som::append_log_line(*static_cast<std::string*>(context), Rozdil, Radius);
+  };
+  som::train_map(log, params, matrix, grid, table, out.krok, out.rozdil);
   out.weights = grid_values(grid);
   out.assignments = assignments;
-  out.log = log.text();
   return out;
 }
 

@@ -35,6 +35,11 @@ std::size_t byte_reader::fill(std::size_t count) {
   end_ = available;
   while (end_ < count && !exhausted_) {
     const std::size_t got = source_.read(source_.context, buffer_.get() + end_, capacity_ - end_);
+    if (got == source_failed) {
+      read_failed_ = true;
+      exhausted_ = true;
+      break;
+    }
     end_ += got;
     if (got == 0) exhausted_ = true;
   }

@@ -15,12 +15,13 @@
 namespace som {
 
 // Where the bytes come from: `read` copies up to `size` bytes into `into`
-// and returns how many; 0 means the end, or a read error, which every
-// parser treats as the end.
+// and returns how many; 0 means the end, source_failed a read error.
 struct byte_source {
   std::size_t (*read)(void* context, char* into, std::size_t size) = nullptr;
   void* context = nullptr;
 };
+
+inline constexpr std::size_t source_failed = ~std::size_t{0};
 
 class byte_reader {
  public:
@@ -54,6 +55,9 @@ class byte_reader {
   // True when the buffer could not grow to a token's length: the input then
   // reads as ended there, and whoever reads it says "Malo pameti!".
   bool out_of_memory() const { return out_of_memory_; }
+  // True when the source failed: the input reads as ended there, but its
+  // end was never seen, and whatever was read of it counts for nothing.
+  bool read_failed() const { return read_failed_; }
   // Bytes taken from the input before the read position.
   std::size_t position() const { return dropped_ + begin_; }
 
@@ -67,6 +71,7 @@ class byte_reader {
   std::size_t dropped_ = 0;  // bytes read and dropped from the buffer's front
   bool exhausted_ = false;   // the source has ended
   bool out_of_memory_ = false;
+  bool read_failed_ = false;
 };
 
 // The white space that the %u and %lf conversions skip (C locale).

@@ -23,16 +23,19 @@ class input_file {
   input_file(const input_file&) = delete;
   input_file& operator=(const input_file&) = delete;
 
-  // False when the file cannot be opened.
+  // False when the file cannot be opened, or is no regular file (a folder, a
+  // FIFO, a device: see open_regular_file).
   bool open(const char* path);
   // After a failed open: whether the file does not exist, as opposed to one
   // that is there and cannot be opened (permissions, an I/O error).
   bool missing() const { return missing_; }
-  // After an open: whether it opened a folder (POSIX opens one for reading).
-  bool is_folder() const;
+  // Whether a read has failed: for a caller whose parser wraps the source
+  // in readers of its own (the table reader of som_data and som_map).
+  bool read_failed() const;
   // False when closing fails.
   bool close();
-  // The file's bytes from where it stands, for a byte_reader.
+  // The file's bytes from where it stands, for a byte_reader; a read error
+  // is source_failed.
   byte_source source();
 
  private:
@@ -42,28 +45,33 @@ class input_file {
 
 // Opens the file `name`, hands a reader of its bytes to `read`, which returns
 // the message of its own failure or nothing, and closes the file. Returns
-// the message of the first failure: the file cannot be opened, the reader
-// ran out of memory, `read`'s own, the file cannot be closed; nothing when
-// all went well.
+// the message of the first failure: the file cannot be opened, its bytes
+// cannot be read (whatever `read` made of them), the reader ran out of
+// memory, `read`'s own, the file cannot be closed; nothing when all went
+// well.
 template <typename Read>
 std::string read_input_file(const char* name, Read&& read) {
   input_file file;
   if (!file.open(name)) return open_failed_message(name);
   byte_reader reader(file.source());
   std::string message = read(reader);
+  if (reader.read_failed()) return read_failed_message(name);
   if (reader.out_of_memory()) return std::string(out_of_memory_text) + "\n";
   if (!message.empty()) return message;
   if (!file.close()) return close_failed_message(name);
   return {};
 }
 
+// unopenable also when the name is no regular file (see open_regular_file).
 enum class file_read { done, absent, unopenable, read_error, close_error };
 
-// Hands the whole content of the file to `take`, piece by piece.
+// Hands the whole content of the file to `take`, piece by piece; after a
+// read_error, what was handed over is not the whole file.
 file_read read_file_pieces(const std::string& path,
                            const std::function<void(const char*, std::size_t)>& take);
 
-// The whole content of a file (one that fits in memory).
+// The whole content of a file (one that fits in memory; the string is sized
+// to the file at once, and std::bad_alloc is thrown when it cannot be).
 file_read read_whole_file(const std::string& path, std::string& bytes);
 
 // What a program says when reading `name` did not end in done: that it

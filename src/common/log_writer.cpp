@@ -1,5 +1,6 @@
 #include "common/log_writer.hpp"
 
+#include <new>
 #include <system_error>
 
 namespace som {
@@ -15,7 +16,7 @@ constexpr std::chrono::microseconds poll_interval{200};
 
 }  // namespace
 
-log_writer::log_writer(std::FILE* stream) : stream_(stream) {
+log_writer::log_writer(native_file file) : file_(file) {
   try {
     thread_ = std::thread([this] { run(); });
   } catch (const std::system_error&) {
@@ -23,29 +24,71 @@ log_writer::log_writer(std::FILE* stream) : stream_(stream) {
   }
 }
 
-log_writer::~log_writer() {
-  if (!thread_.joinable()) return;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    stopping_ = true;
-  }
-  wake_.notify_one();
-  thread_.join();
-}
+log_writer::~log_writer() { finish(); }
 
 void log_writer::write(std::string_view text) {
-  if (!thread_.joinable()) {
-    std::fwrite(text.data(), 1, text.size(), stream_);
-    std::fflush(stream_);
-    return;
-  }
-  bool call;
+  bool call = false;
   {
     std::lock_guard<std::mutex> hold(lock_);
-    pending_.append(text);
+    if (lost_) return;
+    try {
+      pending_.append(text);
+    } catch (const std::bad_alloc&) {
+      lost_ = true;
+      pending_.clear();
+      return;
+    }
     call = sleeping_;
+    if (!thread_.joinable()) {
+      std::string batch;
+      batch.swap(pending_);
+      put(batch);
+      return;
+    }
   }
   if (call) wake_.notify_one();
+}
+
+void log_writer::put(std::string& batch) {
+  if (dropped_) {
+    batch.clear();
+    return;
+  }
+  if (unwritten_.empty()) {
+    unwritten_.swap(batch);
+  } else {
+    try {
+      unwritten_.append(batch);
+    } catch (const std::bad_alloc&) {
+      // Nothing more is written: the file stays the beginning of the text.
+      dropped_ = true;
+    }
+  }
+  batch.clear();
+  if (unwritten_.empty() || dropped_) return;
+  std::size_t written = 0;
+  if (write_file(file_, unwritten_.data(), unwritten_.size(), &written)) {
+    unwritten_.clear();
+  } else {
+    unwritten_.erase(0, written);
+  }
+}
+
+bool log_writer::finish() {
+  if (finished_) return !lost_ && !dropped_ && unwritten_.empty();
+  finished_ = true;
+  if (thread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  // One more try for what a failed write left.
+  std::string nothing;
+  put(nothing);
+  return !lost_ && !dropped_ && unwritten_.empty();
 }
 
 void log_writer::run() {
@@ -72,9 +115,7 @@ void log_writer::run() {
     gap = now - last;
     last = now;
     hold.unlock();
-    std::fwrite(batch.data(), 1, batch.size(), stream_);
-    std::fflush(stream_);
-    batch.clear();
+    put(batch);
     hold.lock();
   }
 }

@@ -54,10 +54,20 @@ write_check check_writable(const std::string& path, unsigned& permissions);
 // Permission bits that leave a new file's mode to the system (umask).
 inline constexpr unsigned default_permissions = ~0u;
 
-// Creates the file or cuts an existing one to zero length, without following
-// a link at `path`; a new file gets `permissions` (POSIX) when given.
+// Creates a new file at `path`, and gets `permissions` (POSIX) when given.
+// Whatever had the name before is removed first, never opened: a link (hard
+// or symbolic) of that name loses only the name, and the file it led to
+// keeps its content. On Windows the file can be renamed while it is open.
 system_result create_file(const std::string& path, unsigned permissions, native_file& file);
-system_result write_file(native_file& file, const void* data, std::size_t size);
+// Creates a new file at `path` only when nothing has that name; fails (with
+// the system's "exists" code, see name_taken) otherwise.
+system_result create_new_file(const std::string& path, unsigned permissions, native_file& file);
+// Whether a failure of create_new_file means that the name was taken.
+bool name_taken(const system_result& result);
+// Writes all bytes; on failure, `written` (when given) holds how many of
+// them reached the file before it.
+system_result write_file(native_file& file, const void* data, std::size_t size,
+                         std::size_t* written = nullptr);
 // Forces the file's data and size to stable storage.
 system_result sync_file(native_file& file);
 // Closes the file (also after a failure); fails when closing fails.
@@ -79,9 +89,12 @@ std::string folder_of(const std::string& path);
 // Removes the file; succeeds also when it did not exist.
 system_result remove_file(const std::string& path);
 
-// Whether an open stream reads a folder (POSIX opens one for reading;
-// Windows does not open it at all).
-bool stream_is_folder(std::FILE* stream);
+// Opens a file for reading in binary mode, links followed, only when it is a
+// regular file: a folder, a FIFO or a device is refused without being waited
+// on (a FIFO would wait for a writer, a device never end). Null when it is
+// refused or cannot be opened; `missing` then tells whether nothing has the
+// name.
+std::FILE* open_regular_file(const std::string& path, bool& missing);
 
 enum class file_presence { absent, present, unknown };
 // Whether a file of any kind has this name (a link is not followed).
@@ -108,12 +121,31 @@ lock_result take_file_lock(const std::string& path, native_lock& lock,
 // Gives the lock up and closes the file (only needed before the process ends).
 void release_file_lock(native_lock& lock);
 
+// Whether the file of a lock is still the file that `path` names (the same
+// file, not only the same name): a lock on a file that was removed, or
+// renamed and replaced, excludes nobody who opens the name now.
+bool lock_is_at(const native_lock& lock, const std::string& path);
+
+// A lock on the folder itself, for a lock file that can be removed while it
+// is held (POSIX): a process that finds the file gone and makes a new one
+// still meets the folder's lock, which nobody can remove. Taken without
+// waiting, exclusive for a run and shared for a reader: held_elsewhere when
+// another process holds a lock that keeps this one out. Where the file
+// system cannot lock a folder (a network file system), and on Windows,
+// where a held lock file cannot be removed, nothing is held and the lock
+// counts as taken.
+lock_result take_folder_lock(const std::string& folder, native_lock& lock,
+                             lock_mode mode = lock_mode::exclusive);
+
 enum class lock_state { no_file, held, free, unknown };
 // Whether a process holds the lock on `path`, looked at without creating or
 // changing the file. The look takes a shared lock for an instant: a process
 // that tries to take the lock just then finds it held, and tries again
 // (see state/run_lock.hpp).
 lock_state look_at_file_lock(const std::string& path);
+// Whether another process holds the folder's lock (take_folder_lock), looked
+// at in the same way; no_file where a folder has no such lock.
+lock_state look_at_folder_lock(const std::string& folder);
 
 // When a file was last written (in the system's own units: for comparing
 // with other files only) and its size.
@@ -141,5 +173,20 @@ file_stamp stamp_file(const char* name, bool being_written);
 // on virtual machines (about 15 µs each: 50 ms for 13 MB of samples).
 void* acquire_block(std::size_t bytes);
 void release_block(void* block);
+
+// A command-line argument as UTF-8: on POSIX as it is; on Windows, where a
+// program's arguments come in the ANSI code page (Windows-1250 on a Czech
+// system), converted from it.
+std::string argument_as_utf8(const char* argument);
+
+// The console window the program was started in: how many processes share
+// it (0 where there is none, or the system does not say: POSIX), and whether
+// standard input and output are that console (not a file or a pipe).
+struct console_facts {
+  std::uint32_t processes = 0;
+  bool input_is_console = false;
+  bool output_is_console = false;
+};
+console_facts look_at_console();
 
 }  // namespace som

@@ -81,13 +81,14 @@ write_check check_writable(const std::string& path, unsigned& permissions) {
   return write_check::writable;
 }
 
-system_result create_file(const std::string& path, unsigned permissions, native_file& file) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+system_result create_new_file(const std::string& path, unsigned permissions, native_file& file) {
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
   file.handle = fd;
   if (fd < 0) return failed_now();
   // The replacement of a file keeps that file's permissions (a map kept
-  // private stays private); fchmod is needed since the umask and an older
-  // file of this name both stand in the way of open's mode.
+  // private stays private); fchmod is needed since the umask stands in the
+  // way of open's mode.
   if (permissions != default_permissions &&
       ::fchmod(fd, static_cast<mode_t>(permissions & 0777u)) != 0) {
     return failed_now();
@@ -95,15 +96,31 @@ system_result create_file(const std::string& path, unsigned permissions, native_
   return system_result::success();
 }
 
-system_result write_file(native_file& file, const void* data, std::size_t size) {
+bool name_taken(const system_result& result) { return !result.ok && result.error == EEXIST; }
+
+system_result create_file(const std::string& path, unsigned permissions, native_file& file) {
+  // Another name made in between is removed in turn; a few rounds settle it.
+  system_result result;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return failed_now();
+    result = create_new_file(path, permissions, file);
+    if (!name_taken(result)) return result;
+  }
+  return result;
+}
+
+system_result write_file(native_file& file, const void* data, std::size_t size,
+                         std::size_t* written) {
   const char* bytes = static_cast<const char*>(data);
+  if (written != nullptr) *written = 0;
   while (size != 0) {
-    const ssize_t written = ::write(as_fd(file), bytes, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return failed_now();
-    if (written == 0) return system_result::failure(0);
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
+    const ssize_t done = ::write(as_fd(file), bytes, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done < 0) return failed_now();
+    if (done == 0) return system_result::failure(0);
+    bytes += done;
+    size -= static_cast<std::size_t>(done);
+    if (written != nullptr) *written += static_cast<std::size_t>(done);
   }
   return system_result::success();
 }
@@ -147,9 +164,30 @@ system_result remove_file(const std::string& path) {
   return ::unlink(path.c_str()) == 0 || errno == ENOENT ? system_result::success() : failed_now();
 }
 
-bool stream_is_folder(std::FILE* stream) {
+std::FILE* open_regular_file(const std::string& path, bool& missing) {
+  missing = false;
   struct stat status;
-  return ::fstat(::fileno(stream), &status) == 0 && S_ISDIR(status.st_mode);
+  // Looked at before it is opened: opening a device can already do something.
+  if (::stat(path.c_str(), &status) != 0) {
+    missing = errno == ENOENT;
+    return nullptr;
+  }
+  if (!S_ISREG(status.st_mode)) return nullptr;
+  // Non-blocking, so that a FIFO put in its place since cannot hold us up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    missing = errno == ENOENT;
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* stream = ::fdopen(fd, "rb");
+  if (stream == nullptr) ::close(fd);
+  return stream;
 }
 
 file_presence find_file(const std::string& path) {
@@ -190,15 +228,11 @@ lock_result take_file_lock(const std::string& path, native_lock& lock, lock_mode
       ::close(fd);
       return busy ? lock_result::held_elsewhere : lock_result::failed;
     }
-    // A lock on a file that was removed (and perhaps made anew) in the
-    // meantime excludes nobody: then the file at the name is locked instead.
-    struct stat named;
-    if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino) {
-      lock.handle = fd;
-      return lock_result::taken;
-    }
-    ::close(fd);
+    lock.handle = fd;
+    // A file removed (and perhaps made anew) in the meantime: the file at
+    // the name is locked instead.
+    if (lock_is_at(lock, path)) return lock_result::taken;
+    release_file_lock(lock);
   }
   return lock_result::failed;
 }
@@ -209,6 +243,39 @@ void release_file_lock(native_lock& lock) {
   lock.handle = -1;
 }
 
+bool lock_is_at(const native_lock& lock, const std::string& path) {
+  struct stat held;
+  struct stat named;
+  return lock.is_held() && ::fstat(static_cast<int>(lock.handle), &held) == 0 &&
+         ::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+         named.st_ino == held.st_ino;
+}
+
+namespace {
+
+// The folder, opened for a lock; -1 where it cannot be.
+int open_folder(const std::string& folder) {
+  return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+}
+
+}  // namespace
+
+lock_result take_folder_lock(const std::string& folder, native_lock& lock, lock_mode mode) {
+  const int fd = open_folder(folder);
+  // A folder we may enter but not read cannot be opened: its lock file is
+  // then the only lock.
+  if (fd < 0) return errno == EACCES ? lock_result::taken : lock_result::failed;
+  if (flock_now(fd, mode == lock_mode::shared ? LOCK_SH : LOCK_EX) != 0) {
+    const bool busy = errno == EWOULDBLOCK;
+    ::close(fd);
+    // Other failures: a file system that cannot lock folders (NFS lends
+    // flock only to files opened for writing).
+    return busy ? lock_result::held_elsewhere : lock_result::taken;
+  }
+  lock.handle = fd;
+  return lock_result::taken;
+}
+
 lock_state look_at_file_lock(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) return errno == ENOENT ? lock_state::no_file : lock_state::unknown;
@@ -217,6 +284,19 @@ lock_state look_at_file_lock(const std::string& path) {
     flock_now(fd, LOCK_UN);
   } else {
     state = errno == EWOULDBLOCK ? lock_state::held : lock_state::unknown;
+  }
+  ::close(fd);
+  return state;
+}
+
+lock_state look_at_folder_lock(const std::string& folder) {
+  const int fd = open_folder(folder);
+  if (fd < 0) return lock_state::unknown;
+  lock_state state = lock_state::free;
+  if (flock_now(fd, LOCK_SH) == 0) {
+    flock_now(fd, LOCK_UN);
+  } else {
+    state = errno == EWOULDBLOCK ? lock_state::held : lock_state::no_file;
   }
   ::close(fd);
   return state;
@@ -250,5 +330,10 @@ void* acquire_block(std::size_t bytes) {
 }
 
 void release_block(void* block) { std::free(block); }
+
+std::string argument_as_utf8(const char* argument) { return argument; }
+
+// A terminal outlives the program that it started: nothing to wait for.
+console_facts look_at_console() { return {}; }
 
 }  // namespace som

@@ -10,7 +10,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <io.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -113,24 +115,48 @@ write_check check_writable(const std::string& path, unsigned& permissions) {
   return write_check::writable;
 }
 
-system_result create_file(const std::string& path, unsigned, native_file& file) {
-  const HANDLE handle = CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+system_result create_new_file(const std::string& path, unsigned, native_file& file) {
+  // Shared for deletion, so that the file can be renamed while it is open
+  // (the training log takes its name once its header is written).
+  const HANDLE handle =
+      CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   const system_result result =
       handle != INVALID_HANDLE_VALUE ? system_result::success() : failed_now();
   file.handle = reinterpret_cast<std::intptr_t>(handle);
   return result;
 }
 
-system_result write_file(native_file& file, const void* data, std::size_t size) {
+bool name_taken(const system_result& result) {
+  return !result.ok && (result.error == static_cast<int>(ERROR_FILE_EXISTS) ||
+                        result.error == static_cast<int>(ERROR_ALREADY_EXISTS));
+}
+
+system_result create_file(const std::string& path, unsigned permissions, native_file& file) {
+  // Another name made in between is removed in turn; a few rounds settle it.
+  system_result result;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    if (const system_result removed = remove_file(path); !removed) return removed;
+    result = create_new_file(path, permissions, file);
+    if (!name_taken(result)) return result;
+  }
+  return result;
+}
+
+system_result write_file(native_file& file, const void* data, std::size_t size,
+                         std::size_t* written) {
   const char* bytes = static_cast<const char*>(data);
+  if (written != nullptr) *written = 0;
   while (size != 0) {
     const DWORD piece = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(as_handle(file), bytes, piece, &written, nullptr)) return failed_now();
-    if (written == 0) return system_result::failure(0);
-    bytes += written;
-    size -= written;
+    DWORD done = 0;
+    const BOOL ok = WriteFile(as_handle(file), bytes, piece, &done, nullptr);
+    const DWORD error = GetLastError();
+    if (written != nullptr) *written += done;
+    if (!ok) return failure_of(error);
+    if (done == 0) return system_result::failure(0);
+    bytes += done;
+    size -= done;
   }
   return system_result::success();
 }
@@ -144,8 +170,22 @@ system_result close_file(native_file& file) {
 }
 
 system_result rename_file(const std::string& from, const std::string& to) {
-  return result_of(MoveFileExW(widen(from).c_str(), widen(to).c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  const std::wstring source = widen(from);
+  const std::wstring target = widen(to);
+  // A file that another program reads for a moment (som_report reading the
+  // training log) cannot be replaced until it is closed: tried again for a
+  // second before the failure counts.
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return system_result::success();
+    }
+    const DWORD error = GetLastError();
+    const bool in_use = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                        error == ERROR_LOCK_VIOLATION;
+    if (!in_use || attempt == 50) return failure_of(error);
+    Sleep(20);
+  }
 }
 
 system_result sync_folder_of(const std::string&) { return system_result::success(); }
@@ -156,7 +196,27 @@ system_result remove_file(const std::string& path) {
   return not_found(error) ? system_result::success() : failure_of(error);
 }
 
-bool stream_is_folder(std::FILE*) { return false; }
+std::FILE* open_regular_file(const std::string& path, bool& missing) {
+  missing = false;
+  const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    missing = not_found(GetLastError());
+    return nullptr;
+  }
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return nullptr;
+  std::FILE* stream = std::fopen(path.c_str(), "rb");
+  if (stream == nullptr) {
+    missing = errno == ENOENT;
+    return nullptr;
+  }
+  // A pipe or a device behind a link is no file either.
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    std::fclose(stream);
+    return nullptr;
+  }
+  return stream;
+}
 
 file_presence find_file(const std::string& path) {
   if (GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -204,6 +264,29 @@ void release_file_lock(native_lock& lock) {
   CloseHandle(reinterpret_cast<HANDLE>(lock.handle));  // closing gives the lock up
   lock.handle = -1;
 }
+
+bool lock_is_at(const native_lock& lock, const std::string& path) {
+  if (!lock.is_held()) return false;
+  BY_HANDLE_FILE_INFORMATION held;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(lock.handle), &held)) return false;
+  const HANDLE named =
+      CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION found;
+  const bool ok = GetFileInformationByHandle(named, &found) != 0;
+  CloseHandle(named);
+  return ok && found.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+         found.nFileIndexHigh == held.nFileIndexHigh && found.nFileIndexLow == held.nFileIndexLow;
+}
+
+// A lock file held here cannot be removed or renamed (it is open without
+// FILE_SHARE_DELETE): the folder needs no lock of its own.
+lock_result take_folder_lock(const std::string&, native_lock&, lock_mode) {
+  return lock_result::taken;
+}
+
+lock_state look_at_folder_lock(const std::string&) { return lock_state::no_file; }
 
 lock_state look_at_file_lock(const std::string& path) {
   const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
@@ -259,5 +342,28 @@ file_stamp stamp_file(const char* name, bool being_written) {
 void* acquire_block(std::size_t bytes) { return std::malloc(bytes); }
 
 void release_block(void* block) { std::free(block); }
+
+std::string argument_as_utf8(const char* argument) {
+  const int wide_length = MultiByteToWideChar(CP_ACP, 0, argument, -1, nullptr, 0);
+  if (wide_length <= 0) return argument;
+  std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, argument, -1, wide.data(), wide_length);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return argument;
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), length, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(length) - 1);  // the terminating NUL
+  return out;
+}
+
+console_facts look_at_console() {
+  console_facts facts;
+  DWORD ids[2];
+  facts.processes = GetConsoleProcessList(ids, 2);  // all of them, even beyond two
+  DWORD mode;
+  facts.input_is_console = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+  facts.output_is_console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+  return facts;
+}
 
 }  // namespace som

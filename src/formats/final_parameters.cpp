@@ -4,6 +4,7 @@
 
 #include "common/decimal.hpp"
 #include "common/text_format.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -15,6 +16,13 @@ bool read_final_parameters(byte_reader& reader, final_parameters& values) {
     while ((c = reader.peek()) != -1 && c != '\n') reader.advance(1);
   }
   return true;
+}
+
+bool read_final_Krok(byte_reader& reader, std::uint32_t& Krok) {
+  const unicode_mark encoding = detect_unicode_mark(reader);
+  if (is_utf16(encoding)) return false;
+  reader.advance(unicode_mark_length(encoding));
+  return read_u32(reader, Krok);
 }
 
 bool write_final_parameters(const final_parameters& values, byte_sink& sink) {

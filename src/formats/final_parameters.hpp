@@ -20,6 +20,11 @@ struct final_parameters {
 // one is missing.
 bool read_final_parameters(byte_reader& reader, final_parameters& values);
 
+// The Krok that the file begins with, read as a setup entry is read (a
+// UTF-8 byte order mark skipped). False when it does not begin with a
+// number.
+bool read_final_Krok(byte_reader& reader, std::uint32_t& Krok);
+
 // False as soon as the sink fails.
 bool write_final_parameters(const final_parameters& values, byte_sink& sink);
 

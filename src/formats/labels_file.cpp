@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
+#include <utility>
+
+#include "common/file_names.hpp"
+#include "common/text_format.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -11,10 +16,17 @@ namespace {
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // A line without the blanks around it (a CR before the LF among them).
-std::string trimmed(std::string_view bytes, std::size_t from, std::size_t to) {
+std::string_view trimmed(std::string_view bytes, std::size_t from, std::size_t to) {
   while (from < to && blank(bytes[from])) ++from;
   while (to > from && blank(bytes[to - 1])) --to;
-  return std::string(bytes.substr(from, to - from));
+  return bytes.substr(from, to - from);
+}
+
+// The lines of the bytes: every LF ends one, and a last line without it
+// counts too.
+std::uint64_t count_lines(std::string_view bytes) {
+  const auto ends = static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  return ends + (!bytes.empty() && bytes.back() != '\n' ? 1u : 0u);
 }
 
 }  // namespace
@@ -29,32 +41,33 @@ std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
                            std::string_view labels_file, std::string_view samples_file) {
   labels_reading out;
-  std::vector<std::string> lines;
-  for (std::size_t at = 0; at < bytes.size();) {
-    std::size_t end = bytes.find('\n', at);
-    if (end == std::string_view::npos) end = bytes.size();
-    lines.push_back(trimmed(bytes, at, end));
-    at = end + 1;
-  }
-  out.lines = lines.size();
-  if (lines.size() != samples) {
-    out.message = label_count_message(lines.size(), samples, labels_file, samples_file);
+  out.message = begin_text(bytes, labels_file);
+  if (!out.ok()) return out;
+  out.lines = count_lines(bytes);
+  if (out.lines != samples) {
+    out.message = label_count_message(out.lines, samples, labels_file, samples_file);
     return out;
   }
 
-  // Labels numbered by first appearance, then renumbered by frequency.
+  // Labels numbered by first appearance (the names seen in place in the
+  // bytes, nothing copied), then renumbered by frequency.
   sample_labels& labels = out.labels;
   labels.present = true;
-  std::unordered_map<std::string, std::uint32_t> number;
-  std::vector<std::string> first_seen;
+  std::unordered_map<std::string_view, std::uint32_t> number;
+  std::vector<std::string_view> first_seen;
   std::vector<std::uint32_t> seen_counts;
-  std::vector<std::uint32_t> by_appearance(lines.size(), no_label);
-  for (std::size_t s = 0; s < lines.size(); ++s) {
-    if (lines[s].empty()) continue;
+  std::vector<std::uint32_t> by_appearance(samples, no_label);
+  std::size_t at = 0;
+  for (std::uint32_t s = 0; s < samples; ++s) {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view label = trimmed(bytes, at, end);
+    at = end + 1;
+    if (label.empty()) continue;
     const auto [it, added] =
-        number.try_emplace(lines[s], static_cast<std::uint32_t>(first_seen.size()));
+        number.try_emplace(label, static_cast<std::uint32_t>(first_seen.size()));
     if (added) {
-      first_seen.push_back(lines[s]);
+      first_seen.push_back(label);
       seen_counts.push_back(0);
     }
     ++seen_counts[it->second];
@@ -65,16 +78,32 @@ labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
   std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return seen_counts[a] > seen_counts[b];
   });
+  std::size_t name_bytes = 0;
+  for (std::string_view name : first_seen) name_bytes += name.size();
+  labels.names.reserve(order.size(), name_bytes);
+  labels.counts.reserve(order.size());
   std::vector<std::uint32_t> rank(order.size());
   for (std::uint32_t r = 0; r < order.size(); ++r) {
     rank[order[r]] = r;
     labels.names.push_back(first_seen[order[r]]);
     labels.counts.push_back(seen_counts[order[r]]);
   }
-  labels.of_sample.resize(lines.size());
-  for (std::size_t s = 0; s < lines.size(); ++s)
-    labels.of_sample[s] = by_appearance[s] == no_label ? no_label : rank[by_appearance[s]];
+  labels.of_sample = std::move(by_appearance);
+  for (std::uint32_t& label : labels.of_sample) {
+    if (label != no_label) label = rank[label];
+  }
   return out;
+}
+
+void append_label_line(std::string& out, std::string_view label) {
+  const std::size_t start = out.size();
+  for (char c : label) out += c == '\n' || c == '\r' ? ' ' : c;
+  // The blanks around it, as the reader drops them.
+  std::size_t first = start;
+  while (first < out.size() && blank(out[first])) ++first;
+  out.erase(start, first - start);
+  while (out.size() > start && blank(out.back())) out.pop_back();
+  out += host_line_end;
 }
 
 }  // namespace som

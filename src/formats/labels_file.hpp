@@ -14,11 +14,35 @@
 
 namespace som {
 
+// Names held one after another in one buffer (a label file of millions of
+// lines would otherwise cost a string each).
+class label_names {
+ public:
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+  }
+  void reserve(std::size_t names, std::size_t bytes) {
+    ends_.reserve(names);
+    text_.reserve(bytes);
+  }
+  void push_back(std::string_view name) {
+    text_.append(name);
+    ends_.push_back(text_.size());
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> ends_;
+};
+
 struct sample_labels {
   bool present = false;  // the file was there (and read)
   // The distinct labels, the most frequent first (equal counts in the order
   // they first appear), with how many samples carry each.
-  std::vector<std::string> names;
+  label_names names;
   std::vector<std::uint32_t> counts;
   // Per sample, its label's place in `names`, or no_label.
   std::vector<std::uint32_t> of_sample;
@@ -27,16 +51,18 @@ struct sample_labels {
 struct labels_reading {
   sample_labels labels;     // when the lines fit the samples
   std::uint64_t lines = 0;  // the lines of the file
-  // Empty when the lines fit the samples; otherwise the refusal naming both
-  // counts, ending in a newline.
+  // Empty when the lines fit the samples; otherwise the refusal, ending in a
+  // newline: of a file in UTF-16 (no line read), or naming both counts.
   std::string message;
   bool ok() const { return message.empty(); }
 };
 
 // The lines of the file's bytes (LF or CR LF; a last line without its line
 // end counts), each label stripped of the blanks around it, against the
-// number of samples. The message names the two files: popisky.txt and
+// number of samples. The messages name the two files: popisky.txt and
 // data.txt unless others are given (som_map's true labels of new samples).
+// A UTF-8 byte order mark is skipped and a file in UTF-16 refused
+// (formats/text_encoding.hpp).
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
                            std::string_view labels_file = labels_file_name,
                            std::string_view samples_file = data_file_name);
@@ -51,5 +77,9 @@ inline label_map map_labels(std::uint32_t map_rows, std::uint32_t map_cols,
 std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
                                 std::string_view labels_file = labels_file_name,
                                 std::string_view samples_file = data_file_name);
+
+// Appends one label as a line: without the blanks around it, a line break
+// inside it made a space (a label is one line), then the host's line end.
+void append_label_line(std::string& out, std::string_view label);
 
 }  // namespace som

@@ -155,6 +155,10 @@ class line_scanner {
     out.count = count_;
     if (first_misshapen_ != 0 && first_misshapen_ <= last_sample_)
       out.misshapen_line = first_misshapen_;
+    // Text without a single sample (a table in another format) is refused
+    // at its first line that is not blank, rather than trained on as no
+    // samples.
+    if (last_sample_ == 0) out.misshapen_line = first_text_;
     return out;
   }
 
@@ -178,6 +182,7 @@ class line_scanner {
     // A head that the next block would have finished: its missing bytes lie
     // past the line end, which stops the head before them.
     head_missing_ = 0;
+    if (words_ != 0 && first_text_ == 0) first_text_ = line_;
     if (words_ != 0 && is_number_head(head_)) {
       ++count_;
       last_sample_ = line_;
@@ -208,6 +213,7 @@ class line_scanner {
   std::uint32_t count_ = 0;
   std::uint64_t last_sample_ = 0;
   std::uint64_t first_misshapen_ = 0;
+  std::uint64_t first_text_ = 0;  // the first line that is not blank
 };
 
 // The whole input through one classifier.

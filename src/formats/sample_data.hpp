@@ -25,4 +25,17 @@ std::string misshapen_sample_message(std::uint64_t line, std::uint32_t dimension
 // into the matrix. Returns false at the first value that cannot be read.
 bool read_sample_values(byte_reader& reader, sample_matrix& samples);
 
+// Appends one sample as a line of data.txt: each value the shortest decimal
+// that reads back to the same double, separated by single spaces, then the
+// host's line end. The values must be finite.
+void append_sample_line(std::string& out, const double* values, std::uint32_t dimension);
+// The two passes as the programs make them over the file, each from its
+// start: a file in UTF-16 is refused (formats/text_encoding.hpp) and a UTF-8
+// byte order mark skipped, so that line numbers stay those of the text.
+// Each returns the refusal as a line, or nothing: the counting pass fills
+// `lines`; the values pass says "Chybi hodnota v souboru data.txt!" at a
+// value that cannot be read.
+std::string count_sample_lines(byte_reader& reader, std::uint32_t dimension, sample_lines& lines);
+std::string load_sample_values(byte_reader& reader, sample_matrix& samples);
+
 }  // namespace som

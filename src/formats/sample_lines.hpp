@@ -9,7 +9,9 @@
 // the values pass reads (common/decimal.hpp): so "1e", "1.5.3", "0,5", "1;2"
 // and "inf" are not numbers. A blank line (white space only) is fine
 // anywhere. A line that is neither, after the last sample, is never a
-// problem: the values pass does not get that far.
+// problem: the values pass does not get that far. Without any sample, the
+// first line that is not blank is the misshapen one: only an empty file, or
+// one of blank lines, holds no samples.
 //
 // With every line up to the last sample blank or of the right shape, the
 // values pass, which reads N × dimension numbers as one stream, reads exactly
@@ -25,7 +27,8 @@ namespace som {
 struct sample_lines {
   std::uint32_t count = 0;  // the samples (N), modulo 2^32
   // The first line (1-based) up to and including the last sample that is
-  // neither blank nor of the shape of a sample; 0 when there is none.
+  // neither blank nor of the shape of a sample, or without samples the
+  // first line that is not blank; 0 when there is none.
   std::uint64_t misshapen_line = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/byte_reader.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -31,23 +32,38 @@ enum class setup_entry {
 // line. Appends the entry's echo to `echo`: the warning "Chybi hodnota v
 // souboru!" where the number is missing, then "Precteno %u" with the rest
 // of the line. The reader is left just after the line's end.
-std::uint32_t read_setup_value(byte_reader& reader, std::string& echo,
-                               setup_entry* found = nullptr);
+//
+// An entry whose digits are followed directly by '.' or ',' and a digit is a
+// decimal value (0.5, 1,5): its number is read as the digits before the mark
+// give it and the rest is echoed as ever, and `decimal` gets the entry as
+// written, its sign and the digits after the mark included; otherwise
+// `decimal` is left empty.
+std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_entry* found = nullptr,
+                               std::string* decimal = nullptr);
 
 struct setup_reading {
+  // The file's encoding: in UTF-16 nothing of it is read (no entry, no echo).
+  unicode_mark encoding = unicode_mark::none;
   setup_params params;
   bool complete = true;  // every entry had a number
+  std::string decimal;   // the first entry that is a decimal value, as written
   bool in_range = true;  // and none was above 4294967295
   std::string echo;      // what a run prints of the entries, line by line
 };
 
-// Reads the eight entries in their order.
+// Reads the eight entries in their order, after a UTF-8 byte order mark.
 setup_reading read_setup(byte_reader& reader);
 
 // The refusal of a setup.txt that a run cannot use as it stands (as a line),
-// or empty when it can: entries without a number first, then numbers out of
-// range. A run with wrong parameters would train a wrong map and save it
-// over the good one.
+// or empty when it can: a file in UTF-16 (before any echo), then entries
+// without a number, then a decimal value (which would be read as its whole
+// part: 0.5 as 0), then numbers out of range. A run with wrong parameters
+// would train a wrong map and save it over the good one.
 std::string setup_refusal(const setup_reading& setup);
+
+// A setup.txt for these parameters: each entry on its own line, its value,
+// a tab and a comment that says what the entry is (Czech, without
+// diacritics), with the host's line ends.
+std::string format_setup(const setup_params& params);
 
 }  // namespace som

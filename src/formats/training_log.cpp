@@ -55,21 +55,27 @@ void append_log_line(std::string& out, std::uint32_t Rozdil, double Radius) {
   out += host_line_end;
 }
 
-bool parse_training_log(std::string_view text, bool complete_lines_only, training_log& log,
-                        std::string& message) {
+void parse_training_log(std::string_view text, bool still_written, training_log& log) {
   log = training_log{};
-  std::uint32_t number = 0;
+  std::uint64_t number = 0;
+  auto broken = [&] {
+    if (log.broken_lines++ == 0) log.first_broken_line = number;
+  };
   std::size_t at = 0;
   while (at < text.size()) {
     const std::size_t end = text.find('\n', at);
-    const bool complete = end != std::string_view::npos;
-    std::string_view line = text.substr(at, complete ? end - at : std::string_view::npos);
-    at = complete ? end + 1 : text.size();
     ++number;
-    if (!complete) {
-      log.unfinished_line = true;
-      if (complete_lines_only) break;
+    if (end == std::string_view::npos) {
+      // (A header cut short holds no epoch either way.)
+      if (still_written || number == 1) {
+        log.unfinished_line = true;
+      } else {
+        broken();
+      }
+      break;
     }
+    std::string_view line = text.substr(at, end - at);
+    at = end + 1;
     if (number == 1) continue;  // the header
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::size_t probe = 0;
@@ -77,15 +83,12 @@ bool parse_training_log(std::string_view text, bool complete_lines_only, trainin
     std::uint32_t Rozdil = 0;
     double Radius = 0.0;
     if (!parse_epoch(line, Rozdil, Radius)) {
-      message = "Soubor trenovani.txt ma chybny radek ";
-      append_u32(message, number);
-      message += ".\n";
-      return false;
+      broken();
+      continue;
     }
     log.Rozdil.push_back(Rozdil);
     log.Radius.push_back(Radius);
   }
-  return true;
 }
 
 }  // namespace som

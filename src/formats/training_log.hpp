@@ -21,16 +21,22 @@ void append_log_line(std::string& out, std::uint32_t Rozdil, double Radius);
 struct training_log {
   std::vector<std::uint32_t> Rozdil;
   std::vector<double> Radius;
-  // The text ends in a line without its line end (left out when only
-  // complete lines were asked for).
+  // The text ends in a line without its line end, which a run may be
+  // writing right now.
   bool unfinished_line = false;
+  // Complete lines that hold no epoch (a line changed by hand, a disk that
+  // failed under the file), left out; the number of the first, counting the
+  // header as line 1.
+  std::uint64_t broken_lines = 0;
+  std::uint64_t first_broken_line = 0;
 };
 
-// Parses the log after its header line; blank lines are skipped. With
-// `complete_lines_only`, a last line without a line end is left out: the run
-// may be writing it right now. Returns false with a message (ending in a
-// newline) when a line does not hold an epoch.
-bool parse_training_log(std::string_view text, bool complete_lines_only, training_log& log,
-                        std::string& message);
+// Parses the log after its header line; blank lines are skipped. Whatever
+// cannot be read is left out and counted, so that a damaged log still shows
+// the epochs it holds. A last line without its line end is left out: while
+// the run may still write it (`still_written`) as unfinished, otherwise as
+// broken (the run ends every line it writes, so that line's write was cut
+// short).
+void parse_training_log(std::string_view text, bool still_written, training_log& log);
 
 }  // namespace som

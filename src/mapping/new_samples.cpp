@@ -7,6 +7,7 @@
 #include "formats/labels_file.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/sample_lines.hpp"
+#include "formats/text_encoding.hpp"
 
 namespace som {
 
@@ -21,8 +22,9 @@ std::string read_sample_file(const std::string& path, std::uint32_t dimension,
                              owned_samples& samples) {
   sample_lines lines;
   std::string message = read_input_file(path.c_str(), [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, dimension);
-    return std::string();
+    std::string refusal = begin_text(reader, path);
+    if (refusal.empty()) lines = scan_sample_lines(reader, dimension);
+    return refusal;
   });
   if (!message.empty()) return message;
   if (lines.misshapen_line != 0)
@@ -34,7 +36,10 @@ std::string read_sample_file(const std::string& path, std::uint32_t dimension,
   samples = alloc_sample_matrix(dimension, lines.count);
   if (allocation_failed(*samples)) return out_of_memory_line();
   return read_input_file(path.c_str(), [&](byte_reader& reader) {
-    return read_sample_values(reader, *samples) ? std::string() : missing_value_text(path) + "\n";
+    std::string refusal = begin_text(reader, path);
+    if (refusal.empty() && !read_sample_values(reader, *samples))
+      refusal = missing_value_text(path) + "\n";
+    return refusal;
   });
 }
 
@@ -49,7 +54,7 @@ std::string read_label_file(const std::string& path, const std::string& samples_
   if (!read.ok()) return read.message;
   labels.reserve(samples);
   for (std::uint32_t label : read.labels.of_sample)
-    labels.push_back(label == no_label ? std::string() : read.labels.names[label]);
+    labels.emplace_back(label == no_label ? std::string_view() : read.labels.names[label]);
   return {};
 }
 

@@ -12,11 +12,11 @@ namespace som {
 
 namespace {
 
-bool writable(const std::string& label) { return label.find_first_of("\t\r") == std::string::npos; }
+bool writable(std::string_view label) { return label.find_first_of("\t\r") == std::string_view::npos; }
 
 // `where`: "souboru <name>", or "sloupci <name>" of a table.
-std::string unwritable_message(const std::string& label, const std::string& where) {
-  return "Popisek \"" + label + "\" v " + where +
+std::string unwritable_message(std::string_view label, const std::string& where) {
+  return "Popisek \"" + std::string(label) + "\" v " + where +
          " obsahuje tabulator nebo znak CR, ktere soubor " + placement_file_name +
          " v popisku nedovoli, " + placing_not_done + ".\n";
 }
@@ -24,8 +24,10 @@ std::string unwritable_message(const std::string& label, const std::string& wher
 }  // namespace
 
 std::string unwritable_label(const trained_map& map, const new_samples& input) {
-  for (const std::string& label : map.labels.names)
+  for (std::size_t i = 0; i < map.labels.names.size(); ++i) {
+    const std::string_view label = map.labels.names[i];
     if (!writable(label)) return unwritable_message(label, std::string("souboru ") + labels_file_name);
+  }
   if (input.true_labels) {
     for (const std::string& label : *input.true_labels)
       if (!writable(label)) return unwritable_message(label, input.true_labels_source);

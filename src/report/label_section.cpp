@@ -48,7 +48,7 @@ std::string swatch(rgb colour) {
 
 }  // namespace
 
-std::string html_text(const std::string& text) {
+std::string html_text(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {

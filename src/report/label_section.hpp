@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "formats/labels_file.hpp"
 #include "som/label_map.hpp"
@@ -19,6 +20,6 @@ std::string label_section(const label_map& map, const sample_labels& labels,
                           std::uint32_t map_rows, std::uint32_t map_cols, double map_side);
 
 // A label as HTML text: & < > " and ' escaped.
-std::string html_text(const std::string& text);
+std::string html_text(std::string_view text);
 
 }  // namespace som

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "common/console_window.hpp"
 #include "common/file_names.hpp"
 #include "common/messages.hpp"
 #include "report/report_html.hpp"
@@ -113,9 +114,7 @@ int watch(std::FILE* console, som::image_shape shape) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int report_main(int argc, char** argv) {
   std::FILE* console = stdout;
   bool watching = false;
   som::image_shape shape;
@@ -135,4 +134,11 @@ int main(int argc, char** argv) {
     }
   }
   return watching ? watch(console, shape) : report_once(console, shape);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return som::finish_console_program(
+      som::with_memory_guard(stdout, [&] { return report_main(argc, argv); }));
 }

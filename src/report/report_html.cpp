@@ -195,8 +195,34 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   return out;
 }
 
+// What the log lacks: lines that hold no epoch, and, for a run that has
+// ended, the epochs after its last line (a run ends only at an epoch whose
+// Radius is not above stop_radius, and the log's six decimals cannot carry
+// a larger Radius to or below that whole number).
+std::string damaged_log_notes(const run_state& run) {
+  std::string out;
+  const training_log& log = run.log;
+  if (log.broken_lines != 0) {
+    out += "<p class=\"warning\">Radky souboru trenovani.txt, ktere neobsahuji epochu: " +
+           int_text(log.broken_lines) + " (prvni je radek " + int_text(log.first_broken_line) +
+           "); krivky je vynechavaji.</p>";
+  }
+  const std::string incomplete =
+      "<p class=\"warning\">Zaznam uceni v souboru trenovani.txt je neuplny: ";
+  if (run.finished && log.Radius.empty()) {
+    out += incomplete + "neobsahuje zadnou epochu.</p>";
+  } else if ((run.finished || run.save_interrupted) && !log.Radius.empty() &&
+             log.Radius.back() > static_cast<double>(run.setup.stop_radius)) {
+    out += incomplete +
+           "chybi mu konec behu (posledni zapsana epocha ma Radius vetsi nez stop_radius v "
+           "setup.txt).</p>";
+  }
+  return out;
+}
+
 std::string curves_section(const run_state& run, const run_progress& progress) {
   std::string out = "<section id=\"trenovani\"><h2>Prubeh trenovani</h2>";
+  out += damaged_log_notes(run);
   const std::uint64_t epochs = run.log.Rozdil.size();
   if (epochs == 0) {
     out += "<p class=\"note\">Soubor trenovani.txt zatim neobsahuje zadnou epochu.</p></section>\n";

@@ -55,7 +55,7 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   free_run(run);
 
   output_file out;
-  if (!open_output(out, report_file_name)) {
+  if (!open_private_output(out, report_file_name)) {
     print(console, open_failed_message(report_file_name));
     return report_outcome::failed;
   }

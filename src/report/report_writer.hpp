@@ -1,6 +1,7 @@
 // One report of the working folder: read the run, build the page and put it
-// in place of report.html in one step (a temporary file renamed over it), so
-// that a browser reloading the page never reads half of it.
+// in place of report.html in one step (a temporary file of this report's own
+// renamed over it), so that a browser reloading the page never reads half of
+// it, and reports written at the same time never meet.
 #pragma once
 
 #include <cstdio>

@@ -81,19 +81,19 @@ bool save_began_since(const folder_stamp& stamp) {
   return now.save_record || !(now.map == stamp.map);
 }
 
-// After a save that was cut off: the log alone (when it is there), read
-// whole, since no run is writing it.
+// After a save that was cut off: the log alone (when it is there), which no
+// run is writing.
 load_result load_interrupted_save(run_state& run, const folder_times& times, std::FILE* console) {
   run.save_interrupted = true;
   run.has_map = false;
   if (!times.log_present) return load_result::loaded;
   std::string log_text;
   std::string message;
-  if (!read_whole_file(training_log_file_name, log_text, message) ||
-      !parse_training_log(log_text, false, run.log, message)) {
+  if (!read_whole_file(training_log_file_name, log_text, message)) {
     print(console, message);
     return load_result::failed;
   }
+  parse_training_log(log_text, false, run.log);
   return load_result::loaded;
 }
 
@@ -128,7 +128,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   }
   std::string log_text;
   if (!read_whole_file(training_log_file_name, log_text, message)) return fail();
-  if (!parse_training_log(log_text, true, run.log, message)) return fail();
+  parse_training_log(log_text, true, run.log);
 
   const bool map_files = times.missing_map_files.empty();
   // The run that holds the lock is saving its map: its files change places.
@@ -144,9 +144,8 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   run.finished =
       !saving && !run_in_progress(stamp.lock, times, run.log.Rozdil.size(), setup, run.saved.Krok);
   if (run.finished) {
-    // A finished log is complete: its last line counts even without a line end.
-    if (run.log.unfinished_line && !parse_training_log(log_text, false, run.log, message))
-      return fail();
+    // No run writes the log any more.
+    if (run.log.unfinished_line) parse_training_log(log_text, false, run.log);
     if (!final_read) {
       message = final_message;
       return fail();
@@ -155,8 +154,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
 
   sample_lines lines;
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, setup.dimension);
-    return std::string();
+    return count_sample_lines(reader, setup.dimension, lines);
   });
   if (!message.empty()) return fail();
   if (lines.misshapen_line != 0) {
@@ -185,8 +183,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     run.grid.reset();
   }
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, *run.samples) ? std::string()
-                                                    : missing_value_text(data_file_name) + "\n";
+    return load_sample_values(reader, *run.samples);
   });
   if (!message.empty()) return fail();
   return load_result::loaded;

@@ -11,7 +11,6 @@
 #include "common/random.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
-#include "formats/training_log.hpp"
 #include "run/training_log_lines.hpp"
 #include "som/map_storage.hpp"
 #include "som/schedule.hpp"
@@ -40,7 +39,7 @@ int run_sequence(const training_engine& engine) {
   setup_reading setup_read;
   std::string message = read_input_file(setup_file_name, [&](byte_reader& reader) {
     setup_read = read_setup(reader);
-    if (!reader.out_of_memory()) print(console, setup_read.echo);
+    if (!reader.out_of_memory() && !reader.read_failed()) print(console, setup_read.echo);
     return std::string();
   });
   if (!message.empty()) return fail(console, message);
@@ -52,7 +51,7 @@ int run_sequence(const training_engine& engine) {
     return 1;
   }
   // One run per folder, from here to the end of the process.
-  native_lock folder_lock;
+  run_lock folder_lock;
   if (!take_run_lock(folder_lock, console)) return 1;
 
   if (setup.seed == 0) setup.seed = static_cast<std::uint32_t>(std::time(nullptr));
@@ -61,8 +60,7 @@ int run_sequence(const training_engine& engine) {
 
   sample_lines lines;
   message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, setup.dimension);
-    return std::string();
+    return count_sample_lines(reader, setup.dimension, lines);
   });
   if (!message.empty()) return fail(console, message);
   // A file that the values pass would misread is refused before anything
@@ -87,30 +85,36 @@ int run_sequence(const training_engine& engine) {
   // A save that an earlier run left unfinished is completed or undone
   // before the saved map is read.
   if (!recover_state(console)) return 1;
-  message = load_saved_map(*grid, *assignments, gen, console);
+  bool continued = false;
+  message = load_saved_map(*grid, *assignments, gen, console, &continued);
   if (!message.empty()) return fail(console, message);
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    return read_sample_values(reader, *samples) ? std::string()
-                                                : missing_value_text(data_file_name) + "\n";
-  });
+  if (continued) print(console, saved_Krok_warning(setup.Krok));
+  message = read_input_file(
+      data_file_name, [&](byte_reader& reader) { return load_sample_values(reader, *samples); });
   if (!message.empty()) return fail(console, message);
 
-  std::FILE* log = std::fopen(training_log_file_name, "wb");
-  if (log == nullptr) return fail(console, open_failed_message(training_log_file_name));
-  // The header is in the file before the first epoch trains.
-  std::fputs(training_log_header().c_str(), log);
-  std::fflush(log);
+  training_log_lines log;
+  message = log.open();
+  if (!message.empty()) return fail(console, message);
   training_params params;
   params.radius_decay = setup.radius_decay;
   params.rate_decay = setup.rate_decay;
   params.stop_radius = setup.stop_radius;
   params.engine = engine;
   std::uint32_t Rozdil = 0;
-  {
-    training_log_lines log_lines(log);
-    train_map(log_lines.sink(), params, *samples, *grid, *assignments, setup.Krok, Rozdil);
+  train_map(log.sink(), params, *samples, *grid, *assignments, setup.Krok, Rozdil);
+  bool log_whole = false;
+  message = log.close(log_whole);
+  if (!message.empty()) return fail(console, message);
+  if (!log_whole) print_line(console, log_incomplete_text);
+
+  // The lock must still be the file at its name (someone may have removed
+  // it meanwhile), or another run could save beside this one.
+  switch (keep_run_lock(folder_lock)) {
+    case lock_result::taken: break;
+    case lock_result::held_elsewhere: print_line(console, run_lock_lost_text); return 1;
+    case lock_result::failed: return fail(console, open_failed_message(run_lock_file_name));
   }
-  if (std::fclose(log) != 0) return fail(console, close_failed_message(training_log_file_name));
 
   // Whatever happens to the save, the console so far is already out.
   std::fflush(console);

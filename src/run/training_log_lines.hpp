@@ -1,27 +1,48 @@
-// The lines of trenovani.txt as the epochs end: formatted here
-// (formats/training_log.hpp) and written and flushed by a thread of their
-// own (common/log_writer.hpp), so that the training never waits for the
-// system. Once this is gone, every line is in the stream, flushed.
+// trenovani.txt while the epochs run: made anew with its header before the
+// first epoch, then one line per epoch, formatted here
+// (formats/training_log.hpp) and written by a thread of its own
+// (common/log_writer.hpp), so that the training never waits for the system.
 #pragma once
 
-#include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/log_writer.hpp"
+#include "common/output_file.hpp"
 #include "som/train_map.hpp"
 
 namespace som {
 
+// Said before "Hello world!" when a line of the log never reached the file.
+inline constexpr std::string_view log_incomplete_text =
+    "Zaznam uceni v souboru trenovani.txt je neuplny (zapis selhal).";
+
 class training_log_lines {
  public:
-  // The stream stays open and the caller's.
-  explicit training_log_lines(std::FILE* stream) : writer_(stream) {}
+  training_log_lines() = default;
+  training_log_lines(const training_log_lines&) = delete;
+  training_log_lines& operator=(const training_log_lines&) = delete;
+  ~training_log_lines();
 
-  // Valid while this lives.
+  // Makes the log anew with its header: written beside the old log (links
+  // followed, as a save does) as trenovani.txt.tmp, then renamed over it,
+  // so that no other link to the old file changes and a reader never finds
+  // the name missing. Returns "Soubor trenovani.txt se nepodarilo
+  // otevrit." when it cannot be made, or nothing.
+  std::string open();
+
+  // The epochs' lines; valid while this lives and after open().
   epoch_sink sink();
 
+  // Writes what still waits and closes the file. Returns "Soubor
+  // trenovani.txt se nepodarilo uzavrit." when closing fails, or nothing;
+  // `whole` tells whether every line reached the file.
+  std::string close(bool& whole);
+
  private:
-  log_writer writer_;
+  output_file file_;
+  std::optional<log_writer> writer_;
   std::string line_;
 };
 

@@ -16,28 +16,63 @@ namespace {
 constexpr int lock_tries = 20;
 constexpr auto between_tries = std::chrono::milliseconds(10);
 
-}  // namespace
-
-bool take_run_lock(native_lock& lock, std::FILE* console) {
+// `take` tried until it gives something other than held_elsewhere, or for
+// the last time.
+template <typename Take>
+lock_result with_retries(Take&& take) {
   for (int attempt = 1;; ++attempt) {
-    switch (take_file_lock(run_lock_file_name, lock)) {
-      case lock_result::taken: return true;
-      case lock_result::failed:
-        print(console, open_failed_message(run_lock_file_name));
-        return false;
-      case lock_result::held_elsewhere: break;
-    }
-    if (attempt == lock_tries) {
-      print_line(console, run_elsewhere_text);
-      return false;
-    }
+    const lock_result result = take();
+    if (result != lock_result::held_elsewhere || attempt == lock_tries) return result;
     std::this_thread::sleep_for(between_tries);
   }
 }
 
-lock_state run_lock_state() { return look_at_file_lock(run_lock_file_name); }
+// The file's lock, then the folder's; nothing held unless both are taken.
+lock_result take_both(run_lock& lock) {
+  lock_result result = take_file_lock(run_lock_file_name, lock.file);
+  if (result != lock_result::taken) return result;
+  result = take_folder_lock(folder_of(run_lock_file_name), lock.folder);
+  if (result != lock_result::taken) release_file_lock(lock.file);
+  return result;
+}
 
-lock_state take_reader_lock(native_lock& lock, bool create) {
+}  // namespace
+
+lock_result try_run_lock(run_lock& lock) { return with_retries([&] { return take_both(lock); }); }
+
+bool take_run_lock(run_lock& lock, std::FILE* console) {
+  switch (try_run_lock(lock)) {
+    case lock_result::taken: return true;
+    case lock_result::failed: print(console, open_failed_message(run_lock_file_name)); break;
+    case lock_result::held_elsewhere: print_line(console, run_elsewhere_text); break;
+  }
+  return false;
+}
+
+lock_result keep_run_lock(run_lock& lock) {
+  if (lock_is_at(lock.file, run_lock_file_name)) return lock_result::taken;
+  native_lock at_name;
+  const lock_result result =
+      with_retries([&] { return take_file_lock(run_lock_file_name, at_name); });
+  if (result == lock_result::taken) {
+    release_file_lock(lock.file);
+    lock.file = at_name;
+  }
+  return result;
+}
+
+lock_state run_lock_state() {
+  const lock_state file = look_at_file_lock(run_lock_file_name);
+  if (file == lock_state::held) return file;
+  // A run whose lock file was removed still holds the folder.
+  return look_at_folder_lock(folder_of(run_lock_file_name)) == lock_state::held ? lock_state::held
+                                                                                : file;
+}
+
+namespace {
+
+// The lock file's part of a reader's lock.
+lock_state take_reader_file_lock(native_lock& lock, bool create) {
   if (!create && find_file(run_lock_file_name) == file_presence::absent) return lock_state::no_file;
   switch (take_file_lock(run_lock_file_name, lock, lock_mode::shared)) {
     case lock_result::taken: return lock_state::free;
@@ -46,6 +81,21 @@ lock_state take_reader_lock(native_lock& lock, bool create) {
   }
   return find_file(run_lock_file_name) == file_presence::absent ? lock_state::no_file
                                                                 : lock_state::unknown;
+}
+
+}  // namespace
+
+lock_state take_reader_lock(run_lock& lock, bool create) {
+  const lock_state file = take_reader_file_lock(lock.file, create);
+  if (file == lock_state::held) return file;
+  // A run whose lock file was removed still holds the folder; where the
+  // folder cannot be locked, the file's lock is all there is.
+  if (take_folder_lock(folder_of(run_lock_file_name), lock.folder, lock_mode::shared) ==
+      lock_result::held_elsewhere) {
+    release_file_lock(lock.file);
+    return lock_state::held;
+  }
+  return file;
 }
 
 }  // namespace som

@@ -117,7 +117,7 @@ bool recover_state(std::FILE* console) {
   std::string bytes;
   const file_read read = read_whole_file(save_record_file_name, bytes);
   if (read != file_read::done && read != file_read::absent) {
-    print(console, open_failed_message(save_record_file_name));
+    print(console, file_read_message(read, save_record_file_name));
     return false;
   }
   std::string targets[state_file_count];

@@ -19,7 +19,8 @@ namespace som {
 // Completes or undoes a save that an earlier run left unfinished, and
 // removes its leftovers. Returns false, after "Soubor %s se nepodarilo
 // otevrit." for the file it could not put right, when the files cannot be
-// brought to one whole set.
+// brought to one whole set ("precist" when the record itself cannot be
+// read).
 bool recover_state(std::FILE* console);
 
 }  // namespace som

@@ -5,8 +5,9 @@
 // The save, step by step (each "sync" forces data or names to disk):
 //  1. Each name is checked in order as opening it for writing would be (a
 //     link is followed to its target), and its temporary file, <target>.tmp,
-//     is created beside the target. The first failure prints "Soubor %s se
-//     nepodarilo otevrit." and nothing else is touched.
+//     is created beside the target, new (whatever had that name is
+//     removed). The first failure prints "Soubor %s se nepodarilo
+//     otevrit." and nothing else is touched.
 //  2. The three new files are written and synced; then their folders.
 //  3. The record ukladani.txt (formats/save_record.hpp) is written and synced,
 //     with its folder.

@@ -1,5 +1,8 @@
 #include "support/page_reading.hpp"
 
+#include "common/output_file.hpp"
+#include "report/report_html.hpp"
+
 #ifdef SOM_TEST_ZLIB
 #include <zlib.h>
 #endif
@@ -156,6 +159,16 @@ std::string text_between(const std::string& page, const std::string& before,
   const std::size_t begin = at + before.size();
   const std::size_t end = page.find(after, begin);
   return end == std::string::npos ? std::string() : page.substr(begin, end - begin);
+}
+
+std::vector<std::string> page_leftovers(const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (som::is_private_temp_name(name, som::report_file_name) || name == "report.html.tmp")
+      found.push_back(name);
+  }
+  return found;
 }
 
 }  // namespace som_test

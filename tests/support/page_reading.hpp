@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,5 +50,9 @@ std::vector<decoded_png> page_pictures(const std::string& page, const std::strin
 // on; empty when there is none.
 std::string text_between(const std::string& page, const std::string& before,
                          const std::string& after);
+
+// The temporary files of report.html in the folder: none is left by a
+// report, whatever it came to.
+std::vector<std::string> page_leftovers(const std::filesystem::path& folder);
 
 }  // namespace som_test
