@@ -222,7 +222,7 @@ TEST(ScaleNumbers, LegendsOfTheDigitsPlanesNeitherDenormalNorTouching) {
       {-123456.7, 0.0001, 98765.4, 3.0}, {0.5000001, 0.5000002, 0.5000003, 0.5}};
   for (const std::vector<double>& values : planes) {
     grid_holder map(2, 2, 1, values);
-    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}}, 2,
+    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}, {}}, 2,
                                                 2, "scale-c1", som::finite_range(values));
     SCOPED_TRACE(page);
     const std::vector<std::vector<placed>> legends = legend_labels(page);

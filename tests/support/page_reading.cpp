@@ -112,10 +112,10 @@ decoded_png decode_png(const std::string& png) {
 
 std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls) {
   std::vector<decoded_png> out;
-  const std::string marker = "href=\"data:image/png;base64,";
+  const std::string marker = "src=\"data:image/png;base64,";
   for (std::size_t at = page.find(marker); at != std::string::npos;
        at = page.find(marker, at + 1)) {
-    const std::size_t tag = page.rfind("<image", at);
+    const std::size_t tag = page.rfind("<img ", at);
     if (tag == std::string::npos || page.find("class=\"" + cls + "\"", tag) >= at) continue;
     const std::size_t begin = at + marker.size();
     out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));

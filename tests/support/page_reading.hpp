@@ -37,7 +37,7 @@ extern const bool png_pixels_decoded;
   GTEST_SKIP() << "zlib was not found when the tests were configured: the pixels of " \
                   "the pictures are not checked"
 
-// The inline PNGs of the page's <image> elements of class `cls`, in page
+// The inline PNGs of the page's <img> elements of class `cls`, in page
 // order: by default the map pictures, one pixel per neuron; "codebook" for
 // the picture of the neurons' weights.
 std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls = "cells");
