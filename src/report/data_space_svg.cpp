@@ -277,7 +277,7 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
   grid_lines += "\"/>";
 
   const double width = left_px + plot_px + right_px, height = top_px + plot_px + bottom_px;
-  std::string out = "<figure>" + svg_open("space", width, height, "Mapa v prostoru dat");
+  std::string out = svg_open("space", width, height, "Mapa v prostoru dat");
   out += "<rect x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
          fixed1(plot_px) + "\" height=\"" + fixed1(plot_px) + "\" fill=\"#fff\" stroke=\"#444\"/>";
   out += "<svg x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
@@ -310,7 +310,8 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
          fixed1(width_units(map_rows, map_cols, 0.08, 0.3, 1.5)) + "\" d=\"" + links.text + "\"/>";
   out += std::string("<path class=\"neurons\" stroke=\"") +
          (labelled ? labelled_neuron : neuron_red) + "\" stroke-width=\"" +
-         fixed1(width_units(map_rows, map_cols, 0.3, 1.0, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
+         fixed1((labelled ? width_units(map_rows, map_cols, 0.2, 1.0, 5.0)
+                            : width_units(map_rows, map_cols, 0.3, 1.0, 7.0))) + "\" d=\"" + neurons.text + "\"/>";
   out += "</svg>";
   // Ticks with their values along both axes, and the axes' names.
   out += tick_marks;
@@ -320,11 +321,12 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
   const std::string middle = fixed1(top_px + plot_px / 2.0);
   out += "<text x=\"20\" y=\"" + middle + "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " +
          middle + ")\">" + html_text(view.y_label) + "</text>";
-  out += "</svg><figcaption class=\"wide\">" + caption(view, sample_count, left_out, labelled) +
-         "</figcaption>";
-  if (labelled) out += label_legend(*labels);
-  out += "</figure>";
-  return out;
+  out += "</svg>";
+  std::string figure = "<figure>" + svg_img(out, "space", width, height, "Mapa v prostoru dat");
+  figure += "<figcaption class=\"wide\">" + caption(view, sample_count, left_out, labelled) +
+            "</figcaption>";
+  if (labelled) figure += label_legend(*labels);
+  return figure + "</figure>";
 }
 
 }  // namespace som

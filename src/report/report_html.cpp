@@ -366,9 +366,14 @@ std::string curves_section(const run_state& run, const run_progress& progress) {
       "okoli R, ve kterem epocha posouva neurony (neuron se posune, je-li R vetsi nez ctverec jeho "
       "vzdalenosti v mrizce od viteze vzorku). " + radius_start_text(run.setup) + "</p>";
   std::vector<double> rozdil(run.log.Rozdil.begin(), run.log.Rozdil.end());
-  out += "<div>" + draw_curve("Rozdil", x_label, first_x, x_end, rozdil, "#c0392b") + "</div>";
-  out +=
-      "<div>" + draw_curve("Radius (ctverec polomeru)", x_label, first_x, x_end, run.log.Radius, "#1f5fa8") + "</div>";
+  auto curve = [&](const std::string& title, const std::vector<double>& values, const char* colour) {
+    return "<div>" +
+           svg_img(draw_curve(title, x_label, first_x, x_end, values, colour), "curve",
+                   curve_width, curve_height, title) +
+           "</div>";
+  };
+  out += curve("Rozdil", rozdil, "#c0392b");
+  out += curve("Radius (ctverec polomeru)", run.log.Radius, "#1f5fa8");
   out += "</section>\n";
   return out;
 }

@@ -53,6 +53,15 @@ box map_box(std::uint32_t rows, std::uint32_t cols, double longest);
 
 std::string svg_open(const std::string& cls, double width, double height, const std::string& label);
 
+// A picture drawn as SVG (the curves, the data space), put on the page as an
+// <img> of class `cls` with the SVG inline in its address, so that the
+// browser can save or copy it as it can a photo; an SVG within the page it
+// cannot. `svg` is a whole <svg> element from svg_open; the style sheet of
+// the pictures goes into it, since the page's own does not reach into an
+// image. `label` is the image's text (html_text() already applied).
+std::string svg_img(const std::string& svg, const std::string& cls, double width, double height,
+                    const std::string& label);
+
 // An inline PNG as an <img> of class `cls` shown on `width` × `height`
 // pixels, with `label` as its text (html_text() already applied); pixelated:
 // each pixel a crisp square.

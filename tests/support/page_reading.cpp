@@ -123,6 +123,32 @@ std::vector<decoded_png> page_pictures(const std::string& page, const std::strin
   return out;
 }
 
+std::string with_svg_pictures_inline(const std::string& page) {
+  const std::string marker = "src=\"data:image/svg+xml,";
+  std::string out = page;
+  for (std::size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at)) {
+    const std::size_t tag = out.rfind("<img ", at);
+    const std::size_t begin = at + marker.size();
+    const std::size_t end = out.find('"', begin);
+    if (tag == std::string::npos || end == std::string::npos || out.compare(end, 3, "\"/>") != 0) {
+      ADD_FAILURE() << "an SVG picture's <img> is not whole at " << at;
+      break;
+    }
+    std::string svg;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (out[i] == '%' && i + 2 < end) {
+        svg += static_cast<char>(std::stoi(out.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        svg += out[i];
+      }
+    }
+    out.replace(tag, end + 3 - tag, svg);
+    at = tag + svg.size();
+  }
+  return out;
+}
+
 ::testing::AssertionResult tags_balanced(const std::string& page) {
   std::vector<std::string> open;
   for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {

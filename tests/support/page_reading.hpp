@@ -42,6 +42,11 @@ extern const bool png_pixels_decoded;
 // the picture of the neurons' weights.
 std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls = "cells");
 
+// The page with each SVG picture put in as an <img> (the curves, the data
+// space) replaced by the SVG its address holds, decoded: for reading the
+// pictures' elements and text as those of the page.
+std::string with_svg_pictures_inline(const std::string& page);
+
 // Checks that every tag is closed in order (void elements written as "<x/>").
 ::testing::AssertionResult tags_balanced(const std::string& page);
 
