@@ -15,6 +15,7 @@
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
+#include "support/report_run.hpp"
 #include "support/saved_state.hpp"
 
 namespace {
@@ -23,6 +24,7 @@ using som_test::decoded_png;
 using som_test::doubles_le;
 using som_test::grid_holder;
 using som_test::page_pictures;
+using som_test::run_holder;
 using som_test::run_program;
 using som_test::samples_of;
 using som_test::tags_balanced;
@@ -138,27 +140,6 @@ TEST(ReportCurves, LogarithmicTicks) {
   // Well inside one thousand: evenly spaced values.
   EXPECT_EQ(som::log_ticks(7151.0, 7200.0), (std::vector<double>{7160, 7170, 7180, 7190, 7200}));
 }
-
-struct run_holder {
-  som::run_state run;
-  run_holder(std::uint32_t rows, std::uint32_t cols, std::uint32_t dim,
-             const std::vector<double>& weights, const std::vector<double>& samples,
-             const std::vector<som::assignment>& records) {
-    run.setup.map_rows = rows;
-    run.setup.map_cols = cols;
-    run.setup.dimension = dim;
-    run.grid = som::alloc_weight_grid(rows, cols, dim, 1);
-    std::copy(weights.begin(), weights.end(), run.grid->block);
-    run.samples = som::alloc_sample_matrix(dim, static_cast<std::uint32_t>(samples.size() / dim));
-    std::copy(samples.begin(), samples.end(), run.samples->block);
-    run.assignments = som::alloc_assignment_table(static_cast<std::uint32_t>(records.size()));
-    std::copy(records.begin(), records.end(), run.assignments->records);
-    run.setup.Krok = 9;
-    run.saved = som::final_parameters{12, 2026, 0};
-    run.log.Rozdil = {9, 3, 0};
-    run.log.Radius = {5.5, 4.25, 3.0};
-  }
-};
 
 TEST(ReportPage, WellFormedWithOnePixelPerNeuronInEveryPicture) {
   run_holder small(2, 3, 1, hand_weights, hand_samples, {{0, 0}, {1, 0}, {0, 1}, {0, 2}, {0, 2}});

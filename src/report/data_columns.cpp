@@ -44,11 +44,16 @@ bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::stri
   return true;
 }
 
-std::string component_name(const data_columns* columns, std::uint32_t k) {
+std::string column_name(const data_columns* columns, std::uint32_t k) {
   if (in_table_units(columns) && k < columns->columns.size() &&
       columns->columns[k].name.find_first_not_of(' ') != std::string::npos)
     return columns->columns[k].name;
-  return "Slozka " + std::to_string(k + 1);
+  return {};
+}
+
+std::string component_name(const data_columns* columns, std::uint32_t k) {
+  std::string name = column_name(columns, k);
+  return name.empty() ? "Slozka " + std::to_string(k + 1) : name;
 }
 
 }  // namespace som

@@ -28,9 +28,12 @@ std::string columns_line_message(std::uint64_t line);
 // "V souboru sloupce.txt je 4 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 3.\n"
 std::string columns_count_message(std::size_t columns, std::uint32_t dimension);
 
-// Component k (from 0) as the page names it: its column's name, or
-// "Slozka k+1" without sloupce.txt or for a column without a name. Raw
-// text: html_text() before it goes on the page.
+// The name of component k's column (from 0); empty without sloupce.txt or
+// for a column without a name (blanks only). Raw text: html_text() before
+// it goes on the page.
+std::string column_name(const data_columns* columns, std::uint32_t k);
+
+// Component k as the page names it: its column's name, or "Slozka k+1".
 std::string component_name(const data_columns* columns, std::uint32_t k);
 
 // Whether the weights are shown in the table's units.

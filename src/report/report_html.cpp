@@ -238,7 +238,8 @@ std::string component_plane(const weight_grid& grid, const data_columns* columns
   for (std::size_t n = 0; n < grid.neurons; ++n) plane[n] = table_value(columns, k, grid.at(n, k));
   const std::string name = html_text(component_name(columns, k));
   heat_map map{name, &viridis, plane, 160.0, {}, {}};
-  if (in_table_units(columns)) map.caption = name + " <span class=\"k\">(slozka " + int_text(k + 1) + ")</span>";
+  if (!column_name(columns, k).empty())
+    map.caption = name + " <span class=\"k\">(slozka " + int_text(k + 1) + ")</span>";
   return draw_heat_map(map, grid.map_rows, grid.map_cols, "scale-c" + int_text(k + 1),
                        finite_range(plane));
 }
