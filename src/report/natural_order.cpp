@@ -69,8 +69,7 @@ int compare_numbers(const decimal_number& a, const decimal_number& b) {
 // ---- Text.
 
 // The letter a code point is sorted as: 'a' to 'z', or one of Czech's own
-// letters after c, r, s, z (marked '1' to '4'); '.' for none.
-constexpr char cz_c = '1', cz_r = '2', cz_s = '3', cz_z = '4';
+// letters č, ř, š, ž (marked '1' to '4'); '.' for none.
 // U+00C0 to U+00FF.
 constexpr std::string_view latin1_letters =
     "aaaaaaaceeeeiiiidnooooo.ouuuuyts"
