@@ -8,7 +8,9 @@
 #   bundled example in its folder there and give the reference results of
 #   tests/data/colors, a first run and a continued one with CR LF inputs, as
 #   the PlatformExample test does; then som_report writes report.html, and
-#   `som_report --version` prints the project's version.
+#   `som_report --version` prints the project's version; som_data turns the
+#   example's samples, as a CSV with a title row, into a folder that
+#   som_train trains, and `som_data --version` prints the version.
 # So a program that needs a DLL the zip lacks, or a file missing from it,
 # fails the check.
 #
@@ -59,7 +61,7 @@ case "$generator" in
   *) fail "unexpected CPACK_GENERATOR \"$generator\"" ;;
 esac
 example="${doc_dir}examples/colors"
-expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" \
+expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_data$exe" \
   "${doc_dir}README.md" "${doc_dir}CTI_ME.txt" "${doc_dir}LICENSE.txt" \
   "${doc_dir}LICENSE-digits.txt" "$example/setup.txt" "$example/data.txt" | LC_ALL=C sort)"
 
@@ -76,7 +78,7 @@ expect_files() {
 rm -rf "$work"
 mkdir -p "$work/install" "$work/unpacked" "$work/console" "$work/expected"
 
-cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report >/dev/null
+cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_data >/dev/null
 cmake --install "$build" --prefix "$work/install" >/dev/null
 expect_files "the install folder" "$(cd "$work/install" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
 
@@ -102,7 +104,7 @@ folder="$top/$example"
 if [ "$generator" = ZIP ]; then
   # Only DLLs that every 64-bit Windows has: no runtime of the compiler's.
   objdump="$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$build/CMakeCache.txt")"
-  for program in som_train som_report; do
+  for program in som_train som_report som_data; do
     others="$("$objdump" -p "$top/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
       grep -viE '^(kernel32|msvcrt|advapi32|user32|ws2_32|bcrypt)\.dll$' || true)"
     [ -z "$others" ] || fail "$program.exe needs DLLs that Windows does not have: $others"
@@ -170,4 +172,23 @@ grep -q '</html>' "$folder/report.html" || fail "report.html is not a whole page
 run_program som_report version --version
 echo "som_report $version" >"$work/expected/version.txt"
 expect_text "$work/console/version.txt" "$work/expected/version.txt" "som_report --version"
-echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the version)"
+# som_data makes a folder from a table (the example's own samples with a
+# title row and commas, as a spreadsheet exports them), and som_train trains it.
+table_folder="$work/table"
+mkdir -p "$table_folder"
+{
+  echo "red,green,blue"
+  sed 's/\r$//; s/^[[:space:]]*//; s/[[:space:]]\{1,\}/,/g' "$root/examples/colors/data.txt"
+} >"$table_folder/colors.csv"
+folder_before="$folder"
+folder="$table_folder"
+run_program som_data data colors.csv
+grep -q "^Zapsano: data.txt, sloupce.txt, setup.txt (300 vzorku, dimenze 3)." "$work/console/data.txt" ||
+  fail "som_data did not write the folder: $(cat "$work/console/data.txt")"
+run_program som_train table_train
+[ "$(tail -n 1 "$work/console/table_train.txt" | tr -d '\r')" = "Hello world!" ] || fail "som_train did not train som_data's folder"
+run_program som_data data_version --version
+echo "som_data $version" >"$work/expected/data_version.txt"
+expect_text "$work/console/data_version.txt" "$work/expected/data_version.txt" "som_data --version"
+folder="$folder_before"
+echo "package check: $name passes (the example under ${run[0]:-the host}, the report, som_data, the versions)"

@@ -97,6 +97,28 @@ double convert_decimal(const char* text, std::size_t length) {
   return value;
 }
 
+bool parse_decimal(const char* text, std::size_t length, double& value) {
+  // from_chars reads the same notation but for a sign '+', which it does
+  // not take, and "inf" and "nan", which are not numbers here: a number
+  // starts with a digit or a point after its sign.
+  const char* first = text;
+  const char* const last = text + length;
+  const char* body = first;
+  if (first != last && *first == '+') {
+    body = ++first;
+  } else if (first != last && *first == '-') {
+    body = first + 1;
+  }
+  if (body == last || !(is_digit(*body) || *body == '.')) return false;
+  const auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ptr != last) return false;
+  if (result.ec == std::errc::result_out_of_range) {
+    value = convert_decimal(text, length);
+    return true;
+  }
+  return result.ec == std::errc();
+}
+
 bool read_decimal(byte_reader& reader, double& value) {
   // Most numbers lie in the buffer whole, with the character after them.
   if (reader.buffered() != 0) {

@@ -23,6 +23,11 @@ std::ptrdiff_t scan_decimal(const char* text, const char* end, bool complete);
 // rounded; too large gives an infinity, too small a zero, each with its sign).
 double convert_decimal(const char* text, std::size_t length);
 
+// Whether the whole text (of `length` bytes, at least one) is one real number,
+// and its value (as convert_decimal gives it): scan_decimal and
+// convert_decimal in one, for words already cut out of a text.
+bool parse_decimal(const char* text, std::size_t length, double& value);
+
 // Skips white space, then reads one real number. Returns false, leaving the
 // text that is not a number unread, when no number stands there.
 bool read_decimal(byte_reader& reader, double& value);

@@ -20,6 +20,8 @@ bool input_file::open(const char* path) {
 
 bool input_file::is_folder() const { return file_ != nullptr && stream_is_folder(file_); }
 
+bool input_file::read_failed() const { return file_ != nullptr && std::ferror(file_) != 0; }
+
 bool input_file::close() {
   std::FILE* file = file_;
   file_ = nullptr;

@@ -30,6 +30,8 @@ class input_file {
   bool missing() const { return missing_; }
   // After an open: whether it opened a folder (POSIX opens one for reading).
   bool is_folder() const;
+  // Whether reading has met an error (which a source reports as the end).
+  bool read_failed() const;
   // False when closing fails.
   bool close();
   // The file's bytes from where it stands, for a byte_reader.

@@ -138,4 +138,9 @@ file_stamp stamp_file(const char* name, bool being_written);
 void* acquire_block(std::size_t bytes);
 void release_block(void* block);
 
+// A command-line argument as UTF-8: on POSIX as it is; on Windows, where a
+// program's arguments come in the ANSI code page (Windows-1250 on a Czech
+// system), converted from it.
+std::string argument_as_utf8(const char* argument);
+
 }  // namespace som

@@ -251,4 +251,6 @@ void* acquire_block(std::size_t bytes) {
 
 void release_block(void* block) { std::free(block); }
 
+std::string argument_as_utf8(const char* argument) { return argument; }
+
 }  // namespace som

@@ -260,4 +260,17 @@ void* acquire_block(std::size_t bytes) { return std::malloc(bytes); }
 
 void release_block(void* block) { std::free(block); }
 
+std::string argument_as_utf8(const char* argument) {
+  const int wide_length = MultiByteToWideChar(CP_ACP, 0, argument, -1, nullptr, 0);
+  if (wide_length <= 0) return argument;
+  std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, argument, -1, wide.data(), wide_length);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return argument;
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, out.data(), length, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(length) - 1);  // the terminating NUL
+  return out;
+}
+
 }  // namespace som

@@ -19,9 +19,11 @@ void append_u64(std::string& out, std::uint64_t value) {
 
 void append_shortest(std::string& out, double value) {
   // 17 significant digits, a sign, a point and a four-character exponent.
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  // Formatted straight into the string's end (many numbers a line).
+  const std::size_t at = out.size();
+  out.resize(at + 32);
+  const auto result = std::to_chars(out.data() + at, out.data() + out.size(), value);
+  out.resize(static_cast<std::size_t>(result.ptr - out.data()));
 }
 
 void append_fixed6(std::string& out, double value) {

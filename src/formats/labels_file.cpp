@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "common/file_names.hpp"
+#include "common/text_format.hpp"
 
 namespace som {
 
@@ -75,6 +76,17 @@ labels_reading read_labels(std::string_view bytes, std::uint32_t samples) {
   for (std::size_t s = 0; s < lines.size(); ++s)
     labels.of_sample[s] = by_appearance[s] == no_label ? no_label : rank[by_appearance[s]];
   return out;
+}
+
+void append_label_line(std::string& out, std::string_view label) {
+  const std::size_t start = out.size();
+  for (char c : label) out += c == '\n' || c == '\r' ? ' ' : c;
+  // The blanks around it, as the reader drops them.
+  std::size_t first = start;
+  while (first < out.size() && blank(out[first])) ++first;
+  out.erase(start, first - start);
+  while (out.size() > start && blank(out.back())) out.pop_back();
+  out += host_line_end;
 }
 
 }  // namespace som

@@ -24,4 +24,12 @@ bool read_sample_values(byte_reader& reader, sample_matrix& samples) {
   return true;
 }
 
+void append_sample_line(std::string& out, const double* values, std::uint32_t dimension) {
+  for (std::uint32_t j = 0; j < dimension; ++j) {
+    if (j != 0) out += ' ';
+    append_shortest(out, values[j]);
+  }
+  out += host_line_end;
+}
+
 }  // namespace som

@@ -20,4 +20,9 @@ std::string misshapen_sample_message(std::uint64_t line, std::uint32_t dimension
 // into the matrix. Returns false at the first value that cannot be read.
 bool read_sample_values(byte_reader& reader, sample_matrix& samples);
 
+// Appends one sample as a line of data.txt: each value the shortest decimal
+// that reads back to the same double, separated by single spaces, then the
+// host's line end. The values must be finite.
+void append_sample_line(std::string& out, const double* values, std::uint32_t dimension);
+
 }  // namespace som

@@ -1,6 +1,7 @@
 #include "formats/setup_file.hpp"
 
 #include <string>
+#include <utility>
 
 #include "common/decimal.hpp"
 #include "common/file_names.hpp"
@@ -57,6 +58,27 @@ std::string setup_refusal(const setup_reading& setup) {
     return std::string("Hodnota v souboru ") + setup_file_name +
            " je vetsi nez 4294967295, trenovani se neprovede.\n";
   return {};
+}
+
+std::string format_setup(const setup_params& p) {
+  const std::pair<std::uint32_t, const char*> entries[] = {
+      {p.map_rows, "map_rows: pocet radku mapy"},
+      {p.map_cols, "map_cols: pocet sloupcu mapy"},
+      {p.dimension, "dimension: pocet slozek kazdeho vzorku (sloupce.txt)"},
+      {p.radius_decay, "radius_decay: cim vetsi, tim pomaleji se zmensuje okoli a tim vic epoch"},
+      {p.rate_decay, "rate_decay: cim vetsi, tim pomaleji klesa rychlost uceni"},
+      {p.stop_radius, "stop_radius: trenovani skonci, az ctverec polomeru okoli klesne na tuto hodnotu"},
+      {p.Krok, "Krok: 0 pro novou mapu; pro pokracovani radek 1 souboru konecne_parametry.txt"},
+      {p.seed, "seed: 0 vezme cas; jine cislo da vzdy stejne pocatecni vahy"},
+  };
+  std::string text;
+  for (const auto& [value, comment] : entries) {
+    append_u32(text, value);
+    text += '\t';
+    text += comment;
+    text += host_line_end;
+  }
+  return text;
 }
 
 }  // namespace som

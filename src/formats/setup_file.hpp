@@ -50,4 +50,9 @@ setup_reading read_setup(byte_reader& reader);
 // over the good one.
 std::string setup_refusal(const setup_reading& setup);
 
+// A setup.txt for these parameters: each entry on its own line, its value,
+// a tab and a comment that says what the entry is (Czech, without
+// diacritics), with the host's line ends.
+std::string format_setup(const setup_params& params);
+
 }  // namespace som

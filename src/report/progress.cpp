@@ -24,25 +24,8 @@ double logged_radius(double radius) {
 }  // namespace
 
 std::uint64_t epochs_in_run(const setup_params& setup) {
-  if (!training_can_end(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius))
-    return 0;
-  const double stop = static_cast<double>(setup.stop_radius);
-  auto ends = [&](std::uint32_t t) { return !(radius_at(setup, t) > stop); };
-  // Within one pass of t from 0 to 4294967295, R never rises (each step of
-  // its formula is monotone), and the last t ends the run (it can end), so
-  // the first t that ends it is found by halving. A run that starts at the
-  // last Krok begins its pass at t = 0.
-  const std::uint64_t first = setup.Krok == 0xFFFFFFFFu ? 0 : std::uint64_t{setup.Krok} + 1;
-  std::uint64_t low = first, high = 0xFFFFFFFFu;  // ends(high) holds
-  while (low < high) {
-    const std::uint64_t middle = low + (high - low) / 2;
-    if (ends(static_cast<std::uint32_t>(middle))) {
-      high = middle;
-    } else {
-      low = middle + 1;
-    }
-  }
-  return high - first + 1;
+  return epochs_in_run(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius,
+                       setup.Krok);
 }
 
 run_progress progress_of(const setup_params& setup, const training_log& log) {

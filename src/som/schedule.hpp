@@ -26,4 +26,11 @@ epoch_schedule schedule_at(std::uint32_t t, double radius_decay, double rate_dec
 bool training_can_end(std::uint32_t map_rows, std::uint32_t map_cols, std::uint32_t radius_decay,
                       std::uint32_t stop_radius);
 
+// The epochs of a run from step counter Krok (its first epoch has t = Krok
+// + 1, wrapping after 4294967295 to 0) to the first whose R is not above
+// stop_radius, both included; at most 2^32. 0 when R never falls that far.
+std::uint64_t epochs_in_run(std::uint32_t map_rows, std::uint32_t map_cols,
+                            std::uint32_t radius_decay, std::uint32_t stop_radius,
+                            std::uint32_t Krok);
+
 }  // namespace som

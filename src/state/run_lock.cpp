@@ -35,6 +35,14 @@ bool take_run_lock(native_lock& lock, std::FILE* console) {
   }
 }
 
+lock_result try_run_lock(native_lock& lock) {
+  for (int attempt = 1;; ++attempt) {
+    const lock_result result = take_file_lock(run_lock_file_name, lock);
+    if (result != lock_result::held_elsewhere || attempt == lock_tries) return result;
+    std::this_thread::sleep_for(between_tries);
+  }
+}
+
 lock_state run_lock_state() { return look_at_file_lock(run_lock_file_name); }
 
 }  // namespace som

@@ -15,6 +15,11 @@ namespace som {
 inline constexpr const char* run_elsewhere_text =
     "Ve slozce uz bezi jiny beh som_train, trenovani se neprovede.";
 
+// Takes the folder's lock into `lock`, trying again for a little while when
+// it is held (som_report's look holds it for an instant): taken, held by
+// another process all that time, or failed (the file cannot be opened).
+lock_result try_run_lock(native_lock& lock);
+
 // Takes the folder's lock into `lock`. False after a message on the console
 // when another run holds it, or "Soubor som_train.zamek se nepodarilo
 // otevrit." when it cannot be opened.
