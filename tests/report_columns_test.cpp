@@ -17,8 +17,10 @@
 #include "report/label_section.hpp"
 #include "report/natural_order.hpp"
 #include "report/report_html.hpp"
+#include "support/background_program.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
+#include "support/program_runner.hpp"
 #include "support/report_run.hpp"
 
 namespace {
@@ -291,6 +293,32 @@ TEST(ReportPage, TitleAndRadiusOfThisMap) {
   page = som::render_report(run.run);
   EXPECT_NE(page.find("<title>Samoorganizujici mapa 1 x 65536</title>"), std::string::npos);
   EXPECT_NE(page.find("1^2 + 65536^2 = 1 (soucet modulo 2^32"), std::string::npos);
+}
+
+// ---- From a spreadsheet's export to the page.
+
+TEST(ReportProgram, AnExcelExportsNamesOnThePage) {
+  // Windows-1250, semicolons, decimal commas, quoted names with diacritics
+  // and a quote: converted, trained, drawn.
+  som_test::temp_folder folder;
+  som_test::background_program convert(
+      folder, SOM_DATA_EXE,
+      {std::string(SOM_SOURCE_DIR) + "/tests/data/tables/excel_cz.csv", "--popisky", "trida"});
+  ASSERT_EQ(convert.wait(), 0) << convert.console();
+  ASSERT_EQ(som_test::run_program(folder).status, 0);
+  som_test::background_program report(folder, SOM_REPORT_EXE, {});
+  ASSERT_EQ(report.wait(), 0) << report.console();
+  const std::string page = folder.read("report.html");
+  EXPECT_TRUE(tags_balanced(page));
+  EXPECT_TRUE(in_order(page, {"<figcaption>Délka kališního lístku (cm) <span class=\"k\">(slozka 1)",
+                              "<figcaption>Šířka; kališního lístku (cm) <span class=\"k\">(slozka 2)",
+                              "<figcaption>Hmotnost &quot;g&quot; <span class=\"k\">(slozka 3)"}));
+  // Lengths of a few centimetres are no colours: each component stretched.
+  EXPECT_NE(page.find("kazda od sve nejnizsi vahy"), std::string::npos);
+  // Czech order: r, ř, s, š, t, u, v.
+  EXPECT_TRUE(in_order(text_between(page, "<ul class=\"labels\">", "</ul>"),
+                       {"kosatec různobarvý", "kosatec štětinatý", "kosatec virginský"}));
+  EXPECT_NE(page.find("<title>" + folder.path().filename().string() + " - "), std::string::npos);
 }
 
 }  // namespace
