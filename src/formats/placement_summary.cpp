@@ -4,27 +4,19 @@
 #include <cmath>
 #include <map>
 
-#include "formats/text_lines.hpp"
+#include "common/natural_order.hpp"
 
 namespace som {
 
 namespace {
 
-bool number_label(const std::string& label, double& value) {
-  return whole_decimal(label, value) && !std::isnan(value);
+// The labels of the matrix in natural order, "" (no label given) last.
+bool matrix_less(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return !a.empty() && b.empty();
+  return natural_less(a, b);
 }
 
 }  // namespace
-
-bool natural_label_less(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty()) return !a.empty() && b.empty();
-  double va = 0.0, vb = 0.0;
-  const bool na = number_label(a, va);
-  const bool nb = number_label(b, vb);
-  if (na != nb) return na;
-  if (na && va != vb) return va < vb;
-  return a < b;
-}
 
 placement_summary summarize_placements(const placement_table& table) {
   placement_summary out;
@@ -55,13 +47,13 @@ placement_summary summarize_placements(const placement_table& table) {
     out.matrix_labels.push_back(pair.first);
     out.matrix_labels.push_back(pair.second);
   }
-  std::sort(out.matrix_labels.begin(), out.matrix_labels.end(), natural_label_less);
+  std::sort(out.matrix_labels.begin(), out.matrix_labels.end(), matrix_less);
   out.matrix_labels.erase(std::unique(out.matrix_labels.begin(), out.matrix_labels.end()),
                           out.matrix_labels.end());
   const auto place = [&](const std::string& label) {
     return static_cast<std::size_t>(
         std::lower_bound(out.matrix_labels.begin(), out.matrix_labels.end(), label,
-                         natural_label_less) -
+                         matrix_less) -
         out.matrix_labels.begin());
   };
   out.confusion.assign(out.matrix_labels.size(),

@@ -30,8 +30,8 @@ struct placement_summary {
   std::uint64_t correct = 0;
   double accuracy = 0.0;
   // The labels of the matrix: every true label and every label the map gave
-  // a sample that has one, in natural order (numbers by value before text,
-  // text by its bytes), "" (no label given) last.
+  // a sample that has one, in the report's natural order
+  // (common/natural_order.hpp), "" (no label given) last.
   std::vector<std::string> matrix_labels;
   // confusion[i][j]: the samples whose true label is matrix_labels[i] and
   // whose given label is matrix_labels[j].
@@ -39,10 +39,5 @@ struct placement_summary {
 };
 
 placement_summary summarize_placements(const placement_table& table);
-
-// The natural order of labels: labels that are numbers by value (equal
-// values by their text) before the others, those by their bytes, and the
-// empty label last.
-bool natural_label_less(const std::string& a, const std::string& b);
 
 }  // namespace som

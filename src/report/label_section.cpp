@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "report/png_image.hpp"
+#include "common/natural_order.hpp"
 #include "report/svg_parts.hpp"
 
 namespace som {
@@ -20,10 +20,6 @@ constexpr std::array<rgb, max_label_colours> label_colours = {{
 }};
 constexpr rgb other_colour = {110, 110, 110};
 constexpr rgb empty_colour = {255, 255, 255};
-
-rgb colour_of(std::uint32_t label) {
-  return label < max_label_colours ? label_colours[label] : other_colour;
-}
 
 // The colour faded towards white as the share falls; a neuron its label
 // leads only barely still shows which label that is.
@@ -46,21 +42,28 @@ std::string swatch(rgb colour) {
   return "<span class=\"swatch\" style=\"background:" + hex(colour) + "\"></span>";
 }
 
+// The labels that have a colour of their own, in natural order.
+std::vector<std::size_t> coloured_in_order(const sample_labels& labels) {
+  const std::size_t coloured = std::min<std::size_t>(labels.names.size(), max_label_colours);
+  std::vector<std::string> names;
+  names.reserve(coloured);
+  for (std::size_t l = 0; l < coloured; ++l) names.emplace_back(labels.names[l]);
+  return natural_order(names);
+}
+
 }  // namespace
 
-std::string html_text(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
+rgb label_colour(std::uint32_t label) {
+  return label < max_label_colours ? label_colours[label] : other_colour;
+}
+
+std::string label_legend(const sample_labels& labels) {
+  std::string out = "<ul class=\"labels\">";
+  for (std::size_t l : coloured_in_order(labels))
+    out += "<li>" + swatch(label_colour(static_cast<std::uint32_t>(l))) +
+           html_text(labels.names[l]) + "</li>";
+  if (labels.names.size() > max_label_colours) out += "<li>" + swatch(other_colour) + "jine</li>";
+  return out + "</ul>";
 }
 
 std::string label_section(const label_map& map, const sample_labels& labels,
@@ -81,19 +84,13 @@ std::string label_section(const label_map& map, const sample_labels& labels,
   std::vector<rgb> pixels(map.majority.size());
   for (std::size_t n = 0; n < pixels.size(); ++n) {
     pixels[n] = map.majority[n] == no_label ? empty_colour
-                                            : with_strength(colour_of(map.majority[n]), map.share[n]);
+                                            : with_strength(label_colour(map.majority[n]), map.share[n]);
   }
   const box b = map_box(map_rows, map_cols, map_side);
   out += "<figure>";
-  out += svg_open("heat labels", b.width, b.height, "Popisky");
-  out += map_image(encode_png_rgb(map_cols, map_rows, pixels), map_rows, map_cols, b);
-  out += frame(b);
-  out += "</svg><figcaption>Nejcastejsi popisek neuronu</figcaption><ul class=\"labels\">";
-  for (std::size_t l = 0; l < coloured; ++l)
-    out += "<li>" + swatch(colour_of(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]) +
-           "</li>";
-  if (kinds > coloured) out += "<li>" + swatch(other_colour) + "jine</li>";
-  out += "</ul></figure>";
+  out += map_picture(encode_png_rgb(map_cols, map_rows, pixels), map_rows, map_cols, b,
+                     "Nejcastejsi popisek neuronu");
+  out += "<figcaption>Nejcastejsi popisek neuronu</figcaption>" + label_legend(labels) + "</figure>";
 
   // Purity: per label, its samples on neurons where it is the majority.
   out +=
@@ -104,8 +101,8 @@ std::string label_section(const label_map& map, const sample_labels& labels,
            int_text(on_majority) + "</td><td class=\"n\">" + percent(on_majority, samples) +
            "</td></tr>";
   };
-  for (std::size_t l = 0; l < coloured; ++l) {
-    row(swatch(colour_of(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]),
+  for (std::size_t l : coloured_in_order(labels)) {
+    row(swatch(label_colour(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]),
         labels.counts[l], map.on_majority[l]);
   }
   if (kinds > coloured) {

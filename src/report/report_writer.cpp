@@ -4,6 +4,8 @@
 
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
+#include "report/data_columns.hpp"
+#include "report/folder_name.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
 #include "state/map_reading.hpp"
@@ -26,11 +28,13 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   }
   std::string message;
   sample_labels labels;
+  data_columns columns;
   if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
     message = shape_mismatch_message(shape, run.setup.dimension);
   } else if (!run.save_interrupted) {
     // After a cut-off save no samples are read, so there is nothing to label.
-    read_labels_file(run.samples->count, labels, message);
+    if (read_labels_file(run.samples->count, labels, message))
+      read_columns_file(run.setup.dimension, columns, message);
   }
   if (!message.empty()) {
     print(console, message);
@@ -38,7 +42,7 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   }
   const bool finished = run.finished;
   const bool interrupted = run.save_interrupted;
-  page_extras extras{&labels, shape, pace != nullptr, {}};
+  page_extras extras{&labels, shape, pace != nullptr, {}, &columns, working_folder_name()};
   if (!finished && !interrupted) {
     const run_progress counts = progress_of(run.setup, run.log);
     progress = progress_text(counts);
