@@ -11,7 +11,8 @@
 #   som_map places the example's samples on its map, and `som_report
 #   --version` and `som_map --version` print the project's version;
 #   som_data turns the example's samples, as a CSV with a title row, into a
-#   folder that som_train trains, and `som_data --version` prints the version.
+#   folder that som_train trains and som_map maps the CSV on, and
+#   `som_data --version` prints the version.
 # So a program that needs a DLL the zip lacks, or a file missing from it,
 # fails the check.
 #
@@ -198,6 +199,10 @@ grep -q "^Zapsano: data.txt, sloupce.txt, setup.txt (300 vzorku, dimenze 3)." "$
   fail "som_data did not write the folder: $(cat "$work/console/data.txt")"
 run_program som_train table_train
 [ "$(tail -n 1 "$work/console/table_train.txt" | tr -d '\r')" = "Hello world!" ] || fail "som_train did not train som_data's folder"
+# som_map reads the same table against sloupce.txt, in the table's units.
+run_program som_map table_map colors.csv
+head -n 1 "$work/console/table_map.txt" | grep -q '^Zarazeno 300 vzorku ze souboru colors.csv na mapu' ||
+  fail "som_map did not map som_data's table: $(head -n 1 "$work/console/table_map.txt")"
 run_program som_data data_version --version
 echo "som_data $version" >"$work/expected/data_version.txt"
 expect_text "$work/console/data_version.txt" "$work/expected/data_version.txt" "som_data --version"

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,7 +30,9 @@
 #include "common/byte_reader.hpp"
 #include "common/platform.hpp"
 #include "common/text_format.hpp"
+#include "formats/columns_file.hpp"
 #include "formats/placement_file.hpp"
+#include "mapping/new_table.hpp"
 #include "som/best_two.hpp"
 #include "support/background_program.hpp"
 #include "support/digits.hpp"
@@ -45,7 +48,9 @@ using som_test::grid_holder;
 using som_test::host_lines;
 using som_test::temp_folder;
 
-constexpr const char* usage = "Pouziti: som_map SOUBOR [--popisky SOUBOR|SLOUPEC] [--shluky K]";
+constexpr const char* usage =
+    "Pouziti: som_map SOUBOR [--popisky SOUBOR|SLOUPEC] [--shluky K] [--hlavicka ano|ne] "
+    "[--oddelovac carka|strednik|tabulator|mezery] [--desetinna tecka|carka]";
 
 struct map_run {
   int status = -1;
@@ -261,9 +266,13 @@ TEST(SomMap, RefusesBeforeWritingAnything) {
       {"a save that was cut off", {"nove.txt"},
        "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.\n",
        [](const temp_folder& f) { f.write("ukladani.txt", "som_train ukladani 1\n"); }},
-      {"a table for sloupce.txt", {"nove.txt"},
-       "Soubor nove.txt: tabulky podle souboru sloupce.txt zatim som_map necte" + not_done,
+      {"a table without the columns of sloupce.txt", {"nove.txt"},
+       "V tabulce nove.txt chybi sloupce ze souboru sloupce.txt: x (tabulka nema radek s nazvy "
+       "sloupcu)" + not_done,
        [](const temp_folder& f) { f.write("sloupce.txt", host_lines("nazev\tstred\tmeritko\nx\t0\t1\n")); }},
+      {"a decimal comma with commas between cells", {"nove.txt", "--desetinna", "carka", "--oddelovac", "carka"},
+       "Desetinna carka nejde s oddelovacem carka: zvolte --oddelovac strednik nebo --desetinna "
+       "tecka.\n"},
   };
   for (const refusal_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -415,6 +424,180 @@ TEST(SomMap, HeldOutDigitsAreLabelledRight) {
   for (const som::placement& row : table.rows) right += row.label == row.true_label;
   EXPECT_GT(right * 10, table.rows.size() * 9);
 #endif
+}
+
+// ---- Tables in the units of the user's table, for a map som_data made.
+
+const std::string tables = std::string(SOM_SOURCE_DIR) + "/tests/data/tables/";
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<som::column_scaling> columns_of(const temp_folder& folder) {
+  const std::string bytes = folder.read("sloupce.txt");
+  som::byte_reader reader(bytes);
+  const som::columns_reading read = som::read_columns(reader);
+  EXPECT_TRUE(read.ok()) << bytes;
+  return read.columns;
+}
+
+// data.txt's values as som_train reads them.
+std::vector<double> data_values(const temp_folder& folder) {
+  std::vector<double> values;
+  std::istringstream in(folder.read("data.txt"));
+  for (std::string word; in >> word;) values.push_back(std::strtod(word.c_str(), nullptr));
+  return values;
+}
+
+map_run run_som_data(const temp_folder& folder, const std::vector<std::string>& arguments) {
+  som_test::background_program program(folder, SOM_DATA_EXE, arguments);
+  map_run out;
+  out.status = program.wait();
+  out.console = program.console();
+  return out;
+}
+
+// Real exports (Excel in a Czech locale in Windows-1250, Excel's CSV UTF-8
+// and its UTF-16 text, R, pandas) read back as som_data scaled them into
+// data.txt, bit for bit, with every scaling, and their labels as popisky.txt
+// holds them.
+TEST(SomMapTable, ReadsExportsAsSomDataScalesThem) {
+  struct export_case {
+    const char* file;
+    std::vector<std::string> options;  // som_data's beside --popisky
+    const char* labels;
+  };
+  const export_case cases[] = {
+      {"excel_cz.csv", {}, "trida"},
+      {"excel_utf8_bom.csv", {}, "Site"},
+      {"r_write_table.tsv", {}, "Species"},
+      {"pandas_to_csv.csv", {"--vynechat", "1"}, "group"},
+      {"excel_unicode.txt", {}, "nazev"},
+  };
+  for (const export_case& c : cases) {
+    for (const char* scaling : {"z", "01", "ne"}) {
+      SCOPED_TRACE(testing::Message() << c.file << ", --skalovani " << scaling);
+      temp_folder folder;
+      std::vector<std::string> arguments = {tables + c.file, "--popisky", c.labels,
+                                            "--skalovani", scaling};
+      arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+      const map_run converted = run_som_data(folder, arguments);
+      ASSERT_EQ(converted.status, 0) << converted.console;
+
+      som::new_samples input;
+      const std::string message =
+          som::read_table_samples(tables + c.file, columns_of(folder), {}, std::string(c.labels), input);
+      ASSERT_EQ(message, "");
+      const std::vector<double> expected = data_values(folder);
+      const som::sample_matrix& samples = *input.samples;
+      ASSERT_EQ(std::size_t{samples.count} * samples.dimension, expected.size());
+      for (std::uint32_t i = 0; i < samples.count; ++i)
+        for (std::uint32_t j = 0; j < samples.dimension; ++j)
+          EXPECT_TRUE(same_bits(samples.row(i)[j], expected[std::size_t{i} * samples.dimension + j]))
+              << "row " << i << ", component " << j;
+      ASSERT_TRUE(input.true_labels.has_value());
+      EXPECT_EQ(*input.true_labels, lines_of(folder.read("popisky.txt")));
+    }
+  }
+}
+
+// A 2 x 2 map of som_data's folder for a table of two columns, and new rows
+// with the columns in another order, a name in other case and accents, and
+// columns the map does not know: those are left alone, the components
+// scaled as sloupce.txt says, the samples placed as the plain search places
+// them, the state files untouched.
+TEST(SomMapTable, ColumnsByNameOthersIgnored) {
+  temp_folder folder;
+  folder.write("trenink.csv", "D\xC3\xA9lka;\xC5\xA0\xC3\xAD\xC5\x99ka;druh\n1,5;2;a\n2;3,5;b\n"
+                              "0,5;1;a\n4;1,25;b\n");
+  const map_run converted = run_som_data(folder, {"trenink.csv", "--popisky", "druh"});
+  ASSERT_EQ(converted.status, 0) << converted.console;
+  const std::vector<double> weights = {-1, -1, 1, -1, -1, 1, 1, 1};
+  write_map(folder, 2, 2, 2, weights);
+  folder.write("vystup.txt", host_lines("0\t0\n1\t1\n0\t0\n1\t1\n"));
+  folder.write("nove.csv", "pozn;druh;\xC5\xA1\xC3\xAD\xC5\x99ka;D\xC3\xA9lka;id\n"
+                           "x;b;3,5;2;1\n\"y;z\";a;1,5;0,75;2\n;;-7;10;3\n");
+  std::map<std::string, std::string> before = folder_files(folder);
+  before.erase("som_train.zamek");
+  const map_run run = run_map(folder, {"nove.csv", "--popisky", "druh"});
+  ASSERT_EQ(run.status, 0) << run.console;
+
+  const std::vector<som::column_scaling> columns = columns_of(folder);
+  ASSERT_EQ(columns.size(), 2u);
+  const double table[3][2] = {{2, 3.5}, {0.75, 1.5}, {10, -7}};
+  std::vector<double> samples;
+  for (const auto& row : table)
+    for (std::size_t j = 0; j < 2; ++j) samples.push_back(som::scaled_value(columns[j], row[j]));
+  const grid_holder grid(2, 2, 2, weights);
+  const som::placement_table placed = read_placements(folder);
+  expect_plain_search(placed, grid.grid, samples);
+  ASSERT_EQ(placed.rows.size(), 3u);
+  EXPECT_EQ(placed.rows[0].true_label, "b");
+  EXPECT_EQ(placed.rows[1].true_label, "a");
+  EXPECT_EQ(placed.rows[2].true_label, "");
+  std::map<std::string, std::string> after = folder_files(folder);
+  after.erase("zarazeni.txt");
+  after.erase("som_train.zamek");
+  EXPECT_EQ(after, before);
+}
+
+TEST(SomMapTable, RefusalsNameTheColumnAndWriteNothing) {
+  const std::string not_done = ", zarazeni se neprovede.\n";
+  struct table_case {
+    const char* name;
+    std::string table;
+    std::vector<std::string> options;
+    std::string expected;
+  };
+  const table_case cases[] = {
+      {"a missing column", "b;druh\n1;x\n", {},
+       "V tabulce nove.csv chybi sloupce ze souboru sloupce.txt: a" + not_done},
+      {"both missing, no title", "1;2\n3;4\n", {},
+       "V tabulce nove.csv chybi sloupce ze souboru sloupce.txt: a, b (tabulka nema radek s "
+       "nazvy sloupcu)" + not_done},
+      {"a name twice", "a;a;b\n1;2;3\n", {},
+       "V tabulce nove.csv ma vic sloupcu stejny nazev: a" + not_done},
+      {"text for a number", "a;b\n1;2\n1;x\n", {},
+       "Tabulka nove.csv, radek 3, sloupec 2 (b): \"x\" neni cislo" + not_done},
+      {"the other decimal mark", "a,b\n1,2\n1,2.5x\n3,0.5\n", {"--desetinna", "tecka"},
+       "Tabulka nove.csv, radek 3, sloupec 2 (b): \"2.5x\" neni cislo" + not_done},
+      {"a missing value", "a;b\n1;2\n;2\n", {},
+       "Tabulka nove.csv, radek 3, sloupec 1 (a): chybi hodnota (\"\")" + not_done},
+      {"a number beyond the doubles", "a;b\n1;1e999\n", {},
+       "Tabulka nove.csv, radek 2, sloupec 2 (b): cislo \"1e999\" je mimo rozsah cisel (nejvic "
+       "asi 1.8e308)" + not_done},
+      {"no row", "a;b\n", {}, "V tabulce nove.csv neni zadny radek s daty" + not_done},
+      {"no label column", "a;b\n1;2\n", {"--popisky", "druh"},
+       "Sloupec druh (--popisky) v tabulce neni. Sloupce: 1 a, 2 b.\n"},
+      {"an open quote", "a;b\n1;\"2\n", {},
+       "Tabulka nove.csv, radek 2, sloupec 2: uvozovky otevrene na zacatku bunky se do konce "
+       "souboru neuzavrou.\n"},
+  };
+  for (const table_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    temp_folder folder;
+    write_map(folder, 1, 2, 2, {0, 0, 1, 1});
+    folder.write("sloupce.txt", host_lines("nazev\tstred\tmeritko\na\t1\t2\nb\t0\t1\n"));
+    folder.write("nove.csv", c.table);
+    const std::map<std::string, std::string> before = folder_files(folder);
+    std::vector<std::string> arguments = {"nove.csv"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const map_run run = run_map(folder, arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.console, host_lines(c.expected));
+    std::map<std::string, std::string> after = folder_files(folder);
+    after.erase("som_train.zamek");
+    EXPECT_EQ(after, before);
+  }
 }
 
 }  // namespace

@@ -14,24 +14,34 @@
 #include <string_view>
 #include <vector>
 
+#include "common/console_window.hpp"
 #include "common/messages.hpp"
+#include "common/platform.hpp"
 #include "common/text_format.hpp"
 #include "formats/placement_summary.hpp"
 #include "mapping/mapping_console.hpp"
 #include "mapping/new_samples.hpp"
+#include "mapping/new_table.hpp"
 #include "mapping/placing.hpp"
 #include "mapping/trained_map.hpp"
 #include "som/map_clusters.hpp"
 #include "state/run_lock.hpp"
+#include "table/table_options.hpp"
 
 namespace {
 
-constexpr const char* usage = "Pouziti: som_map SOUBOR [--popisky SOUBOR|SLOUPEC] [--shluky K]";
+constexpr const char* usage =
+    "Pouziti: som_map SOUBOR [--popisky SOUBOR|SLOUPEC] [--shluky K] "
+    "[--hlavicka ano|ne] [--oddelovac carka|strednik|tabulator|mezery] [--desetinna tecka|carka]";
 
 struct options {
   std::string input;
+  // --popisky as the system gave it (a file's path) and in UTF-8 (a
+  // table's column, matched against its names).
   std::optional<std::string> labels;
+  std::optional<std::string> labels_utf8;
   std::uint32_t clusters = 0;  // 0: none asked for
+  som::dialect_request dialect;  // of a table
 };
 
 // A whole number from 1 to 4294967295, digits only.
@@ -74,7 +84,12 @@ int place(std::FILE* console, const options& given) {
   message = cluster_refusal(given.clusters, *map.grid);
   if (!message.empty()) return fail();
   som::new_samples input;
-  message = som::read_new_samples(given.input, map.setup.dimension, given.labels, input);
+  if (map.columns.present) {
+    message = som::read_table_samples(given.input, map.columns.columns, given.dialect,
+                                      given.labels_utf8, input);
+  } else {
+    message = som::read_new_samples(given.input, map.setup.dimension, given.labels, input);
+  }
   if (!message.empty()) return fail();
   message = som::unwritable_label(map, input);
   if (!message.empty()) return fail();
@@ -91,24 +106,26 @@ int place(std::FILE* console, const options& given) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int map_main(int argc, char** argv) {
   std::FILE* console = stdout;
   options given;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
+    const bool has_value = i + 1 < argc;
     if (argument == "--version") {
       som::print_line(console, "som_map " SOM_VERSION);
       return 0;
-    } else if (argument == "--popisky" && i + 1 < argc) {
+    } else if (argument == "--popisky" && has_value && !given.labels) {
       given.labels = argv[++i];
-    } else if (argument == "--shluky" && i + 1 < argc && parse_count(argv[i + 1], given.clusters)) {
+      given.labels_utf8 = som::argument_as_utf8(argv[i]);
+    } else if (argument == "--shluky" && has_value && parse_count(argv[i + 1], given.clusters)) {
+      ++i;
+    } else if (has_value && som::read_dialect_option(argument, argv[i + 1], given.dialect)) {
       ++i;
     } else if (given.input.empty() && !argument.empty() && !argument.starts_with("--")) {
       given.input = argument;
     } else {
-      som::print_line(console, std::string("Neznamy argument ") + argv[i] + ". " + usage);
+      som::print_line(console, "Neznamy argument " + som::argument_as_utf8(argv[i]) + ". " + usage);
       return 1;
     }
   }
@@ -116,5 +133,17 @@ int main(int argc, char** argv) {
     som::print_line(console, std::string("Chybi soubor se vzorky. ") + usage);
     return 1;
   }
+  const std::string conflict = som::dialect_conflict(given.dialect);
+  if (!conflict.empty()) {
+    som::print_line(console, conflict);
+    return 1;
+  }
   return place(console, given);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return som::finish_console_program(
+      som::with_memory_guard(stdout, [&] { return map_main(argc, argv); }));
 }

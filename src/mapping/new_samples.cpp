@@ -58,17 +58,10 @@ std::string read_label_file(const std::string& path, const std::string& samples_
   return {};
 }
 
-// A table exported from a spreadsheet, its columns matched to sloupce.txt.
-std::string read_table_file(const std::string& path) {
-  return "Soubor " + path + ": tabulky podle souboru " + columns_file_name +
-         " zatim som_map necte, " + placing_not_done + ".\n";
-}
-
 }  // namespace
 
 std::string read_new_samples(const std::string& path, std::uint32_t dimension,
                              const std::optional<std::string>& labels, new_samples& out) {
-  if (find_file(columns_file_name) != file_presence::absent) return read_table_file(path);
   std::string message = read_sample_file(path, dimension, out.samples);
   if (!message.empty() || !labels) return message;
   out.true_labels.emplace();

@@ -19,12 +19,11 @@ struct new_samples {
   std::string true_labels_source;
 };
 
-// Reads the samples of the file `path` for a map of `dimension` components:
-// a table whose columns are matched by name to sloupce.txt's where the
-// working folder has sloupce.txt, otherwise a file in data.txt's format with
-// data.txt's rules. `labels` (--popisky) says where the true labels are: the
-// table's column of that name, or for a file in data.txt's format a file of
-// one label per line, in the order of the samples (as popisky.txt is).
+// Reads the samples of the file `path` for a map of `dimension` components
+// in data.txt's format, with data.txt's rules (a map without sloupce.txt;
+// with it, new samples come as tables: mapping/new_table.hpp). `labels`
+// (--popisky) is a file of one label per line, in the order of the samples
+// (as popisky.txt is).
 // Returns the refusal, ending in a line end, or nothing.
 std::string read_new_samples(const std::string& path, std::uint32_t dimension,
                              const std::optional<std::string>& labels, new_samples& out);

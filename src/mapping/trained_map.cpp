@@ -77,6 +77,7 @@ std::string read_trained_map(trained_map& map) {
     return std::string(no_neurons_text) + "\n";
   message = read_weights_file(map);
   if (!message.empty()) return message;
+  if (!read_columns_file(map.setup.dimension, map.columns, message)) return message;
   if (find_file(labels_file_name) == file_presence::absent) return {};
   return read_training_labels(map);
 }

@@ -10,6 +10,7 @@
 #include "formats/setup_file.hpp"
 #include "som/label_map.hpp"
 #include "som/map_storage.hpp"
+#include "state/map_reading.hpp"
 #include "state/run_lock.hpp"
 
 namespace som {
@@ -28,12 +29,15 @@ struct trained_map {
   // sample (from the assignments of vystup.txt).
   sample_labels labels;
   std::vector<unit_label> neuron_labels;
+  // sloupce.txt, where it is there: new samples then come as tables.
+  data_columns columns;
 };
 
 // Reads setup.txt and vahy.bin (exactly the sizes' length) and, where
 // popisky.txt is there, data.txt's samples (counted, and checked as som_train
 // checks them), vystup.txt (one record per sample, inside the map) and
-// popisky.txt (one line per sample), with the refusals of som_report.
+// popisky.txt (one line per sample), and sloupce.txt where it is there
+// (one line per component), with the refusals of som_report.
 // Returns the refusal, ending in a line end, or nothing.
 std::string read_trained_map(trained_map& map);
 

@@ -1,14 +1,17 @@
 // What the programs that only read a trained map (som_report, som_map) read
 // of its folder, with the same refusals: setup.txt without its echo, the
 // saved map's vahy.bin and vystup.txt from their bytes, which must fit the
-// map and the samples exactly, and popisky.txt where it is there. Unlike
+// map and the samples exactly, and popisky.txt and sloupce.txt where they
+// are there. Unlike
 // som_train, a reader never finishes a save that was cut off.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "formats/columns_file.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/setup_file.hpp"
 #include "som/map_storage.hpp"
@@ -40,5 +43,24 @@ std::string parse_saved_assignments(std::string_view bytes, assignment_table& ta
 // says whether it was. False after a message (it cannot be read, or its lines
 // do not match the samples).
 bool read_labels_file(std::uint32_t samples, sample_labels& labels, std::string& message);
+
+// sloupce.txt, where som_data wrote it beside data.txt: what each component
+// was in the user's table.
+struct data_columns {
+  bool present = false;  // the file was there (and fits the samples)
+  std::vector<column_scaling> columns;  // one per component
+};
+
+// Reads sloupce.txt from the working folder where it is there. False after
+// a message: it cannot be read, a line is not what the format says (the
+// message names it), or it describes another number of columns than the
+// samples' dimension. A reader never takes the components for other
+// columns than they were.
+bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::string& message);
+
+// "Soubor sloupce.txt ma chybny radek 3 (...).\n"
+std::string columns_line_message(std::uint64_t line);
+// "V souboru sloupce.txt je 4 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 3.\n"
+std::string columns_count_message(std::size_t columns, std::uint32_t dimension);
 
 }  // namespace som
