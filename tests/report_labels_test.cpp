@@ -221,7 +221,7 @@ TEST(ScaleNumbers, LegendsOfTheDigitsPlanesNeitherDenormalNorTouching) {
       {-123456.7, 0.0001, 98765.4, 3.0}, {0.5000001, 0.5000002, 0.5000003, 0.5}};
   for (const std::vector<double>& values : planes) {
     grid_holder map(2, 2, 1, values);
-    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}, {}}, 2,
+    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}, {}, {}}, 2,
                                                 2, "scale-c1", som::finite_range(values));
     SCOPED_TRACE(page);
     const std::vector<std::vector<placed>> legends = legend_labels(page);
@@ -274,8 +274,12 @@ TEST(ReportProgram, LabelsColumnsAndImageShapeThatDoNotFit) {
        "Soubor popisky.txt ma 4 radku, ale v souboru data.txt je 3 vzorku.\n"},
       {"shape of another dimension", nullptr, nullptr, {"--obraz", "2x2"},
        "Obraz 2x2 ma 4 bodu, ale vzorky v souboru setup.txt maji dimenzi 2.\n"},
+      {"more clusters than neurons", nullptr, nullptr, {"--shluky", "3"},
+       "Mapa ma 2 neuronu, do 3 shluku ji rozdelit nelze.\n"},
+      {"no clusters", nullptr, nullptr, {"--shluky", "0"},
+       "Neznamy argument --shluky. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]\n"},
       {"no shape", nullptr, nullptr, {"--obraz", "2y1"},
-       "Neznamy argument --obraz. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]\n"},
+       "Neznamy argument --obraz. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]\n"},
       {"columns without their header", nullptr, "x\t0\t1\ny\t0\t1\n", {},
        "Soubor sloupce.txt ma chybny radek 1 (ocekava se hlavicka nazev, stred, meritko oddelene "
        "tabulatory).\n"},

@@ -25,6 +25,7 @@
 #include "mapping/placing.hpp"
 #include "mapping/trained_map.hpp"
 #include "som/map_clusters.hpp"
+#include "state/map_reading.hpp"
 #include "state/run_lock.hpp"
 #include "table/table_options.hpp"
 
@@ -44,29 +45,6 @@ struct options {
   som::dialect_request dialect;  // of a table
 };
 
-// A whole number from 1 to 4294967295, digits only.
-bool parse_count(std::string_view text, std::uint32_t& value) {
-  if (text.empty() || text.size() > 10) return false;
-  std::uint64_t v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (v == 0 || v > 0xFFFFFFFFu) return false;
-  value = static_cast<std::uint32_t>(v);
-  return true;
-}
-
-// The refusal of the map's clusters, or nothing.
-std::string cluster_refusal(std::uint32_t clusters, const som::weight_grid& grid) {
-  if (clusters <= grid.neurons) return {};
-  std::string text = "Mapa ma ";
-  som::append_u64(text, grid.neurons);
-  text += " neuronu, do ";
-  som::append_u32(text, clusters);
-  return text + " shluku ji rozdelit nelze.\n";
-}
-
 int place(std::FILE* console, const options& given) {
   std::string message;
   auto fail = [&] {
@@ -81,7 +59,7 @@ int place(std::FILE* console, const options& given) {
   som::trained_map map;
   message = som::read_trained_map(map);
   if (!message.empty()) return fail();
-  message = cluster_refusal(given.clusters, *map.grid);
+  message = som::cluster_count_refusal(given.clusters, map.grid->neurons);
   if (!message.empty()) return fail();
   som::new_samples input;
   if (map.columns.present) {
@@ -118,7 +96,7 @@ int map_main(int argc, char** argv) {
     } else if (argument == "--popisky" && has_value && !given.labels) {
       given.labels = argv[++i];
       given.labels_utf8 = som::argument_as_utf8(argv[i]);
-    } else if (argument == "--shluky" && has_value && parse_count(argv[i + 1], given.clusters)) {
+    } else if (argument == "--shluky" && has_value && som::parse_cluster_count(argv[i + 1], given.clusters)) {
       ++i;
     } else if (has_value && som::read_dialect_option(argument, argv[i + 1], given.dialect)) {
       ++i;

@@ -33,11 +33,6 @@ rgb with_strength(rgb colour, double share) {
   return out;
 }
 
-std::string percent(std::uint64_t part, std::uint64_t whole) {
-  if (whole == 0) return "-";
-  return fixed1(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + " %";
-}
-
 std::string swatch(rgb colour) {
   return "<span class=\"swatch\" style=\"background:" + hex(colour) + "\"></span>";
 }
@@ -66,8 +61,11 @@ std::string label_legend(const sample_labels& labels) {
   return out + "</ul>";
 }
 
+std::string label_swatch(std::uint32_t label) { return swatch(label_colour(label)); }
+
 std::string label_section(const label_map& map, const sample_labels& labels,
-                          std::uint32_t map_rows, std::uint32_t map_cols, double map_side) {
+                          std::uint32_t map_rows, std::uint32_t map_cols, double map_side,
+                          const std::string& overlay) {
   const std::size_t kinds = labels.names.size();
   const std::size_t coloured = std::min<std::size_t>(kinds, max_label_colours);
   std::string out = "<section id=\"popisky\"><h2>Popisky vzorku</h2>";
@@ -89,7 +87,7 @@ std::string label_section(const label_map& map, const sample_labels& labels,
   const box b = map_box(map_rows, map_cols, map_side);
   out += "<figure>";
   out += map_picture(encode_png_rgb(map_cols, map_rows, pixels), map_rows, map_cols, b,
-                     "Nejcastejsi popisek neuronu");
+                     "Nejcastejsi popisek neuronu", overlay);
   out += "<figcaption>Nejcastejsi popisek neuronu</figcaption>" + label_legend(labels) + "</figure>";
 
   // Purity: per label, its samples on neurons where it is the majority.
@@ -98,7 +96,7 @@ std::string label_section(const label_map& map, const sample_labels& labels,
       "<th>Cistota</th></tr>";
   auto row = [&](const std::string& name, std::uint64_t samples, std::uint64_t on_majority) {
     out += "<tr><td>" + name + "</td><td class=\"n\">" + int_text(samples) + "</td><td class=\"n\">" +
-           int_text(on_majority) + "</td><td class=\"n\">" + percent(on_majority, samples) +
+           int_text(on_majority) + "</td><td class=\"n\">" + percent_text(on_majority, samples) +
            "</td></tr>";
   };
   for (std::size_t l : coloured_in_order(labels)) {
@@ -115,7 +113,7 @@ std::string label_section(const label_map& map, const sample_labels& labels,
   }
   out += "<tr class=\"total\"><td>Cela mapa</td><td class=\"n\">" + int_text(map.labelled) +
          "</td><td class=\"n\">" + int_text(map.labelled_on_majority) + "</td><td class=\"n\" id=\"cistota\">" +
-         percent(map.labelled_on_majority, map.labelled) + "</td></tr></table>";
+         percent_text(map.labelled_on_majority, map.labelled) + "</td></tr></table>";
   out +=
       "<p class=\"note\">Cistota: podil vzorku popisku, ktere lezi na neuronech, kde je jejich popisek "
       "nejcastejsi. Mapa, ktera se naucila, co popisky rozlisuji, ma vysokou cistotu.";

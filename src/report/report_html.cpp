@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "common/text_format.hpp"
+#include "report/cluster_section.hpp"
 #include "report/curve_svg.hpp"
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
 #include "report/html_text.hpp"
 #include "report/label_section.hpp"
 #include "report/map_measures.hpp"
+#include "report/placement_section.hpp"
 #include "report/png_image.hpp"
 #include "report/progress.hpp"
 #include "report/svg_parts.hpp"
+#include "som/map_clusters.hpp"
 #include "som/schedule.hpp"
 
 namespace som {
@@ -237,7 +240,7 @@ std::string component_plane(const weight_grid& grid, const data_columns* columns
   std::vector<double> plane(grid.neurons);
   for (std::size_t n = 0; n < grid.neurons; ++n) plane[n] = table_value(columns, k, grid.at(n, k));
   const std::string name = html_text(component_name(columns, k));
-  heat_map map{name, &viridis, plane, 160.0, {}, {}};
+  heat_map map{name, &viridis, plane, 160.0, {}, {}, {}};
   if (!column_name(columns, k).empty())
     map.caption = name + " <span class=\"k\">(slozka " + int_text(k + 1) + ")</span>";
   return draw_heat_map(map, grid.map_rows, grid.map_cols, "scale-c" + int_text(k + 1),
@@ -254,9 +257,17 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
       "</h2><p class=\"note\">U-matice: prumerna vzdalenost vah neuronu od vah "
       "jeho primych sousedu (az ctyr); svetla mista oddeluji shluky. Zasahy: pocet vzorku, ktere vystup.txt "
       "prirazuje kazdemu neuronu. Radek 0 je nahore, sloupec 0 vlevo.</p>";
+  std::vector<std::uint32_t> clusters;
+  std::string borders;
+  if (extras.clusters != 0) {
+    clusters = map_clusters(grid, extras.clusters);
+    borders = cluster_borders(clusters, rows, cols, map_box(rows, cols, map_side));
+    out += "<p class=\"note\">Cary: hranice " + int_text(extras.clusters) +
+           " shluku (--shluky, viz Shluky nize).</p>";
+  }
   const std::vector<double> umatrix = u_matrix(grid);
-  out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}, {}}, rows, cols, "scale-u",
-                       finite_range(umatrix));
+  out += draw_heat_map({"U-matice", &viridis, umatrix, map_side, {}, {}, borders}, rows, cols,
+                       "scale-u", finite_range(umatrix));
 
   const std::vector<std::uint32_t> hits = hit_counts(rows, cols, *run.assignments);
   std::vector<double> hit_values(hits.begin(), hits.end());
@@ -264,7 +275,7 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   value_range hit_range{0.0, 0.0, true};
   for (double h : hit_values) hit_range.high = std::max(hit_range.high, h);
   out += draw_heat_map(
-      {"Zasahy", &blues, hit_values, map_side, labels ? hits : std::vector<std::uint32_t>{}, {}},
+      {"Zasahy", &blues, hit_values, map_side, labels ? hits : std::vector<std::uint32_t>{}, {}, {}},
       rows, cols, "scale-hits", hit_range);
 
   if (grid.dimension == 3) out += colour_picture(run, columns, map_side);
@@ -273,7 +284,17 @@ std::string map_section(const run_state& run, const page_extras& extras, double 
   const bool labelled = extras.labels != nullptr && extras.labels->present;
   if (labelled) {
     const label_map labelled_map = map_labels(rows, cols, *run.assignments, *extras.labels);
-    out += label_section(labelled_map, *extras.labels, rows, cols, map_side);
+    out += label_section(labelled_map, *extras.labels, rows, cols, map_side, borders);
+  }
+  if (extras.clusters != 0) {
+    out += cluster_section(summarize_clusters(clusters, extras.clusters, *run.assignments, cols,
+                                              labelled ? extras.labels : nullptr),
+                           labelled ? extras.labels : nullptr, run.assignments->count);
+  }
+  if (extras.placements != nullptr) {
+    out += placement_section(*extras.placements, *run.assignments, rows, cols, map_side);
+  } else if (extras.placements_present) {
+    out += unreadable_placements_section(extras.placements_bad_line);
   }
   out += codebook_section(grid, extras.shape, 2.0 * map_side, columns);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "formats/labels_file.hpp"
+#include "formats/placement_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/data_columns.hpp"
 #include "report/run_files.hpp"
@@ -32,6 +33,15 @@ struct page_extras {
   std::string time_left;
   const data_columns* columns = nullptr;
   std::string folder;
+  // --shluky K: the map's clusters (som/map_clusters.hpp), their borders
+  // and their table; 0 for none.
+  std::uint32_t clusters = 0;
+  // zarazeni.txt, where it is there: read (`placements`), or a line of it
+  // that is not its format (`placements_bad_line`, 0 when it could not be
+  // read at all).
+  bool placements_present = false;
+  const placement_table* placements = nullptr;
+  std::uint64_t placements_bad_line = 0;
 };
 
 std::string render_report(const run_state& run, const page_extras& extras = {});

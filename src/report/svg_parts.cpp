@@ -215,11 +215,16 @@ std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t
   }
   std::string out = "<figure>";
   out += map_picture(encode_png_indexed(cols, rows, indices, palette), rows, cols, b, map.label,
-                     counts);
+                     counts + map.overlay);
   out += "<figcaption>" + (map.caption.empty() ? map.label : map.caption) + "</figcaption>";
   out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), with_nan);
   out += "</figure>";
   return out;
+}
+
+std::string percent_text(std::uint64_t part, std::uint64_t whole) {
+  if (whole == 0) return "-";
+  return fixed1(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + " %";
 }
 
 double tick_step(double span) {

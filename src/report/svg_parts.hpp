@@ -23,6 +23,9 @@ std::string int_text(std::uint64_t value);
 // One digit after the point, for SVG coordinates and sizes.
 std::string fixed1(double value);
 
+// The share as a percentage with one decimal ("93.5 %"), "-" of nothing.
+std::string percent_text(std::uint64_t part, std::uint64_t whole);
+
 // std::to_chars in general notation with `precision` significant digits.
 std::string number_text(double value, int precision);
 
@@ -82,6 +85,7 @@ struct heat_map {
   double longest;                     // screen size of the longer side
   std::vector<std::uint32_t> counts;  // drawn into the cells when not empty
   std::string caption;                // HTML under the picture; the label when empty
+  std::string overlay;                // more SVG over the picture (the clusters' borders)
 };
 
 // A <figure> with the map, its caption and its colour bar from range.low

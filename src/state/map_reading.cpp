@@ -112,4 +112,25 @@ bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::stri
   return true;
 }
 
+bool parse_cluster_count(std::string_view text, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (v == 0 || v > 0xFFFFFFFFu) return false;
+  value = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+std::string cluster_count_refusal(std::uint32_t clusters, std::uint64_t neurons) {
+  if (clusters <= neurons) return {};
+  std::string text = "Mapa ma ";
+  append_u64(text, neurons);
+  text += " neuronu, do ";
+  append_u32(text, clusters);
+  return text + " shluku ji rozdelit nelze.\n";
+}
+
 }  // namespace som

@@ -58,6 +58,13 @@ struct data_columns {
 // columns than they were.
 bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::string& message);
 
+// --shluky K of som_map and som_report (som/map_clusters.hpp): a whole
+// number from 1 to 4294967295, digits only.
+bool parse_cluster_count(std::string_view text, std::uint32_t& value);
+// The refusal of more clusters than the map has neurons (ending in a line
+// end), or nothing.
+std::string cluster_count_refusal(std::uint32_t clusters, std::uint64_t neurons);
+
 // "Soubor sloupce.txt ma chybny radek 3 (...).\n"
 std::string columns_line_message(std::uint64_t line);
 // "V souboru sloupce.txt je 4 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 3.\n"
