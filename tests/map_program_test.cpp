@@ -57,8 +57,10 @@ struct map_run {
   std::string console;
 };
 
-map_run run_map(const temp_folder& folder, const std::vector<std::string>& arguments) {
-  som_test::background_program program(folder, SOM_MAP_EXE, arguments);
+// `program` (som_map unless named) with `arguments`, in the folder.
+map_run run_map(const temp_folder& folder, const std::vector<std::string>& arguments,
+                const std::string& program_path = SOM_MAP_EXE) {
+  som_test::background_program program(folder, program_path, arguments);
   map_run out;
   out.status = program.wait();
   out.console = program.console();
@@ -458,14 +460,6 @@ std::vector<double> data_values(const temp_folder& folder) {
   return values;
 }
 
-map_run run_som_data(const temp_folder& folder, const std::vector<std::string>& arguments) {
-  som_test::background_program program(folder, SOM_DATA_EXE, arguments);
-  map_run out;
-  out.status = program.wait();
-  out.console = program.console();
-  return out;
-}
-
 // Real exports (Excel in a Czech locale in Windows-1250, Excel's CSV UTF-8
 // and its UTF-16 text, R, pandas) read back as som_data scaled them into
 // data.txt, bit for bit, with every scaling, and their labels as popisky.txt
@@ -490,7 +484,7 @@ TEST(SomMapTable, ReadsExportsAsSomDataScalesThem) {
       std::vector<std::string> arguments = {tables + c.file, "--popisky", c.labels,
                                             "--skalovani", scaling};
       arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-      const map_run converted = run_som_data(folder, arguments);
+      const map_run converted = run_map(folder, arguments, SOM_DATA_EXE);
       ASSERT_EQ(converted.status, 0) << converted.console;
 
       som::new_samples input;
@@ -519,7 +513,7 @@ TEST(SomMapTable, ColumnsByNameOthersIgnored) {
   temp_folder folder;
   folder.write("trenink.csv", "D\xC3\xA9lka;\xC5\xA0\xC3\xAD\xC5\x99ka;druh\n1,5;2;a\n2;3,5;b\n"
                               "0,5;1;a\n4;1,25;b\n");
-  const map_run converted = run_som_data(folder, {"trenink.csv", "--popisky", "druh"});
+  const map_run converted = run_map(folder, {"trenink.csv", "--popisky", "druh"}, SOM_DATA_EXE);
   ASSERT_EQ(converted.status, 0) << converted.console;
   const std::vector<double> weights = {-1, -1, 1, -1, -1, 1, 1, 1};
   write_map(folder, 2, 2, 2, weights);
