@@ -35,8 +35,8 @@ TEST(ReportClusters, BordersWhereNeighboursDiffer) {
   const som::box b{30.0, 20.0, 10.0};
   const std::string svg = som::cluster_borders({1, 1, 2, 3, 3, 2}, 2, 3, b);
   // Right edges: (0,1)|(0,2) and (1,1)|(1,2); lower edges: (0,0) and (0,1).
-  for (const char* segment : {"M20.0 0.0L20.0 10.0", "M20.0 10.0L20.0 20.0",
-                              "M0.0 10.0L10.0 10.0", "M10.0 10.0L20.0 10.0"})
+  for (const char* segment : {"M20.0 0.0L20.0 10.0", "M20.0 10.0L20.0 20.0", "M0.0 10.0L10.0 10.0",
+                              "M10.0 10.0L20.0 10.0"})
     EXPECT_EQ(count_of(svg, segment), 2u) << segment;  // dark under light
   EXPECT_EQ(count_of(svg, "M"), 8u);
   EXPECT_EQ(som::cluster_borders({4, 4, 4, 4}, 2, 2, b), "");
@@ -144,7 +144,8 @@ TEST(ReportClusters, NewSamplesBesideTheTraining) {
   write_trained_run(folder);
   folder.write("nove.txt", host_lines("0 0.1\n5 5\n5.1 4.9\n0.05 0.05\n"));
   folder.write("skutecne.txt", host_lines("lo\nhi\nlo\nlo\n"));
-  som_test::background_program mapping(folder, SOM_MAP_EXE, {"nove.txt", "--popisky", "skutecne.txt"});
+  som_test::background_program mapping(folder, SOM_MAP_EXE,
+                                       {"nove.txt", "--popisky", "skutecne.txt"});
   ASSERT_EQ(mapping.wait(), 0) << mapping.console();
   EXPECT_NE(mapping.console().find("Presnost: 75.0 % (3 z 4 vzorku se skutecnym popiskem)"),
             std::string::npos)
@@ -154,7 +155,8 @@ TEST(ReportClusters, NewSamplesBesideTheTraining) {
   ASSERT_EQ(report.wait(), 0) << report.console();
   std::string page = folder.read("report.html");
   EXPECT_TRUE(som_test::tags_balanced(page));
-  const std::string section = som_test::text_between(page, "<section id=\"zarazeni\">", "</section>");
+  const std::string section =
+      som_test::text_between(page, "<section id=\"zarazeni\">", "</section>");
   ASSERT_FALSE(section.empty());
   EXPECT_EQ(som_test::text_between(section, "id=\"presnost\">", "<"), "75.0 %");
   EXPECT_NE(section.find("Zasahy trenovacich vzorku"), std::string::npos);
@@ -169,14 +171,16 @@ TEST(ReportClusters, NewSamplesBesideTheTraining) {
   som_test::background_program other(folder, SOM_REPORT_EXE, {});
   ASSERT_EQ(other.wait(), 0);
   page = folder.read("report.html");
-  EXPECT_NE(page.find("<p class=\"warning\">Soubor zarazeni.txt patri k jine mape (neuron 7, 0 na teto "
-                      "mape neni); spustte som_map znovu.</p>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find("<p class=\"warning\">Soubor zarazeni.txt patri k jine mape (neuron 7, 0 na teto "
+                "mape neni); spustte som_map znovu.</p>"),
+      std::string::npos);
   folder.write("zarazeni.txt", host_lines("radek\tsloupec\n0\n"));
   som_test::background_program broken(folder, SOM_REPORT_EXE, {});
   ASSERT_EQ(broken.wait(), 0);
-  EXPECT_NE(folder.read("report.html").find("<p class=\"warning\">Soubor zarazeni.txt ma chybny radek 1; "
-                                            "nove vzorky se neukazuji.</p>"),
+  EXPECT_NE(folder.read("report.html")
+                .find("<p class=\"warning\">Soubor zarazeni.txt ma chybny radek 1; "
+                      "nove vzorky se neukazuji.</p>"),
             std::string::npos);
 }
 

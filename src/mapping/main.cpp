@@ -41,7 +41,7 @@ struct options {
   // table's column, matched against its names).
   std::optional<std::string> labels;
   std::optional<std::string> labels_utf8;
-  std::uint32_t clusters = 0;  // 0: none asked for
+  std::uint32_t clusters = 0;    // 0: none asked for
   som::dialect_request dialect;  // of a table
 };
 
@@ -79,8 +79,7 @@ int place(std::FILE* console, const options& given) {
   message = som::save_placements(table);
   if (!message.empty()) return fail();
   som::print(console, som::placing_report(table, som::summarize_placements(table), given.input,
-                                          map.setup.map_rows, map.setup.map_cols,
-                                          given.clusters));
+                                          map.setup.map_rows, map.setup.map_cols, given.clusters));
   return 0;
 }
 
@@ -96,7 +95,8 @@ int map_main(int argc, char** argv) {
     } else if (argument == "--popisky" && has_value && !given.labels) {
       given.labels = argv[++i];
       given.labels_utf8 = som::argument_as_utf8(argv[i]);
-    } else if (argument == "--shluky" && has_value && som::parse_cluster_count(argv[i + 1], given.clusters)) {
+    } else if (argument == "--shluky" && has_value &&
+               som::parse_cluster_count(argv[i + 1], given.clusters)) {
       ++i;
     } else if (has_value && som::read_dialect_option(argument, argv[i + 1], given.dialect)) {
       ++i;

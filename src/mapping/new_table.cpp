@@ -63,8 +63,8 @@ column_match match_columns(const std::vector<table_column>& table,
     list += ascii_folded(column.name);
   }
   if (!missing.empty()) {
-    out.refusal = "V tabulce " + path + " chybi sloupce ze souboru " + columns_file_name + ": " +
-                  missing;
+    out.refusal =
+        "V tabulce " + path + " chybi sloupce ze souboru " + columns_file_name + ": " + missing;
     if (!dialect.title) out.refusal += " (tabulka nema radek s nazvy sloupcu)";
     out.refusal = line_of(out.refusal);
     return out;
@@ -114,8 +114,8 @@ std::string cell_refusal(const std::string& path, std::uint64_t row,
         if ((other == '.' || separator != ',') &&
             read_cell(cell, other, ignored) == cell_kind::number)
           text += std::string(" (ma-li tabulka desetinnou ") +
-                  (other == ',' ? "carku, pouzijte --desetinna carka)" :
-                                  "tecku, pouzijte --desetinna tecka)");
+                  (other == ',' ? "carku, pouzijte --desetinna carka)"
+                                : "tecku, pouzijte --desetinna tecka)");
         break;
       }
       case component_cell::number: break;
@@ -127,7 +127,7 @@ std::string cell_refusal(const std::string& path, std::uint64_t row,
 
 struct table_pass {
   std::string refusal;
-  bool utf8 = true;  // of the whole table, known at its end
+  bool utf8 = true;        // of the whole table, known at its end
   bool names_utf8 = true;  // the encoding the names were matched in
   table_dialect dialect;
   std::vector<table_column> names;  // as they were matched
@@ -177,11 +177,11 @@ table_pass read_pass(const std::string& path, const std::vector<column_scaling>&
     for (std::size_t c = 0; c < k; ++c) {
       const double v = scaled_value(columns[c], row_values[c]);
       if (!std::isfinite(v)) {
-        out.refusal = line_of("Tabulka " + path + ", radek " + std::to_string(row) + ", sloupec " +
-                              column_label(out.names, out.match.components[c]) + ": hodnota " +
-                              shown_cell(cells[out.match.components[c]].text) +
-                              " je po skalovani podle souboru " + columns_file_name +
-                              " mimo rozsah cisel");
+        out.refusal =
+            line_of("Tabulka " + path + ", radek " + std::to_string(row) + ", sloupec " +
+                    column_label(out.names, out.match.components[c]) + ": hodnota " +
+                    shown_cell(cells[out.match.components[c]].text) +
+                    " je po skalovani podle souboru " + columns_file_name + " mimo rozsah cisel");
         return out;
       }
       out.values.push_back(v);

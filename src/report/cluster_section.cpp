@@ -64,22 +64,24 @@ std::vector<cluster_summary> summarize_clusters(const std::vector<std::uint32_t>
 std::string cluster_section(const std::vector<cluster_summary>& clusters,
                             const sample_labels* labels, std::uint64_t samples) {
   const bool labelled = labels != nullptr && labels->present;
-  std::string out = "<section id=\"shluky\"><h2>Shluky</h2><p class=\"note\">Neurony rozdelene do " +
-                    int_text(clusters.size()) +
-                    " souvislych oblasti mapy (Wardovo shlukovani vah, ve kterem se spojuji jen "
-                    "sousedni shluky; stejne jako som_map --shluky). Hranice shluku jsou vyznaceny "
-                    "na U-matici";
+  std::string out =
+      "<section id=\"shluky\"><h2>Shluky</h2><p class=\"note\">Neurony rozdelene do " +
+      int_text(clusters.size()) +
+      " souvislych oblasti mapy (Wardovo shlukovani vah, ve kterem se spojuji jen "
+      "sousedni shluky; stejne jako som_map --shluky). Hranice shluku jsou vyznaceny "
+      "na U-matici";
   out += labelled ? " a na mape popisku." : ".";
   out += " Vzorky: ty, ktere vystup.txt prirazuje neuronum shluku.</p>";
-  out += "<table class=\"clusters\"><tr><th>Shluk</th><th>Neuronu</th><th>Vzorku</th><th>Podil "
-         "vzorku</th>";
+  out +=
+      "<table class=\"clusters\"><tr><th>Shluk</th><th>Neuronu</th><th>Vzorku</th><th>Podil "
+      "vzorku</th>";
   if (labelled) out += "<th>Nejcastejsi popisek</th><th>Jeho podil</th>";
   out += "</tr>";
   for (std::size_t k = 0; k < clusters.size(); ++k) {
     const cluster_summary& c = clusters[k];
-    out += "<tr><td class=\"n\">" + int_text(k + 1) + "</td><td class=\"n\">" + int_text(c.neurons) +
-           "</td><td class=\"n\">" + int_text(c.samples) + "</td><td class=\"n\">" +
-           percent_text(c.samples, samples) + "</td>";
+    out += "<tr><td class=\"n\">" + int_text(k + 1) + "</td><td class=\"n\">" +
+           int_text(c.neurons) + "</td><td class=\"n\">" + int_text(c.samples) +
+           "</td><td class=\"n\">" + percent_text(c.samples, samples) + "</td>";
     if (labelled) {
       if (c.majority == no_label) {
         out += "<td>-</td><td class=\"n\">-</td>";
