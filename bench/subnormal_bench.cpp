@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/cpu_features.hpp"
+#include "common/targets.hpp"
 
 // The timed code is AVX2 and FMA code, lambdas included; main, which checks
 // that the processor has them, is not. (GCC warns that the lambdas'
@@ -27,8 +27,8 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
-#define SOM_KERNEL_TARGET "avx2,fma"
-#include "som/kernels/target_begin.hpp"
+#define SOM_TARGET_FLAGS SOM_TARGET_FLAGS_AVX2
+#include "common/target_begin.hpp"
 
 namespace {
 
@@ -184,14 +184,13 @@ void report(const char* name, op_kind k, long steps, const pair_case& c) {
 
 }  // namespace
 
-#include "som/kernels/target_end.hpp"
+#include "common/target_end.hpp"
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
 
 int main(int argc, char** argv) {
-  const som::cpu_features here = som::detect_cpu_features();
-  if (!here.avx2 || !here.fma) {
+  if (!som::runs_here(som::target_id::avx2)) {
     std::printf("this processor has no AVX2 and FMA\n");
     return 1;
   }

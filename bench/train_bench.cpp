@@ -28,7 +28,7 @@
 #include "common/random.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
-#include "run/training_log_lines.hpp"
+#include "formats/training_log.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
@@ -76,15 +76,30 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   params.engine = v.engine;
   std::FILE* log = std::tmpfile();
   outcome out;
-  params.searched = &out.searched;
+  som::trainer_counters counters;
+  params.counters = &counters;
   out.krok = setup.Krok;
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t cpu_start = std::clock();
   {
-    som::training_log_lines lines(log);
-    som::train_map(lines.sink(), params, samples, *grid, table, out.krok, out.rozdil);
+    // Each epoch's line formatted and written as the run writes it (the
+    // run hands the writing to a thread of its own, so this costs more).
+    struct log_context {
+      std::FILE* file;
+      std::string line;
+    } context{log, {}};
+    som::epoch_sink lines;
+    lines.context = &context;
+    lines.record = [](void* c, std::uint32_t Rozdil, double Radius) {
+      auto& to = *static_cast<log_context*>(c);
+      to.line.clear();
+      som::append_log_line(to.line, Rozdil, Radius);
+      if (to.file != nullptr) std::fwrite(to.line.data(), 1, to.line.size(), to.file);
+    };
+    som::train_map(lines, params, samples, *grid, table, out.krok, out.rozdil);
   }
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  out.searched = counters.searched;
   out.cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
   if (log != nullptr) std::fclose(log);
   for (std::size_t n = 0; n < grid->neurons; ++n) {

@@ -8,11 +8,13 @@
 // unquoted cells lose the blanks around them; blank records are passed over.
 // The reader must give the same cells and row numbers, or fail at the same
 // row with the same fault, and never read a cell as a number that the values
-// pass of data.txt would not.
+// pass of data.txt would not. And a table cut after a line end reads, part
+// by part, as it does whole.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/decimal.hpp"
@@ -100,6 +102,57 @@ struct pieces {
   std::size_t piece = 1;
 };
 
+// The records of `bytes` as table_records reads them (with `cut`, as a
+// block that the table may go on after), and where it stopped.
+struct records_read {
+  std::vector<std::vector<std::string>> records;
+  som::table_problem problem;
+  bool cut_short = false;
+  std::size_t cut_at = 0;
+};
+
+records_read read_records(std::string_view bytes, char separator, bool cut) {
+  som::byte_reader reader(bytes);
+  som::table_records records(reader, separator, '\n', cut);
+  records_read out;
+  std::vector<som::table_cell> cells;
+  while (records.next(cells)) {
+    std::vector<std::string> record;
+    for (const som::table_cell& cell : cells) record.emplace_back(cell.text);
+    out.records.push_back(std::move(record));
+  }
+  out.problem = records.problem();
+  out.cut_short = records.cut_short();
+  out.cut_at = reader.position();
+  return out;
+}
+
+// som_data's threads cut a table after a line end and read each part on
+// its own: the first part's whole records, then the rest read from where
+// they end (the record it ended inside included), are the table's records,
+// with its first fault at the same row.
+void check_cut(const std::string& text, char separator, std::size_t at) {
+  const std::size_t line_end = text.find('\n', at);
+  if (line_end == std::string::npos) return;
+  const std::string_view bytes(text);
+  const records_read whole = read_records(bytes, separator, false);
+  const records_read first = read_records(bytes.substr(0, line_end + 1), separator, true);
+  records_read rest;
+  if (first.problem.fault == som::table_fault::none)
+    rest = read_records(bytes.substr(first.cut_short ? first.cut_at : line_end + 1), separator,
+                        false);
+  std::vector<std::vector<std::string>> records = first.records;
+  records.insert(records.end(), rest.records.begin(), rest.records.end());
+  som_fuzz::check(records == whole.records, "the records of a cut table", som_fuzz::show(text));
+  som::table_problem problem = first.problem;
+  if (problem.fault == som::table_fault::none && rest.problem.fault != som::table_fault::none) {
+    problem = rest.problem;
+    problem.row += first.records.size();
+  }
+  som_fuzz::check(problem.fault == whole.problem.fault && problem.row == whole.problem.row,
+                  "the fault of a cut table", som_fuzz::show(text));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -177,6 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       som_fuzz::check(want[j].empty(), "a cell beyond the columns is empty or a fault");
     ++next;
   }
+  check_cut(text, separator, text.size() * data[1] / 256);
   const som::table_problem& problem = table.problem();
   if (expected.failed && next == expected.records.size()) {
     som_fuzz::check(problem.fault == som::table_fault::open_quote ||

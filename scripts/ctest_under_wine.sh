@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs a cross build's tests with ctest under wine, then runs once more each
-# test that failed for a reason of wine's own, and says so; any other failure
-# stands, and so does a test that fails its retry.
+# Runs a cross build's tests with ctest under wine, then runs again (up to
+# twice) each test that failed for a reason of wine's own, and says so; any
+# other failure stands.
 #
 #   scripts/ctest_under_wine.sh BUILD_DIR [ctest options]
 #
@@ -21,6 +21,7 @@
 #   "Unhandled" line).
 # (The Windows step runs wine with WINEDEBUG=-all, so wine's "err:" channel
 # lines never appear and are not looked for.)
+# Such tests run again, one at a time on a fresh wine server, up to twice.
 set -uo pipefail
 build="$1"
 shift
@@ -54,46 +55,73 @@ vanished() {
     END { exit (last == "" || last ~ /^\[ RUN      \]/) ? 0 : 1 }'
 }
 
-# ctest's list of failures: "<tab>  12 - Suite.Name (Failed)".
-retry_numbers=()
-ours=()
-while IFS=$'\t' read -r number name status; do
-  reason=""
-  if [ "$status" = "Timeout" ]; then
-    reason="timed out"
-  elif [[ "$status" =~ ^(SIGQUIT|SIGHUP|Subprocess\ killed|Subprocess\ terminated)$ ]]; then
-    reason="ended by a signal: $status"
-  else
-    message="$(wine_message "$name")"
-    if [ -n "$message" ]; then
-      reason="wine: ${message:0:160}"
-    elif vanished "$name"; then
-      reason="the process vanished without a word"
+# Sorts the failures that ctest listed in $1 into retry_numbers (wine's own
+# reasons, printed) and ours (any other).
+sort_failures() {
+  retry_numbers=()
+  ours=()
+  local number name status reason message
+  while IFS=$'\t' read -r number name status; do
+    reason=""
+    if [ "$status" = "Timeout" ]; then
+      reason="timed out"
+    elif [[ "$status" =~ ^(SIGQUIT|SIGHUP|Subprocess\ killed|Subprocess\ terminated)$ ]]; then
+      reason="ended by a signal: $status"
+    else
+      message="$(wine_message "$name")"
+      if [ -n "$message" ]; then
+        reason="wine: ${message:0:160}"
+      elif vanished "$name"; then
+        reason="the process vanished without a word"
+      fi
     fi
-  fi
-  if [ -n "$reason" ]; then
-    echo "retry: $name ($reason)"
-    retry_numbers+=("$number")
-  else
-    ours+=("$name ($status)")
-  fi
-done < <(sed -n '/^The following tests FAILED:/,/^$/p' "$log" |
-           sed -nE 's/^[[:space:]]+([0-9]+) - (.*) \(([^()]*)\)$/\1\t\2\t\3/p')
+    if [ -n "$reason" ]; then
+      echo "retry: $name ($reason)"
+      retry_numbers+=("$number")
+    else
+      ours+=("$name ($status)")
+    fi
+  done < <(sed -n '/^The following tests FAILED:/,/^$/p' "$1" |
+             sed -nE 's/^[[:space:]]+([0-9]+) - (.*) \(([^()]*)\)$/\1\t\2\t\3/p')
+}
 
-status=0
-if [ "${#retry_numbers[@]}" -gt 0 ]; then
-  # A lost server is started again by the next wine; keep it up for the retries.
+# A server that dropped its clients can leave wine's background processes
+# behind in a state where a later program hangs as it ends (seen: a retried
+# test printed PASSED, then ran into ctest's limit). So the server goes
+# whole, and a fresh one starts, with the prefix's processes, before a retry.
+fresh_server() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 || true
-  echo "== retrying ${#retry_numbers[@]} test(s) that failed for wine's own reasons"
-  list="$(IFS=,; echo "${retry_numbers[*]}")"
-  ctest --test-dir "$build" --output-on-failure "$@" -I "0,0,0,$list" || status=1
-fi
+  wine64 wineboot --init </dev/null >/dev/null 2>&1 || true
+}
+
+sort_failures "$log"
 if [ "${#ours[@]}" -gt 0 ]; then
   echo "failed, not retried (not wine's own):"
   printf '  %s\n' "${ours[@]}"
-  status=1
-elif [ "${#retry_numbers[@]}" -eq 0 ]; then
-  echo "ctest failed, but no failed test was listed (see $log)"
-  status=1
+  exit 1
 fi
-exit "$status"
+if [ "${#retry_numbers[@]}" -eq 0 ]; then
+  echo "ctest failed, but no failed test was listed (see $log)"
+  exit 1
+fi
+# Up to two retries, one test at a time on a fresh server: a test that fails
+# for a reason of its own in a retry fails the step at once.
+retry_log="$build/ctest-wine-retry.log"
+for round in 1 2; do
+  fresh_server
+  echo "== retry $round: ${#retry_numbers[@]} test(s) that failed for wine's own reasons"
+  list="$(IFS=,; echo "${retry_numbers[*]}")"
+  ctest --test-dir "$build" --output-on-failure "$@" -j 1 -I "0,0,0,$list" 2>&1 | tee "$retry_log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] && exit 0
+  sort_failures "$retry_log"
+  if [ "${#ours[@]}" -gt 0 ]; then
+    echo "failed in a retry, not for wine's own reasons:"
+    printf '  %s\n' "${ours[@]}"
+    exit 1
+  fi
+  [ "${#retry_numbers[@]}" -eq 0 ] && exit 1
+done
+echo "failed for wine's own reasons in every retry"
+exit 1

@@ -92,10 +92,15 @@ TEST(NewFiles, ALinkUnderANameWrittenFirstLeadsNowhere) {
     fs::create_hard_link(elsewhere / "precious.txt", folder / name, error);
     if (error) GTEST_SKIP() << "no hard links here: " << error.message();
   }
+  // Wine counts no links (1 for any file): the count is checked where the
+  // system keeps it.
+  const bool counted = fs::hard_link_count(elsewhere / "precious.txt") == 1 + std::size(names);
   run_both(folder);
   EXPECT_EQ(elsewhere.read("precious.txt"), "not to be touched\n");
-  EXPECT_EQ(fs::hard_link_count(elsewhere / "precious.txt"), 2u)
-      << "report.html.tmp is no name of the report's";
+  if (counted) {
+    EXPECT_EQ(fs::hard_link_count(elsewhere / "precious.txt"), 2u)
+        << "report.html.tmp is no name of the report's";
+  }
 #ifndef _WIN32
   // The same with symbolic links, to a file and to where a file would be.
   for (const char* name : names) {

@@ -1,6 +1,5 @@
 // The map in the data's space: principal components, the points and lines
-// of the picture, and the fast search for the best two units behind the
-// report's errors.
+// of the picture.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,10 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "som/best_two_search.hpp"
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
-#include "som/neuron_tree.hpp"
 #include "som/principal_components.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
@@ -284,98 +281,6 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   EXPECT_EQ(svg.find("nan"), std::string::npos);
   EXPECT_EQ(svg.find("inf"), std::string::npos);
   EXPECT_EQ(picture_path(svg, "samples").dots.size(), 2u);
-}
-
-// ---- The search for the best two units.
-
-// Small deterministic numbers: a linear congruential generator.
-struct numbers {
-  std::uint32_t state;
-  double next() {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / 16777216.0;
-  }
-};
-
-void expect_same_answers(const som::weight_grid& grid, const std::vector<double>& samples) {
-  std::array<std::vector<double>, 2> axes = {std::vector<double>(grid.dimension, 0.0),
-                                             std::vector<double>(grid.dimension, 0.0)};
-  std::vector<double> neurons(grid.block, grid.block + grid.neurons * grid.dimension);
-  if (grid.dimension >= 2) {
-    axes = som::principal_components(samples_of(neurons, grid.dimension)).axes;
-  } else {
-    axes[0][0] = 1.0;
-  }
-  const som::neuron_index index = som::index_neurons(grid, axes);
-  const som::neuron_tree tree = som::build_neuron_tree(grid);
-  for (std::size_t s = 0; s + grid.dimension <= samples.size(); s += grid.dimension) {
-    const som::best_two full = som::find_best_two(grid, samples.data() + s);
-    const som::best_two by_index = som::find_best_two(grid, index, samples.data() + s);
-    const som::best_two by_tree = som::find_best_two(grid, tree, samples.data() + s);
-    for (const som::best_two& fast : {by_index, by_tree}) {
-      ASSERT_EQ(fast.best.row, full.best.row) << s;
-      ASSERT_EQ(fast.best.col, full.best.col) << s;
-      ASSERT_EQ(fast.has_second, full.has_second) << s;
-      ASSERT_EQ(fast.second.row, full.second.row) << s;
-      ASSERT_EQ(fast.second.col, full.second.col) << s;
-      ASSERT_EQ(fast.best_distance, full.best_distance) << s;
-    }
-  }
-}
-
-TEST(BestTwoSearch, SameUnitsAsTheFullSearch) {
-  numbers random{2026};
-  for (std::uint32_t dim : {1u, 2u, 3u, 7u}) {
-    for (int layout = 0; layout < 8; ++layout) {
-      SCOPED_TRACE(testing::Message() << "dim " << dim << " layout " << layout);
-      const std::uint32_t rows = 23, cols = 17;
-      std::vector<double> weights;
-      for (std::uint32_t r = 0; r < rows; ++r) {
-        for (std::uint32_t c = 0; c < cols; ++c) {
-          for (std::uint32_t k = 0; k < dim; ++k) {
-            double w = random.next();
-            if (layout == 1) w = (k == 0 ? r / 22.0 : k == 1 ? c / 16.0 : 0.5) + w * 0.01;
-            if (layout == 2) w = std::floor(w * 4.0);  // many equal distances
-            if (layout == 3) w = 0.25;                 // every neuron alike
-            // Strung out along a curve, as a large map after its first epoch.
-            if (layout == 4) w = std::pow((r * cols + c) / 390.0, 1.0 + k) + w * 1e-9;
-            if (layout == 5) w = w * 1e-300;  // spread at the bottom of the doubles
-            // Piles of equal neurons (an early map of a large grid), some a
-            // step of one rounding off their pile, and zeros of both signs.
-            if (layout == 6) {
-              const std::uint32_t pile = (r * 7 + c * 3) % 5;
-              w = pile == 4 ? ((r + c) % 2 ? 0.0 : -0.0) : 0.125 * (pile + k);
-              if ((r * cols + c) % 9 == 0) w = std::nextafter(w, 1.0);
-            }
-            if (layout == 7) w = w * 1e154;  // distances that overflow
-            weights.push_back(w);
-          }
-        }
-      }
-      grid_holder map(rows, cols, dim, weights);
-      std::vector<double> samples;
-      for (int s = 0; s < 400; ++s) {
-        for (std::uint32_t k = 0; k < dim; ++k) {
-          double v = random.next() * 1.4 - 0.2;  // some outside the map's range
-          if (layout == 2) v = std::floor(v * 4.0);
-          if (layout == 5) v = v * 1e-300;
-          if (layout == 6) v = std::floor(v * 8.0) * 0.125;  // on the piles, and between
-          if (layout == 7) v = v * 1e154;
-          samples.push_back(v);
-        }
-      }
-      // Samples on neurons, and far away.
-      samples.insert(samples.end(), weights.begin(), weights.begin() + 5 * dim);
-      for (std::uint32_t k = 0; k < dim; ++k) samples.push_back(1e6);
-      expect_same_answers(map.grid, samples);
-    }
-  }
-  // A weight that is not finite: every sample is searched in full.
-  std::vector<double> weights = {0, 0, 1, 1, std::numeric_limits<double>::infinity(), 2, 3, 3};
-  grid_holder broken(2, 2, 2, weights);
-  EXPECT_TRUE(som::index_neurons(broken.grid, {std::vector<double>{1, 0}, {0, 1}}).full_search);
-  EXPECT_TRUE(som::build_neuron_tree(broken.grid).full_search);
-  expect_same_answers(broken.grid, {0.1, 0.1, 3, 2.9, 1e300, -1e300});
 }
 
 }  // namespace

@@ -190,6 +190,16 @@ TEST(SomData, RealExportsTrain) {
     const run_result run = run_som_data(folder, arguments);
     ASSERT_EQ(run.status, 0) << run.console;
     EXPECT_NE(run.console.find(f.dialect), std::string::npos) << run.console;
+    // Read on one thread or on three, the folder is the same to the byte.
+    const auto converted = folder_files(folder);
+    for (const char* threads : {"1", "3"}) {
+      temp_folder other;
+      std::vector<std::string> with_threads = arguments;
+      with_threads.insert(with_threads.end(), {"--vlakna", threads});
+      const run_result again = run_som_data(other, with_threads);
+      EXPECT_EQ(again.console, run.console) << threads << " threads";
+      EXPECT_TRUE(folder_files(other) == converted) << threads << " threads";
+    }
 
     const std::vector<som::column_scaling> columns = read_columns_file(folder);
     ASSERT_EQ(columns.size(), f.names.size());
@@ -297,6 +307,7 @@ TEST(SomData, RefusalsNameRowAndColumnAndWriteNothing) {
        "Soubor t.csv je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI."},
       {"no table", "", {"--no-table"}, "Neznamy argument --no-table. Pouziti: som_data TABULKA"},
       {"two tables", "a\n1\n", {"nic.csv"}, "Neznamy argument nic.csv."},
+      {"threads beyond the most", "a\n1\n", {"--vlakna", "9"}, "Neznamy argument --vlakna."},
       {"a table that is not there", "", {"nic.csv"}, "Soubor nic.csv se nepodarilo otevrit."},
       {"a saved map", "a\n1\n2\n", {"--prepsat"},
        "Ve slozce je ulozena mapa (vahy.bin) natrenovana na dosavadnich datech, proto se data.txt "

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "som/kernels/epoch_args.hpp"
+#include "som/epoch_plan.hpp"
+#include "som/kernels/component_order.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/kernels/subnormals.hpp"
 #include "som/map_storage.hpp"
@@ -171,9 +172,14 @@ int check_against_plain(const som::kernels::kernel_entry& kernel, const sparse_c
                  std::to_string(epochs[e].radius));
     const std::uint32_t expected = som::train_epoch_plain(
         samples, plain, plain_assignments.data(), epochs[e].learning_rate, epochs[e].radius);
-    som::kernels::epoch_args args = som::kernels::make_epoch_args(
-        samples, fast, fast_assignments.data(), epochs[e].learning_rate, epochs[e].radius, mode,
-        subnormal_mode::tame);
+    const som::epoch_plan plan = som::plan_epoch({.samples = samples,
+                                                  .grid = fast,
+                                                  .learning_rate = epochs[e].learning_rate,
+                                                  .radius = epochs[e].radius,
+                                                  .search = mode,
+                                                  .subnormals = subnormal_mode::tame});
+    som::kernels::epoch_args args =
+        som::epoch_args_for(plan, samples, fast, fast_assignments.data());
     EXPECT_EQ(args.epoch.tame, som::kernels::tame_is_exact(samples, epochs[e].learning_rate));
     tamed += args.epoch.tame ? 1 : 0;
     som::kernels::order_components(fast, order.data());
@@ -203,7 +209,7 @@ class TameKernel : public ::testing::TestWithParam<const som::kernels::kernel_en
  protected:
   void SetUp() override {
     if (!som::kernels::runs_here(*GetParam())) {
-      GTEST_SKIP() << "kernel " << GetParam()->name << " does not run on this machine";
+      GTEST_SKIP() << "kernel " << GetParam()->name() << " does not run on this machine";
     }
   }
 };
@@ -269,7 +275,7 @@ TEST_P(TameKernel, MatchesThePlainEpochAsWeightsDecayIntoSubnormals) {
 INSTANTIATE_TEST_SUITE_P(Kernels, TameKernel,
                          ::testing::ValuesIn(som::kernels::kernel_table().begin(),
                                              som::kernels::kernel_table().end()),
-                         [](const auto& info) { return std::string(info.param->name); });
+                         [](const auto& info) { return std::string(info.param->name()); });
 
 // Where the conditions fail, the epoch keeps the plain arithmetic, whatever
 // is asked.
@@ -282,17 +288,22 @@ TEST(TameEpoch, IsNotTakenWhereItWouldChangeResults) {
     for (std::uint32_t k = 0; k < 3; ++k) grid.at(n, k) = 0x1p-1070;
   }
   std::vector<som::assignment> assignments(1, som::assignment{0, 0});
-  const auto args = [&](double rate, subnormal_mode mode) {
-    return som::kernels::make_epoch_args(samples, grid, assignments.data(), rate, 1.0,
-                                         search_mode::fused, mode);
+  const auto tamed = [&](double rate, subnormal_mode mode) {
+    return som::plan_epoch({.samples = samples,
+                            .grid = grid,
+                            .learning_rate = rate,
+                            .radius = 1.0,
+                            .search = search_mode::fused,
+                            .subnormals = mode})
+        .tame;
   };
-  EXPECT_FALSE(args(0.5, subnormal_mode::tame).epoch.tame);
-  EXPECT_FALSE(args(0.5, subnormal_mode::plain).epoch.tame);
+  EXPECT_FALSE(tamed(0.5, subnormal_mode::tame));
+  EXPECT_FALSE(tamed(0.5, subnormal_mode::plain));
   values[1] = 0.25;
-  EXPECT_TRUE(args(0.5, subnormal_mode::tame).epoch.tame);
-  EXPECT_FALSE(args(0.5, subnormal_mode::plain).epoch.tame);
-  EXPECT_FALSE(args(nan, subnormal_mode::tame).epoch.tame);
-  EXPECT_EQ(args(0.5, subnormal_mode::automatic).epoch.tame, som::kernels::subnormals_slow());
+  EXPECT_TRUE(tamed(0.5, subnormal_mode::tame));
+  EXPECT_FALSE(tamed(0.5, subnormal_mode::plain));
+  EXPECT_FALSE(tamed(nan, subnormal_mode::tame));
+  EXPECT_EQ(tamed(0.5, subnormal_mode::automatic), som::kernels::subnormals_slow());
 }
 
 }  // namespace

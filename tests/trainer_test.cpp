@@ -9,8 +9,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "som/fast_trainer.hpp"
@@ -100,9 +102,9 @@ std::string describe(map_shape shape, std::uint32_t dimension) {
 }
 
 // How a trainer runs: its threads, its pool mode, how the pool shares the
-// tiles (empty: evenly), how it searches, and whether it keeps the weights
-// of blocked epochs from one epoch to the next (the grid is then compared
-// once, after write_back).
+// tiles (empty: evenly), how it searches, and whether its epochs run in one
+// session, which keeps the weights of blocked epochs from one epoch to the
+// next (the grid is then compared once, after the session).
 struct team {
   const char* name;
   unsigned threads;
@@ -156,15 +158,19 @@ void check_case(const kernel_entry* kernel, const case_data& c, map_shape shape,
     std::vector<som::assignment> assignments = c.assignments;
     som::fast_trainer trainer(*kernel, t.threads, t.mode, t.search);
     if (!t.shares.empty()) trainer.set_shares(t.shares);
-    trainer.keep_weights(t.keeps);
+    std::optional<som::fast_trainer::session> session;
+    if (t.keeps) session.emplace(trainer, grid);
     for (std::size_t e = 0; e < epochs.size(); ++e) {
       SCOPED_TRACE("epoch " + std::to_string(e));
-      const std::uint32_t rozdil = trainer.train_epoch(samples, grid, assignments.data(),
-                                                       epochs[e].learning_rate, epochs[e].radius);
+      const epoch_params& at = epochs[e];
+      const std::uint32_t rozdil =
+          session
+              ? session->train_epoch(samples, assignments.data(), at.learning_rate, at.radius)
+              : trainer.train_epoch(samples, grid, assignments.data(), at.learning_rate, at.radius);
       ASSERT_EQ(rozdil, plain_rozdil[e]);
       if (t.keeps) {
         if (e + 1 < epochs.size()) continue;
-        trainer.write_back();
+        session.reset();
       }
       for (std::size_t n = 0; n < grid.neurons; ++n) {
         for (std::uint32_t k = 0; k < dimension; ++k) {
@@ -194,7 +200,7 @@ class EveryKernel : public ::testing::TestWithParam<const kernel_entry*> {
  protected:
   void SetUp() override {
     if (!som::kernels::runs_here(*GetParam())) {
-      GTEST_SKIP() << "kernel " << GetParam()->name << " does not run on this machine";
+      GTEST_SKIP() << "kernel " << GetParam()->name() << " does not run on this machine";
     }
   }
 };
@@ -329,7 +335,9 @@ TEST_P(EveryKernel, PruningSkipsMostOfTheWorkOnClusteredData) {
     som::owned_grid grid_memory = grid_from(c, shape, dimension, som::kernels::tile_lanes);
     som::weight_grid& grid = *grid_memory;
     std::vector<som::assignment> assignments = c.assignments;
-    som::fast_trainer trainer(*GetParam(), threads, pool_mode::always_pool, search_mode::pruned);
+    som::trainer_counters counters;
+    som::fast_trainer trainer(*GetParam(), threads, pool_mode::always_pool, search_mode::pruned,
+                              &counters);
     for (const epoch_params& e : epochs) {
       trainer.train_epoch(samples, grid, assignments.data(), e.learning_rate, e.radius);
     }
@@ -337,7 +345,7 @@ TEST_P(EveryKernel, PruningSkipsMostOfTheWorkOnClusteredData) {
     // Two threads measure more: a thread may start before the other has
     // offered its bound. Without the offers they measure above 3/4.
     const std::uint64_t most = threads == 1 ? every / 2 : every * 2 / 3;
-    EXPECT_LT(trainer.searched(), most) << "of " << every;
+    EXPECT_LT(counters.searched, most) << "of " << every;
   }
 }
 
@@ -345,7 +353,7 @@ INSTANTIATE_TEST_SUITE_P(Kernels, EveryKernel,
                          ::testing::ValuesIn(som::kernels::kernel_table().begin(),
                                              som::kernels::kernel_table().end()),
                          [](const ::testing::TestParamInfo<const kernel_entry*>& info) {
-                           return std::string(info.param->name);
+                           return std::string(info.param->name());
                          });
 
 TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
@@ -356,12 +364,17 @@ TEST(KernelTable, TheBestKernelRunsHereAndTheLastRunsAnywhere) {
   // The best is the first that runs: none before it does.
   for (const kernel_entry* kernel : table) {
     if (kernel == &som::kernels::best_kernel()) break;
-    EXPECT_FALSE(som::kernels::runs_here(*kernel)) << kernel->name;
+    EXPECT_FALSE(som::kernels::runs_here(*kernel)) << kernel->name();
   }
   for (const kernel_entry* kernel : table) {
-    EXPECT_EQ(som::kernels::find_kernel(kernel->name), kernel);
+    EXPECT_EQ(som::kernels::find_kernel(kernel->name()), kernel);
   }
   EXPECT_EQ(som::kernels::find_kernel("none"), nullptr);
+  // Widest first, as the targets are listed.
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    EXPECT_LT(som::slot(table[i - 1]->target), som::slot(table[i]->target));
+  }
+  EXPECT_EQ(table.back()->target, som::target_id::portable);
 }
 
 }  // namespace
@@ -381,11 +394,12 @@ void check_blocked(const kernel_entry* kernel, const case_data& c, map_shape sha
   som::owned_grid grid_memory = grid_from(c, shape, dimension, som::kernels::tile_lanes);
   som::weight_grid& grid = *grid_memory;
   std::vector<som::assignment> assignments = c.assignments;
-  som::fast_trainer trainer(*kernel, 1, pool_mode::automatic, search_mode::blocked);
+  som::trainer_counters counters;
+  som::fast_trainer trainer(*kernel, 1, pool_mode::automatic, search_mode::blocked, &counters);
   for (const epoch_params& e : epochs) {
     trainer.train_epoch(samples, grid, assignments.data(), e.learning_rate, e.radius);
   }
-  EXPECT_EQ(trainer.blocked_epochs(), blocked);
+  EXPECT_EQ(counters.blocked_epochs, blocked);
 }
 
 // Small radii, as late in a schedule, and one that moves nothing; more
@@ -431,8 +445,8 @@ TEST_P(EveryKernel, BlockedSearchMatchesOnClusteredAndUniformMaps) {
       SCOPED_TRACE(describe(shape, dimension));
       const std::vector<epoch_params> epochs = late_schedule();
       const auto runs = static_cast<std::uint32_t>(epochs.size());
-      check_blocked(GetParam(), clustered_case(gen, shape, dimension, 90, 0.02), shape,
-                    dimension, epochs, runs);
+      check_blocked(GetParam(), clustered_case(gen, shape, dimension, 90, 0.02), shape, dimension,
+                    epochs, runs);
       if (HasFatalFailure()) return;
       check_blocked(GetParam(), make_case(gen, shape, dimension, 50, false, false), shape,
                     dimension, epochs, runs);
@@ -538,14 +552,76 @@ TEST_P(EveryKernel, BlockedSearchAtTheEndsOfTheRange) {
     if (HasFatalFailure()) return;
   }
   // One sample value or one weight not a number or infinite.
-  for (const double special : {std::numeric_limits<double>::quiet_NaN(),
-                               std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity()}) {
+  for (const double special :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity()}) {
     for (const bool in_samples : {true, false}) {
       case_data c = clustered_case(gen, shape, dimension, 40, 0.01);
       (in_samples ? c.samples[77] : c.weights[333]) = special;
       check_blocked(GetParam(), c, shape, dimension, epochs, 0);
       if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Two sessions on one trainer, each on a grid of its own (of the same
+// shape): the weights that the blocked layout keeps for one grid are written
+// back to it before the other's epoch, and never taken for the other's.
+TEST_P(EveryKernel, SessionsOnOneTrainerKeepTheirGridsApart) {
+  std::mt19937_64 gen(606);
+  const map_shape shape{8, 9};
+  const std::uint32_t dimension = 12;
+  const case_data first = clustered_case(gen, shape, dimension, 40, 0.02);
+  const case_data second = clustered_case(gen, shape, dimension, 40, 0.02);
+  const std::vector<epoch_params> epochs = {{0.3, 2.0}, {0.2, 1.5}, {0.1, 1.0}};
+  struct trained {
+    som::owned_grid grid;
+    std::vector<som::assignment> assignments;
+  };
+  const auto start = [&](const case_data& c, std::uint32_t lanes) {
+    return trained{grid_from(c, shape, dimension, lanes), c.assignments};
+  };
+  const auto samples_of = [&](const case_data& c) {
+    return som::sample_matrix{const_cast<double*>(c.samples.data()),
+                              static_cast<std::uint32_t>(c.assignments.size()), dimension};
+  };
+  // The plain loops: every epoch on the first grid, one on the second.
+  trained plain_first = start(first, 1);
+  trained plain_second = start(second, 1);
+  for (const epoch_params& e : epochs) {
+    som::train_epoch_plain(samples_of(first), *plain_first.grid, plain_first.assignments.data(),
+                           e.learning_rate, e.radius);
+  }
+  som::train_epoch_plain(samples_of(second), *plain_second.grid, plain_second.assignments.data(),
+                         epochs[0].learning_rate, epochs[0].radius);
+
+  trained fast_first = start(first, som::kernels::tile_lanes);
+  trained fast_second = start(second, som::kernels::tile_lanes);
+  som::trainer_counters counters;
+  som::fast_trainer trainer(*GetParam(), 1, pool_mode::automatic, search_mode::blocked, &counters);
+  {
+    som::fast_trainer::session session(trainer, *fast_first.grid);
+    for (std::size_t e = 0; e < epochs.size(); ++e) {
+      session.train_epoch(samples_of(first), fast_first.assignments.data(), epochs[e].learning_rate,
+                          epochs[e].radius);
+      if (e == 0) {
+        trainer.train_epoch(samples_of(second), *fast_second.grid, fast_second.assignments.data(),
+                            epochs[0].learning_rate, epochs[0].radius);
+      }
+    }
+  }
+  EXPECT_EQ(counters.blocked_epochs, 4u);
+  for (const auto& [fast, plain] :
+       {std::pair{&fast_first, &plain_first}, std::pair{&fast_second, &plain_second}}) {
+    for (std::size_t n = 0; n < fast->grid->neurons; ++n) {
+      for (std::uint32_t k = 0; k < dimension; ++k) {
+        ASSERT_TRUE(same_weight(fast->grid->at(n, k), plain->grid->at(n, k)))
+            << (fast == &fast_first ? "first" : "second") << " grid, neuron " << n;
+      }
+    }
+    for (std::size_t s = 0; s < fast->assignments.size(); ++s) {
+      EXPECT_EQ(fast->assignments[s].row, plain->assignments[s].row);
+      EXPECT_EQ(fast->assignments[s].col, plain->assignments[s].col);
     }
   }
 }

@@ -203,7 +203,7 @@ std::string lines(std::string_view text) {
 
 TEST(TrainMap, WorkedRunFromASavedOneByThreeMap) {
   for (const som::training_engine& engine : {som::plain_engine(), som::shipped_engine()}) {
-    SCOPED_TRACE(engine.kernel != nullptr ? engine.kernel->name : "plain");
+    SCOPED_TRACE(engine.kernel != nullptr ? engine.kernel->name() : "plain");
     const training_outcome out =
         train(1, 3, 2, {0, 0, 0.5, 0.5, 1, 1}, {0.1, 0.2, 0.9, 0.8, 0.4, 0.6},
               {{0, 0}, {0, 0}, {0, 0}}, 0, 2, 4, 2, engine);

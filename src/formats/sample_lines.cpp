@@ -3,12 +3,12 @@
 #include <array>
 #include <cstdint>
 
-#if defined(__SSE2__) || defined(_M_X64)
+#include "common/targets.hpp"
+
+#ifdef SOM_SSE2_BASELINE
 #include <emmintrin.h>
-#define SOM_SAMPLE_LINES_SSE2 1
 #endif
 
-#include "common/cpu_features.hpp"
 #include "formats/line_scanner.hpp"
 
 namespace som {
@@ -56,7 +56,7 @@ struct portable_classifier {
   }
 };
 
-#ifdef SOM_SAMPLE_LINES_SSE2
+#ifdef SOM_SSE2_BASELINE
 // 16 bytes a step, which every x86-64 processor has.
 struct sse2_classifier {
   struct block {
@@ -106,24 +106,30 @@ struct sse2_classifier {
 };
 #endif
 
-bool has_avx2() {
-  static const bool avx2 = has_features(detect_cpu_features(), {.avx = true, .avx2 = true});
-  return avx2;
-}
+using scan_fn = sample_lines (*)(byte_reader& reader, std::uint32_t dimension);
+
+// The classifiers by target (AVX-512 has none: AVX2's serves there).
+constexpr per_target<scan_fn> scanners = [] {
+  per_target<scan_fn> by_target{};
+#ifdef SOM_X86_TARGETS
+  by_target[slot(target_id::avx2)] = &scan_sample_lines_avx2;
+#endif
+#ifdef SOM_SSE2_BASELINE
+  by_target[slot(target_id::sse2)] = &scan_with<sse2_classifier>;
+#endif
+  by_target[slot(target_id::portable)] = &scan_with<portable_classifier>;
+  return by_target;
+}();
 
 }  // namespace
 
 sample_lines scan_sample_lines(byte_reader& reader, std::uint32_t dimension,
                                byte_classifier classifier) {
-#ifdef SOM_SAMPLE_LINES_SSE2
-  if (classifier == byte_classifier::fastest && has_avx2())
-    return scan_sample_lines_avx2(reader, dimension);
-  if (classifier != byte_classifier::portable) return scan_with<sse2_classifier>(reader, dimension);
-#else
-  (void)classifier;
-  (void)has_avx2;
-#endif
-  return scan_with<portable_classifier>(reader, dimension);
+  static const target_id fastest = widest_build(scanners);
+  const target_id target = classifier == byte_classifier::fastest    ? fastest
+                           : classifier == byte_classifier::baseline ? widest_build(scanners, true)
+                                                                     : target_id::portable;
+  return scanners[slot(target)](reader, dimension);
 }
 
 }  // namespace som

@@ -8,16 +8,17 @@
 #include <cstring>
 
 #include "common/byte_reader.hpp"
+#include "common/targets.hpp"
 #include "formats/sample_lines.hpp"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(SOM_X86_TARGETS)
 
 // The scanner too, so that the classifier is inlined into its loop; the
 // headers above stay compiled for the baseline. (The order of these two
 // includes is the point: clang-format must not sort them.)
 // clang-format off
-#define SOM_KERNEL_TARGET "avx2"
-#include "som/kernels/target_begin.hpp"
+#define SOM_TARGET_FLAGS SOM_TARGET_FLAGS_AVX2
+#include "common/target_begin.hpp"
 #include "formats/line_scanner.hpp"
 // clang-format on
 
@@ -76,14 +77,14 @@ sample_lines scan_sample_lines_avx2(byte_reader& reader, std::uint32_t dimension
 
 }  // namespace som
 
-#include "som/kernels/target_end.hpp"
+#include "common/target_end.hpp"
 
 #else
 
 #include "formats/line_scanner.hpp"
 
 namespace som {
-// Never called: the dispatch asks for AVX2 only on x86-64 with GCC or Clang.
+// Never called: the AVX2 build is listed only where SOM_X86_TARGETS is set.
 sample_lines scan_sample_lines_avx2(byte_reader& reader, std::uint32_t dimension) {
   return scan_sample_lines(reader, dimension, byte_classifier::baseline);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/decimal.hpp"
+#include "formats/short_decimal.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -60,6 +61,7 @@ bool is_missing_word(std::string_view text) {
 cell_kind read_cell(std::string_view text, char decimal_mark, double& value) {
   text = trim(text);
   if (text.empty()) return cell_kind::missing;
+  if (short_decimal(text.data(), text.size(), decimal_mark, value)) return cell_kind::number;
   if (decimal_mark == '.') {
     if (parse_decimal(text.data(), text.size(), value)) return cell_kind::number;
   } else if (text.find('.') == std::string_view::npos) {
@@ -85,9 +87,91 @@ bool blank_record(const std::vector<table_cell>& cells) {
                      [](const table_cell& cell) { return cell.text.empty(); });
 }
 
+record_fit fit_record(std::vector<table_cell>& cells, std::size_t columns, std::uint32_t& column) {
+  if (blank_record(cells)) return record_fit::blank;
+  for (std::size_t j = columns; j < cells.size(); ++j) {
+    if (!cells[j].text.empty()) {
+      column = static_cast<std::uint32_t>(j + 1);
+      return record_fit::too_many_cells;
+    }
+  }
+  cells.resize(columns);
+  return record_fit::row;
+}
+
+void table_records::add_plain_cell(const char* begin, std::size_t from, std::size_t to,
+                                   std::size_t& cells) {
+  while (from != to && trimmed_blank(begin[from], separator_)) ++from;
+  while (to != from && trimmed_blank(begin[to - 1], separator_)) --to;
+  cell_span& span = spans_[cells++];
+  span.at = from;
+  span.length = to - from;
+  span.own = false;
+  span.quoted = false;
+}
+
+bool table_records::scan_plain_record(const char* begin, const char* end) {
+#if defined(__SSE2__)
+  // The record of most tables: a line ended by LF or CR LF, without quotes
+  // or other CRs, its cells split at the separators, sixteen bytes at a
+  // time. Any other record, and one near the end of the bytes, is left to
+  // the general scan.
+  const __m128i separator = _mm_set1_epi8(separator_);
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i quote = _mm_set1_epi8('"');
+  const auto bits = [](__m128i bytes, __m128i c) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, c)));
+  };
+  const auto size = static_cast<std::size_t>(end - begin);
+  std::size_t cell = 0;     // where the cell being read starts
+  std::size_t cells = 0;    // spans_ filled so far
+  bool cr_before = false;   // the last sixteen bytes ended in a CR
+  for (std::size_t at = 0; size - at >= 16; at += 16) {
+    // Room for every cell these bytes may end.
+    if (spans_.size() < cells + 17) spans_.resize(cells + 64);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + at));
+    const unsigned lfs = bits(bytes, lf);
+    const unsigned stop = lfs != 0 ? static_cast<unsigned>(__builtin_ctz(lfs)) : 16;
+    const unsigned before = stop == 16 ? 0xFFFFu : (1u << stop) - 1;
+    if ((bits(bytes, quote) & before) != 0 || (cr_before && stop != 0)) return false;
+    unsigned crs = bits(bytes, cr) & before;
+    // A CR right before the LF belongs to the line end.
+    bool crlf = cr_before;
+    if (stop < 16 && stop > 0 && (crs >> (stop - 1) & 1u) != 0) {
+      crs &= ~(1u << (stop - 1));
+      crlf = true;
+    }
+    cr_before = stop == 16 && (crs & 0x8000u) != 0;
+    if (cr_before) crs &= 0x7FFFu;
+    if (crs != 0) return false;
+    for (unsigned cuts = bits(bytes, separator) & before; cuts != 0; cuts &= cuts - 1) {
+      const std::size_t cut = at + static_cast<unsigned>(__builtin_ctz(cuts));
+      add_plain_cell(begin, cell, cut, cells);
+      cell = cut + 1;
+    }
+    if (stop < 16) {
+      const std::size_t line_end = at + stop;
+      add_plain_cell(begin, cell, crlf ? line_end - 1 : line_end, cells);
+      spans_.resize(cells);
+      consumed_ = line_end + 1;
+      return true;
+    }
+  }
+#else
+  static_cast<void>(begin);
+  static_cast<void>(end);
+#endif
+  return false;
+}
+
 table_records::scan table_records::scan_record(const char* begin, const char* end, bool last) {
   spans_.clear();
   unquoted_.clear();
+  if (plain_) {
+    if (scan_plain_record(begin, end)) return scan::record;
+    spans_.clear();
+  }
   const bool blanks = separator_ == blank_separator;
   const bool lf = line_end_ == '\n';
   // The bytes that end an unquoted cell: the line end (a CR too, which may
@@ -223,11 +307,15 @@ table_records::scan table_records::scan_record(const char* begin, const char* en
   }
 }
 
-bool table_records::next(std::vector<table_cell>& cells) {
-  cells.clear();
-  if (problem_.fault != table_fault::none) return false;
+void table_records::release() {
   reader_.advance(consumed_);
   consumed_ = 0;
+}
+
+bool table_records::next(std::vector<table_cell>& cells) {
+  cells.clear();
+  if (problem_.fault != table_fault::none || cut_short_) return false;
+  release();
   if (reader_.fill(1) == 0) {
     if (reader_.out_of_memory()) problem_ = {table_fault::out_of_memory, number_ + 1, 0};
     return false;
@@ -237,7 +325,7 @@ bool table_records::next(std::vector<table_cell>& cells) {
   for (;;) {
     const std::size_t available = reader_.buffered();
     const char* begin = reader_.next();
-    const scan outcome = scan_record(begin, begin + available, reader_.exhausted());
+    const scan outcome = scan_record(begin, begin + available, reader_.exhausted() && !cut_);
     if (outcome == scan::fault) return false;
     if (outcome == scan::record) {
       cells.reserve(spans_.size());
@@ -248,6 +336,11 @@ bool table_records::next(std::vector<table_cell>& cells) {
       return true;
     }
     // The record goes on past the buffered bytes.
+    if (cut_ && reader_.exhausted()) {
+      --number_;
+      cut_short_ = true;
+      return false;
+    }
     want = std::max(available * 2, available + (std::size_t{1} << 16));
     reader_.fill(want);
     if (reader_.out_of_memory()) {
@@ -475,6 +568,7 @@ table_reader::table_reader(byte_source raw, const dialect_request& request) {
     utf16_ = std::make_unique<utf16_source>(text, mark_ == unicode_mark::utf16_be);
     text = utf16_->source();
   }
+  text_ = text;
   reader_ = std::make_unique<byte_reader>(text);
 
   // The dialect, from the start of the text.
@@ -504,34 +598,81 @@ std::size_t table_reader::read_raw(void* context, char* into, std::size_t size) 
   return given;
 }
 
+namespace {
+
+constexpr std::uint64_t hash_multiplier = 0x9E3779B97F4A7C15u;
+
+inline std::uint64_t hash_step(std::uint64_t hash, std::uint64_t word) {
+  hash = (hash ^ word) * hash_multiplier;
+  return hash ^ (hash >> 29);
+}
+
+}  // namespace
+
 void table_reader::account(const char* data, std::size_t size) {
   if (raw_.check_utf8) raw_.utf8.feed(data, size);
   raw_.bytes += size;
   // A hash of the bytes as 8-byte words, the same however they are cut
-  // into pieces.
-  constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15u;
+  // into pieces. The words in the host's byte order: the hash is only ever
+  // compared with one taken on the same machine.
   std::size_t i = 0;
-  while (i < size && raw_.tail_bytes != 0 && raw_.tail_bytes < 8) {
-    std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes, data + i++, 1);
-    if (++raw_.tail_bytes == 8) {
-      raw_.hash = (raw_.hash ^ raw_.tail) * multiplier;
-      raw_.hash ^= raw_.hash >> 29;
-      raw_.tail = 0;
-      raw_.tail_bytes = 0;
-    }
+  std::uint64_t hash[4] = {raw_.hash[0], raw_.hash[1], raw_.hash[2], raw_.hash[3]};
+  unsigned chain = raw_.chain;
+  if (raw_.tail_bytes != 0) {
+    // The word that the last piece began.
+    while (i < size && raw_.tail_bytes < 8)
+      std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes++, data + i++, 1);
+    if (raw_.tail_bytes < 8) return;
+    hash[chain] = hash_step(hash[chain], raw_.tail);
+    chain = (chain + 1) % 4;
+    raw_.tail = 0;
+    raw_.tail_bytes = 0;
   }
-  // The words in the host's byte order: the hash is only ever compared
-  // with one taken on the same machine.
-  std::uint64_t hash = raw_.hash;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
+  std::uint64_t word;
+  for (; chain != 0 && i + 8 <= size; i += 8) {
     std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * multiplier;
-    hash ^= hash >> 29;
+    hash[chain] = hash_step(hash[chain], word);
+    chain = (chain + 1) % 4;
   }
-  raw_.hash = hash;
+  for (; i + 32 <= size; i += 32) {
+    std::uint64_t words[4];
+    std::memcpy(words, data + i, 32);
+    for (unsigned c = 0; c < 4; ++c) hash[c] = hash_step(hash[c], words[c]);
+  }
+  for (; i + 8 <= size; i += 8) {
+    std::memcpy(&word, data + i, 8);
+    hash[chain] = hash_step(hash[chain], word);
+    chain = (chain + 1) % 4;
+  }
+  for (unsigned c = 0; c < 4; ++c) raw_.hash[c] = hash[c];
+  raw_.chain = chain;
   for (; i < size; ++i)
     std::memcpy(reinterpret_cast<char*>(&raw_.tail) + raw_.tail_bytes++, data + i, 1);
+}
+
+std::uint64_t table_reader::raw_hash() const {
+  // The chains, and the last bytes that make no whole word.
+  std::uint64_t hash = raw_.hash[0];
+  for (unsigned c = 1; c < 4; ++c) hash = hash_step(hash, raw_.hash[c]);
+  return hash_step(hash, raw_.tail);
+}
+
+std::size_t table_reader::read_text(char* into, std::size_t size) {
+  if (reader_ == nullptr || size == 0) return 0;
+  if (records_ != nullptr) records_->release();
+  const std::size_t buffered = reader_->buffered();
+  if (buffered != 0) {
+    const std::size_t n = std::min(size, buffered);
+    std::memcpy(into, reader_->next(), n);
+    reader_->advance(n);
+    return n;
+  }
+  if (reader_->exhausted() || text_ended_) return 0;
+  const std::size_t n = text_.read(text_.context, into, size);
+  // A read error ends the text here; the caller learns of it from its file,
+  // which it asks before it uses anything read.
+  text_ended_ = n == 0 || n == source_failed;
+  return n == source_failed ? 0 : n;
 }
 
 void table_reader::read_title() {
@@ -555,21 +696,14 @@ void table_reader::read_title() {
 bool table_reader::next_row(std::vector<table_cell>& cells) {
   if (records_ == nullptr || fault_.fault != table_fault::none) return false;
   while (records_->next(cells)) {
-    if (blank_record(cells)) {
-      ++blank_rows_;
-      continue;
+    std::uint32_t column = 0;
+    switch (fit_record(cells, dialect_.columns, column)) {
+      case record_fit::blank: ++blank_rows_; continue;
+      case record_fit::too_many_cells:
+        fault_ = {table_fault::too_many_cells, records_->number(), column};
+        return false;
+      case record_fit::row: return true;
     }
-    if (cells.size() > dialect_.columns) {
-      for (std::size_t j = dialect_.columns; j < cells.size(); ++j) {
-        if (!cells[j].text.empty()) {
-          fault_ = {table_fault::too_many_cells, records_->number(),
-                    static_cast<std::uint32_t>(j + 1)};
-          return false;
-        }
-      }
-    }
-    cells.resize(dialect_.columns);
-    return true;
   }
   return false;
 }

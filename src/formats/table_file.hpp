@@ -77,8 +77,12 @@ struct table_problem {
 // Splits bytes into records of cells by one separator, quotes respected.
 class table_records {
  public:
-  table_records(byte_reader& reader, char separator, char line_end)
-      : reader_(reader), separator_(separator), line_end_(line_end) {}
+  // With `cut`, the reader's bytes are a stretch of a table that may go on
+  // after them (a block that a thread reads): a record that they end in the
+  // middle of is not read but left for whoever holds the rest (cut_short()).
+  table_records(byte_reader& reader, char separator, char line_end, bool cut = false)
+      : reader_(reader), separator_(separator), line_end_(line_end), cut_(cut),
+        plain_(separator != blank_separator && line_end == '\n') {}
   table_records(const table_records&) = delete;
   table_records& operator=(const table_records&) = delete;
 
@@ -88,14 +92,25 @@ class table_records {
   // The 1-based number of the record last read (or being read at a fault).
   std::uint64_t number() const { return number_; }
   const table_problem& problem() const { return problem_; }
+  // With `cut`: next() ended at a record that the bytes end before its end;
+  // the record starts at the reader's position.
+  bool cut_short() const { return cut_short_; }
+  // Moves the reader past the record last read (next() does so itself
+  // before it reads on).
+  void release();
 
  private:
   enum class scan { record, more, fault };
   scan scan_record(const char* begin, const char* end, bool last);
+  bool scan_plain_record(const char* begin, const char* end);
+  void add_plain_cell(const char* begin, std::size_t from, std::size_t to, std::size_t& cells);
 
   byte_reader& reader_;
   char separator_;
   char line_end_;
+  bool cut_;
+  bool plain_;  // records without quotes may be read in one sweep
+  bool cut_short_ = false;
   std::uint64_t number_ = 0;
   table_problem problem_;
   // The record being scanned: each cell as an offset into the reader's
@@ -118,6 +133,13 @@ table_dialect detect_dialect(std::string_view sample, bool complete,
 
 // Whether a record holds nothing: no cell, or only empty ones.
 bool blank_record(const std::vector<table_cell>& cells);
+
+// What a record of a table of `columns` columns is: a blank row (passed
+// over), a row with a non-empty cell beyond the columns (its 1-based column
+// in `column`), or a data row, then given exactly `columns` cells (those
+// missing at its end empty).
+enum class record_fit { row, blank, too_many_cells };
+record_fit fit_record(std::vector<table_cell>& cells, std::size_t columns, std::uint32_t& column);
 
 // A table read from its bytes: the encoding and dialect decided at the
 // start, the title row read, then data rows one at a time.
@@ -147,12 +169,19 @@ class table_reader {
   std::uint64_t blank_rows() const { return blank_rows_; }
   const table_problem& problem() const;
 
+  // For a caller that splits the rest of the table itself (som_data reads it
+  // in blocks on several threads): the text after the rows read so far, as
+  // next_row() would have read it (UTF-16 converted), up to `size` bytes at
+  // a time; 0 at its end, and at a read error of the source (which the
+  // caller asks its file about). Once this is called, next_row() is not.
+  std::size_t read_text(char* into, std::size_t size);
+
   // Of the bytes read so far: whether 8-bit text has been valid UTF-8, how
   // many there were and a hash of them (a second pass over the same file
   // must find the same).
   bool valid_utf8() const { return raw_.utf8.valid(); }
   std::uint64_t raw_bytes() const { return raw_.bytes; }
-  std::uint64_t raw_hash() const { return raw_.hash; }
+  std::uint64_t raw_hash() const;
   // UTF-16 with a lone surrogate or an odd last byte.
   bool damaged_utf16() const { return utf16_ != nullptr && utf16_->damaged(); }
 
@@ -162,7 +191,10 @@ class table_reader {
     std::string start;  // the first bytes, read before anything else
     std::size_t start_at = 0;
     std::uint64_t bytes = 0;
-    std::uint64_t hash = 0;
+    // The hash: four chains, word i of the bytes in chain i mod 4, so that
+    // the multiplications of neighbouring words overlap.
+    std::uint64_t hash[4] = {0, 0, 0, 0};
+    unsigned chain = 0;      // the chain of the next whole word
     std::uint64_t tail = 0;  // bytes not yet hashed (fewer than 8)
     unsigned tail_bytes = 0;
     bool check_utf8 = true;
@@ -176,7 +208,9 @@ class table_reader {
   raw_stage raw_;
   unicode_mark mark_ = unicode_mark::none;
   std::unique_ptr<utf16_source> utf16_;
+  byte_source text_;  // the text after the mark, UTF-16 converted
   std::unique_ptr<byte_reader> reader_;
+  bool text_ended_ = false;  // read_text() has met the end
   table_dialect dialect_;
   std::unique_ptr<table_records> records_;
   std::vector<std::string> title_;

@@ -37,26 +37,35 @@ inline bool grid_neighbours8(grid_pos a, grid_pos b) {
   return dr <= 1 && dc <= 1 && dr + dc != 0;
 }
 
-// Up to this many components the finder searches a neuron_tree, above it a
-// neuron_index (best_two_search.hpp).
-inline constexpr std::uint32_t tree_search_dimensions = 16;
+struct lane_target;
 
 // The best two units of many samples against one grid (plain layout),
 // exactly as find_best_two answers, without measuring every neuron: the
-// neurons are filed once, in a k-d tree for few components (which divides
-// any map), otherwise by their place in their own principal plane, where
-// they spread the most (a tree's boxes prune little there).
+// neurons are filed once in groups that lie near each other (neuron_groups),
+// each with a centre that bounds its neurons' distances, and searched eight
+// neurons to a vector with the widest instruction set that runs here
+// (best_two_lanes.hpp). The grid must stay as it is while the finder lives.
 class best_two_finder {
  public:
   explicit best_two_finder(const weight_grid& grid);
+  // With one build of the lane search and groups of about `group_size`
+  // neurons (0: the default), for the tests and the benchmark.
+  best_two_finder(const weight_grid& grid, const lane_target& target,
+                  std::uint32_t group_size = 0);
   ~best_two_finder();
   best_two_finder(const best_two_finder&) = delete;
   best_two_finder& operator=(const best_two_finder&) = delete;
 
   best_two find(const double* sample) const;
 
+  // The units of every sample, out[s] for samples.row(s), on up to
+  // `threads` threads (0: one per core). The answers do not depend on the
+  // threads.
+  void find_all(const sample_matrix& samples, best_two* out, unsigned threads = 0) const;
+
  private:
   struct filed;
+  void find_rows(const double* samples, std::size_t count, best_two* out) const;
   const weight_grid& grid_;
   std::unique_ptr<filed> filed_;
 };

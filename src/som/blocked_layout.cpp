@@ -204,14 +204,13 @@ double blocked_layout::reach_sum() const {
 
 void blocked_layout::keep() {
   if (epochs_since_centres_ == 1) reach_at_centres_ = reach_sum();
-  // The epoch has grown the weights by less than a factor 1 + 2^-17 (see
-  // kernel_blocked.hpp: each weight moves at most once per sample, towards
-  // a sample no larger than samples_largest_).
+  // The epoch has grown the weights by less than a factor 1 + 2^-17
+  // (docs/proofs/distance-bounds.md, the range: each weight moves at most
+  // once per sample, towards a sample no larger than samples_largest_).
   weights_bound_ = std::max(weights_bound_, samples_largest_) * (1.0 + 0x1p-16);
 }
 
-void blocked_layout::store(weight_grid& grid) {
-  keep();
+void blocked_layout::store(weight_grid& grid) const {
   const std::uint32_t lanes = kernels::tile_lanes;
   for (std::size_t t = 0; t < grid.tiles; ++t) {
     double* rows[kernels::tile_lanes];

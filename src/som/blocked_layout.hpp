@@ -1,8 +1,9 @@
 // The weights of the blocked search (kernels::blocked_args) beside the
-// grid's tiles: each epoch that takes it copies the weights in before the
-// kernel runs and back after it, so the grid stays the one home of the
-// weights between epochs, and keeps the blocks' centres and each sample's
-// bounds on its distance to them for a few epochs.
+// grid's tiles: an epoch that takes it copies the weights in before the
+// kernel runs, unless the last epoch left them here, and they are written
+// back when the trainer's session ends or an epoch of another kind needs
+// the tiles; the blocks' centres and each sample's bounds on its distance
+// to them stay for a few epochs.
 #pragma once
 
 #include <cstddef>
@@ -27,7 +28,8 @@ class blocked_layout {
   // The table of bounds (samples × blocks) pays while it stays this small.
   static constexpr std::size_t largest_table = std::size_t{1} << 23;
   // Values of larger magnitude than this are left to the other searches
-  // (the bounds of kernel_blocked.hpp need room below the largest double).
+  // (the blocked search's bounds need room below the largest double: see
+  // docs/proofs/distance-bounds.md).
   static constexpr double largest_value = 0x1p480;
 
   // Whether an epoch with this rate on this map can take the blocked search
@@ -40,16 +42,17 @@ class blocked_layout {
   // memory runs short (the epoch then searches otherwise). The samples must
   // keep their values while this layout lives, as a run's do: their copy and
   // table are made again only when their address or size changes. Where
-  // `kept` (the last epoch ended with keep() on this grid, whose tiles are
-  // behind since), the weights are those the layout holds, not the tiles'.
+  // `kept` (the last epoch ran here on this grid, whose tiles have not been
+  // written since), the weights are those the layout holds, not the tiles'.
   kernels::blocked_args* load(const sample_matrix& samples, const weight_grid& grid,
                               bool kept = false);
 
-  // After the epoch: writes the weights back into the grid's tiles, or
-  // keeps them here for the next epoch (the tiles are then behind until
-  // store).
-  void store(weight_grid& grid);
+  // After each epoch that ran here: the weights it moved are now ahead of
+  // the grid's tiles.
   void keep();
+
+  // Writes the weights into the grid's tiles (that of the last epoch).
+  void store(weight_grid& grid) const;
 
  private:
   struct aligned_free {
@@ -76,10 +79,9 @@ class blocked_layout {
   bool samples_fit_ = false;
   std::uint32_t map_rows_ = 0, map_cols_ = 0, dimension_ = 0;
   std::uint32_t epochs_since_centres_ = 0;
-  double reach_at_centres_ = 0.0;
-  double samples_largest_ = 0.0;  // the largest magnitude among the samples
-  double weights_bound_ = 0.0;    // at least the largest among the weights  // the blocks' bounds
-                                  // summed after the centres' first epoch
+  double reach_at_centres_ = 0.0;  // the blocks' bounds summed after the centres' first epoch
+  double samples_largest_ = 0.0;   // the largest magnitude among the samples
+  double weights_bound_ = 0.0;     // at least the largest among the weights
 };
 
 }  // namespace som

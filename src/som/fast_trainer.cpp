@@ -3,16 +3,25 @@
 #include <chrono>
 #include <new>
 
-#include "som/kernels/epoch_args.hpp"
+#include "som/kernels/component_order.hpp"
 #include "som/pool/spin_wait.hpp"
 #include "som/pool_exchange.hpp"
 #include "som/rozdil.hpp"
 
 namespace som {
 
+fast_trainer::session::~session() {
+  if (trainer_.keeper_ == this) trainer_.write_back();
+}
+
 fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads,
-                           pool::pool_mode mode, kernels::search_mode search)
-    : epoch_(kernel.epoch), search_(search), shares_(threads == 0 ? 1 : threads), policy_(mode) {
+                           pool::pool_mode mode, kernels::search_mode search,
+                           trainer_counters* counters)
+    : epoch_(kernel.epoch),
+      search_(search),
+      counters_(counters),
+      shares_(threads == 0 ? 1 : threads),
+      policy_(mode) {
   if (threads > 1) pool_ = std::make_unique<pool::thread_pool>(threads);
   // A pool that could not start its threads is no pool.
   if (pool_ != nullptr && pool_->threads() == 1) pool_.reset();
@@ -21,44 +30,32 @@ fast_trainer::fast_trainer(const kernels::kernel_entry& kernel, unsigned threads
 std::uint32_t fast_trainer::run_alone(const kernels::epoch_args& args, assignment* assignments) {
   kernels::epoch_args run = args;
   run.slice.assignments = assignments;
-  run.extras.searched = &searched_;
+  run.extras.searched = counters_ != nullptr ? &counters_->searched : nullptr;
   return epoch_(run);
 }
 
-bool fast_trainer::run_blocked(const sample_matrix& samples, weight_grid& grid,
-                               kernels::epoch_args& args, assignment* assignments,
-                               std::uint32_t& rozdil) {
-  // By itself where the pruned search would run (measured faster on one
-  // thread than the pruned search on two, from dimension 2 to 64: see
-  // docs/performance.md), but not where subnormal weights are kept out of
-  // the arithmetic (the blocked epoch has no such build).
-  const bool wanted =
-      search_ == kernels::search_mode::blocked ||
-      (search_ == kernels::search_mode::automatic && args.epoch.pruned && !args.epoch.tame);
-  if (!wanted || args.epoch.whole_grid ||
-      !blocked_layout::suits(grid, samples.count, args.epoch.learning_rate)) {
-    return false;
-  }
-  kernels::blocked_args* blocked = blocked_.load(samples, grid, behind_ == &grid);
+bool fast_trainer::run_blocked(session& on, const epoch_plan& plan, const sample_matrix& samples,
+                               assignment* assignments, std::uint32_t& rozdil) {
+  kernels::blocked_args* blocked = blocked_.load(samples, on.grid_, keeper_ == &on);
   if (blocked == nullptr) return false;
+  kernels::epoch_args args = epoch_args_for(plan, samples, on.grid_, assignments);
+  args.epoch.search = kernels::epoch_search::blocked;
   args.epoch.blocked = blocked;
   rozdil = run_alone(args, assignments);
-  if (keep_weights_) {
-    blocked_.keep();
-    behind_ = &grid;
-  } else {
-    blocked_.store(grid);
+  blocked_.keep();
+  keeper_ = &on;
+  if (counters_ != nullptr) {
+    counters_->screened += blocked->screened;
+    counters_->measured += blocked->measured;
+    ++counters_->blocked_epochs;
   }
-  screened_ += blocked->screened;
-  measured_ += blocked->measured;
-  ++blocked_epochs_;
   return true;
 }
 
 void fast_trainer::write_back() {
-  if (behind_ == nullptr) return;
-  blocked_.store(*behind_);
-  behind_ = nullptr;
+  if (keeper_ == nullptr) return;
+  blocked_.store(keeper_->grid_);
+  keeper_ = nullptr;
 }
 
 std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignment* assignments,
@@ -77,11 +74,14 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     mine.exchange = &exchange_on_pool;
     mine.share = &share_on_pool;
     mine.sync = &team;
-    if (args.epoch.pruned) mine.own_previous = own_previous_[t].data() + first;
+    if (args.epoch.search == kernels::epoch_search::pruned)
+      mine.own_previous = own_previous_[t].data() + first;
   }
-  searched_per_thread_.assign(threads, 0);
-  for (unsigned t = 0; t < threads; ++t) {
-    thread_args_[t].extras.searched = &searched_per_thread_[t];
+  if (counters_ != nullptr) {
+    searched_per_thread_.assign(threads, 0);
+    for (unsigned t = 0; t < threads; ++t) {
+      thread_args_[t].extras.searched = &searched_per_thread_[t];
+    }
   }
   std::uint32_t rozdil = 0;
   const std::uint64_t start = pool::ticks();
@@ -89,7 +89,9 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
     const std::uint32_t counted = epoch_(thread_args_[t]);
     if (t == 0) rozdil = counted;
   });
-  for (const std::uint64_t n : searched_per_thread_) searched_ += n;
+  if (counters_ != nullptr) {
+    for (const std::uint64_t n : searched_per_thread_) counters_->searched += n;
+  }
   const std::uint64_t elapsed = pool::ticks() - start;
   waited_.resize(threads);
   for (unsigned t = 0; t < threads; ++t) waited_[t] = team.waited(t);
@@ -97,10 +99,11 @@ std::uint32_t fast_trainer::run_pooled(const kernels::epoch_args& args, assignme
   return rozdil;
 }
 
-std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_grid& grid,
+std::uint32_t fast_trainer::train_epoch(session& on, const sample_matrix& samples,
                                         assignment* assignments, double learning_rate,
                                         double radius) {
-  if (behind_ != &grid) write_back();
+  if (keeper_ != &on) write_back();
+  weight_grid& grid = on.grid_;
   if (grid.block == nullptr) {
     // No weights to compare (an empty map or dimension 0): every search
     // answers (0, 0) and there is nothing to update.
@@ -110,12 +113,20 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
     }
     return rozdil;
   }
-  kernels::epoch_args args =
-      kernels::make_epoch_args(samples, grid, assignments, learning_rate, radius, search_);
+  const epoch_plan plan = plan_epoch({.samples = samples,
+                                      .grid = grid,
+                                      .learning_rate = learning_rate,
+                                      .radius = radius,
+                                      .search = search_,
+                                      .threads = pool_ != nullptr ? pool_->threads() : 1});
   std::uint32_t blocked_rozdil = 0;
-  if (run_blocked(samples, grid, args, assignments, blocked_rozdil)) return blocked_rozdil;
+  if (plan.blocked && run_blocked(on, plan, samples, assignments, blocked_rozdil)) {
+    return blocked_rozdil;
+  }
   write_back();
-  if (args.epoch.pruned) {
+  const bool pruned = plan.search == kernels::epoch_search::pruned;
+  kernels::epoch_args args = epoch_args_for(plan, samples, grid, assignments);
+  if (pruned) {
     // The map changes little from epoch to epoch: its order of components
     // is worked out again every few pruned epochs only.
     constexpr std::uint32_t order_lasts = 16;
@@ -129,9 +140,9 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   }
   // One thread walks the whole grid: it may keep the winners' lane masks.
   kernels::epoch_args alone = args;
-  if (args.epoch.updates && !args.epoch.whole_grid) masks_.attach(grid, radius, alone);
-  if (pool_ == nullptr) return run_alone(alone, assignments);
-  if (args.epoch.pruned) {
+  if (plan.lane_masks) masks_.attach(grid, radius, alone);
+  if (plan.threads == 1) return run_alone(alone, assignments);
+  if (pruned) {
     // Each thread's nearest neurons, for the pruned search's start where a
     // sample's last winner lies in another thread's tiles.
     // threads × samples × 8 bytes: where they cannot be had, this thread
@@ -162,16 +173,16 @@ std::uint32_t fast_trainer::train_epoch(const sample_matrix& samples, weight_gri
   };
   std::uint32_t rozdil = 0;
   for (std::uint32_t first = 0; first < samples.count;) {
-    const pool::run_plan plan = policy_.next(samples.count - first);
-    if (plan.warm_up != 0) {
-      rozdil += run(first, plan.warm_up, true);
-      first += plan.warm_up;
+    const pool::run_plan next = policy_.next(samples.count - first);
+    if (next.warm_up != 0) {
+      rozdil += run(first, next.warm_up, true);
+      first += next.warm_up;
     }
     const auto start = std::chrono::steady_clock::now();
-    rozdil += run(first, plan.length, plan.pooled);
+    rozdil += run(first, next.length, next.pooled);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    policy_.timed(plan, took.count() / plan.length);
-    first += plan.length;
+    policy_.timed(next, took.count() / next.length);
+    first += next.length;
   }
   return rozdil;
 }

@@ -30,26 +30,25 @@ void train_map(const epoch_sink& epochs, const training_params& params,
   const double squared_size = squared_map_size(grid.map_rows, grid.map_cols);
   const training_engine& engine = params.engine;
   std::optional<fast_trainer> trainer;
+  std::optional<fast_trainer::session> session;
   if (engine.kernel != nullptr && grid.lanes == kernels::tile_lanes) {
     const unsigned threads =
         engine.threads != 0 ? engine.threads
                             : pool::threads_that_pay(grid.map_rows, grid.map_cols, grid.dimension);
-    trainer.emplace(*engine.kernel, threads, engine.pool, engine.search);
-    trainer->keep_weights(true);
+    trainer.emplace(*engine.kernel, threads, engine.pool, engine.search, params.counters);
+    session.emplace(*trainer, grid);
   }
   epoch_schedule schedule;
   do {
     Rozdil = 0;
     ++Krok;
     schedule = schedule_at(Krok, radius_decay, rate_decay, squared_size);
-    Rozdil = trainer ? trainer->train_epoch(samples, grid, assignments.records,
-                                            schedule.learning_rate, schedule.radius)
+    Rozdil = session ? session->train_epoch(samples, assignments.records, schedule.learning_rate,
+                                            schedule.radius)
                      : train_epoch_plain(samples, grid, assignments.records, schedule.learning_rate,
                                          schedule.radius);
     epochs.record(epochs.context, Rozdil, schedule.radius);
   } while (schedule.radius > stop_radius);
-  if (trainer) trainer->write_back();
-  if (params.searched != nullptr && trainer) *params.searched = trainer->searched();
 }
 
 }  // namespace som

@@ -7,6 +7,7 @@
 #include "som/kernels/kernel_table.hpp"
 #include "som/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
+#include "som/trainer_counters.hpp"
 
 namespace som {
 
@@ -36,9 +37,9 @@ struct training_params {
   std::uint32_t rate_decay = 0;
   std::uint32_t stop_radius = 0;
   training_engine engine;
-  // Optional, for the benchmarks: gets the components of 8-neuron tiles that
-  // a kernel's searches measured (a tile's lanes count once per component).
-  std::uint64_t* searched = nullptr;
+  // Optional, for the benchmarks: what a kernel's searches did is added
+  // there.
+  trainer_counters* counters = nullptr;
 };
 
 // Gets each epoch's Rozdil and squared radius as soon as the epoch ends, in

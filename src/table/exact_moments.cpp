@@ -30,6 +30,25 @@ inline void add_at(std::uint64_t* slots, std::uint64_t v, unsigned position) {
   }
 }
 
+// Adds (high × 2^64 + low) × 2^position, high < 2^63: five 32-bit pieces.
+inline void add_wide_at(std::uint64_t* slots, std::uint64_t low, std::uint64_t high,
+                        unsigned position) {
+  const unsigned i = position / 32;
+  const unsigned s = position % 32;
+  if (s == 0) {
+    slots[i] += low & 0xFFFFFFFFu;
+    slots[i + 1] += low >> 32;
+    slots[i + 2] += high & 0xFFFFFFFFu;
+    slots[i + 3] += high >> 32;
+  } else {
+    slots[i] += (low << s) & 0xFFFFFFFFu;
+    slots[i + 1] += (low >> (32 - s)) & 0xFFFFFFFFu;
+    slots[i + 2] += ((low >> (64 - s)) | (high << s)) & 0xFFFFFFFFu;
+    slots[i + 3] += (high >> (32 - s)) & 0xFFFFFFFFu;
+    slots[i + 4] += high >> (64 - s);
+  }
+}
+
 void carry_slots(std::vector<std::uint64_t>& slots) {
   std::uint64_t carry = 0;
   for (std::uint64_t& slot : slots) {
@@ -212,15 +231,30 @@ void exact_moments::add(double x) {
   ++count_;
   if (m != 0) {
     add_at((bits >> 63) != 0 ? negative_.data() : positive_.data(), m, position);
-    // m² = a² 2^64 + 2ab 2^32 + b² with m = a 2^32 + b, at twice the position.
+    // m² = a² 2^64 + 2ab 2^32 + b² with m = a 2^32 + b (a < 2^21), as two
+    // words, at twice the position.
     const std::uint64_t a = m >> 32;
     const std::uint64_t b = m & 0xFFFFFFFFu;
-    const unsigned square_position = 2 * position;
-    add_at(squares_.data(), b * b, square_position);
-    add_at(squares_.data(), 2 * a * b, square_position + 32);
-    add_at(squares_.data(), a * a, square_position + 64);
+    const std::uint64_t cross = 2 * a * b;  // below 2^54
+    const std::uint64_t cross_low = cross << 32;
+    const std::uint64_t low = b * b + cross_low;
+    const std::uint64_t high = a * a + (cross >> 32) + (low < cross_low ? 1 : 0);
+    add_wide_at(squares_.data(), low, high, 2 * position);
   }
   if (++since_carry_ == carry_every) carry();
+}
+
+void exact_moments::add(const exact_moments& other) {
+  // Between carries a slot grows by less than 3 × 2^32 an addition, for
+  // fewer than 2^28 additions, from below 2^32: below 2^62. Two such slots
+  // add up without overflow, and are carried at once.
+  for (std::size_t i = 0; i < sum_pieces; ++i) {
+    positive_[i] += other.positive_[i];
+    negative_[i] += other.negative_[i];
+  }
+  for (std::size_t i = 0; i < square_pieces; ++i) squares_[i] += other.squares_[i];
+  count_ += other.count_;
+  carry();
 }
 
 void exact_moments::carry() {

@@ -24,6 +24,9 @@ class exact_moments {
 
   // Adds a finite value.
   void add(double x);
+  // Adds the values that `other` holds (the sums are exact: the order in
+  // which values and sums are added does not matter).
+  void add(const exact_moments& other);
 
   std::uint64_t count() const { return count_; }
   // 0 without values.

@@ -20,6 +20,7 @@
 #include "table/folder_files.hpp"
 #include "table/map_suggestion.hpp"
 #include "table/scaling.hpp"
+#include "table/table_blocks.hpp"
 #include "table/table_options.hpp"
 #include "table/table_survey.hpp"
 #include "table/table_writing.hpp"
@@ -198,11 +199,12 @@ int convert(std::FILE* console, const som::table_options& options, const char* t
   if (!plan.refusal.empty()) return refuse(console, plan.refusal);
 
   // The first pass: everything checked, the statistics gathered.
+  const som::table_split split = som::split_for_threads(options.threads);
   som::table_survey survey;
   {
     som::input_file file;
     if (!file.open(table_path)) return refuse(console, som::open_failed_message(table_name));
-    survey = som::survey_table(file.source(), table_name, options);
+    survey = som::survey_table(file.source(), table_name, options, split);
     if (file.read_failed()) return refuse(console, som::read_failed_message(table_name));
     if (!file.close()) return refuse(console, som::close_failed_message(table_name));
   }
@@ -225,7 +227,7 @@ int convert(std::FILE* console, const som::table_options& options, const char* t
     som::byte_sink labels_sink;
     if (outputs.labels() != nullptr) labels_sink = som::output_sink(*outputs.labels());
     written = som::write_samples(file.source(), options, survey, scaling, data,
-                                 outputs.labels() != nullptr ? &labels_sink : nullptr);
+                                 outputs.labels() != nullptr ? &labels_sink : nullptr, split);
     const bool read_failed = file.read_failed();
     file.close();
     if (read_failed) return refuse(console, som::read_failed_message(table_name));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "formats/short_decimal.hpp"
 #include "formats/text_folding.hpp"
 
 namespace som {
@@ -115,8 +116,16 @@ bool read_components(const std::vector<table_cell>& cells,
                      double* values, component_cell* kinds) {
   bool complete = true;
   for (std::size_t k = 0; k < components.size(); ++k) {
+    const std::string_view text = cells[components[k]].text;
     double value = 0.0;
-    switch (read_cell(cells[components[k]].text, decimal_mark, value)) {
+    // Most cells are short numbers without blanks around them, which
+    // read_cell would read the same way (and always finite).
+    if (short_decimal(text.data(), text.size(), decimal_mark, value)) {
+      kinds[k] = component_cell::number;
+      values[k] = value;
+      continue;
+    }
+    switch (read_cell(text, decimal_mark, value)) {
       case cell_kind::number:
         kinds[k] = std::isfinite(value) ? component_cell::number : component_cell::out_of_range;
         break;

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "table/table_blocks.hpp"
+
 namespace som {
 
 namespace {
@@ -34,6 +36,14 @@ bool read_separator(std::string_view word, char& separator) {
   return true;
 }
 
+// 1 to most_table_threads.
+bool read_threads(std::string_view word, unsigned& threads) {
+  if (word.size() != 1 || word[0] < '1' || word[0] > '0' + static_cast<int>(most_table_threads))
+    return false;
+  threads = static_cast<unsigned>(word[0] - '0');
+  return true;
+}
+
 }  // namespace
 
 bool read_dialect_option(std::string_view option, std::string_view value,
@@ -59,7 +69,8 @@ std::string dialect_conflict(const dialect_request& dialect) {
 std::string usage_line() {
   return "Pouziti: som_data TABULKA [--popisky SLOUPEC] [--vynechat SLOUPEC,...] "
          "[--vynechat-neuplne] [--skalovani z|01|ne] [--hlavicka ano|ne] "
-         "[--oddelovac carka|strednik|tabulator|mezery] [--desetinna tecka|carka] [--prepsat]";
+         "[--oddelovac carka|strednik|tabulator|mezery] [--desetinna tecka|carka] [--prepsat] "
+         "[--vlakna N]";
 }
 
 std::string help_text() {
@@ -80,6 +91,7 @@ std::string help_text() {
          "  --oddelovac ...        oddelovac bunek (jinak se pozna sam)\n"
          "  --desetinna ...        desetinna tecka nebo carka (jinak se pozna sama)\n"
          "  --prepsat              nahradit soubory, ktere uz ve slozce jsou\n"
+         "  --vlakna N             tabulku cte nejvys N vlaken (1 az 8; jinak podle procesoru)\n"
          "  --version              verze programu\n";
 }
 
@@ -120,6 +132,8 @@ command_line parse_command_line(const std::vector<std::string>& arguments) {
                                   : scaling_kind::none;
       ++i;
     } else if (has_value && read_dialect_option(a, value, o.dialect)) {
+      ++i;
+    } else if (a == "--vlakna" && has_value && read_threads(value, o.threads)) {
       ++i;
     } else if (!have_table && !a.empty() && a[0] != '-') {
       o.table = a;

@@ -23,6 +23,7 @@ struct table_options {
   scaling_kind scaling = scaling_kind::standard;
   dialect_request dialect;            // --hlavicka, --oddelovac, --desetinna
   bool replace = false;               // --prepsat
+  unsigned threads = 0;               // --vlakna: 0 as many as the processor runs
 };
 
 enum class command { convert, help, version, refused };

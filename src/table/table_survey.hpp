@@ -12,6 +12,7 @@
 #include "common/byte_reader.hpp"
 #include "formats/table_file.hpp"
 #include "table/exact_moments.hpp"
+#include "table/table_blocks.hpp"
 #include "table/table_columns.hpp"
 #include "table/table_options.hpp"
 
@@ -46,9 +47,10 @@ struct table_survey {
   std::uint64_t raw_hash = 0;
 };
 
-// Reads the table from `raw`; `table_name` names it in messages.
+// Reads the table from `raw`; `table_name` names it in messages. The
+// survey is the same however `split` reads the table.
 table_survey survey_table(byte_source raw, const std::string& table_name,
-                          const table_options& options);
+                          const table_options& options, const table_split& split = {});
 
 // The refusal of a row the reader could not split (an open quote, ...).
 std::string table_problem_message(const std::string& table_name, const table_problem& problem,

@@ -11,6 +11,7 @@
 #include "common/byte_reader.hpp"
 #include "common/byte_sink.hpp"
 #include "table/scaling.hpp"
+#include "table/table_blocks.hpp"
 #include "table/table_survey.hpp"
 
 namespace som {
@@ -25,9 +26,10 @@ struct table_writing {
 };
 
 // Reads the table from `raw` again and writes its samples to `data` and,
-// with a label column, the labels to `labels`.
+// with a label column, the labels to `labels`: the same bytes however
+// `split` reads the table.
 table_writing write_samples(byte_source raw, const table_options& options,
                             const table_survey& survey, const scaling_choice& scaling,
-                            byte_sink& data, byte_sink* labels);
+                            byte_sink& data, byte_sink* labels, const table_split& split = {});
 
 }  // namespace som

@@ -1,7 +1,9 @@
 #include "support/background_program.hpp"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -24,11 +26,26 @@ namespace som_test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// CTest runs the unit tests with SOM_TEST_LABEL=unit (tests/CMakeLists.txt):
+// a test that starts a program must be labelled end-to-end instead.
+void refuse_in_unit_tests(const std::string& program) {
+  const char* label = std::getenv("SOM_TEST_LABEL");
+  if (label != nullptr && std::string_view(label) == "unit") {
+    throw std::logic_error("a test labelled unit started " + program +
+                           ": list its suite among the end-to-end suites of tests/CMakeLists.txt");
+  }
+}
+
+}  // namespace
+
 #ifdef _WIN32
 
 background_program::background_program(const temp_folder& folder, const std::string& program,
                                        const std::vector<std::string>& arguments)
     : console_file_(capture_ / "console.txt") {
+  refuse_in_unit_tests(program);
   SECURITY_ATTRIBUTES inherit{};
   inherit.nLength = sizeof inherit;
   inherit.bInheritHandle = TRUE;
@@ -93,6 +110,7 @@ int background_program::wait() {
 background_program::background_program(const temp_folder& folder, const std::string& program,
                                        const std::vector<std::string>& arguments)
     : console_file_(capture_ / "console.txt") {
+  refuse_in_unit_tests(program);
   // Everything the child needs is prepared before the fork: after it, only
   // calls that are safe in a child of a threaded process.
   const std::string folder_path = folder.path().string();

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "support/background_program.hpp"
 
@@ -64,6 +65,18 @@ std::string read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string read_replaced_file(const fs::path& path) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;) {
+    std::ifstream in(path, std::ios::binary);
+    if (in)
+      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (std::chrono::steady_clock::now() > give_up)
+      throw std::runtime_error("cannot read " + path.string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 void write_file(const fs::path& path, std::string_view content) {

@@ -50,6 +50,10 @@ std::string host_lines(std::string_view text);
 
 // Reads a whole file as bytes.
 std::string read_file(const std::filesystem::path& path);
+// Reads a file that another program replaces meanwhile (renames a new one
+// over it): on Windows the name cannot be opened while the rename runs, so a
+// failed open is tried again for up to two seconds before it throws.
+std::string read_replaced_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, std::string_view content);
 
 }  // namespace som_test

@@ -14,14 +14,9 @@
 #include <cstring>
 #include <type_traits>
 
+#include "common/targets.hpp"
 #include "som/map_storage.hpp"
 #include "som/rozdil.hpp"
-
-// The x86-64 kernels are built where the compiler can target an instruction
-// set per function (GCC and Clang).
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define SOM_X86_KERNELS 1
-#endif
 
 namespace som::kernels {
 
@@ -33,10 +28,13 @@ inline constexpr std::uint32_t tile_lanes = 8;
 // many, then after every 4: most tiles that lose do so within the first few.
 inline constexpr std::uint32_t prune_early_checks = 8;
 
-// How an epoch searches the winners (see epoch_input::pruned and
-// epoch_input::blocked): as the radius decides, or always one way (for tests
-// and benchmarks; `blocked` where its bounds hold, see blocked_layout, and
-// the pruned search elsewhere).
+// How an epoch searches the winners (see epoch_input::search).
+enum class epoch_search : std::uint8_t { fused, pruned, blocked };
+
+// What a trainer is asked for: the search as its plan decides (see
+// som/epoch_plan.hpp), or always one way (for tests and benchmarks;
+// `blocked` where its bounds hold, see blocked_layout, and the pruned search
+// elsewhere).
 enum class search_mode { automatic, fused, pruned, blocked };
 
 // The weights of an epoch with the blocked search (see kernel_blocked.hpp),
@@ -143,13 +141,11 @@ struct epoch_input {
   // rate allow it: see tame_is_exact.
   bool tame = false;
   // How the winners are searched: fused with the update of the previous
-  // sample's neighbourhood, every distance in full; or, where the
-  // neighbourhood is small, after the update, with the pruned search, which
-  // starts from the sample's previous winner (`previous`) and drops a tile
-  // once none of its lanes can win.
-  bool pruned = false;
-  // Where set, the epoch takes the blocked search (one thread, all the
-  // weights there; `block` is not read).
+  // sample's neighbourhood, every distance in full; pruned, after the
+  // update, starting from the sample's previous winner (`previous`) and
+  // dropping a tile once none of its lanes can win; or blocked (one thread,
+  // all the weights in `blocked`; `block` is not read).
+  epoch_search search = epoch_search::fused;
   blocked_args* blocked = nullptr;
   bool whole_grid = false;      // squared distances may wrap: test every tile
   std::uint32_t reach = 0;      // otherwise rows farther than this are never updated
@@ -160,9 +156,9 @@ struct epoch_input {
   const assignment* previous = nullptr;
   // For the pruned search: a permutation of the components, the order in
   // which it screens tiles (any permutation is exact; the most varied first
-  // drops tiles soonest),
-  // and 1 + 4 × dimension × 2^-53, by which it widens its bound to allow for
-  // the rounding of sums taken in another order (see pruned_search).
+  // drops tiles soonest), and 1 + 4 × dimension × 2^-53, by which it widens
+  // its bound to allow for the rounding of sums taken in another order
+  // (docs/proofs/pruned-screen.md); the blocked search widens by it too.
   const std::uint32_t* order = nullptr;
   double prune_widening = 1.0;
 };

@@ -1,12 +1,12 @@
 // The kernel for AVX2 and FMA: a tile is two vectors of 4 lanes.
 #include "som/kernels/kernel_table.hpp"
 
-#if defined(SOM_X86_KERNELS)
+#if defined(SOM_X86_TARGETS)
 
 #include <immintrin.h>
 
-#define SOM_KERNEL_TARGET "avx2,fma"
-#include "som/kernels/target_begin.hpp"
+#define SOM_TARGET_FLAGS SOM_TARGET_FLAGS_AVX2
+#include "common/target_begin.hpp"
 
 namespace som::kernels {
 
@@ -153,10 +153,10 @@ std::uint32_t epoch(const epoch_args& args) { return run_epoch<ops_avx2>(args); 
 }  // namespace
 
 extern const kernel_entry avx2_kernel;
-const kernel_entry avx2_kernel{"avx2", {.avx = true, .avx2 = true, .fma = true}, &epoch, true};
+const kernel_entry avx2_kernel{target_id::avx2, &epoch, true};
 
 }  // namespace som::kernels
 
-#include "som/kernels/target_end.hpp"
+#include "common/target_end.hpp"
 
 #endif

@@ -2,7 +2,7 @@
 // lanes.
 #include "som/kernels/kernel_table.hpp"
 
-#if defined(SOM_X86_KERNELS)
+#if defined(SOM_X86_TARGETS)
 
 #include <immintrin.h>
 
@@ -12,8 +12,8 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define SOM_KERNEL_TARGET "avx512f,avx2,fma"
-#include "som/kernels/target_begin.hpp"
+#define SOM_TARGET_FLAGS SOM_TARGET_FLAGS_AVX512
+#include "common/target_begin.hpp"
 
 namespace som::kernels {
 
@@ -115,11 +115,10 @@ std::uint32_t epoch(const epoch_args& args) {
 }  // namespace
 
 extern const kernel_entry avx512_kernel;
-const kernel_entry avx512_kernel{
-    "avx512", {.avx = true, .avx2 = true, .fma = true, .avx512f = true}, &epoch, true};
+const kernel_entry avx512_kernel{target_id::avx512, &epoch, true};
 
 }  // namespace som::kernels
 
-#include "som/kernels/target_end.hpp"
+#include "common/target_end.hpp"
 
 #endif

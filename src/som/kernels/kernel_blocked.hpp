@@ -8,92 +8,21 @@
 // (kernel_tiles.hpp), and included with it inside each kernel's
 // instruction-set region.
 //
-// The bounds
-// ----------
-// Let u = 2^-53, η = 2^-1075 (half the smallest subnormal), n = dimension
-// (n < 2^32) and γ(m) = m u / (1 − m u). The trainer takes this search only
-// where every sample value and every weight is finite with magnitude at
-// most 2^480 and 0 <= alpha <= 1 (blocked_layout). Within the epoch every
-// weight then stays below 2^481: a move w' = fl(fl(fl(x − w) alpha) + w)
-// differs from w + alpha (x − w), which lies between w and x, by at most
-// 8u max(|x|, |w|), so each move grows the largest magnitude M by at most a
-// factor 1 + 8u, and (1 + 8u)^(2^32) < 1 + 2^-17. The centres are means of
-// such weights (at most 2^482). Every difference below is then under 2^484,
-// every square under 2^968 and every sum of n squares under 2^1001: nothing
-// overflows, and no value is a NaN.
-//
-// For two such vectors y and z, e = |y − z| (exact, real), and a sum D of
-// the terms t_k = fl(fl(y_k − z_k)²), k < n, added in any order (the plain
-// search's component order, or the vector lanes' order):
-//  - fl(y_k − z_k) = (y_k − z_k)(1 + δ), |δ| <= u (a difference that is
-//    subnormal is exact); its square rounds to within u of it plus η (the
-//    product may underflow). So the exact sum T of the t_k lies in
-//    [(1 − u)³ e² − nη, (1 + u)³ e² + nη].
-//  - A sum of n terms >= 0 in any order takes each term through at most
-//    n − 1 roundings of a sum of terms >= 0 (additions of +0 are exact), so
-//    D lies in [(1 − γ(n−1)) T, (1 + γ(n−1)) T].
-// Together, with γ = γ(n + 2) <= (n + 2) u (1 + 2^-20):
-//    (1 − γ) e² − nη <= D <= (1 + γ) e² + 2nη.                         (1)
-// Sums that only feed distance_above and distance_below (the table and the
-// neurons' bounds) may fuse each square into its addition, fl(s + d_k²)
-// with d_k = fl(y_k − z_k): each term then meets at most n roundings, its
-// own fused step and one for each other nonzero term merged after it, and
-// each fused step may also lose up to η where its result is subnormal (a
-// plain addition with a subnormal result is exact), so such a sum D lies
-// in [(1 − u)^(n+2) e² − 2nη, (1 + u)^(n+2) e² + 2nη]:
-//    (1 − γ) e² − 2nη <= D <= (1 + γ) e² + 2nη.                       (1f)
-// From above, by (1) or (1f): e² <= (D + 2nη) / (1 − γ), so
-// e <= (√D + √(2nη)) (1 + γ) <= √D (1 + γ) + 2^-520 (√(2nη) < 2^-521).
-// distance_above computes E = fl(fl(fl(√D) × F) + 2^-500),
-// F = 1 + 4(n + 8)u: each of the three roundings loses at most a factor
-// 1 − u, so E >= √D F (1 − u)³ + 2^-501 >= √D (1 + γ) + 2^-520, since
-// F (1 − u)³ >= 1 + γ. Hence
-//    E >= √((D + 2nη) / (1 − γ)) >= e.                                 (2)
-// From below, by (1) or (1f): e² >= (D − 2nη) / (1 + γ), so
-// e >= √D (1 − γ) − 2^-521.
-// distance_below computes max(0, fl(fl(fl(√D) × G) − 2^-500)),
-// G = 1 − 4(n + 8)u: where the result is above 0, it is at most
-// √D G (1 + u)³ − 2^-500 <= √D (1 − γ) − 2^-521 <= e. (F and G are exact
-// doubles: 4(n + 8)u < 2^-18 is a multiple of 2^-51.)
-//
-// The test. Let `best` be no smaller than the computed distance D_b
-// (component order, as the plain search sums it) of some neuron b, and
-// A = distance_above(best). A neuron j with e_j > A has, by (1),
-// D_j >= (1 − γ) e_j² − nη > (1 − γ) A² − nη >= best >= D_b by (2): it
-// loses to b and does not tie with it, so the winner is elsewhere. `best`
-// starts as the bound fl(P_b × (1 + 4nu)) on the start neuron's D_b, P_b
-// being its sum in the lanes' order (see the screen below: D_b <=
-// P_b ((1 + u) / (1 − u))^(n−1), and the product's rounding costs at most
-// one factor 1 − u of the 4nu), and becomes D_b itself, summed in component
-// order, once some other neuron passes the screen and must be compared
-// with it. With c a block's centre, L a bound
-// from below on |x − c| (the table) and R_j one from above on |w_j − c|,
-// the triangle inequality gives e_j >= L − R_j. The search drops j when
-// fl(L − R_j) > A' = fl(A × (1 + 4u)) >= A (1 + u): the rounded difference
-// is then above 0, so the exact one is too and is at least fl(L − R_j) /
-// (1 + u) > A. A block is dropped when fl(L − r) > A', r being at least
-// every R_j of the block: L − R_j >= L − r > A for each of its neurons; and
-// a run of blocks when fl(L_min − r_max) > A', L_min being the least L and
-// r_max the largest r of its blocks: L − r >= L_min − r_max for each.
-//
-// The screen. The neurons left are summed first in the vector lanes' order
-// (each lane in component order, then the lanes in a tree: any order, the
-// terms are the same numbers as the plain search's), and dropped where that
-// sum P > fl(best × (1 + 4nu)): as for the pruned search,
-// D >= T (1 − u)^(n−1) and P <= T (1 + u)^(n−1), so D > best. The rest are
-// summed in component order, stopping once a partial sum is above `best`
-// (a sum of terms >= 0 never falls as terms are added, so the full sum is
-// above it too); a neuron wins where its distance is below the best so far,
-// or equal to it and the neuron comes first in row-major order: the first
-// of equal neurons, whatever order the blocks are visited in. `best` falls
-// as nearer neurons are found, and A, A' and the screen's limit with it.
+// Every bound allows for the rounding of the sums and of the square roots,
+// so the search passes over no neuron that could win or tie, and the first
+// of the nearest wins as in the plain search: the bounds are proved in
+// docs/proofs/distance-bounds.md (its equations (1), (1f) and (2) are cited
+// below), the search that rests on them in docs/proofs/blocked-search.md.
+// Both hold where every sample value and weight is finite and at most 2^480
+// in size and 0 <= alpha <= 1, which blocked_layout checks.
 
 #pragma once
 
 #include "som/kernels/kernel_tiles.hpp"
 
 // Bounds from above and below on the distance |y − z| of two vectors from
-// the computed sum of their squared differences (see above).
+// the computed sum of their squared differences (docs/proofs/
+// distance-bounds.md, (2) and the bound from below).
 SOM_INLINE double distance_above(const blocked_args& b, double sum) {
   return __builtin_sqrt(sum) * b.above + 0x1p-500;
 }
@@ -249,7 +178,7 @@ grid_pos blocked_search(const K& k, blocked_args& b, std::uint32_t s, const doub
   // The start's distance D in component order and its sum P in the lanes'
   // order add the same terms: D <= P (1 + u)^(n−1) / (1 − u)^(n−1) <=
   // fl(P × (1 + 4nu)) (as the screen's limit below). Below the largest
-  // double (see above): a finite bound.
+  // double (docs/proofs/distance-bounds.md, the range): a finite bound.
   const double high = lane_distance<K>(x, start_w, stride) * k.epoch.prune_widening;
   // The nearest neuron so far and its distance, once the start is summed
   // in component order (`exact`); until then `best` is `high`.

@@ -1,5 +1,7 @@
-// Which epoch runs, and which build of the tile operations it runs on: the
-// kernel files include this inside their own instruction-set region (see
+// The epoch that the trainer's plan chose (epoch_input::search and tame),
+// and the build of the tile operations it runs on, which suits the thread's
+// share of the tiles and the dimension (the same results from every build):
+// the kernel files include this inside their own instruction-set region (see
 // kernel_tiles.hpp), after their operations type is defined.
 #pragma once
 
@@ -11,7 +13,7 @@
 // The pruned or the fused epoch on tile operations K.
 template <class K>
 std::uint32_t tiled_epoch(const epoch_args& args) {
-  if (args.epoch.pruned) return pruned_epoch<K>(args);
+  if (args.epoch.search == epoch_search::pruned) return pruned_epoch<K>(args);
   return fused_epoch<K>(args);
 }
 
@@ -36,7 +38,7 @@ std::uint32_t sized_epoch(const epoch_args& args) {
 // any dimension (its loops run over whole lines of each neuron).
 template <class O>
 std::uint32_t run_epoch(const epoch_args& args) {
-  if (args.epoch.blocked != nullptr) return blocked_epoch<tile_kernel<O, 2>>(args);
+  if (args.epoch.search == epoch_search::blocked) return blocked_epoch<tile_kernel<O, 2>>(args);
   const std::size_t tiles = args.slice.tile_end - args.slice.tile_begin;
   if constexpr (tames_subnormals<O>) {
     // One build for any dimension: sparse data has many components.
@@ -54,7 +56,7 @@ std::uint32_t run_epoch(const epoch_args& args) {
 // vector kernel runs).
 template <class O>
 std::uint32_t run_epoch_any_dimension(const epoch_args& args) {
-  if (args.epoch.blocked != nullptr) return blocked_epoch<tile_kernel<O, 2>>(args);
+  if (args.epoch.search == epoch_search::blocked) return blocked_epoch<tile_kernel<O, 2>>(args);
   if constexpr (tames_subnormals<O>) {
     if (args.epoch.tame) return tiled_epoch<tile_kernel<O, 2, 0, true>>(args);
   }

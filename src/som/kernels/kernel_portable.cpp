@@ -156,6 +156,6 @@ std::uint32_t epoch(const epoch_args& args) { return run_epoch_any_dimension<ops
 }  // namespace
 
 extern const kernel_entry portable_kernel;
-const kernel_entry portable_kernel{"portable", {}, &epoch, false};
+const kernel_entry portable_kernel{target_id::portable, &epoch, false};
 
 }  // namespace som::kernels

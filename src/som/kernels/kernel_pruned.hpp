@@ -138,26 +138,15 @@ inline std::uint32_t next_check(std::uint32_t dimension, std::uint32_t i) {
 
 // The search of tiles [t0, t1) for x that stops measuring a tile once no
 // lane of it can win, and measures in full only the tiles that might.
-//
-// A tile is screened by summing its terms (x[k] − w[k])² in the order of
-// k.epoch.order, the components that differ most between neurons first. The
-// terms are the same numbers either way and every one is +0 or more, so
-// with n = dimension and u = 2^-53: a partial sum P, in any order, is at
-// most S (1 + u)^(n−1), S the exact sum of all terms, and the distance D
-// as the search sums it (all terms, in component order) is at least
-// S (1 − u)^(n−1). Once P > bound × (1 + 4nu), rounded to a double (the
-// widening covers that rounding too), D > bound: none of the tile's
-// neurons can be nearer than the neuron at `bound`, nor as near. A NaN
-// partial sum stays NaN, and NaN never wins either. Chunk by chunk, the tiles are screened a few
-// terms at a time, every tile still in the race in one pass with no branch between tiles (their
-// loads and sums overlap), and the race narrows after each pass. The tiles left are summed again
-// in component order and tracked in order (the winner's tie rule needs each slot's tiles in
-// order), and `bound` falls to the nearest distance tracked.
-//
-// On a pool, the threads offer each other their bounds as they go (see
-// shared): the winner is at least as near as any of them, whichever
-// thread's neuron it came from, so a thread drops a tile only where it
-// would lose to a neuron that some thread measures in full.
+// Chunk by chunk, the tiles are screened a few terms at a time, in the order
+// of k.epoch.order, every tile still in the race in one pass with no branch
+// between tiles (their loads and sums overlap), and the race narrows after
+// each pass; a tile leaves it once its partial sums are above `bound` widened
+// by k.epoch.prune_widening, and on a pool `bound` is the least that any
+// thread offers (see shared). The tiles left are summed again in component
+// order and tracked in order, and `bound` falls to the nearest distance
+// tracked. Why no neuron that could win or tie is dropped:
+// docs/proofs/pruned-screen.md.
 template <class K>
 SOM_INLINE void pruned_search(K& k, const double* x, std::size_t t0, std::size_t t1, double bound) {
   using O = typename K::ops;

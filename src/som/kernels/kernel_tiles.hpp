@@ -61,60 +61,15 @@ concept tames_subnormals = requires(typename O::vec v) {
   O::decay_tiny(v, v);
 };
 
-// Subnormal weights out of the arithmetic, exactly
-// -----------------------------------------------
-// A component that is 0 in many samples pulls its weights towards 0
-// geometrically: they pass into the subnormal range (below 2^-1022) and,
-// once m × alpha < 1/2 for a weight m × 2^-1074, stay there for good. Some
-// processors take a slow path (a microcode assist, about a hundred cycles)
-// for every instruction with a subnormal operand or result, and a vector
-// instruction for any of its lanes. The Tame build of the epoch (chosen per
-// epoch, see epoch_input::tame) computes the same numbers without such
-// operands, where the samples and the rate allow it:
-//  - every sample component x is ±0, infinite, NaN, or finite with |x| at
-//    least 2^-968, and
-//  - 0 <= alpha <= 1, and every finite nonzero x has |x| × alpha (rounded)
-//    at least 2^-968.
-// Let w be a weight whose exponent field is 0 (subnormal or ±0), so
-// |w| < 2^-1022, and w' the same lane made +0 (tame).
-//
-// Distances, term (x − w)²:
-//  - x = ±0: x − w is −w or +0 (or −0 − +0 = −0), and its square is below
-//    2^-2044, so it rounds to +0; with w', x − w' is ±0 and the square +0.
-//    The same term.
-//  - |x| >= 2^-968, finite: x's neighbours are at least 2^-1021 away (2^-968
-//    × 2^-53 below a power of two), so |w| < 2^-1022 is under half the gap
-//    on either side and x − w rounds to x, as x − w' does. An infinity minus
-//    a finite value is itself, and a NaN minus anything is that NaN. The
-//    same difference, so the same term.
-// Every term being the same number, so is every sum, in any order.
-//
-// Update, w ← (x − w) × alpha + w, on a lane whose exponent field is 0:
-//  - x finite, |x| >= 2^-968: x − w rounds to x (above), as x − w' does; the
-//    product p = x × alpha has |p| >= 2^-968 by the second condition, so
-//    p + w rounds to p, as p + w' does. An infinite or NaN x gives inf or NaN
-//    through both (inf × 0 is the same NaN either way).
-//  - x = ±0: every value involved lies on the grid of 2^-1074 (the subnormal
-//    spacing, which is also the spacing in [2^-1022, 2^-1021)). With
-//    w = ±m × 2^-1074, m < 2^52: x − w = ∓m × 2^-1074 exactly (for w = ±0 it
-//    is ±0); its product by alpha is below 2^-1022 in size, so it rounds to
-//    the grid, to ∓r × 2^-1074 with r = round_half_even(m × alpha) (the
-//    parity of r is that of the grid point, the tie rule of the product);
-//    adding w gives ±(m − r) × 2^-1074 exactly, and when m − r = 0 the sum of
-//    two opposites, +0 (the zero cases: ±0 − w, × alpha >= 0, + w gives +0
-//    for w = ±0 as well). decay_tiny computes exactly this: m as the double
-//    (2^52 + m) − 2^52 (both exact), 2^52 + r as fma(m, alpha, 2^52) (the
-//    exact m × alpha + 2^52 lies in [2^52, 2^53), where the spacing is 1, so
-//    one rounding gives 2^52 + round_half_even(m × alpha); 2^52 is even),
-//    r and m − r by integer subtraction, then the sign of w unless m − r is
-//    0. No operand or result of these is subnormal: m >= 1 or the lane is
-//    ±0, and alpha is 0 or at least 2^-33 (1 / (t / rate_decay + 1), t < 2^32).
-// Lanes with a normal weight take the plain operations on w' = w: the same
-// numbers (they may still meet a subnormal result, rarely: the path is
-// exact either way, only slower there).
-// (A normal weight below 2^-511 against x = 0 has a subnormal square; that
-// term is left to the plain operations: whether it changes its sum depends on
-// the sum so far, which may be as small.)
+// Subnormal weights out of the arithmetic, exactly: some processors take a
+// slow path for every instruction with a subnormal operand, and sparse data
+// pulls weights into the subnormal range. The Tame build of the epoch
+// (epoch_input::tame) reads a weight whose exponent field is 0 as +0 in the
+// distances and moves it towards a zero component with decay_tiny's integer
+// arithmetic: the same numbers as the plain operations wherever
+// tame_is_exact holds (every sample component ±0, infinite, NaN or at least
+// 2^-968 in size, and 0 <= alpha <= 1 with every |x| × alpha at least
+// 2^-968). Proved in docs/proofs/subnormal-weights.md.
 
 // One thread's view of an epoch and the operations on its tiles, which the
 // epochs (kernel_fused.hpp, kernel_pruned.hpp, kernel_blocked.hpp) are

@@ -1,5 +1,5 @@
 // When the kernels keep subnormal weights out of their arithmetic (the Tame
-// build of the epoch, see kernel_body.hpp): only where that gives the same
+// build of the epoch, see kernel_tiles.hpp): only where that gives the same
 // numbers, and only on a processor that slows down for subnormal operands.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Ends the instruction set that target_begin.hpp started.
+// Ends the instruction sets that target_begin.hpp started.
 #if defined(__clang__)
 #pragma clang attribute pop
 #else
@@ -6,4 +6,4 @@
 #endif
 #undef SOM_TARGET_PRAGMA
 #undef SOM_TARGET_PRAGMA_
-#undef SOM_KERNEL_TARGET
+#undef SOM_TARGET_FLAGS
