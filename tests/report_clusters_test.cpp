@@ -31,7 +31,7 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 }
 
 // A 2 x 3 map on a grid of 10-pixel cells: clusters 1 1 2 / 3 3 2.
-TEST(ReportClusters, BordersWhereNeighboursDiffer) {
+TEST(ClusterSection, BordersWhereNeighboursDiffer) {
   const som::box b{30.0, 20.0, 10.0};
   const std::string svg = som::cluster_borders({1, 1, 2, 3, 3, 2}, 2, 3, b);
   // Right edges: (0,1)|(0,2) and (1,1)|(1,2); lower edges: (0,0) and (0,1).
@@ -45,7 +45,7 @@ TEST(ReportClusters, BordersWhereNeighboursDiffer) {
 // Samples per cluster, and its most frequent label: equal counts go to the
 // label more frequent in the whole file (the lower number, as
 // sample_labels numbers them).
-TEST(ReportClusters, SizesSharesAndMajorityLabels) {
+TEST(ClusterSection, SizesSharesAndMajorityLabels) {
   // Map 1 x 3, clusters 1 2 2; labels a and b, three samples each (a first
   // in the file).
   std::vector<som::assignment> records = {{0, 0}, {0, 1}, {0, 2}, {0, 2}, {0, 1}, {0, 0}, {0, 2}};
