@@ -1,7 +1,7 @@
 # Install rules and packages. Included by the top-level CMakeLists.txt after
 # the programs are defined.
 #
-# What is installed: som_train, som_report and som_data, the README,
+# What is installed: som_train, som_report, som_data and som_map, the README,
 # CTI_ME.txt (the user's guide, in Czech), the licences and the bundled
 # example. On Windows it all lies in one folder, the programs beside
 # CTI_ME.txt, as a user unpacks and opens it; elsewhere it takes the usual
@@ -24,7 +24,7 @@ else()
   set(som_doc_dir ${CMAKE_INSTALL_DOCDIR})
 endif()
 
-install(TARGETS som_train som_report som_data RUNTIME DESTINATION ${som_bin_dir})
+install(TARGETS som_train som_report som_data som_map RUNTIME DESTINATION ${som_bin_dir})
 install(FILES README.md CTI_ME.txt DESTINATION ${som_doc_dir})
 # .txt, so that a double click on Windows opens them.
 install(FILES LICENSE DESTINATION ${som_doc_dir} RENAME LICENSE.txt)

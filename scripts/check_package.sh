@@ -7,10 +7,12 @@
 # - unpacked into an empty folder, its programs (a zip's under wine) run the
 #   bundled example in its folder there and give the reference results of
 #   tests/data/colors, a first run and a continued one with CR LF inputs, as
-#   the PlatformExample test does; then som_report writes report.html, and
-#   `som_report --version` prints the project's version; som_data turns the
-#   example's samples, as a CSV with a title row, into a folder that
-#   som_train trains, and `som_data --version` prints the version.
+#   the PlatformExample test does; then som_report writes report.html,
+#   som_map places the example's samples on its map, and `som_report
+#   --version` and `som_map --version` print the project's version;
+#   som_data turns the example's samples, as a CSV with a title row, into a
+#   folder that som_train trains and som_map maps the CSV on, and
+#   `som_data --version` prints the version.
 # So a program that needs a DLL the zip lacks, or a file missing from it,
 # fails the check.
 #
@@ -61,7 +63,7 @@ case "$generator" in
   *) fail "unexpected CPACK_GENERATOR \"$generator\"" ;;
 esac
 example="${doc_dir}examples/colors"
-expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_data$exe" \
+expected="$(printf '%s\n' "${bin_dir}som_train$exe" "${bin_dir}som_report$exe" "${bin_dir}som_data$exe" "${bin_dir}som_map$exe" \
   "${doc_dir}README.md" "${doc_dir}CTI_ME.txt" "${doc_dir}LICENSE.txt" \
   "${doc_dir}LICENSE-digits.txt" "$example/setup.txt" "$example/data.txt" | LC_ALL=C sort)"
 
@@ -78,7 +80,7 @@ expect_files() {
 rm -rf "$work"
 mkdir -p "$work/install" "$work/unpacked" "$work/console" "$work/expected"
 
-cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_data >/dev/null
+cmake --build "$build" -j "${SOM_JOBS:-2}" --target som_train som_report som_data som_map >/dev/null
 cmake --install "$build" --prefix "$work/install" >/dev/null
 expect_files "the install folder" "$(cd "$work/install" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
 
@@ -104,7 +106,7 @@ folder="$top/$example"
 if [ "$generator" = ZIP ]; then
   # Only DLLs that every 64-bit Windows has: no runtime of the compiler's.
   objdump="$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$build/CMakeCache.txt")"
-  for program in som_train som_report som_data; do
+  for program in som_train som_report som_data som_map; do
     others="$("$objdump" -p "$top/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
       grep -viE '^(kernel32|msvcrt|advapi32|user32|ws2_32|bcrypt)\.dll$' || true)"
     [ -z "$others" ] || fail "$program.exe needs DLLs that Windows does not have: $others"
@@ -173,6 +175,15 @@ grep -q '</html>' "$folder/report.html" || fail "report.html is not a whole page
 run_program som_report version --version
 echo "som_report $version" >"$work/expected/version.txt"
 expect_text "$work/console/version.txt" "$work/expected/version.txt" "som_report --version"
+run_program som_map map_version --version
+echo "som_map $version" >"$work/expected/map_version.txt"
+expect_text "$work/console/map_version.txt" "$work/expected/map_version.txt" "som_map --version"
+# The example's own samples placed on its map: every one, and zarazeni.txt
+# with a header and a line per sample.
+run_program som_map map data.txt
+head -n 1 "$work/console/map.txt" | grep -q '^Zarazeno 300 vzorku ze souboru data.txt na mapu 12 x 12\.' ||
+  fail "som_map's console: $(head -n 1 "$work/console/map.txt")"
+[ "$(wc -l <"$folder/zarazeni.txt")" = 301 ] || fail "zarazeni.txt does not hold 300 samples"
 # som_data makes a folder from a table (the example's own samples with a
 # title row and commas, as a spreadsheet exports them), and som_train trains it.
 table_folder="$work/table"
@@ -188,8 +199,12 @@ grep -q "^Zapsano: data.txt, sloupce.txt, setup.txt (300 vzorku, dimenze 3)." "$
   fail "som_data did not write the folder: $(cat "$work/console/data.txt")"
 run_program som_train table_train
 [ "$(tail -n 1 "$work/console/table_train.txt" | tr -d '\r')" = "Hello world!" ] || fail "som_train did not train som_data's folder"
+# som_map reads the same table against sloupce.txt, in the table's units.
+run_program som_map table_map colors.csv
+head -n 1 "$work/console/table_map.txt" | grep -q '^Zarazeno 300 vzorku ze souboru colors.csv na mapu' ||
+  fail "som_map did not map som_data's table: $(head -n 1 "$work/console/table_map.txt")"
 run_program som_data data_version --version
 echo "som_data $version" >"$work/expected/data_version.txt"
 expect_text "$work/console/data_version.txt" "$work/expected/data_version.txt" "som_data --version"
 folder="$folder_before"
-echo "package check: $name passes (the example under ${run[0]:-the host}, the report, som_data, the versions)"
+echo "package check: $name passes (the example under ${run[0]:-the host}, the report, the mapping, som_data, the versions)"

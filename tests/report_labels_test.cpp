@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
-#ifdef SOM_TEST_ZLIB
-#include <zlib.h>
-#endif
-
 #include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
-#include "report/label_map.hpp"
 #include "report/label_section.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
+#include "som/label_map.hpp"
 #include "support/label_names.hpp"
 #include "support/background_program.hpp"
+#include "support/digits.hpp"
 #include "support/file_times.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
@@ -224,7 +221,7 @@ TEST(ScaleNumbers, LegendsOfTheDigitsPlanesNeitherDenormalNorTouching) {
       {-123456.7, 0.0001, 98765.4, 3.0}, {0.5000001, 0.5000002, 0.5000003, 0.5}};
   for (const std::vector<double>& values : planes) {
     grid_holder map(2, 2, 1, values);
-    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}}, 2,
+    const std::string page = som::draw_heat_map({"Slozka 1", &som::viridis, values, 40.0, {}, {}, {}}, 2,
                                                 2, "scale-c1", som::finite_range(values));
     SCOPED_TRACE(page);
     const std::vector<std::vector<placed>> legends = legend_labels(page);
@@ -260,28 +257,52 @@ void write_small_run(const temp_folder& folder) {
   som_test::set_written_ago(folder / "trenovani.txt", 60);
 }
 
-TEST(ReportProgram, LabelsAndImageShapeThatDoNotFit) {
+TEST(ReportProgram, LabelsColumnsAndImageShapeThatDoNotFit) {
   struct misfit {
     const char* name;
-    const char* labels;  // popisky.txt, or none
+    const char* labels;   // popisky.txt, or none
+    const char* columns;  // sloupce.txt, or none
     std::vector<std::string> arguments;
     std::string console;
   };
+  const std::string header = "nazev\tstred\tmeritko\n";
+  const std::string bad_line = " (ocekava se nazev, stred a nenulove meritko oddelene tabulatory).\n";
   const std::vector<misfit> cases = {
-      {"too few labels", "a\nb\n", {},
+      {"too few labels", "a\nb\n", nullptr, {},
        "Soubor popisky.txt ma 2 radku, ale v souboru data.txt je 3 vzorku.\n"},
-      {"too many labels", "a\nb\nc\nd\n", {},
+      {"too many labels", "a\nb\nc\nd\n", nullptr, {},
        "Soubor popisky.txt ma 4 radku, ale v souboru data.txt je 3 vzorku.\n"},
-      {"shape of another dimension", nullptr, {"--obraz", "2x2"},
+      {"shape of another dimension", nullptr, nullptr, {"--obraz", "2x2"},
        "Obraz 2x2 ma 4 bodu, ale vzorky v souboru setup.txt maji dimenzi 2.\n"},
-      {"no shape", nullptr, {"--obraz", "2y1"},
-       "Neznamy argument --obraz. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]\n"},
+      {"more clusters than neurons", nullptr, nullptr, {"--shluky", "3"},
+       "Mapa ma 2 neuronu, do 3 shluku ji rozdelit nelze.\n"},
+      {"no clusters", nullptr, nullptr, {"--shluky", "0"},
+       "Neznamy argument --shluky. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]\n"},
+      {"no shape", nullptr, nullptr, {"--obraz", "2y1"},
+       "Neznamy argument --obraz. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]\n"},
+      {"columns without their header", nullptr, "x\t0\t1\ny\t0\t1\n", {},
+       "Soubor sloupce.txt ma chybny radek 1 (ocekava se hlavicka nazev, stred, meritko oddelene "
+       "tabulatory).\n"},
+      {"a column without its scale", nullptr, "nazev\tstred\tmeritko\nx\t0\t1\ny\t0\n", {},
+       "Soubor sloupce.txt ma chybny radek 3" + bad_line},
+      {"a scale of 0", nullptr, "nazev\tstred\tmeritko\nx\t0\t0\ny\t0\t1\n", {},
+       "Soubor sloupce.txt ma chybny radek 2" + bad_line},
+      {"a decimal comma", nullptr, "nazev\tstred\tmeritko\r\nx\t0,5\t1\r\ny\t0\t1\r\n", {},
+       "Soubor sloupce.txt ma chybny radek 2" + bad_line},
+      {"more columns than components", nullptr,
+       "nazev\tstred\tmeritko\nx\t0\t1\ny\t0\t1\nz\t0\t1\n", {},
+       "V souboru sloupce.txt je 3 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 2.\n"},
+      {"fewer columns than components", nullptr, "nazev\tstred\tmeritko\nx\t0\t1\n\n", {},
+       "V souboru sloupce.txt je 1 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 2.\n"},
+      {"labels first", "a\n", "x\n", {},
+       "Soubor popisky.txt ma 1 radku, ale v souboru data.txt je 3 vzorku.\n"},
   };
   for (const misfit& c : cases) {
     SCOPED_TRACE(c.name);
     temp_folder folder;
     write_small_run(folder);
     if (c.labels != nullptr) folder.write("popisky.txt", c.labels);
+    if (c.columns != nullptr) folder.write("sloupce.txt", c.columns);
     som_test::background_program report(folder, SOM_REPORT_EXE, c.arguments);
     EXPECT_EQ(report.wait(), 1);
     EXPECT_EQ(report.console(), som_test::host_lines(c.console));
@@ -289,10 +310,12 @@ TEST(ReportProgram, LabelsAndImageShapeThatDoNotFit) {
     EXPECT_EQ(som_test::page_leftovers(folder.path()), std::vector<std::string>{});
   }
 
-  // Fitting ones: the page has the labels and the images.
+  // Fitting ones: the page has the labels, the columns' names and the
+  // images, and its title the folder's name.
   temp_folder folder;
   write_small_run(folder);
   folder.write("popisky.txt", "a\r\na\r\n<b>\r\n");
+  folder.write("sloupce.txt", "nazev\tstred\tmeritko\r\nšířka\t5\t2\r\n\t0\t1\r\n\r\n");
   som_test::background_program report(folder, SOM_REPORT_EXE, {"--obraz", "1x2"});
   EXPECT_EQ(report.wait(), 0);
   const std::string page = folder.read("report.html");
@@ -301,41 +324,20 @@ TEST(ReportProgram, LabelsAndImageShapeThatDoNotFit) {
   EXPECT_NE(page.find("id=\"cistota\">100.0 %"), std::string::npos);
   EXPECT_NE(page.find("obrazek 1 x 2"), std::string::npos);
   EXPECT_EQ(page_pictures(page, "codebook").size(), 1u);
+  EXPECT_NE(page.find("<figcaption>šířka <span class=\"k\">(slozka 1)</span></figcaption>"),
+            std::string::npos);
+  // A column without a name keeps the component's number.
+  EXPECT_NE(page.find("<figcaption>Slozka 2</figcaption>"), std::string::npos);
+  EXPECT_NE(page.find("<title>" + folder.path().filename().string() + " - Samoorganizujici mapa 1 x 2"),
+            std::string::npos);
 }
-
-#ifdef SOM_TEST_ZLIB
-// The 1797 handwritten digits of the benchmarks: 64 pixel counts (0 to 16)
-// and the digit, per line.
-bool read_digits(std::string& data, std::string& labels) {
-  gzFile file = gzopen(SOM_SOURCE_DIR "/bench/data/digits.csv.gz", "rb");
-  if (file == nullptr) return false;
-  std::string text;
-  char buffer[1 << 16];
-  int got;
-  while ((got = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(got));
-  gzclose(file);
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    at = end + 1;
-    const std::size_t last = line.rfind(',');
-    if (last == std::string::npos) continue;
-    std::string values = line.substr(0, last);
-    for (char& c : values) c = c == ',' ? ' ' : c;
-    data += values + "\n";
-    labels += line.substr(last + 1) + "\n";
-  }
-  return true;
-}
-#endif
 
 TEST(ReportProgram, DigitsFindTheirOwnNeurons) {
 #ifndef SOM_TEST_ZLIB
   GTEST_SKIP() << "zlib was not found when the tests were configured: digits.csv.gz is not read";
 #else
   std::string data, labels;
-  ASSERT_TRUE(read_digits(data, labels));
+  ASSERT_TRUE(som_test::read_digits(data, labels));
   temp_folder folder;
   // A short schedule (113 epochs, about a second): the pixel counts 0 to 16
   // as they are, on a 15 x 15 map.

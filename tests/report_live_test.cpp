@@ -140,7 +140,7 @@ TEST(ReportProgram, NoRunYetAndUnknownArguments) {
 
   som_test::background_program bad(folder, SOM_REPORT_EXE, {"--wach"});
   EXPECT_EQ(bad.wait(), 1);
-  EXPECT_EQ(bad.console(), host_lines("Neznamy argument --wach. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]\n"));
+  EXPECT_EQ(bad.console(), host_lines("Neznamy argument --wach. Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]\n"));
   EXPECT_FALSE(folder.exists("report.html"));
 }
 

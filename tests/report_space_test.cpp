@@ -197,7 +197,7 @@ TEST(DataSpace, OnePointPerNeuronAndALineToEachRightAndLowerNeighbour) {
     grid_holder map(rows, cols, 2, w);
     const som::data_space_view view =
         som::make_data_space_view(map.grid, samples_of(samples, 2), som::assignment_table{});
-    const std::string svg = som::draw_data_space(view, rows, cols, 3);
+    const std::string svg = som_test::with_svg_pictures_inline(som::draw_data_space(view, rows, cols, 3));
     EXPECT_TRUE(som_test::tags_balanced(svg));
     EXPECT_EQ(svg.find("nan"), std::string::npos);
     EXPECT_EQ(picture_path(svg, "samples").dots.size(), 3u);
@@ -239,7 +239,7 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   EXPECT_EQ(view.sample_step, 3u);
   EXPECT_EQ(view.sample_x.size(), 8334u);
   EXPECT_EQ(view.neuron_x.size(), 4u);
-  std::string svg = som::draw_data_space(view, 2, 2, 25000);
+  std::string svg = som_test::with_svg_pictures_inline(som::draw_data_space(view, 2, 2, 25000));
   EXPECT_EQ(picture_path(svg, "samples").dots.size(), 8334u);
   EXPECT_NE(svg.find("Zobrazen je kazdy 3. vzorek (8334 z 25000)."), std::string::npos);
   EXPECT_NE(svg.find("Rovina dat (slozky 1 a 2)."), std::string::npos);
@@ -268,14 +268,14 @@ TEST(DataSpace, ThinnedSamplesOneComponentAndCaptions) {
   // and a sample that is not finite: components 1 and 2, said so, no NaN.
   std::vector<double> hand = hand_set();
   grid_holder cube(1, 2, 3, {10, 10, 10, 13, 13, 10});
-  svg = som::draw_data_space(
-      som::make_data_space_view(cube.grid, samples_of(hand, 3), som::assignment_table{}), 1, 2, 6);
+  svg = som_test::with_svg_pictures_inline(som::draw_data_space(
+      som::make_data_space_view(cube.grid, samples_of(hand, 3), som::assignment_table{}), 1, 2, 6));
   EXPECT_NE(svg.find("Rovina prvnich dvou hlavnich komponent dat: drzi 95.2 % rozptylu dat."),
             std::string::npos);
   std::vector<double> alike = {1, 1, 1, 1, 1, 1, std::numeric_limits<double>::infinity(), 0, 0};
   view = som::make_data_space_view(cube.grid, samples_of(alike, 3), som::assignment_table{});
   EXPECT_EQ(view.samples_not_finite, 1u);
-  svg = som::draw_data_space(view, 1, 2, 3);
+  svg = som_test::with_svg_pictures_inline(som::draw_data_space(view, 1, 2, 3));
   EXPECT_NE(svg.find("Data nemaji zadny rozptyl"), std::string::npos);
   EXPECT_NE(svg.find("nezobrazeno: 1."), std::string::npos);
   EXPECT_EQ(svg.find("nan"), std::string::npos);

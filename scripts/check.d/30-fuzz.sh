@@ -21,7 +21,7 @@ jobs="${SOM_JOBS:-2}"
 build="$root/build-fuzz"
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release \
   -DSOM_FUZZ=ON -DSOM_BUILD_TESTS=OFF -DSOM_WERROR=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target fuzz_setup fuzz_count fuzz_load fuzz_assignments fuzz_weights fuzz_labels fuzz_table
+cmake --build "$build" -j "$jobs" --target fuzz_setup fuzz_count fuzz_load fuzz_assignments fuzz_weights fuzz_labels fuzz_table fuzz_placements
 
 # The harnesses write the files they test into their working folder; a memory
 # file system keeps the syncs of the state-file writer cheap.
@@ -62,7 +62,7 @@ fuzz_one() {
 # As many harnesses side by side as there are cores to run them.
 status=0
 pids=()
-for name in setup count load assignments weights labels table; do
+for name in setup count load assignments weights labels table placements; do
   fuzz_one "$name" &
   pids+=("$!")
   if [ "${#pids[@]}" -ge "$jobs" ]; then

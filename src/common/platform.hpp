@@ -100,20 +100,24 @@ enum class file_presence { absent, present, unknown };
 // Whether a file of any kind has this name (a link is not followed).
 file_presence find_file(const std::string& path);
 
-// An exclusive lock on a file, which the system releases when the process
-// ends, however it ends (flock on POSIX, LockFileEx on Windows): a crash or a
-// kill leaves no stale lock behind.
+// A lock on a file, which the system releases when the process ends,
+// however it ends (flock on POSIX, LockFileEx on Windows): a crash or a kill
+// leaves no stale lock behind. An exclusive lock keeps every other lock out;
+// shared locks keep out only an exclusive one, so that several readers can
+// hold one at once.
 struct native_lock {
   std::intptr_t handle = -1;
   bool is_held() const { return handle != -1; }
 };
 
 enum class lock_result { taken, held_elsewhere, failed };
+enum class lock_mode { exclusive, shared };
 // Opens the file at `path` (creating it, empty, when it is missing; opened
 // for reading alone where it may not be written) and takes the lock without
-// waiting: held_elsewhere when another process holds it, failed when the
-// file cannot be opened or locked.
-lock_result take_file_lock(const std::string& path, native_lock& lock);
+// waiting: held_elsewhere when another process holds a lock that keeps this
+// one out, failed when the file cannot be opened or locked.
+lock_result take_file_lock(const std::string& path, native_lock& lock,
+                           lock_mode mode = lock_mode::exclusive);
 // Gives the lock up and closes the file (only needed before the process ends).
 void release_file_lock(native_lock& lock);
 
@@ -124,12 +128,14 @@ bool lock_is_at(const native_lock& lock, const std::string& path);
 
 // A lock on the folder itself, for a lock file that can be removed while it
 // is held (POSIX): a process that finds the file gone and makes a new one
-// still meets the folder's lock, which nobody can remove. Exclusive, taken
-// without waiting: held_elsewhere when another process holds it. Where the
-// file system cannot lock a folder (a network file system), and on Windows,
+// still meets the folder's lock, which nobody can remove. Taken without
+// waiting, exclusive for a run and shared for a reader: held_elsewhere when
+// another process holds a lock that keeps this one out. Where the file
+// system cannot lock a folder (a network file system), and on Windows,
 // where a held lock file cannot be removed, nothing is held and the lock
 // counts as taken.
-lock_result take_folder_lock(const std::string& folder, native_lock& lock);
+lock_result take_folder_lock(const std::string& folder, native_lock& lock,
+                             lock_mode mode = lock_mode::exclusive);
 
 enum class lock_state { no_file, held, free, unknown };
 // Whether a process holds the lock on `path`, looked at without creating or

@@ -209,7 +209,7 @@ int flock_now(int fd, int operation) {
 
 }  // namespace
 
-lock_result take_file_lock(const std::string& path, native_lock& lock) {
+lock_result take_file_lock(const std::string& path, native_lock& lock, lock_mode mode) {
   // Non-blocking, so that a fifo in the file's place cannot hold the run up;
   // not through a link, so that the lock never creates a file elsewhere.
   constexpr int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
@@ -223,7 +223,7 @@ lock_result take_file_lock(const std::string& path, native_lock& lock) {
       ::close(fd);
       return lock_result::failed;
     }
-    if (flock_now(fd, LOCK_EX) != 0) {
+    if (flock_now(fd, mode == lock_mode::shared ? LOCK_SH : LOCK_EX) != 0) {
       const bool busy = errno == EWOULDBLOCK;
       ::close(fd);
       return busy ? lock_result::held_elsewhere : lock_result::failed;
@@ -260,12 +260,12 @@ int open_folder(const std::string& folder) {
 
 }  // namespace
 
-lock_result take_folder_lock(const std::string& folder, native_lock& lock) {
+lock_result take_folder_lock(const std::string& folder, native_lock& lock, lock_mode mode) {
   const int fd = open_folder(folder);
   // A folder we may enter but not read cannot be opened: its lock file is
   // then the only lock.
   if (fd < 0) return errno == EACCES ? lock_result::taken : lock_result::failed;
-  if (flock_now(fd, LOCK_EX) != 0) {
+  if (flock_now(fd, mode == lock_mode::shared ? LOCK_SH : LOCK_EX) != 0) {
     const bool busy = errno == EWOULDBLOCK;
     ::close(fd);
     // Other failures: a file system that cannot lock folders (NFS lends

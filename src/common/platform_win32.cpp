@@ -236,7 +236,7 @@ bool lock_first_byte(HANDLE file, DWORD flags) {
 
 }  // namespace
 
-lock_result take_file_lock(const std::string& path, native_lock& lock) {
+lock_result take_file_lock(const std::string& path, native_lock& lock, lock_mode mode) {
   const std::wstring wide = widen(path);
   // Not shared for deletion: while the lock is held, its file cannot be
   // removed and made anew by someone else.
@@ -248,7 +248,7 @@ lock_result take_file_lock(const std::string& path, native_lock& lock) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) return lock_result::failed;
-  if (!lock_first_byte(file, LOCKFILE_EXCLUSIVE_LOCK)) {
+  if (!lock_first_byte(file, mode == lock_mode::shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK)) {
     const DWORD error = GetLastError();
     CloseHandle(file);
     return error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION
@@ -282,7 +282,9 @@ bool lock_is_at(const native_lock& lock, const std::string& path) {
 
 // A lock file held here cannot be removed or renamed (it is open without
 // FILE_SHARE_DELETE): the folder needs no lock of its own.
-lock_result take_folder_lock(const std::string&, native_lock&) { return lock_result::taken; }
+lock_result take_folder_lock(const std::string&, native_lock&, lock_mode) {
+  return lock_result::taken;
+}
 
 lock_state look_at_folder_lock(const std::string&) { return lock_state::no_file; }
 

@@ -26,7 +26,11 @@ void append_shortest(std::string& out, double value) {
   out.resize(static_cast<std::size_t>(result.ptr - out.data()));
 }
 
-void append_fixed6(std::string& out, double value) {
+namespace {
+
+// The value as std::to_chars writes it in `format` with `precision`, and
+// the values without digits spelled as "%f" spells them.
+void append_formatted(std::string& out, double value, std::chars_format format, int precision) {
   if (std::isnan(value)) {
     out += std::signbit(value) ? "-nan" : "nan";
     return;
@@ -35,11 +39,22 @@ void append_fixed6(std::string& out, double value) {
     out += std::signbit(value) ? "-inf" : "inf";
     return;
   }
-  // 309 integer digits, the point, six decimals and a sign fit easily.
+  // 309 integer digits, the point, the decimals and a sign fit easily.
   char buffer[400];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
   out.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+void append_fixed(std::string& out, double value, int decimals) {
+  append_formatted(out, value, std::chars_format::fixed, decimals);
+}
+
+void append_fixed6(std::string& out, double value) { append_fixed(out, value, 6); }
+
+void append_significant(std::string& out, double value, int digits) {
+  append_formatted(out, value, std::chars_format::general, digits);
 }
 
 }  // namespace som

@@ -3,34 +3,16 @@
 #include <cmath>
 #include <string_view>
 
-#include "common/decimal.hpp"
 #include "common/text_format.hpp"
+#include "formats/text_lines.hpp"
 
 namespace som {
 
 namespace {
 
-// The next line without its line end (LF, or CR LF); false at the end.
-bool next_line(byte_reader& reader, std::string& line) {
-  line.clear();
-  if (reader.peek() == -1) return false;
-  int c;
-  while ((c = reader.peek()) != -1) {
-    reader.advance(1);
-    if (c == '\n') break;
-    line += static_cast<char>(c);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
-
 // A whole field that is a finite decimal number.
 bool parse_number(std::string_view field, double& value) {
-  if (field.empty()) return false;
-  const std::ptrdiff_t length = scan_decimal(field.data(), field.data() + field.size(), true);
-  if (length <= 0 || static_cast<std::size_t>(length) != field.size()) return false;
-  value = convert_decimal(field.data(), field.size());
-  return std::isfinite(value);
+  return whole_decimal(field, value) && std::isfinite(value);
 }
 
 bool parse_column(std::string_view line, column_scaling& column) {
@@ -44,34 +26,21 @@ bool parse_column(std::string_view line, column_scaling& column) {
          parse_number(line.substr(second + 1), column.scale) && column.scale != 0.0;
 }
 
-bool blank(std::string_view line) {
-  return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
 }  // namespace
 
 columns_reading read_columns(byte_reader& reader) {
   columns_reading out;
   std::string line;
-  std::uint64_t number = 1;
   if (!next_line(reader, line) || line != columns_header) {
     out.bad_line = 1;
     return out;
   }
-  bool ended = false;  // a blank line has been seen: only blank lines may follow
-  while (next_line(reader, line)) {
-    ++number;
-    if (blank(line)) {
-      ended = true;
-      continue;
-    }
+  out.bad_line = read_rows(reader, [&](std::string_view row) {
     column_scaling column;
-    if (ended || !parse_column(line, column)) {
-      out.bad_line = number;
-      return out;
-    }
+    if (!parse_column(row, column)) return false;
     out.columns.push_back(std::move(column));
-  }
+    return true;
+  });
   return out;
 }
 

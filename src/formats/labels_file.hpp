@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-namespace som {
+#include "common/file_names.hpp"
+#include "som/label_map.hpp"
 
-inline constexpr std::uint32_t no_label = 0xFFFFFFFFu;
+namespace som {
 
 // Names held one after another in one buffer (a label file of millions of
 // lines would otherwise cost a string each).
@@ -58,12 +59,24 @@ struct labels_reading {
 
 // The lines of the file's bytes (LF or CR LF; a last line without its line
 // end counts), each label stripped of the blanks around it, against the
-// number of samples of data.txt. A UTF-8 byte order mark is skipped and a
-// file in UTF-16 refused (formats/text_encoding.hpp).
-labels_reading read_labels(std::string_view bytes, std::uint32_t samples);
+// number of samples. The messages name the two files: popisky.txt and
+// data.txt unless others are given (som_map's true labels of new samples).
+// A UTF-8 byte order mark is skipped and a file in UTF-16 refused
+// (formats/text_encoding.hpp).
+labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
+                           std::string_view labels_file = labels_file_name,
+                           std::string_view samples_file = data_file_name);
+
+// The labels on the map (som/label_map.hpp).
+inline label_map map_labels(std::uint32_t map_rows, std::uint32_t map_cols,
+                            const assignment_table& assignments, const sample_labels& labels) {
+  return map_labels(map_rows, map_cols, assignments, labels.of_sample, labels.names.size());
+}
 
 // The message of a file whose line count is not that of the samples.
-std::string label_count_message(std::uint64_t lines, std::uint32_t samples);
+std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
+                                std::string_view labels_file = labels_file_name,
+                                std::string_view samples_file = data_file_name);
 
 // Appends one label as a line: without the blanks around it, a line break
 // inside it made a space (a label is one line), then the host's line end.

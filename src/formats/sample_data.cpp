@@ -8,12 +8,17 @@
 
 namespace som {
 
-std::string misshapen_sample_message(std::uint64_t line, std::uint32_t dimension) {
-  std::string text = std::string("Soubor ") + data_file_name + ", radek ";
+std::string misshapen_sample_message(std::uint64_t line, std::uint32_t dimension,
+                                     std::string_view file, std::string_view outcome) {
+  std::string text = "Soubor ";
+  text += file;
+  text += ", radek ";
   append_u64(text, line);
   text += ": vzorek nema dimenzi ";
   append_u32(text, dimension);
-  text += " (cisla s desetinnou teckou, oddelena mezerami), trenovani se neprovede.\n";
+  text += " (cisla s desetinnou teckou, oddelena mezerami), ";
+  text += outcome;
+  text += ".\n";
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "report/html_text.hpp"
 #include "report/png_image.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
@@ -151,40 +152,72 @@ codebook_png draw_codebook(const weight_grid& grid, image_shape shape, double ma
   return out;
 }
 
-std::string codebook_section(const weight_grid& grid, image_shape shape, double map_side) {
+std::string codebook_section(const weight_grid& grid, image_shape shape, double map_side,
+                             const data_columns* columns) {
   std::string out = "<section id=\"vahy\"><h2>Vahy neuronu</h2><p class=\"note\">";
   const std::uint32_t components =
       shape.given() ? grid.dimension : std::min(grid.dimension, max_profile_components);
   if (grid.dimension == 0) return out + "Vektory nemaji zadnou slozku.</p></section>\n";
-  const value_range range = weight_range(grid, components);
+  // Images in the table's units: the weights as the table's values.
+  const bool table_images = shape.given() && in_table_units(columns);
+  std::vector<double> table_weights;
+  weight_grid table_grid = grid;
+  if (table_images) {
+    table_weights.resize(grid.neurons * grid.dimension);
+    for (std::size_t n = 0; n < grid.neurons; ++n)
+      for (std::uint32_t k = 0; k < grid.dimension; ++k)
+        table_weights[n * grid.dimension + k] = table_value(columns, k, grid.at(n, k));
+    table_grid.block = table_weights.data();
+    table_grid.lanes = 1;
+    table_grid.tiles = grid.neurons;
+  }
+  const weight_grid& drawn = table_images ? table_grid : grid;
+  const value_range range = weight_range(drawn, components);
   const double span = range.high - range.low;
   const std::string low = scale_number(range.low, span), high = scale_number(range.high, span);
   if (shape.given()) {
     out += "Vahy kazdeho neuronu jako obrazek " + int_text(shape.width) + " x " +
            int_text(shape.height) + " (som_report --obraz), po radcich; bila je nejnizsi vaha mapy (" +
-           low + "), cerna nejvyssi (" + high + ").";
+           low + "), cerna nejvyssi (" + high + ")";
+    out += table_images ? ", v jednotkach tabulky (vaha x meritko + stred ze souboru sloupce.txt)."
+                        : ".";
   } else {
     out += "Vahy kazdeho neuronu jako krivka: slozky zleva doprava, vsechny neurony ve spolecne "
-           "skale od " + low + " (dole) do " + high + " (nahore).";
+           "skale od " + low + " (dole) do " + high + " (nahore)";
+    out += in_table_units(columns)
+               ? " v hodnotach data.txt, ve kterych se mapa ucila; co znamenaji v jednotkach "
+                 "tabulky, rika tabulka pod obrazkem."
+               : ".";
     if (grid.dimension > components) {
       out += " Zobrazeno prvnich " + int_text(components) + " slozek z " + int_text(grid.dimension) + ".";
     }
     out += " Jsou-li vzorky obrazky, ukaze je som_report --obraz SIRKAxVYSKA (sirka x vyska = dimenze).";
   }
   out += " Cervena: vaha neni cislo.</p>";
-  const codebook_png picture = draw_codebook(grid, shape, map_side);
+  const codebook_png picture = draw_codebook(drawn, shape, map_side);
   // The picture keeps its cells square (images: their pixels square) within
   // the map's usual size.
   const double scale = map_side / std::max(picture.width, picture.height);
   const double width = picture.width * scale, height = picture.height * scale;
-  out += "<figure>";
-  out += svg_open("codebook", width, height, "Vahy neuronu");
-  out += "<image class=\"codebook\" x=\"0\" y=\"0\" width=\"" + fixed1(width) + "\" height=\"" +
-         fixed1(height) + "\" preserveAspectRatio=\"none\"" +
-         (picture.pixelated ? " style=\"image-rendering:pixelated\"" : "") +
-         " href=\"data:image/png;base64," + base64(picture.png) + "\"/>";
-  out += "</svg><figcaption>Vahy neuronu</figcaption></figure></section>\n";
-  return out;
+  out += "<figure><div class=\"pic\">";
+  out += png_img(picture.png, "codebook", width, height, "Vahy neuronu", picture.pixelated);
+  out += "</div><figcaption>Vahy neuronu</figcaption></figure>";
+  if (!shape.given() && in_table_units(columns)) {
+    // What the bottom and the top of each profile's scale are in the table.
+    out += "<table class=\"components\"><tr><th>Slozka</th><th>Sloupec</th><th>Dole</th>"
+           "<th>Nahore</th></tr>";
+    for (std::uint32_t k = 0; k < components; ++k) {
+      const double bottom = table_value(columns, k, range.low);
+      const double top = table_value(columns, k, range.high);
+      const double column_span = top - bottom;
+      out += "<tr><td class=\"n\">" + int_text(k + 1) + "</td><td>" +
+             html_text(component_name(columns, k)) + "</td><td class=\"n\">" +
+             scale_number(bottom, column_span) + "</td><td class=\"n\">" +
+             scale_number(top, column_span) + "</td></tr>";
+    }
+    out += "</table>";
+  }
+  return out + "</section>\n";
 }
 
 }  // namespace som

@@ -8,11 +8,19 @@
 // its components from left to right as a line, all cells on one common scale
 // (the lowest and highest weight of the drawn components), for at most
 // max_profile_components components.
+//
+// With sloupce.txt, images are drawn in the table's units (the pixels of an
+// image share one unit, and the table's values are the image the user
+// knows); profiles stay in the values of data.txt, in which the map learnt
+// and its components are comparable, and a table gives each component's
+// name and what the bottom and top of the common scale are in its column's
+// units.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "report/data_columns.hpp"
 #include "som/map_storage.hpp"
 
 namespace som {
@@ -41,7 +49,8 @@ struct codebook_png {
 codebook_png draw_codebook(const weight_grid& grid, image_shape shape, double map_side);
 
 // The page's section with the picture on `map_side` pixels along the map's
-// longer side.
-std::string codebook_section(const weight_grid& grid, image_shape shape, double map_side);
+// longer side; `columns`, where sloupce.txt is there, for the names and units.
+std::string codebook_section(const weight_grid& grid, image_shape shape, double map_side,
+                             const data_columns* columns = nullptr);
 
 }  // namespace som

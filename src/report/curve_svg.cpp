@@ -86,7 +86,7 @@ std::vector<double> log_ticks(double x_low, double x_high) {
 
 std::string draw_curve(const std::string& title, const std::string& x_label, double first_x,
                        double x_end, const std::vector<double>& values, const char* colour) {
-  const double width = 900.0, height = 230.0;
+  const double width = curve_width, height = curve_height;
   const double left = 80.0, right = 20.0, top = 28.0, bottom = 46.0;
   const double plot_w = width - left - right, plot_h = height - top - bottom;
   std::string out = svg_open("curve", width, height, title);

@@ -28,6 +28,9 @@ std::vector<std::size_t> curve_points(const std::vector<double>& values, std::si
 // give fewer (a stretch well inside one decade).
 std::vector<double> log_ticks(double x_low, double x_high);
 
+// The size of a chart, in pixels.
+inline constexpr double curve_width = 900.0, curve_height = 230.0;
+
 // One line chart as an SVG element: value i at x = first_x + i (first_x at
 // least 1), the axis running from first_x to at least x_end; the line breaks
 // where a value is not a number.

@@ -84,6 +84,7 @@ data_space_view make_data_space_view(const weight_grid& grid, const sample_matri
     if (!std::isfinite(x) || !std::isfinite(y)) continue;
     view.sample_x.push_back(x);
     view.sample_y.push_back(y);
+    view.sample_index.push_back(i);
   }
 
   switch (view.kind) {

@@ -30,10 +30,18 @@ struct data_space_view {
   std::vector<double> neuron_x, neuron_y;
   // The samples drawn (finite ones only), in file order.
   std::vector<double> sample_x, sample_y;
+  std::vector<std::uint32_t> sample_index;  // each drawn sample's place in data.txt
   std::uint32_t sample_step = 1;         // every sample_step-th sample is drawn
   std::uint32_t samples_not_finite = 0;  // of those, left out for a component that is not finite
-  std::string x_label, y_label;
+  std::string x_label, y_label;  // raw text
   bool same_scale = true;  // both axes in the data's units (false for along_map)
+  // The numbers on an axis: a coordinate v is written as v × scale + centre
+  // (the table's units of a component, where sloupce.txt gives them).
+  struct axis_units {
+    double scale = 1.0;
+    double centre = 0.0;
+  };
+  axis_units x_units, y_units;
 };
 
 // The neurons' weights (plain layout) and the samples as points of the

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "report/html_text.hpp"
+#include "report/label_section.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
 
@@ -97,18 +99,41 @@ double width_units(std::uint32_t rows, std::uint32_t cols, double per_cell, doub
   return std::clamp(cell * per_cell, least, most) * units_per_px;
 }
 
+// Without labels the samples are grey and the neurons red on blue links;
+// with them the samples take the labels' colours, and the map is drawn in
+// black and grey so that it stands apart from every one of them.
+constexpr const char* sample_grey = "#7a7a7a";
+constexpr const char* many_samples_grey = "#9a9a9a";
+constexpr const char* unlabelled_grey = "#c4c4c4";
+constexpr const char* neuron_red = "#c0392b";
+constexpr const char* link_blue = "#2f5f9e";
+constexpr const char* labelled_neuron = "#333333";
+constexpr const char* labelled_link = "#a0a0a0";
+
 std::string caption(const data_space_view& view, std::uint32_t sample_count,
-                    std::size_t neurons_left_out) {
+                    std::size_t neurons_left_out, bool labelled) {
   std::string out =
-      "Mapa v prostoru dat: sede tecky jsou vzorky, cervene tecky neurony v mistech svych vah, "
-      "cary spojuji kazdy neuron s jeho pravym a dolnim sousedem v mrizce.";
+      labelled
+          ? "Mapa v prostoru dat: tecky jsou vzorky v barve sveho popisku (popisky.txt, jako na "
+            "mape popisku; svetle sede bez popisku), tmave sede tecky neurony v mistech svych vah, svetle sede "
+            "cary spojuji kazdy neuron s jeho pravym a dolnim sousedem v mrizce."
+          : "Mapa v prostoru dat: sede tecky jsou vzorky, cervene tecky neurony v mistech svych "
+            "vah, cary spojuji kazdy neuron s jeho pravym a dolnim sousedem v mrizce.";
   switch (view.kind) {
     case space_kind::along_map:
       out += " Vektory maji jednu slozku: vaha kazdeho neuronu proti jeho " +
              std::string(view.x_label == "radek neuronu" ? "radku" : "sloupci") +
              " v mape; vzorek stoji u neuronu, ktery mu prirazuje vystup.txt.";
       break;
-    case space_kind::data_plane: out += " Rovina dat (slozky 1 a 2)."; break;
+    case space_kind::data_plane:
+      out += " Rovina dat (slozky 1 a 2)";
+      if (view.x_units.scale != 1.0 || view.x_units.centre != 0.0 || view.y_units.scale != 1.0 ||
+          view.y_units.centre != 0.0) {
+        out += "; body stoji podle hodnot data.txt, ve kterych se mapa ucila, cisla na osach jsou "
+               "v jednotkach tabulky (sloupce.txt)";
+      }
+      out += ".";
+      break;
     case space_kind::principal:
       if (view.plane.kind == plane_kind::principal) {
         out += " Rovina prvnich dvou hlavnich komponent dat: drzi " +
@@ -147,7 +172,8 @@ std::string caption(const data_space_view& view, std::uint32_t sample_count,
 }  // namespace
 
 std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
-                            std::uint32_t map_cols, std::uint32_t sample_count) {
+                            std::uint32_t map_cols, std::uint32_t sample_count,
+                            const sample_labels* labels) {
   if (view.kind == space_kind::none) return "<p class=\"note\">Vektory nemaji zadnou slozku.</p>";
   axis_scale sx = scale_of(view.neuron_x, view.sample_x);
   axis_scale sy = scale_of(view.neuron_y, view.sample_y);
@@ -157,11 +183,22 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
     s->half = s->half * 1.05;  // a margin around the outermost points
   }
 
-  relative_path samples, links, neurons;
+  // The samples: one path, or with labels one per colour (see the header):
+  // group 0 without a label, 1 "jine", 2 + l label l.
+  const bool labelled = labels != nullptr && labels->present;
+  const std::size_t coloured =
+      labelled ? std::min<std::size_t>(labels->names.size(), max_label_colours) : 0;
+  std::vector<relative_path> samples(labelled ? coloured + 2 : 1);
   for (std::size_t i = 0; i < view.sample_x.size(); ++i) {
-    samples.move_to(sx.units(view.sample_x[i], false), sy.units(view.sample_y[i], true));
-    samples.dot();
+    std::size_t group = 0;
+    if (labelled) {
+      const std::uint32_t label = labels->of_sample[view.sample_index[i]];
+      group = label == no_label ? 0 : label < coloured ? 2 + label : 1;
+    }
+    samples[group].move_to(sx.units(view.sample_x[i], false), sy.units(view.sample_y[i], true));
+    samples[group].dot();
   }
+  relative_path links, neurons;
   auto finite = [&](std::size_t n) { return !std::isnan(view.neuron_x[n]); };
   auto at_x = [&](std::size_t n) { return sx.units(view.neuron_x[n], false); };
   auto at_y = [&](std::size_t n) { return sy.units(view.neuron_y[n], true); };
@@ -205,13 +242,17 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
   std::string tick_marks;
   for (int axis = 0; axis < 2; ++axis) {
     const auto& scale = axis == 0 ? sx : sy;
-    const double low = scale.centre - scale.half, high = scale.centre + scale.half;
+    // The ticks stand at "nice" numbers of the axis' units.
+    const data_space_view::axis_units& unit = axis == 0 ? view.x_units : view.y_units;
+    const double ends[2] = {(scale.centre - scale.half) * unit.scale + unit.centre,
+                            (scale.centre + scale.half) * unit.scale + unit.centre};
+    const double low = std::min(ends[0], ends[1]), high = std::max(ends[0], ends[1]);
     if (!(high > low) || !std::isfinite(high - low)) continue;
     const double step = tick_step(high - low);
     int ticks = 0;
     for (double t = std::ceil(low / step) * step; t <= high + step * 1e-9 && ticks < 20;
          t += step, ++ticks) {
-      const long at = scale.units(t, axis == 1);
+      const long at = scale.units((t - unit.centre) / unit.scale, axis == 1);
       const double px = static_cast<double>(at) / units_per_px;
       if (axis == 0) {
         grid_lines += "M" + int_text(static_cast<std::uint64_t>(std::max(0L, at))) + " 0v" +
@@ -236,7 +277,7 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
   grid_lines += "\"/>";
 
   const double width = left_px + plot_px + right_px, height = top_px + plot_px + bottom_px;
-  std::string out = "<figure>" + svg_open("space", width, height, "Mapa v prostoru dat");
+  std::string out = svg_open("space", width, height, "Mapa v prostoru dat");
   out += "<rect x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
          fixed1(plot_px) + "\" height=\"" + fixed1(plot_px) + "\" fill=\"#fff\" stroke=\"#444\"/>";
   out += "<svg x=\"" + fixed1(left_px) + "\" y=\"" + fixed1(top_px) + "\" width=\"" +
@@ -244,28 +285,48 @@ std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
          int_text(static_cast<std::uint64_t>(plot_units)) + " " +
          int_text(static_cast<std::uint64_t>(plot_units)) +
          "\" fill=\"none\" stroke-linecap=\"round\" stroke-linejoin=\"round\">";
-  // Few samples are drawn larger and darker, so that they still show.
+  // Few samples are drawn larger and darker, so that they still show; with
+  // labels larger still, so that their colours show.
   const bool few = view.sample_x.size() <= 2000;
-  const double sample_dot = (few ? 3.0 : 1.6) * units_per_px;
+  const double sample_dot = (few ? (labelled ? 4.5 : 3.0) : (labelled ? 2.2 : 1.6)) * units_per_px;
   out += grid_lines;
-  out += std::string("<path class=\"samples\" stroke=\"") + (few ? "#7a7a7a" : "#9a9a9a") +
-         "\" stroke-width=\"" + fixed1(sample_dot) + "\" d=\"" + samples.text + "\"/>";
-  out += "<path class=\"links\" stroke=\"#2f5f9e\" stroke-width=\"" +
+  if (!labelled) {
+    out += std::string("<path class=\"samples\" stroke=\"") + (few ? sample_grey : many_samples_grey) +
+           "\" stroke-width=\"" + fixed1(sample_dot) + "\" d=\"" + samples[0].text + "\"/>";
+  } else {
+    out += "<g class=\"samples\" stroke-width=\"" + fixed1(sample_dot) + "\">";
+    for (std::size_t group = 0; group < samples.size(); ++group) {
+      if (samples[group].text.empty()) continue;
+      const std::string colour =
+          group == 0 ? std::string(unlabelled_grey)
+                     : hex(label_colour(group == 1 ? max_label_colours
+                                                   : static_cast<std::uint32_t>(group - 2)));
+      out += "<path class=\"label\" stroke=\"" + colour + "\" d=\"" + samples[group].text + "\"/>";
+    }
+    out += "</g>";
+  }
+  out += std::string("<path class=\"links\" stroke=\"") + (labelled ? labelled_link : link_blue) +
+         "\" stroke-width=\"" +
          fixed1(width_units(map_rows, map_cols, 0.08, 0.3, 1.5)) + "\" d=\"" + links.text + "\"/>";
-  out += "<path class=\"neurons\" stroke=\"#c0392b\" stroke-width=\"" +
-         fixed1(width_units(map_rows, map_cols, 0.3, 1.0, 7.0)) + "\" d=\"" + neurons.text + "\"/>";
+  out += std::string("<path class=\"neurons\" stroke=\"") +
+         (labelled ? labelled_neuron : neuron_red) + "\" stroke-width=\"" +
+         fixed1((labelled ? width_units(map_rows, map_cols, 0.2, 1.0, 5.0)
+                            : width_units(map_rows, map_cols, 0.3, 1.0, 7.0))) + "\" d=\"" + neurons.text + "\"/>";
   out += "</svg>";
   // Ticks with their values along both axes, and the axes' names.
   out += tick_marks;
   const double bottom = top_px + plot_px;
   out += "<text x=\"" + fixed1(left_px + plot_px / 2.0) + "\" y=\"" + fixed1(bottom + 34.0) +
-         "\" text-anchor=\"middle\">" + view.x_label + "</text>";
+         "\" text-anchor=\"middle\">" + html_text(view.x_label) + "</text>";
   const std::string middle = fixed1(top_px + plot_px / 2.0);
   out += "<text x=\"20\" y=\"" + middle + "\" text-anchor=\"middle\" transform=\"rotate(-90 20 " +
-         middle + ")\">" + view.y_label + "</text>";
-  out += "</svg><figcaption class=\"wide\">" + caption(view, sample_count, left_out) +
-         "</figcaption></figure>";
-  return out;
+         middle + ")\">" + html_text(view.y_label) + "</text>";
+  out += "</svg>";
+  std::string figure = "<figure>" + svg_img(out, "space", width, height, "Mapa v prostoru dat");
+  figure += "<figcaption class=\"wide\">" + caption(view, sample_count, left_out, labelled) +
+            "</figcaption>";
+  if (labelled) figure += label_legend(*labels);
+  return figure + "</figure>";
 }
 
 }  // namespace som

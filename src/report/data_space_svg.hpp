@@ -10,13 +10,21 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/labels_file.hpp"
 #include "report/data_space.hpp"
 
 namespace som {
 
 // A <figure> with the picture and a caption that says how the plane was
-// chosen and which samples are drawn (of `sample_count`).
+// chosen and which samples are drawn (of `sample_count`). With `labels`
+// (popisky.txt, when present) the samples are drawn in their labels'
+// colours, as on the map of the labels, with its legend: one path per
+// colour, the most frequent label's first, so that the rarer ones stay in
+// sight; samples of the labels beyond the twentieth in the grey of "jine",
+// those without a label lighter; the neurons and their links then in black
+// and grey.
 std::string draw_data_space(const data_space_view& view, std::uint32_t map_rows,
-                            std::uint32_t map_cols, std::uint32_t sample_count);
+                            std::uint32_t map_cols, std::uint32_t sample_count,
+                            const sample_labels* labels = nullptr);
 
 }  // namespace som

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "report/png_image.hpp"
+#include "common/natural_order.hpp"
 #include "report/svg_parts.hpp"
 
 namespace som {
@@ -21,10 +21,6 @@ constexpr std::array<rgb, max_label_colours> label_colours = {{
 constexpr rgb other_colour = {110, 110, 110};
 constexpr rgb empty_colour = {255, 255, 255};
 
-rgb colour_of(std::uint32_t label) {
-  return label < max_label_colours ? label_colours[label] : other_colour;
-}
-
 // The colour faded towards white as the share falls; a neuron its label
 // leads only barely still shows which label that is.
 rgb with_strength(rgb colour, double share) {
@@ -37,34 +33,39 @@ rgb with_strength(rgb colour, double share) {
   return out;
 }
 
-std::string percent(std::uint64_t part, std::uint64_t whole) {
-  if (whole == 0) return "-";
-  return fixed1(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + " %";
-}
-
 std::string swatch(rgb colour) {
   return "<span class=\"swatch\" style=\"background:" + hex(colour) + "\"></span>";
 }
 
-}  // namespace
-
-std::string html_text(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
+// The labels that have a colour of their own, in natural order.
+std::vector<std::size_t> coloured_in_order(const sample_labels& labels) {
+  const std::size_t coloured = std::min<std::size_t>(labels.names.size(), max_label_colours);
+  std::vector<std::string> names;
+  names.reserve(coloured);
+  for (std::size_t l = 0; l < coloured; ++l) names.emplace_back(labels.names[l]);
+  return natural_order(names);
 }
 
+}  // namespace
+
+rgb label_colour(std::uint32_t label) {
+  return label < max_label_colours ? label_colours[label] : other_colour;
+}
+
+std::string label_legend(const sample_labels& labels) {
+  std::string out = "<ul class=\"labels\">";
+  for (std::size_t l : coloured_in_order(labels))
+    out += "<li>" + swatch(label_colour(static_cast<std::uint32_t>(l))) +
+           html_text(labels.names[l]) + "</li>";
+  if (labels.names.size() > max_label_colours) out += "<li>" + swatch(other_colour) + "jine</li>";
+  return out + "</ul>";
+}
+
+std::string label_swatch(std::uint32_t label) { return swatch(label_colour(label)); }
+
 std::string label_section(const label_map& map, const sample_labels& labels,
-                          std::uint32_t map_rows, std::uint32_t map_cols, double map_side) {
+                          std::uint32_t map_rows, std::uint32_t map_cols, double map_side,
+                          const std::string& overlay) {
   const std::size_t kinds = labels.names.size();
   const std::size_t coloured = std::min<std::size_t>(kinds, max_label_colours);
   std::string out = "<section id=\"popisky\"><h2>Popisky vzorku</h2>";
@@ -81,19 +82,13 @@ std::string label_section(const label_map& map, const sample_labels& labels,
   std::vector<rgb> pixels(map.majority.size());
   for (std::size_t n = 0; n < pixels.size(); ++n) {
     pixels[n] = map.majority[n] == no_label ? empty_colour
-                                            : with_strength(colour_of(map.majority[n]), map.share[n]);
+                                            : with_strength(label_colour(map.majority[n]), map.share[n]);
   }
   const box b = map_box(map_rows, map_cols, map_side);
   out += "<figure>";
-  out += svg_open("heat labels", b.width, b.height, "Popisky");
-  out += map_image(encode_png_rgb(map_cols, map_rows, pixels), map_rows, map_cols, b);
-  out += frame(b);
-  out += "</svg><figcaption>Nejcastejsi popisek neuronu</figcaption><ul class=\"labels\">";
-  for (std::size_t l = 0; l < coloured; ++l)
-    out += "<li>" + swatch(colour_of(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]) +
-           "</li>";
-  if (kinds > coloured) out += "<li>" + swatch(other_colour) + "jine</li>";
-  out += "</ul></figure>";
+  out += map_picture(encode_png_rgb(map_cols, map_rows, pixels), map_rows, map_cols, b,
+                     "Nejcastejsi popisek neuronu", overlay);
+  out += "<figcaption>Nejcastejsi popisek neuronu</figcaption>" + label_legend(labels) + "</figure>";
 
   // Purity: per label, its samples on neurons where it is the majority.
   out +=
@@ -101,11 +96,11 @@ std::string label_section(const label_map& map, const sample_labels& labels,
       "<th>Cistota</th></tr>";
   auto row = [&](const std::string& name, std::uint64_t samples, std::uint64_t on_majority) {
     out += "<tr><td>" + name + "</td><td class=\"n\">" + int_text(samples) + "</td><td class=\"n\">" +
-           int_text(on_majority) + "</td><td class=\"n\">" + percent(on_majority, samples) +
+           int_text(on_majority) + "</td><td class=\"n\">" + percent_text(on_majority, samples) +
            "</td></tr>";
   };
-  for (std::size_t l = 0; l < coloured; ++l) {
-    row(swatch(colour_of(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]),
+  for (std::size_t l : coloured_in_order(labels)) {
+    row(swatch(label_colour(static_cast<std::uint32_t>(l))) + html_text(labels.names[l]),
         labels.counts[l], map.on_majority[l]);
   }
   if (kinds > coloured) {
@@ -118,7 +113,7 @@ std::string label_section(const label_map& map, const sample_labels& labels,
   }
   out += "<tr class=\"total\"><td>Cela mapa</td><td class=\"n\">" + int_text(map.labelled) +
          "</td><td class=\"n\">" + int_text(map.labelled_on_majority) + "</td><td class=\"n\" id=\"cistota\">" +
-         percent(map.labelled_on_majority, map.labelled) + "</td></tr></table>";
+         percent_text(map.labelled_on_majority, map.labelled) + "</td></tr></table>";
   out +=
       "<p class=\"note\">Cistota: podil vzorku popisku, ktere lezi na neuronech, kde je jejich popisek "
       "nejcastejsi. Mapa, ktera se naucila, co popisky rozlisuji, ma vysokou cistotu.";

@@ -5,6 +5,7 @@
 // by the build from the project's version).
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "report/report_html.hpp"
 #include "report/report_writer.hpp"
 #include "report/run_phase.hpp"
+#include "state/map_reading.hpp"
 
 namespace {
 
@@ -32,10 +34,10 @@ std::string written_message() {
   return std::string("Prehled mapy je v souboru ") + som::report_file_name + ".";
 }
 
-int report_once(std::FILE* console, som::image_shape shape) {
+int report_once(std::FILE* console, som::image_shape shape, std::uint32_t clusters) {
   som::saved_map_bytes map;
   std::string progress;
-  switch (som::write_report(console, map, progress, shape)) {
+  switch (som::write_report(console, map, progress, shape, nullptr, clusters)) {
     case som::report_outcome::finished: break;
     case som::report_outcome::in_progress:
       som::print_line(console, "Trenovani probiha: " + progress + ".");
@@ -60,7 +62,7 @@ int report_once(std::FILE* console, som::image_shape shape) {
 // three files one after the other, and none of them may be open here while
 // it does (Windows cannot rename over a file that is open). The saved map is
 // read once per change, not for every page.
-int watch(std::FILE* console, som::image_shape shape) {
+int watch(std::FILE* console, som::image_shape shape, std::uint32_t clusters) {
   som::saved_map_bytes map;
   bool first = true;
   bool said_waiting = false;
@@ -80,7 +82,7 @@ int watch(std::FILE* console, som::image_shape shape) {
     const bool due = first || map_changed || (!(stamp == written) && now >= next_page);
     if (due && map_still) {
       std::string progress;
-      const som::report_outcome outcome = som::write_report(console, map, progress, shape, &pace);
+      const som::report_outcome outcome = som::write_report(console, map, progress, shape, &pace, clusters);
       const auto took = clock_type::now() - now;
       switch (outcome) {
         case som::report_outcome::failed: return 1;
@@ -118,6 +120,7 @@ int report_main(int argc, char** argv) {
   std::FILE* console = stdout;
   bool watching = false;
   som::image_shape shape;
+  std::uint32_t clusters = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--watch") {
       watching = true;
@@ -127,13 +130,16 @@ int report_main(int argc, char** argv) {
     } else if (std::string_view(argv[i]) == "--obraz" && i + 1 < argc &&
                som::parse_image_shape(argv[i + 1], shape)) {
       ++i;
+    } else if (std::string_view(argv[i]) == "--shluky" && i + 1 < argc &&
+               som::parse_cluster_count(argv[i + 1], clusters)) {
+      ++i;
     } else {
       som::print_line(console, std::string("Neznamy argument ") + argv[i] +
-                                   ". Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA]");
+                                   ". Pouziti: som_report [--watch] [--obraz SIRKAxVYSKA] [--shluky K]");
       return 1;
     }
   }
-  return watching ? watch(console, shape) : report_once(console, shape);
+  return watching ? watch(console, shape, clusters) : report_once(console, shape, clusters);
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 #include "report/report_writer.hpp"
 
 #include <chrono>
+#include <utility>
 
 #include "common/messages.hpp"
+#include "common/input_file.hpp"
 #include "common/output_file.hpp"
+#include "common/platform.hpp"
+#include "report/data_columns.hpp"
+#include "report/folder_name.hpp"
 #include "report/progress.hpp"
 #include "report/report_html.hpp"
-#include "report/sample_labels.hpp"
+#include "state/map_reading.hpp"
 
 namespace som {
 
@@ -16,8 +21,28 @@ std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension) {
          " bodu, ale vzorky v souboru setup.txt maji dimenzi " + std::to_string(dimension) + ".\n";
 }
 
+namespace {
+
+// zarazeni.txt, where it is there, into `extras`.
+void read_placements_file(placement_table& table, page_extras& extras) {
+  if (find_file(placement_file_name) == file_presence::absent) return;
+  extras.placements_present = true;
+  std::string bytes;
+  if (read_whole_file(placement_file_name, bytes) != file_read::done) return;
+  byte_reader reader(bytes);
+  placements_reading read = read_placements(reader);
+  if (!read.ok()) {
+    extras.placements_bad_line = read.bad_line;
+    return;
+  }
+  table = std::move(read.table);
+  extras.placements = &table;
+}
+
+}  // namespace
+
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
-                            image_shape shape, pace_history* pace) {
+                            image_shape shape, pace_history* pace, std::uint32_t clusters) {
   run_state run;
   const load_result loaded = load_run(run, console, map);
   if (loaded != load_result::loaded) {
@@ -26,11 +51,16 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   }
   std::string message;
   sample_labels labels;
+  data_columns columns;
   if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
     message = shape_mismatch_message(shape, run.setup.dimension);
+  } else if (!(message = cluster_count_refusal(
+                   clusters, std::uint64_t{run.setup.map_rows} * run.setup.map_cols))
+                  .empty()) {
   } else if (!run.save_interrupted) {
     // After a cut-off save no samples are read, so there is nothing to label.
-    read_labels_file(run.samples->count, labels, message);
+    if (read_labels_file(run.samples->count, labels, message))
+      read_columns_file(run.setup.dimension, columns, message);
   }
   if (!message.empty()) {
     print(console, message);
@@ -38,7 +68,10 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   }
   const bool finished = run.finished;
   const bool interrupted = run.save_interrupted;
-  page_extras extras{&labels, shape, pace != nullptr, {}};
+  page_extras extras{&labels, shape, pace != nullptr, {}, &columns, working_folder_name()};
+  extras.clusters = clusters;
+  placement_table placements;
+  if (run.has_map && !interrupted) read_placements_file(placements, extras);
   if (!finished && !interrupted) {
     const run_progress counts = progress_of(run.setup, run.log);
     progress = progress_text(counts);

@@ -27,9 +27,12 @@ enum class report_outcome {
 // dimension). For a run in progress, `progress` receives its
 // "Epocha K z N (P %)"; a watch passes its `pace`, which this look is added
 // to, and then the page and `progress` also say how long the run still needs
-// (", zbyva asi 3 min").
+// (", zbyva asi 3 min"). `clusters` (--shluky K, 0 for none) draws the
+// map's clusters; more than the map has neurons is refused. Where
+// zarazeni.txt is there, the page shows som_map's new samples.
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
-                            image_shape shape = {}, pace_history* pace = nullptr);
+                            image_shape shape = {}, pace_history* pace = nullptr,
+                            std::uint32_t clusters = 0);
 
 // The message for a shape whose pixels are not the samples' dimension.
 std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension);

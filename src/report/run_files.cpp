@@ -5,70 +5,14 @@
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
 #include "common/messages.hpp"
-#include "common/text_format.hpp"
-#include "formats/assignments_file.hpp"
 #include "formats/sample_data.hpp"
-#include "formats/weights_file.hpp"
 #include "report/run_phase.hpp"
+#include "state/map_reading.hpp"
+#include "state/run_lock.hpp"
 
 namespace som {
 
 namespace {
-
-bool read_setup_quietly(setup_params& setup, std::string& message) {
-  message = read_input_file(setup_file_name, [&](byte_reader& reader) {
-    const setup_reading reading = read_setup(reader);
-    setup = reading.params;
-    return setup_refusal(reading);
-  });
-  return message.empty();
-}
-
-// vahy.bin: little-endian binary64 values, exactly as many as the sizes need.
-bool parse_weights(const std::string& bytes, weight_grid& grid, std::string& message) {
-  byte_reader reader(bytes);
-  switch (read_weights(reader, grid)) {
-    case weights_read::whole: return true;
-    case weights_read::too_short:
-      message = "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n";
-      return false;
-    case weights_read::too_long: break;
-  }
-  message = std::string(weights_too_long_text) + "\n";
-  return false;
-}
-
-bool parse_assignments(const std::string& bytes, assignment_table& table, const weight_grid& grid,
-                       std::string& message) {
-  byte_reader reader(bytes);
-  const assignments_reading read =
-      read_assignments(reader, table, grid_pos{grid.map_rows, grid.map_cols});
-  using outcome = assignments_reading::outcome;
-  switch (read.result) {
-    case outcome::read:
-      if (only_white_space_left(reader)) return true;
-      message = "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
-      return false;
-    case outcome::ended:
-      message = "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n";
-      return false;
-    case outcome::malformed:
-      message = "Soubor vystup.txt ma chybny zaznam ";
-      append_u32(message, read.record);
-      message += ".\n";
-      return false;
-    case outcome::outside: break;
-  }
-  const assignment& record = table.records[read.record - 1];
-  message = "Zaznam ";
-  append_u32(message, read.record);
-  message += " souboru vystup.txt lezi mimo mapu (radek ";
-  append_u32(message, record.row);
-  message += ", sloupec ";
-  append_u32(message, record.col);
-  message += ").\n";
-  return false;
-}
 
 bool parse_final_parameters(const std::string& bytes, final_parameters& values,
                             std::string& message) {
@@ -124,8 +68,9 @@ bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message,
     out_of_memory = true;
     return false;
   }
-  return parse_weights(map.bytes[2], *run.grid, message) &&
-         parse_assignments(map.bytes[0], *run.assignments, *run.grid, message);
+  message = parse_saved_weights(map.bytes[2], *run.grid);
+  if (message.empty()) message = parse_saved_assignments(map.bytes[0], *run.assignments, *run.grid);
+  return message.empty();
 }
 
 // Whether a save has begun since `stamp` was taken (the record is there, or
@@ -160,14 +105,19 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     print(console, message);
     return load_result::failed;
   };
+  // The lock, held shared while the files are read, unless a run holds it:
+  // then no run can start its save meanwhile. Without a lock file (a
+  // folder of an older som_train) none is made, and the times decide.
+  const reader_lock lock(false);
   // The times first: whatever is written after this look belongs to the
   // next look.
-  const folder_stamp stamp = stamp_folder();
+  const folder_stamp stamp = stamp_folder(lock.state());
   const folder_times times = times_of(stamp);
-  if (!read_setup_quietly(run.setup, message)) return fail();
+  message = read_setup_quietly(run.setup);
+  if (!message.empty()) return fail();
   const setup_params& setup = run.setup;
   if (std::uint64_t{setup.map_rows} * setup.map_cols == 0) {
-    message = "Mapa v souboru setup.txt nema zadny neuron.\n";
+    message = std::string(no_neurons_text) + "\n";
     return fail();
   }
   if (save_interrupted(stamp)) return load_interrupted_save(run, times, console);

@@ -13,12 +13,9 @@
 #include "formats/training_log.hpp"
 #include "report/run_phase.hpp"
 #include "som/map_storage.hpp"
+#include "state/map_reading.hpp"
 
 namespace som {
-
-// What the page and the console say after a save that was cut off.
-inline constexpr const char* save_interrupted_text =
-    "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.";
 
 struct run_state {
   setup_params setup;

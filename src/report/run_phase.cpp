@@ -7,11 +7,13 @@
 
 namespace som {
 
-folder_stamp stamp_folder() {
+folder_stamp stamp_folder() { return stamp_folder(run_lock_state()); }
+
+folder_stamp stamp_folder(lock_state lock) {
   folder_stamp stamp;
   // The lock and the record first: a save that starts after this look
   // changes the times below, and so the next look.
-  stamp.lock = run_lock_state();
+  stamp.lock = lock;
   stamp.save_record = find_file(save_record_file_name) != file_presence::absent;
   stamp.log = stamp_file(training_log_file_name, true);
   for (std::size_t i = 0; i < saved_map_file_names.size(); ++i)

@@ -45,6 +45,9 @@ struct folder_stamp {
 // only; the files of the saved map are never opened, so that som_train can
 // always rename its new files over them), and at the lock.
 folder_stamp stamp_folder();
+// The same where the lock's state is known (the reader holds it, or has
+// found it held).
+folder_stamp stamp_folder(lock_state lock);
 
 struct folder_times {
   bool log_present = false;

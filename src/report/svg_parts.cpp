@@ -136,18 +136,55 @@ std::string svg_open(const std::string& cls, double width, double height,
          " " + fixed1(height) + "\" role=\"img\" aria-label=\"" + label + "\">";
 }
 
-std::string map_image(const std::string& png, std::uint32_t rows, std::uint32_t cols,
-                      const box& b) {
-  return "<image class=\"cells\" data-rows=\"" + int_text(rows) + "\" data-cols=\"" +
-         int_text(cols) + "\" x=\"0\" y=\"0\" width=\"" + fixed1(b.width) + "\" height=\"" +
-         fixed1(b.height) +
-         "\" preserveAspectRatio=\"none\" style=\"image-rendering:pixelated\" href=\"data:image/png;base64," +
+std::string svg_img(const std::string& svg, const std::string& cls, double width, double height,
+                    const std::string& label) {
+  static constexpr const char* style =
+      "<style>text{font-family:sans-serif;font-size:12px}.grid{stroke:#e4e4e4}"
+      ".axis{stroke:#444}.title{font-weight:bold}</style>";
+  std::string text = svg;
+  const std::size_t opened = text.find('>');
+  if (opened != std::string::npos) text.insert(opened + 1, style);
+  // The address keeps every byte that needs no escape as it is (paths are
+  // digits, letters and blanks): smaller than base64.
+  static constexpr char digits[] = "0123456789ABCDEF";
+  std::string address = "data:image/svg+xml,";
+  address.reserve(address.size() + text.size() + text.size() / 8);
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F || c == '%' || c == '#' || c == '"' || c == '\'' ||
+        c == '<' || c == '>' || c == '&') {
+      address += '%';
+      address += digits[byte >> 4];
+      address += digits[byte & 15];
+    } else {
+      address += c;
+    }
+  }
+  return "<img class=\"" + cls + "\" alt=\"" + label + "\" style=\"width:" + fixed1(width) +
+         "px;height:" + fixed1(height) + "px\" src=\"" + address + "\"/>";
+}
+
+std::string png_img(const std::string& png, const std::string& cls, double width, double height,
+                    const std::string& label, bool pixelated, const std::string& attributes) {
+  return "<img class=\"" + cls + "\"" + attributes + " alt=\"" + label + "\" style=\"width:" +
+         fixed1(width) + "px;height:" + fixed1(height) + "px" +
+         (pixelated ? ";image-rendering:pixelated" : "") + "\" src=\"data:image/png;base64," +
          base64(png) + "\"/>";
 }
 
-std::string frame(const box& b) {
-  return "<rect x=\"0\" y=\"0\" width=\"" + fixed1(b.width) + "\" height=\"" + fixed1(b.height) +
-         "\" fill=\"none\" stroke=\"#444\"/>";
+std::string map_picture(const std::string& png, std::uint32_t rows, std::uint32_t cols,
+                        const box& b, const std::string& label, const std::string& overlay) {
+  std::string out = "<div class=\"pic\" style=\"width:" + fixed1(b.width) + "px;height:" +
+                    fixed1(b.height) + "px\">";
+  out += png_img(png, "cells", b.width, b.height, label, true,
+                 " data-rows=\"" + int_text(rows) + "\" data-cols=\"" + int_text(cols) + "\"");
+  out += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"heat\" width=\"" + fixed1(b.width) +
+         "\" height=\"" + fixed1(b.height) + "\" viewBox=\"0 0 " + fixed1(b.width) + " " +
+         fixed1(b.height) + "\" aria-hidden=\"true\">";
+  out += overlay;
+  out += "<rect x=\"0\" y=\"0\" width=\"" + fixed1(b.width) + "\" height=\"" + fixed1(b.height) +
+         "\" fill=\"none\" stroke=\"#444\"/></svg></div>";
+  return out;
 }
 
 std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t cols,
@@ -162,9 +199,7 @@ std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t
     with_nan = with_nan || indices[n] == not_a_number;
   }
   const box b = map_box(rows, cols, map.longest);
-  std::string out = "<figure>";
-  out += svg_open("heat", b.width, b.height, map.label);
-  out += map_image(encode_png_indexed(cols, rows, indices, palette), rows, cols, b);
+  std::string counts;
   if (!map.counts.empty()) {
     const double font = std::min(14.0, b.cell * 0.45);
     for (std::uint32_t r = 0; r < rows; ++r) {
@@ -172,17 +207,24 @@ std::string draw_heat_map(const heat_map& map, std::uint32_t rows, std::uint32_t
         const std::size_t n = std::size_t{r} * cols + c;
         if (map.counts[n] == 0) continue;
         const bool dark = indices[n] > scale_steps / 2;
-        out += "<text x=\"" + fixed1((c + 0.5) * b.cell) + "\" y=\"" + fixed1((r + 0.5) * b.cell) +
+        counts += "<text x=\"" + fixed1((c + 0.5) * b.cell) + "\" y=\"" + fixed1((r + 0.5) * b.cell) +
                "\" font-size=\"" + fixed1(font) + "\" fill=\"" + (dark ? "#fff" : "#000") + "\">" +
                int_text(map.counts[n]) + "</text>";
       }
     }
   }
-  out += frame(b);
-  out += "</svg><figcaption>" + map.label + "</figcaption>";
+  std::string out = "<figure>";
+  out += map_picture(encode_png_indexed(cols, rows, indices, palette), rows, cols, b, map.label,
+                     counts + map.overlay);
+  out += "<figcaption>" + (map.caption.empty() ? map.label : map.caption) + "</figcaption>";
   out += legend(legend_id, *map.scale, range, std::max(120.0, std::min(b.width, 300.0)), with_nan);
   out += "</figure>";
   return out;
+}
+
+std::string percent_text(std::uint64_t part, std::uint64_t whole) {
+  if (whole == 0) return "-";
+  return fixed1(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + " %";
 }
 
 double tick_step(double span) {

@@ -69,4 +69,33 @@ lock_state run_lock_state() {
                                                                                 : file;
 }
 
+namespace {
+
+// The lock file's part of a reader's lock.
+lock_state take_reader_file_lock(native_lock& lock, bool create) {
+  if (!create && find_file(run_lock_file_name) == file_presence::absent) return lock_state::no_file;
+  switch (take_file_lock(run_lock_file_name, lock, lock_mode::shared)) {
+    case lock_result::taken: return lock_state::free;
+    case lock_result::held_elsewhere: return lock_state::held;
+    case lock_result::failed: break;
+  }
+  return find_file(run_lock_file_name) == file_presence::absent ? lock_state::no_file
+                                                                : lock_state::unknown;
+}
+
+}  // namespace
+
+lock_state take_reader_lock(run_lock& lock, bool create) {
+  const lock_state file = take_reader_file_lock(lock.file, create);
+  if (file == lock_state::held) return file;
+  // A run whose lock file was removed still holds the folder; where the
+  // folder cannot be locked, the file's lock is all there is.
+  if (take_folder_lock(folder_of(run_lock_file_name), lock.folder, lock_mode::shared) ==
+      lock_result::held_elsewhere) {
+    release_file_lock(lock.file);
+    return lock_state::held;
+  }
+  return file;
+}
+
 }  // namespace som

@@ -27,7 +27,7 @@ inline constexpr const char* run_lock_lost_text =
     "Ve slozce mezitim zacal jiny beh som_train (nekdo smazal soubor som_train.zamek), mapa "
     "tohoto behu se neulozi.";
 
-// What a run holds: the lock file's lock and the folder's.
+// What a run holds, and a reader: the lock file's lock and the folder's.
 struct run_lock {
   native_lock file;
   native_lock folder;
@@ -51,5 +51,34 @@ lock_result keep_run_lock(run_lock& lock);
 
 // Whether a run holds the lock of the working folder now (som_report).
 lock_state run_lock_state();
+
+// For a reader of the saved map (som_report, som_map): takes the folder's
+// lock shared, the lock file's and the folder's own, so that no run can
+// start, and so none can save, while the map is read; other readers may
+// hold it at the same time. Says what it found: free when the lock is now
+// held here; held when a run holds it (nothing is held here), also a run
+// whose lock file was removed; no_file when there is no lock file and
+// `create` is false, or none can be made (a folder no run can lock either;
+// the folder's lock is still held where the system has one); unknown when
+// the file is there but cannot be opened or locked.
+lock_state take_reader_lock(run_lock& lock, bool create);
+
+// The lock of take_reader_lock, held for as long as this lives.
+class reader_lock {
+ public:
+  explicit reader_lock(bool create) : state_(take_reader_lock(lock_, create)) {}
+  ~reader_lock() {
+    release_file_lock(lock_.file);
+    release_file_lock(lock_.folder);
+  }
+  reader_lock(const reader_lock&) = delete;
+  reader_lock& operator=(const reader_lock&) = delete;
+
+  lock_state state() const { return state_; }
+
+ private:
+  run_lock lock_;
+  lock_state state_;
+};
 
 }  // namespace som

@@ -46,6 +46,26 @@ bool read_threads(std::string_view word, unsigned& threads) {
 
 }  // namespace
 
+bool read_dialect_option(std::string_view option, std::string_view value,
+                         dialect_request& dialect) {
+  if (option == "--hlavicka" && (value == "ano" || value == "ne")) {
+    dialect.title = value == "ano" ? 1 : 0;
+  } else if (option == "--oddelovac" && read_separator(value, dialect.separator)) {
+  } else if (option == "--desetinna" && (value == "tecka" || value == "carka")) {
+    dialect.decimal_mark = value == "tecka" ? '.' : ',';
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string dialect_conflict(const dialect_request& dialect) {
+  if (dialect.separator == ',' && dialect.decimal_mark == ',')
+    return "Desetinna carka nejde s oddelovacem carka: zvolte --oddelovac strednik nebo "
+           "--desetinna tecka.";
+  return {};
+}
+
 std::string usage_line() {
   return "Pouziti: som_data TABULKA [--popisky SLOUPEC] [--vynechat SLOUPEC,...] "
          "[--vynechat-neuplne] [--skalovani z|01|ne] [--hlavicka ano|ne] "
@@ -111,13 +131,7 @@ command_line parse_command_line(const std::vector<std::string>& arguments) {
                   : value == "01" ? scaling_kind::range
                                   : scaling_kind::none;
       ++i;
-    } else if (a == "--hlavicka" && has_value && (value == "ano" || value == "ne")) {
-      o.dialect.title = value == "ano" ? 1 : 0;
-      ++i;
-    } else if (a == "--oddelovac" && has_value && read_separator(value, o.dialect.separator)) {
-      ++i;
-    } else if (a == "--desetinna" && has_value && (value == "tecka" || value == "carka")) {
-      o.dialect.decimal_mark = value == "tecka" ? '.' : ',';
+    } else if (has_value && read_dialect_option(a, value, o.dialect)) {
       ++i;
     } else if (a == "--vlakna" && has_value && read_threads(value, o.threads)) {
       ++i;
@@ -134,11 +148,9 @@ command_line parse_command_line(const std::vector<std::string>& arguments) {
     out.message = "Chybi tabulka. " + usage_line();
     return out;
   }
-  if (o.dialect.separator == ',' && o.dialect.decimal_mark == ',') {
+  out.message = dialect_conflict(o.dialect);
+  if (!out.message.empty()) {
     out.what = command::refused;
-    out.message =
-        "Desetinna carka nejde s oddelovacem carka: zvolte --oddelovac strednik nebo --desetinna "
-        "tecka.";
     return out;
   }
   out.what = command::convert;

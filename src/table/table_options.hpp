@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/table_file.hpp"
@@ -33,6 +34,16 @@ struct command_line {
   std::size_t table_argument = 0;  // the table's place among the arguments
   std::string message;  // why the command line was refused (a line)
 };
+
+// Reads one of the options of a table's dialect (--hlavicka ano|ne,
+// --oddelovac carka|strednik|tabulator|mezery, --desetinna tecka|carka)
+// into `dialect`; false when `option` is none of them or `value` is not one
+// of its words. som_map reads tables with the same options.
+bool read_dialect_option(std::string_view option, std::string_view value,
+                         dialect_request& dialect);
+// The refusal of a decimal comma with the comma as separator (a line), or
+// nothing.
+std::string dialect_conflict(const dialect_request& dialect);
 
 // Reads the arguments after the program's name (already in UTF-8).
 command_line parse_command_line(const std::vector<std::string>& arguments);

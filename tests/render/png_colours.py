@@ -4,7 +4,7 @@ many distinct colours, and the saturated red, green and blue that the colour
 picture of the bundled example shows in its corners. With --space, checks a
 screenshot of the picture of the map in the data's space instead: it must
 show many pixels of the neurons' red, of the links' blue and of the samples'
-grey."""
+grey; with --labelled-space, of the samples in their labels' colours."""
 import struct
 import sys
 import zlib
@@ -115,10 +115,20 @@ def check_images(path):
         sys.exit('the neurons\' weights as images do not show')
 
 
+def check_labelled_space(path):
+    """The samples in the data space in the colours of their three labels."""
+    width, height, bpp, rows = decode(path)
+    counts = count_near(rows, bpp, {'label 1': (0x1f, 0x77, 0xb4), 'label 2': (0xff, 0x7f, 0x0e),
+                                    'label 3': (0x2c, 0xa0, 0x2c)})
+    print(f'{width}x{height}, ' + ', '.join(f'{k}: {v} px' for k, v in counts.items()))
+    if any(v < 200 for v in counts.values()):
+        sys.exit('the samples of the data space do not show in their labels\' colours')
+
+
 def main():
-    if sys.argv[1] in ('--space', '--labels', '--images'):
-        {'--space': check_space, '--labels': check_labels,
-         '--images': check_images}[sys.argv[1]](sys.argv[2])
+    if sys.argv[1] in ('--space', '--labels', '--images', '--labelled-space'):
+        {'--space': check_space, '--labels': check_labels, '--images': check_images,
+         '--labelled-space': check_labelled_space}[sys.argv[1]](sys.argv[2])
         return
     width, height, bpp, rows = decode(sys.argv[1])
     colours = set()

@@ -115,13 +115,39 @@ decoded_png decode_png(const std::string& png) {
 
 std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls) {
   std::vector<decoded_png> out;
-  const std::string marker = "href=\"data:image/png;base64,";
+  const std::string marker = "src=\"data:image/png;base64,";
   for (std::size_t at = page.find(marker); at != std::string::npos;
        at = page.find(marker, at + 1)) {
-    const std::size_t tag = page.rfind("<image", at);
+    const std::size_t tag = page.rfind("<img ", at);
     if (tag == std::string::npos || page.find("class=\"" + cls + "\"", tag) >= at) continue;
     const std::size_t begin = at + marker.size();
     out.push_back(decode_png(base64_decode(page.substr(begin, page.find('"', begin) - begin))));
+  }
+  return out;
+}
+
+std::string with_svg_pictures_inline(const std::string& page) {
+  const std::string marker = "src=\"data:image/svg+xml,";
+  std::string out = page;
+  for (std::size_t at = out.find(marker); at != std::string::npos; at = out.find(marker, at)) {
+    const std::size_t tag = out.rfind("<img ", at);
+    const std::size_t begin = at + marker.size();
+    const std::size_t end = out.find('"', begin);
+    if (tag == std::string::npos || end == std::string::npos || out.compare(end, 3, "\"/>") != 0) {
+      ADD_FAILURE() << "an SVG picture's <img> is not whole at " << at;
+      break;
+    }
+    std::string svg;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (out[i] == '%' && i + 2 < end) {
+        svg += static_cast<char>(std::stoi(out.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        svg += out[i];
+      }
+    }
+    out.replace(tag, end + 3 - tag, svg);
+    at = tag + svg.size();
   }
   return out;
 }

@@ -38,10 +38,15 @@ extern const bool png_pixels_decoded;
   GTEST_SKIP() << "zlib was not found when the tests were configured: the pixels of " \
                   "the pictures are not checked"
 
-// The inline PNGs of the page's <image> elements of class `cls`, in page
+// The inline PNGs of the page's <img> elements of class `cls`, in page
 // order: by default the map pictures, one pixel per neuron; "codebook" for
 // the picture of the neurons' weights.
 std::vector<decoded_png> page_pictures(const std::string& page, const std::string& cls = "cells");
+
+// The page with each SVG picture put in as an <img> (the curves, the data
+// space) replaced by the SVG its address holds, decoded: for reading the
+// pictures' elements and text as those of the page.
+std::string with_svg_pictures_inline(const std::string& page);
 
 // Checks that every tag is closed in order (void elements written as "<x/>").
 ::testing::AssertionResult tags_balanced(const std::string& page);
