@@ -62,9 +62,6 @@ struct labels_reading {
 // file in UTF-16 refused (formats/text_encoding.hpp).
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples);
 
-// The message of a file whose line count is not that of the samples.
-std::string label_count_message(std::uint64_t lines, std::uint32_t samples);
-
 // Appends one label as a line: without the blanks around it, a line break
 // inside it made a space (a label is one line), then the host's line end.
 void append_label_line(std::string& out, std::string_view label);

@@ -19,12 +19,13 @@ std::string shape_mismatch_message(image_shape shape, std::uint32_t dimension) {
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
                             image_shape shape, pace_history* pace) {
   run_state run;
-  const load_result loaded = load_run(run, console, map);
+  std::string message;
+  const load_result loaded = load_run(run, message, map);
   if (loaded != load_result::loaded) {
+    print(console, message);
     return loaded == load_result::not_started ? report_outcome::not_started
                                               : report_outcome::failed;
   }
-  std::string message;
   sample_labels labels;
   if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
     message = shape_mismatch_message(shape, run.setup.dimension);
