@@ -24,6 +24,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using som_test::last_line;
 using som_test::run_result;
 using som_test::temp_folder;
 
@@ -36,15 +37,6 @@ run_result run_som_data(const temp_folder& folder, const std::vector<std::string
   result.status = run.wait();
   result.console = run.console();
   return result;
-}
-
-std::string last_line(const std::string& console) {
-  std::string text = console;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  const std::size_t at = text.rfind('\n');
-  std::string line = at == std::string::npos ? text : text.substr(at + 1);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 // Every file of the folder and its bytes (the lock's file aside, which a

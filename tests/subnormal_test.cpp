@@ -18,10 +18,12 @@
 #include "som/kernels/subnormals.hpp"
 #include "som/map_storage.hpp"
 #include "som/train_epoch_plain.hpp"
+#include "support/map_values.hpp"
 
 namespace {
 
 using som::kernels::search_mode;
+using som_test::same_weight;
 using som::kernels::subnormal_mode;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
@@ -72,12 +74,6 @@ TEST(HasSubnormal, SeesOneSubnormalWeightAnywhere) {
   EXPECT_FALSE(som::kernels::has_subnormal(grid));
   grid.at(14, 3) = -0x1p-1074;
   EXPECT_TRUE(som::kernels::has_subnormal(grid));
-}
-
-// Bit for bit, -0 included; any NaN matches any NaN (see trainer_test).
-bool same_weight(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 struct sparse_case {

@@ -9,15 +9,9 @@
 
 #include "support/background_program.hpp"
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#include "support/windows_api.hpp"
+
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
