@@ -31,9 +31,9 @@
 #include "formats/setup_file.hpp"
 #include "formats/training_log.hpp"
 #include "som/kernels/kernel_table.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 #include "state/state_load.hpp"
 
 namespace {

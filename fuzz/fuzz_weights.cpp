@@ -22,7 +22,7 @@
 #include "common/random.hpp"
 #include "formats/weights_file.hpp"
 #include "fuzz_support.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/state_load.hpp"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "formats/columns_file.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/run_lock.hpp"
 #include "support/background_program.hpp"
 #include "support/program_runner.hpp"

@@ -12,7 +12,7 @@
 #include "common/messages.hpp"
 #include "common/platform.hpp"
 #include "common/random.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/run_lock.hpp"
 #include "state/state_load.hpp"
 #include "state/state_recovery.hpp"

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "som/epoch_plan.hpp"
+#include "som/training/epoch_plan.hpp"
 #include "som/kernels/component_order.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/kernels/subnormals.hpp"
-#include "som/map_storage.hpp"
-#include "som/train_epoch_plain.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/train_epoch_plain.hpp"
 #include "support/map_values.hpp"
 
 namespace {

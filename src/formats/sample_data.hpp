@@ -9,7 +9,7 @@
 #include "common/byte_reader.hpp"
 #include "common/failure.hpp"
 #include "formats/sample_lines.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

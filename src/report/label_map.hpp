@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "formats/labels_file.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

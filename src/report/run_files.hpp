@@ -12,7 +12,7 @@
 #include "formats/setup_file.hpp"
 #include "formats/training_log.hpp"
 #include "report/run_phase.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

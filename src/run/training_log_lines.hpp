@@ -11,7 +11,7 @@
 #include "common/failure.hpp"
 #include "common/log_writer.hpp"
 #include "common/output_file.hpp"
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 
 namespace som {
 

@@ -7,7 +7,7 @@
 
 #include "common/failure.hpp"
 #include "common/random.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

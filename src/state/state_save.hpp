@@ -25,7 +25,7 @@
 #include <cstdint>
 
 #include "common/failure.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

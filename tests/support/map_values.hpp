@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som_test {
 

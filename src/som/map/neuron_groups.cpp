@@ -1,4 +1,4 @@
-#include "som/neuron_groups.hpp"
+#include "som/map/neuron_groups.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <numeric>
 #include <utility>
 
-#include "som/find_bmu.hpp"
+#include "som/map/find_bmu.hpp"
 
 namespace som {
 

@@ -1,8 +1,8 @@
-#include "som/epoch_plan.hpp"
+#include "som/training/epoch_plan.hpp"
 
 #include <cmath>
 
-#include "som/blocked_layout.hpp"
+#include "som/training/blocked_layout.hpp"
 
 namespace som {
 

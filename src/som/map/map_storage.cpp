@@ -1,4 +1,4 @@
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 #include <cstring>
 #include <limits>

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "som/kernels/kernel.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -1,7 +1,7 @@
-#include "som/train_epoch_plain.hpp"
+#include "som/map/train_epoch_plain.hpp"
 
-#include "som/find_bmu.hpp"
-#include "som/rozdil.hpp"
+#include "som/map/find_bmu.hpp"
+#include "som/map/rozdil.hpp"
 
 namespace som {
 

@@ -1,5 +1,5 @@
 // The lane search for AVX2 and FMA: a tile is two vectors of four lanes.
-#include "som/best_two_targets.hpp"
+#include "som/map/best_two_targets.hpp"
 
 #if defined(SOM_X86_TARGETS)
 
@@ -52,7 +52,7 @@ struct ops {
   static double root(double x) { return __builtin_sqrt(x); }
 };
 
-#include "som/best_two_lanes.hpp"
+#include "som/map/best_two_lanes.hpp"
 
 void search(const neuron_lanes& lanes, const double* samples, std::size_t count, lane_answer* out,
             double* scratch, std::uint32_t* alive) {

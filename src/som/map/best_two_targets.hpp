@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "common/targets.hpp"
-#include "som/neuron_groups.hpp"
+#include "som/map/neuron_groups.hpp"
 
 namespace som {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -1,12 +1,12 @@
-#include "som/fast_trainer.hpp"
+#include "som/training/fast_trainer.hpp"
 
 #include <chrono>
 #include <new>
 
 #include "som/kernels/component_order.hpp"
 #include "som/pool/spin_wait.hpp"
-#include "som/pool_exchange.hpp"
-#include "som/rozdil.hpp"
+#include "som/training/pool_exchange.hpp"
+#include "som/map/rozdil.hpp"
 
 namespace som {
 

@@ -1,4 +1,4 @@
-#include "som/principal_components.hpp"
+#include "som/map/principal_components.hpp"
 
 #include <algorithm>
 #include <cmath>

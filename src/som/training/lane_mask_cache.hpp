@@ -11,7 +11,7 @@
 
 #include "common/owned_block.hpp"
 #include "som/kernels/kernel.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

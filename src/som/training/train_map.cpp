@@ -1,10 +1,10 @@
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 
 #include <optional>
 
-#include "som/fast_trainer.hpp"
-#include "som/schedule.hpp"
-#include "som/train_epoch_plain.hpp"
+#include "som/training/fast_trainer.hpp"
+#include "som/map/schedule.hpp"
+#include "som/map/train_epoch_plain.hpp"
 
 namespace som {
 

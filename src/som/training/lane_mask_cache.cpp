@@ -1,4 +1,4 @@
-#include "som/lane_mask_cache.hpp"
+#include "som/training/lane_mask_cache.hpp"
 
 #include <cstring>
 

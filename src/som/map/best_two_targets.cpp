@@ -1,4 +1,4 @@
-#include "som/best_two_targets.hpp"
+#include "som/map/best_two_targets.hpp"
 
 namespace som {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "som/kernels/kernel_table.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
-#include "som/trainer_counters.hpp"
+#include "som/training/trainer_counters.hpp"
 
 namespace som {
 

@@ -1,22 +1,22 @@
 // The shipped training epoch: the same results as train_epoch_plain, bit for
 // bit, on a grid of tiles, with one kernel of the table and, for large maps,
 // the tiles shared between the threads of a pool. Each epoch runs as its
-// plan says (som/epoch_plan.hpp).
+// plan says (som/training/epoch_plan.hpp).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "som/blocked_layout.hpp"
-#include "som/epoch_plan.hpp"
+#include "som/training/blocked_layout.hpp"
+#include "som/training/epoch_plan.hpp"
 #include "som/kernels/kernel_table.hpp"
-#include "som/lane_mask_cache.hpp"
-#include "som/map_storage.hpp"
+#include "som/training/lane_mask_cache.hpp"
+#include "som/map/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
 #include "som/pool/thread_pool.hpp"
 #include "som/pool/tile_shares.hpp"
-#include "som/trainer_counters.hpp"
+#include "som/training/trainer_counters.hpp"
 
 namespace som {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

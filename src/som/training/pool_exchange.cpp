@@ -1,4 +1,4 @@
-#include "som/pool_exchange.hpp"
+#include "som/training/pool_exchange.hpp"
 
 #include <cstring>
 

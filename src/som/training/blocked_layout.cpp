@@ -1,4 +1,4 @@
-#include "som/blocked_layout.hpp"
+#include "som/training/blocked_layout.hpp"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "som/find_bmu.hpp"
+#include "som/map/find_bmu.hpp"
 
 #include <limits>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

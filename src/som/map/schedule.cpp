@@ -1,4 +1,4 @@
-#include "som/schedule.hpp"
+#include "som/map/schedule.hpp"
 
 namespace som {
 

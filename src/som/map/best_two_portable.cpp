@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "som/best_two_targets.hpp"
+#include "som/map/best_two_targets.hpp"
 
 namespace som {
 
@@ -57,7 +57,7 @@ struct ops {
   static double root(double x) { return std::sqrt(x); }
 };
 
-#include "som/best_two_lanes.hpp"
+#include "som/map/best_two_lanes.hpp"
 
 void search(const neuron_lanes& lanes, const double* samples, std::size_t count, lane_answer* out,
             double* scratch, std::uint32_t* alive) {

@@ -1,5 +1,5 @@
 // The lane search for AVX-512 (F): a tile is one vector.
-#include "som/best_two_targets.hpp"
+#include "som/map/best_two_targets.hpp"
 
 #if defined(SOM_X86_TARGETS)
 
@@ -40,7 +40,7 @@ struct ops {
   static double root(double x) { return __builtin_sqrt(x); }
 };
 
-#include "som/best_two_lanes.hpp"
+#include "som/map/best_two_lanes.hpp"
 
 void search(const neuron_lanes& lanes, const double* samples, std::size_t count, lane_answer* out,
             double* scratch, std::uint32_t* alive) {

@@ -1,4 +1,4 @@
-#include "som/best_two.hpp"
+#include "som/map/best_two.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "som/best_two_targets.hpp"
-#include "som/find_bmu.hpp"
-#include "som/neuron_groups.hpp"
+#include "som/map/best_two_targets.hpp"
+#include "som/map/find_bmu.hpp"
+#include "som/map/neuron_groups.hpp"
 
 namespace som {
 
