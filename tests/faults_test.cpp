@@ -18,7 +18,6 @@
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"
-
 #include "support/windows_api.hpp"
 
 #ifndef _WIN32

@@ -12,17 +12,17 @@
 #include <vector>
 
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/file_times.hpp"
 #include "support/page_reading.hpp"
-#include "support/fault_injection.hpp"
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
-using som_test::doubles_le;
 using som_test::contains;
+using som_test::doubles_le;
 using som_test::host_lines;
 using som_test::read_folder;
 using som_test::run_program;

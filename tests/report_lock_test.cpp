@@ -12,9 +12,9 @@
 
 #include "common/platform.hpp"
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/file_times.hpp"
 #include "support/page_reading.hpp"
-#include "support/fault_injection.hpp"
 #include "support/program_runner.hpp"
 #include "support/setup_text.hpp"
 

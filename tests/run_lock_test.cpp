@@ -26,8 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using som_test::echo_text;
 using som_test::host_lines;
-using som_test::read_saved_state;
 using som_test::read_folder;
+using som_test::read_saved_state;
 using som_test::run_program;
 using som_test::run_result;
 using som_test::save_leftovers;

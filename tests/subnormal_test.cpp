@@ -12,19 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "som/training/epoch_plan.hpp"
 #include "som/kernels/component_order.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/kernels/subnormals.hpp"
 #include "som/map/map_storage.hpp"
 #include "som/map/train_epoch_plain.hpp"
+#include "som/training/epoch_plan.hpp"
 #include "support/map_values.hpp"
 
 namespace {
 
 using som::kernels::search_mode;
-using som_test::same_weight;
 using som::kernels::subnormal_mode;
+using som_test::same_weight;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();

@@ -12,8 +12,8 @@
 #include "formats/final_parameters.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/sample_data.hpp"
-#include "support/label_names.hpp"
 #include "support/byte_sources.hpp"
+#include "support/label_names.hpp"
 #include "support/utf16_text.hpp"
 
 namespace {

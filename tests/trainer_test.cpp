@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "som/training/fast_trainer.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/map/map_storage.hpp"
 #include "som/map/train_epoch_plain.hpp"
+#include "som/training/fast_trainer.hpp"
 #include "support/map_values.hpp"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "support/background_program.hpp"
-
 #include "support/windows_api.hpp"
 
 #ifndef _WIN32

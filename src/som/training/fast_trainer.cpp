@@ -4,9 +4,9 @@
 #include <new>
 
 #include "som/kernels/component_order.hpp"
+#include "som/map/rozdil.hpp"
 #include "som/pool/spin_wait.hpp"
 #include "som/training/pool_exchange.hpp"
-#include "som/map/rozdil.hpp"
 
 namespace som {
 

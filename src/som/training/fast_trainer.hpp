@@ -8,14 +8,14 @@
 #include <memory>
 #include <vector>
 
-#include "som/training/blocked_layout.hpp"
-#include "som/training/epoch_plan.hpp"
 #include "som/kernels/kernel_table.hpp"
-#include "som/training/lane_mask_cache.hpp"
 #include "som/map/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
 #include "som/pool/thread_pool.hpp"
 #include "som/pool/tile_shares.hpp"
+#include "som/training/blocked_layout.hpp"
+#include "som/training/epoch_plan.hpp"
+#include "som/training/lane_mask_cache.hpp"
 #include "som/training/trainer_counters.hpp"
 
 namespace som {

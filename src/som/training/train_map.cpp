@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "som/training/fast_trainer.hpp"
 #include "som/map/schedule.hpp"
 #include "som/map/train_epoch_plain.hpp"
+#include "som/training/fast_trainer.hpp"
 
 namespace som {
 
