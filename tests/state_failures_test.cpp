@@ -41,7 +41,7 @@ class inside {
   fs::path before_;
 };
 
-void expect_failure(const failure& got, failure_kind kind, const std::string& file) {
+void expect_kind_and_file(const failure& got, failure_kind kind, const std::string& file) {
   EXPECT_EQ(got.kind, kind) << som::message_of(got);
   EXPECT_EQ(got.file, file);
 }
@@ -133,7 +133,7 @@ TEST(StateFailures, LoadSavedMap) {
     if (c.assignments != "/") folder.write("vystup.txt", c.assignments);
     origin = som::map_origin::random;
     const failure got = som::load_saved_map(*run.grid, *run.assignments, run.gen, origin);
-    expect_failure(got, c.kind, c.file);
+    expect_kind_and_file(got, c.kind, c.file);
     EXPECT_EQ(origin, got ? som::map_origin::random : som::map_origin::saved);
   }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "a stage prints nothing";
@@ -146,7 +146,7 @@ TEST(StateFailures, SaveRefusedBeforeAnyFileChanges) {
   folder.write("vystup.txt", "old");
   fs::create_directory("konecne_parametry.txt");
   testing::internal::CaptureStdout();
-  expect_failure(som::save_state(*run.assignments, 7, 1, 0, *run.grid), failure_kind::open_failed,
+  expect_kind_and_file(som::save_state(*run.assignments, 7, 1, 0, *run.grid), failure_kind::open_failed,
                  "konecne_parametry.txt");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(folder.read("vystup.txt"), "old");
@@ -169,7 +169,7 @@ TEST(StateFailures, RecoveryNamesTheFileItCannotPutRight) {
   // A record that cannot be read (a folder has its name) is never taken for
   // no record.
   fs::create_directory("ukladani.txt");
-  expect_failure(som::recover_state(), failure_kind::open_failed, "ukladani.txt");
+  expect_kind_and_file(som::recover_state(), failure_kind::open_failed, "ukladani.txt");
   fs::remove("ukladani.txt");
   // A record that is no record is removed, with the leftovers of its save.
   folder.write("ukladani.txt", "garbage");
@@ -185,7 +185,7 @@ TEST(StateFailures, RunLockHeldOrLost) {
   som::native_lock other;
   ASSERT_EQ(som::take_file_lock("som_train.zamek", other), som::lock_result::taken);
   som::run_lock refused;
-  expect_failure(som::take_run_lock(refused), failure_kind::run_elsewhere, "");
+  expect_kind_and_file(som::take_run_lock(refused), failure_kind::run_elsewhere, "");
   som::release_file_lock(other);
 
   som::run_lock lock;
@@ -196,7 +196,7 @@ TEST(StateFailures, RunLockHeldOrLost) {
   // map must not be saved (Windows cannot remove a held lock file).
   fs::remove("som_train.zamek");
   ASSERT_EQ(som::take_file_lock("som_train.zamek", other), som::lock_result::taken);
-  expect_failure(som::keep_run_lock(lock), failure_kind::run_lock_lost, "");
+  expect_kind_and_file(som::keep_run_lock(lock), failure_kind::run_lock_lost, "");
   som::release_file_lock(other);
   EXPECT_FALSE(som::keep_run_lock(lock)) << "the new file is free: it is locked instead";
 #endif
@@ -207,7 +207,7 @@ TEST(StateFailures, RunLockHeldOrLost) {
   inside there(blocked);
   fs::create_directory("som_train.zamek");
   som::run_lock unopened;
-  expect_failure(som::take_run_lock(unopened), failure_kind::open_failed, "som_train.zamek");
+  expect_kind_and_file(som::take_run_lock(unopened), failure_kind::open_failed, "som_train.zamek");
 }
 
 }  // namespace
