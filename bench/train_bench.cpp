@@ -25,14 +25,15 @@
 
 #include "common/byte_reader.hpp"
 #include "common/input_file.hpp"
+#include "common/messages.hpp"
 #include "common/random.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
 #include "formats/training_log.hpp"
 #include "som/kernels/kernel_table.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "som/pool/pool_policy.hpp"
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 #include "state/state_load.hpp"
 
 namespace {
@@ -61,14 +62,11 @@ outcome train(const variant& v, const som::setup_params& setup, const som::sampl
   som::seed_random(gen, setup.seed);
   std::vector<som::assignment> assignments(samples.count);
   som::assignment_table table{assignments.data(), samples.count};
-  std::FILE* quiet = std::tmpfile();
-  const std::string failed =
-      som::load_saved_map(*grid, table, gen, quiet != nullptr ? quiet : stdout);
-  if (!failed.empty()) {
-    std::printf("%s", failed.c_str());
+  som::map_origin origin = som::map_origin::random;
+  if (const som::failure failed = som::load_saved_map(*grid, table, gen, origin)) {
+    std::printf("%s", som::message_of(failed).c_str());
     std::exit(1);
   }
-  if (quiet != nullptr) std::fclose(quiet);
   som::training_params params;
   params.radius_decay = setup.radius_decay;
   params.rate_decay = setup.rate_decay;
@@ -177,24 +175,25 @@ int main(int argc, char** argv) {
 
   som::setup_params setup;
   som::sample_lines lines;
-  std::string failed = som::read_input_file("setup.txt", [&](som::byte_reader& reader) {
+  som::failure failed = som::read_input_file("setup.txt", [&](som::byte_reader& reader) {
     setup = som::read_setup(reader).params;
-    return std::string();
+    return som::failure();
   });
-  if (failed.empty()) {
+  if (!failed) {
     failed = som::read_input_file("data.txt", [&](som::byte_reader& reader) {
       lines = som::scan_sample_lines(reader, setup.dimension);
-      return std::string();
+      return som::failure();
     });
   }
   som::owned_samples samples(som::alloc_sample_matrix(setup.dimension, lines.count));
-  if (failed.empty()) {
+  if (!failed) {
     failed = som::read_input_file("data.txt", [&](som::byte_reader& reader) {
-      return som::read_sample_values(reader, *samples) ? std::string() : std::string("data.txt\n");
+      if (som::read_sample_values(reader, *samples)) return som::failure();
+      return som::failure::of(som::failure_kind::missing_value, "data.txt");
     });
   }
-  if (!failed.empty()) {
-    std::printf("%s", failed.c_str());
+  if (failed) {
+    std::printf("%s", som::message_of(failed).c_str());
     return 1;
   }
 

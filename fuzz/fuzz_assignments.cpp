@@ -11,7 +11,7 @@
 #include "common/decimal.hpp"
 #include "formats/assignments_file.hpp"
 #include "fuzz_support.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/sample_lines.hpp"
 #include "fuzz_support.hpp"
@@ -147,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const som_fuzz::reference_text encoding = som_fuzz::reference_encoding(text);
   som::byte_reader counting(text);
   som::sample_lines counted;
-  const std::string refusal = som::count_sample_lines(counting, dimension, counted);
+  const std::string refusal =
+      som::message_of(som::count_sample_lines(counting, dimension, counted));
   if (encoding == som_fuzz::reference_text::utf16) {
     som_fuzz::check(refusal == som_fuzz::reference_utf16_refusal("data.txt"),
                     "a text in UTF-16 is refused", som_fuzz::show(text.substr(0, 200)));

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "formats/labels_file.hpp"
 #include "fuzz_support.hpp"
 

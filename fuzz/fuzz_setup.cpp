@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "formats/setup_file.hpp"
 #include "fuzz_support.hpp"
@@ -113,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // echo; otherwise the same eight values in order, the same echo.
   som::byte_reader again(file);
   const som::setup_reading read = som::read_setup(again);
-  const std::string refusal = som::setup_refusal(read);
+  const std::string refusal = som::message_of(som::setup_refusal(read));
   if (encoding == som_fuzz::reference_text::utf16) {
     check(read.echo.empty() && refusal == som_fuzz::reference_utf16_refusal("setup.txt"),
           "a file in UTF-16 is refused before any echo", som_fuzz::show(file.substr(0, 200)));

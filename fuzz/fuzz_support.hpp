@@ -46,28 +46,6 @@ inline std::string read_bytes(const char* name) {
   return out;
 }
 
-// A console stream whose text can be read back.
-class console_capture {
- public:
-  console_capture() : file_(std::tmpfile()) { check(file_ != nullptr, "tmpfile"); }
-  ~console_capture() { std::fclose(file_); }
-  console_capture(const console_capture&) = delete;
-  console_capture& operator=(const console_capture&) = delete;
-  std::FILE* stream() const { return file_; }
-  std::string text() const {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string out;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file_)) != 0) out.append(buffer, got);
-    return out;
-  }
-
- private:
-  std::FILE* file_;
-};
-
 // Printable form of some bytes for failure reports.
 inline std::string show(std::string_view bytes) {
   std::string out;

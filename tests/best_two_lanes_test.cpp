@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "som/best_two.hpp"
-#include "som/best_two_targets.hpp"
-#include "som/map_storage.hpp"
-#include "som/train_map.hpp"
+#include "som/map/best_two.hpp"
+#include "som/map/best_two_targets.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/training/train_map.hpp"
 #include "support/map_values.hpp"
 
 namespace {

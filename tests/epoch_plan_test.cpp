@@ -1,7 +1,7 @@
 // The fast trainer's plan of an epoch: which search, on how many threads,
 // which rows an update reaches, and where subnormal weights are kept apart,
 // from the map, the samples, the schedule's step and what was asked for.
-#include "som/epoch_plan.hpp"
+#include "som/training/epoch_plan.hpp"
 
 #include <gtest/gtest.h>
 

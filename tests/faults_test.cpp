@@ -18,16 +18,9 @@
 #include "support/program_runner.hpp"
 #include "support/saved_state.hpp"
 #include "support/setup_text.hpp"
+#include "support/windows_api.hpp"
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -48,16 +41,7 @@ using som_test::temp_folder;
 
 // A 16 × 16 map of dimension 8 (vahy.bin of 16384 bytes) that trains one
 // epoch per run.
-setup_values map_setup(std::uint32_t Krok) {
-  return {.map_rows = 16,
-          .map_cols = 16,
-          .dimension = 8,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 256,
-          .Krok = Krok,
-          .seed = 7};
-}
+constexpr som_test::one_epoch_map map_setup{16, 16, 8, 7};
 
 std::string data_text(int samples) {
   std::string text;

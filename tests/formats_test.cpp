@@ -18,9 +18,9 @@
 #include "formats/labels_file.hpp"
 #include "formats/training_log.hpp"
 #include "formats/weights_file.hpp"
-#include "som/map_storage.hpp"
-#include "support/label_names.hpp"
+#include "som/map/map_storage.hpp"
 #include "support/byte_sources.hpp"
+#include "support/label_names.hpp"
 #include "support/program_runner.hpp"
 
 namespace {

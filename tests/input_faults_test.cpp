@@ -35,17 +35,7 @@ using som_test::setup_text;
 using som_test::setup_values;
 using som_test::temp_folder;
 
-// A 4 x 4 map of dimension 3 that trains one epoch per run.
-setup_values one_epoch(std::uint32_t Krok) {
-  return {.map_rows = 4,
-          .map_cols = 4,
-          .dimension = 3,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 16,
-          .Krok = Krok,
-          .seed = 5};
-}
+constexpr som_test::one_epoch_map one_epoch{4, 4, 3, 5};
 
 // About 150 KB: each pass over it takes several reads.
 constexpr int sample_count = 7000;

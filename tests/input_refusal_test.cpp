@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using som_test::doubles_le;
 using som_test::host_lines;
+using som_test::last_line;
 using som_test::run_program;
 using som_test::run_result;
 using som_test::setup_text;
@@ -98,13 +99,6 @@ struct refusal_case {
   std::string last_line;
   bool needs_saved_map = false;  // refused only where a saved map is read
 };
-
-// The last line of the console, without its line end.
-std::string last_line(const std::string& console) {
-  std::string text = console;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text.substr(text.rfind('\n') + 1);
-}
 
 TEST(InputRefusal, InputThatWouldTrainAWrongMapChangesNothing) {
   setup_values two_columns = colour_setup();

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "som/map_clusters.hpp"
+#include "som/map/map_clusters.hpp"
 #include "support/map_values.hpp"
 
 namespace {

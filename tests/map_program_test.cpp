@@ -33,7 +33,7 @@
 #include "formats/columns_file.hpp"
 #include "formats/placement_file.hpp"
 #include "mapping/new_table.hpp"
-#include "som/best_two.hpp"
+#include "som/map/best_two.hpp"
 #include "support/background_program.hpp"
 #include "support/digits.hpp"
 #include "support/map_values.hpp"
@@ -42,6 +42,9 @@
 #include "support/setup_text.hpp"
 
 namespace {
+
+using som_test::lines_of;
+using som_test::same_bits;
 
 namespace fs = std::filesystem;
 using som_test::grid_holder;
@@ -158,8 +161,8 @@ TEST(SomMap, PlacesSamplesAsThePlainSearchDoes) {
       EXPECT_EQ(after.at("som_train.zamek"), "");
       after.erase("som_train.zamek");
       EXPECT_EQ(after, before);
-      EXPECT_TRUE(run.console.starts_with(
-          "Zarazeno " + std::to_string(samples.size() / dim) + " vzorku ze souboru nove.txt na mapu 5 x 6."))
+      EXPECT_TRUE(run.console.starts_with("Zarazeno " + std::to_string(samples.size() / dim) +
+                                          " vzorku ze souboru nove.txt na mapu 5 x 6."))
           << run.console;
     }
   }
@@ -225,54 +228,87 @@ TEST(SomMap, RefusesBeforeWritingAnything) {
   const std::string not_done = ", zarazeni se neprovede.\n";
   const refusal_case cases[] = {
       {"no argument", {}, std::string("Chybi soubor se vzorky. ") + usage + "\n"},
-      {"an unknown option", {"nove.txt", "--shluk", "2"},
+      {"an unknown option",
+       {"nove.txt", "--shluk", "2"},
        std::string("Neznamy argument --shluk. ") + usage + "\n"},
-      {"two files", {"nove.txt", "jine.txt"}, std::string("Neznamy argument jine.txt. ") + usage + "\n"},
-      {"no clusters", {"nove.txt", "--shluky", "0"},
+      {"two files",
+       {"nove.txt", "jine.txt"},
+       std::string("Neznamy argument jine.txt. ") + usage + "\n"},
+      {"no clusters",
+       {"nove.txt", "--shluky", "0"},
        std::string("Neznamy argument --shluky. ") + usage + "\n"},
-      {"more clusters than neurons", {"nove.txt", "--shluky", "5"},
+      {"more clusters than neurons",
+       {"nove.txt", "--shluky", "5"},
        "Mapa ma 4 neuronu, do 5 shluku ji rozdelit nelze.\n"},
       {"no such file", {"chybi.txt"}, "Soubor chybi.txt se nepodarilo otevrit.\n"},
-      {"a sample of another dimension", {"spatne.txt"},
+      {"a sample of another dimension",
+       {"spatne.txt"},
        "Soubor spatne.txt, radek 2: vzorek nema dimenzi 1 (cisla s desetinnou teckou, oddelena "
-       "mezerami)" + not_done,
+       "mezerami)" +
+           not_done,
        [](const temp_folder& f) { f.write("spatne.txt", host_lines("0.5\n0.5 1\n")); }},
-      {"no sample", {"prazdne.txt"}, "V souboru prazdne.txt neni zadny vzorek" + not_done,
+      {"no sample",
+       {"prazdne.txt"},
+       "V souboru prazdne.txt neni zadny vzorek" + not_done,
        [](const temp_folder& f) { f.write("prazdne.txt", host_lines("\n\n")); }},
-      {"true labels of another count", {"nove.txt", "--popisky", "skutecne.txt"},
+      {"true labels of another count",
+       {"nove.txt", "--popisky", "skutecne.txt"},
        "Soubor skutecne.txt ma 1 radku, ale v souboru nove.txt je 2 vzorku.\n",
        [](const temp_folder& f) { f.write("skutecne.txt", host_lines("a\n")); }},
-      {"a true label with a tab", {"nove.txt", "--popisky", "skutecne.txt"},
+      {"a true label with a tab",
+       {"nove.txt", "--popisky", "skutecne.txt"},
        "Popisek \"a\tb\" v souboru skutecne.txt obsahuje tabulator nebo znak CR, ktere soubor "
-       "zarazeni.txt v popisku nedovoli" + not_done,
+       "zarazeni.txt v popisku nedovoli" +
+           not_done,
        [](const temp_folder& f) { f.write("skutecne.txt", host_lines("a\tb\nc\n")); }},
-      {"no vahy.bin", {"nove.txt"}, "Soubor vahy.bin se nepodarilo otevrit.\n",
+      {"no vahy.bin",
+       {"nove.txt"},
+       "Soubor vahy.bin se nepodarilo otevrit.\n",
        [](const temp_folder& f) { fs::remove(f / "vahy.bin"); }},
-      {"a short vahy.bin", {"nove.txt"},
+      {"a short vahy.bin",
+       {"nove.txt"},
        "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n",
-       [](const temp_folder& f) { f.write("vahy.bin", som_test::doubles_le({0, 1, 2})); }},
-      {"a long vahy.bin", {"nove.txt"},
+       [](const temp_folder& f) {
+         f.write("vahy.bin", som_test::doubles_le({0, 1, 2}));
+       }},
+      {"a long vahy.bin",
+       {"nove.txt"},
        "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.\n",
-       [](const temp_folder& f) { f.write("vahy.bin", som_test::doubles_le({0, 1, 2, 3, 4})); }},
-      {"a setup without all values", {"nove.txt"},
+       [](const temp_folder& f) {
+         f.write("vahy.bin", som_test::doubles_le({0, 1, 2, 3, 4}));
+       }},
+      {"a setup without all values",
+       {"nove.txt"},
        "Soubor setup.txt nema vsech osm hodnot, trenovani se neprovede.\n",
-       [](const temp_folder& f) { f.write("setup.txt", host_lines("1\tmap_rows\n4\tmap_cols\n")); }},
-      {"labels without vystup.txt", {"nove.txt"}, "Soubor vystup.txt se nepodarilo otevrit.\n",
+       [](const temp_folder& f) {
+         f.write("setup.txt", host_lines("1\tmap_rows\n4\tmap_cols\n"));
+       }},
+      {"labels without vystup.txt",
+       {"nove.txt"},
+       "Soubor vystup.txt se nepodarilo otevrit.\n",
        [](const temp_folder& f) { fs::remove(f / "vystup.txt"); }},
-      {"a vystup.txt short of a record", {"nove.txt"},
+      {"a vystup.txt short of a record",
+       {"nove.txt"},
        "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n",
        [](const temp_folder& f) { f.write("vystup.txt", host_lines("0\t0\n")); }},
-      {"popisky.txt of another count", {"nove.txt"},
+      {"popisky.txt of another count",
+       {"nove.txt"},
        "Soubor popisky.txt ma 2 radku, ale v souboru data.txt je 6 vzorku.\n",
        [](const temp_folder& f) { f.write("popisky.txt", host_lines("a\nb\n")); }},
-      {"a save that was cut off", {"nove.txt"},
+      {"a save that was cut off",
+       {"nove.txt"},
        "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.\n",
        [](const temp_folder& f) { f.write("ukladani.txt", "som_train ukladani 1\n"); }},
-      {"a table without the columns of sloupce.txt", {"nove.txt"},
+      {"a table without the columns of sloupce.txt",
+       {"nove.txt"},
        "V tabulce nove.txt chybi sloupce ze souboru sloupce.txt: x (tabulka nema radek s nazvy "
-       "sloupcu)" + not_done,
-       [](const temp_folder& f) { f.write("sloupce.txt", host_lines("nazev\tstred\tmeritko\nx\t0\t1\n")); }},
-      {"a decimal comma with commas between cells", {"nove.txt", "--desetinna", "carka", "--oddelovac", "carka"},
+       "sloupcu)" +
+           not_done,
+       [](const temp_folder& f) {
+         f.write("sloupce.txt", host_lines("nazev\tstred\tmeritko\nx\t0\t1\n"));
+       }},
+      {"a decimal comma with commas between cells",
+       {"nove.txt", "--desetinna", "carka", "--oddelovac", "carka"},
        "Desetinna carka nejde s oddelovacem carka: zvolte --oddelovac strednik nebo --desetinna "
        "tecka.\n"},
   };
@@ -303,13 +339,15 @@ TEST(SomMap, VersionAndARunInProgress) {
 
   // A run holds the lock: its save may come at any moment.
   som::native_lock run;
-  ASSERT_EQ(som::take_file_lock((folder / "som_train.zamek").string(), run), som::lock_result::taken);
+  ASSERT_EQ(som::take_file_lock((folder / "som_train.zamek").string(), run),
+            som::lock_result::taken);
   const map_run refused = run_map(folder, {"nove.txt"});
   som::release_file_lock(run);
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.console,
-            host_lines("Ve slozce prave bezi som_train a mapa se muze zmenit, zarazeni se neprovede. "
-                       "Spustte som_map, az trenovani skonci.\n"));
+  EXPECT_EQ(
+      refused.console,
+      host_lines("Ve slozce prave bezi som_train a mapa se muze zmenit, zarazeni se neprovede. "
+                 "Spustte som_map, az trenovani skonci.\n"));
   EXPECT_FALSE(folder.exists("zarazeni.txt"));
 }
 
@@ -432,18 +470,6 @@ TEST(SomMap, HeldOutDigitsAreLabelledRight) {
 
 const std::string tables = std::string(SOM_SOURCE_DIR) + "/tests/data/tables/";
 
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 std::vector<som::column_scaling> columns_of(const temp_folder& folder) {
   const std::string bytes = folder.read("sloupce.txt");
   som::byte_reader reader(bytes);
@@ -471,32 +497,31 @@ TEST(SomMapTable, ReadsExportsAsSomDataScalesThem) {
     const char* labels;
   };
   const export_case cases[] = {
-      {"excel_cz.csv", {}, "trida"},
-      {"excel_utf8_bom.csv", {}, "Site"},
-      {"r_write_table.tsv", {}, "Species"},
-      {"pandas_to_csv.csv", {"--vynechat", "1"}, "group"},
+      {"excel_cz.csv", {}, "trida"},        {"excel_utf8_bom.csv", {}, "Site"},
+      {"r_write_table.tsv", {}, "Species"}, {"pandas_to_csv.csv", {"--vynechat", "1"}, "group"},
       {"excel_unicode.txt", {}, "nazev"},
   };
   for (const export_case& c : cases) {
     for (const char* scaling : {"z", "01", "ne"}) {
       SCOPED_TRACE(testing::Message() << c.file << ", --skalovani " << scaling);
       temp_folder folder;
-      std::vector<std::string> arguments = {tables + c.file, "--popisky", c.labels,
-                                            "--skalovani", scaling};
+      std::vector<std::string> arguments = {tables + c.file, "--popisky", c.labels, "--skalovani",
+                                            scaling};
       arguments.insert(arguments.end(), c.options.begin(), c.options.end());
       const map_run converted = run_map(folder, arguments, SOM_DATA_EXE);
       ASSERT_EQ(converted.status, 0) << converted.console;
 
       som::new_samples input;
-      const std::string message =
-          som::read_table_samples(tables + c.file, columns_of(folder), {}, std::string(c.labels), input);
+      const std::string message = som::read_table_samples(tables + c.file, columns_of(folder), {},
+                                                          std::string(c.labels), input);
       ASSERT_EQ(message, "");
       const std::vector<double> expected = data_values(folder);
       const som::sample_matrix& samples = *input.samples;
       ASSERT_EQ(std::size_t{samples.count} * samples.dimension, expected.size());
       for (std::uint32_t i = 0; i < samples.count; ++i)
         for (std::uint32_t j = 0; j < samples.dimension; ++j)
-          EXPECT_TRUE(same_bits(samples.row(i)[j], expected[std::size_t{i} * samples.dimension + j]))
+          EXPECT_TRUE(
+              same_bits(samples.row(i)[j], expected[std::size_t{i} * samples.dimension + j]))
               << "row " << i << ", component " << j;
       ASSERT_TRUE(input.true_labels.has_value());
       EXPECT_EQ(*input.true_labels, lines_of(folder.read("popisky.txt")));
@@ -511,15 +536,17 @@ TEST(SomMapTable, ReadsExportsAsSomDataScalesThem) {
 // them, the state files untouched.
 TEST(SomMapTable, ColumnsByNameOthersIgnored) {
   temp_folder folder;
-  folder.write("trenink.csv", "D\xC3\xA9lka;\xC5\xA0\xC3\xAD\xC5\x99ka;druh\n1,5;2;a\n2;3,5;b\n"
-                              "0,5;1;a\n4;1,25;b\n");
+  folder.write("trenink.csv",
+               "D\xC3\xA9lka;\xC5\xA0\xC3\xAD\xC5\x99ka;druh\n1,5;2;a\n2;3,5;b\n"
+               "0,5;1;a\n4;1,25;b\n");
   const map_run converted = run_map(folder, {"trenink.csv", "--popisky", "druh"}, SOM_DATA_EXE);
   ASSERT_EQ(converted.status, 0) << converted.console;
   const std::vector<double> weights = {-1, -1, 1, -1, -1, 1, 1, 1};
   write_map(folder, 2, 2, 2, weights);
   folder.write("vystup.txt", host_lines("0\t0\n1\t1\n0\t0\n1\t1\n"));
-  folder.write("nove.csv", "pozn;druh;\xC5\xA1\xC3\xAD\xC5\x99ka;D\xC3\xA9lka;id\n"
-                           "x;b;3,5;2;1\n\"y;z\";a;1,5;0,75;2\n;;-7;10;3\n");
+  folder.write("nove.csv",
+               "pozn;druh;\xC5\xA1\xC3\xAD\xC5\x99ka;D\xC3\xA9lka;id\n"
+               "x;b;3,5;2;1\n\"y;z\";a;1,5;0,75;2\n;;-7;10;3\n");
   std::map<std::string, std::string> before = folder_files(folder);
   before.erase("som_train.zamek");
   const map_run run = run_map(folder, {"nove.csv", "--popisky", "druh"});
@@ -553,26 +580,46 @@ TEST(SomMapTable, RefusalsNameTheColumnAndWriteNothing) {
     std::string expected;
   };
   const table_case cases[] = {
-      {"a missing column", "b;druh\n1;x\n", {},
+      {"a missing column",
+       "b;druh\n1;x\n",
+       {},
        "V tabulce nove.csv chybi sloupce ze souboru sloupce.txt: a" + not_done},
-      {"both missing, no title", "1;2\n3;4\n", {},
+      {"both missing, no title",
+       "1;2\n3;4\n",
+       {},
        "V tabulce nove.csv chybi sloupce ze souboru sloupce.txt: a, b (tabulka nema radek s "
-       "nazvy sloupcu)" + not_done},
-      {"a name twice", "a;a;b\n1;2;3\n", {},
+       "nazvy sloupcu)" +
+           not_done},
+      {"a name twice",
+       "a;a;b\n1;2;3\n",
+       {},
        "V tabulce nove.csv ma vic sloupcu stejny nazev: a" + not_done},
-      {"text for a number", "a;b\n1;2\n1;x\n", {},
+      {"text for a number",
+       "a;b\n1;2\n1;x\n",
+       {},
        "Tabulka nove.csv, radek 3, sloupec 2 (b): \"x\" neni cislo" + not_done},
-      {"the other decimal mark", "a,b\n1,2\n1,2.5x\n3,0.5\n", {"--desetinna", "tecka"},
+      {"the other decimal mark",
+       "a,b\n1,2\n1,2.5x\n3,0.5\n",
+       {"--desetinna", "tecka"},
        "Tabulka nove.csv, radek 3, sloupec 2 (b): \"2.5x\" neni cislo" + not_done},
-      {"a missing value", "a;b\n1;2\n;2\n", {},
+      {"a missing value",
+       "a;b\n1;2\n;2\n",
+       {},
        "Tabulka nove.csv, radek 3, sloupec 1 (a): chybi hodnota (\"\")" + not_done},
-      {"a number beyond the doubles", "a;b\n1;1e999\n", {},
+      {"a number beyond the doubles",
+       "a;b\n1;1e999\n",
+       {},
        "Tabulka nove.csv, radek 2, sloupec 2 (b): cislo \"1e999\" je mimo rozsah cisel (nejvic "
-       "asi 1.8e308)" + not_done},
+       "asi 1.8e308)" +
+           not_done},
       {"no row", "a;b\n", {}, "V tabulce nove.csv neni zadny radek s daty" + not_done},
-      {"no label column", "a;b\n1;2\n", {"--popisky", "druh"},
+      {"no label column",
+       "a;b\n1;2\n",
+       {"--popisky", "druh"},
        "Sloupec druh (--popisky) v tabulce neni. Sloupce: 1 a, 2 b.\n"},
-      {"an open quote", "a;b\n1;\"2\n", {},
+      {"an open quote",
+       "a;b\n1;\"2\n",
+       {},
        "Tabulka nove.csv, radek 2, sloupec 2: uvozovky otevrene na zacatku bunky se do konce "
        "souboru neuzavrou.\n"},
   };

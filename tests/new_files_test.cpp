@@ -29,16 +29,7 @@ using som_test::setup_text;
 using som_test::setup_values;
 using som_test::temp_folder;
 
-setup_values one_epoch(std::uint32_t Krok) {
-  return {.map_rows = 5,
-          .map_cols = 4,
-          .dimension = 2,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 20,
-          .Krok = Krok,
-          .seed = 9};
-}
+constexpr som_test::one_epoch_map one_epoch{5, 4, 2, 9};
 
 // A folder with the saved map and the page of a first run, set up to
 // continue it.

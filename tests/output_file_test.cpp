@@ -11,11 +11,8 @@
 
 namespace {
 
+using som_test::path_of;
 using som_test::temp_folder;
-
-std::string path_of(const temp_folder& folder, const char* name) {
-  return (folder / name).string();
-}
 
 // The whole way of one file: written beside the old one, then put in its
 // place, twice over, bytes kept exactly as written (no line-end translation).

@@ -6,15 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#include "support/windows_api.hpp"
+
+#ifndef _WIN32
 #include <cerrno>
 #endif
 
@@ -29,11 +23,8 @@
 
 namespace {
 
+using som_test::path_of;
 using som_test::temp_folder;
-
-std::string path_of(const temp_folder& folder, const char* name) {
-  return (folder / name).string();
-}
 
 // A plain rename fails on Windows when the target exists: this one must not.
 TEST(RenameFile, ReplacesAnExistingFileOrFailsWithoutTouchingIt) {

@@ -13,7 +13,7 @@
 #include "som/pool/pool_policy.hpp"
 #include "som/pool/thread_pool.hpp"
 #include "som/pool/tile_shares.hpp"
-#include "som/pool_exchange.hpp"
+#include "som/training/pool_exchange.hpp"
 
 namespace {
 

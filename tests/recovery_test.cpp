@@ -26,16 +26,7 @@ using som_test::setup_text;
 using som_test::setup_values;
 using som_test::temp_folder;
 
-setup_values one_epoch(std::uint32_t Krok) {
-  return {.map_rows = 3,
-          .map_cols = 3,
-          .dimension = 2,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 9,
-          .Krok = Krok,
-          .seed = 11};
-}
+constexpr som_test::one_epoch_map one_epoch{3, 3, 2, 11};
 
 som::content_digest digest_of(const std::string& bytes) {
   som::content_hasher hasher;

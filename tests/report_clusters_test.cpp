@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "report/cluster_section.hpp"
-#include "som/map_clusters.hpp"
+#include "som/map/map_clusters.hpp"
 #include "support/background_program.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"

@@ -13,7 +13,7 @@
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
 #include "report/html_text.hpp"
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 #include "report/label_section.hpp"
 #include "common/natural_order.hpp"
 #include "report/report_html.hpp"

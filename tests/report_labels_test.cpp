@@ -13,7 +13,7 @@
 #include "report/label_section.hpp"
 #include "report/scale_numbers.hpp"
 #include "report/svg_parts.hpp"
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 #include "support/label_names.hpp"
 #include "support/background_program.hpp"
 #include "support/digits.hpp"

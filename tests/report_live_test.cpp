@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/file_times.hpp"
 #include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
@@ -20,22 +21,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using som_test::contains;
 using som_test::doubles_le;
 using som_test::host_lines;
+using som_test::read_folder;
 using som_test::run_program;
 using som_test::temp_folder;
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// Every file of the folder with its bytes.
-std::map<std::string, std::string> folder_files(const temp_folder& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
-    files[entry.path().filename().string()] = som_test::read_file(entry.path());
-  return files;
-}
 
 // 1 x 3 neurons of dimension 2, radius_decay 2 (S = 10): from Krok 0 to
 // stop_radius 2 the run has eight epochs, R = 6.666667, 5, 4, 3.333333, ...;
@@ -64,13 +55,13 @@ TEST(ReportProgram, FreshRunInProgress) {
   write_setup(folder, 0, 2);
   // Three epochs written, the fourth on its way.
   folder.write("trenovani.txt", "Rozdil\tRadius\n4\t6.666667\n0\t5.000000\n1\t4.000000\n0\t3.33");
-  const std::map<std::string, std::string> before = folder_files(folder);
+  const som_test::folder_contents before = read_folder(folder.path());
   const som_test::run_result result = run_program(folder, "", SOM_REPORT_EXE);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.console, host_lines("Trenovani probiha: Epocha 3 z 8 (37.5 %).\n"
                                        "Prehled mapy je v souboru report.html.\n"));
   // Nothing but report.html written.
-  std::map<std::string, std::string> after = folder_files(folder);
+  som_test::folder_contents after = read_folder(folder.path());
   ASSERT_EQ(after.count("report.html"), 1u);
   const std::string page = after["report.html"];
   after.erase("report.html");

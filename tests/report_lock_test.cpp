@@ -12,6 +12,7 @@
 
 #include "common/platform.hpp"
 #include "support/background_program.hpp"
+#include "support/fault_injection.hpp"
 #include "support/file_times.hpp"
 #include "support/page_reading.hpp"
 #include "support/program_runner.hpp"
@@ -20,7 +21,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using som_test::contains;
 using som_test::host_lines;
+using som_test::read_folder;
 using som_test::run_program;
 using som_test::run_result;
 using som_test::temp_folder;
@@ -29,17 +32,6 @@ constexpr const char* lock_name = "som_train.zamek";
 const std::string written = "Prehled mapy je v souboru report.html.\n";
 const std::string interrupted =
     "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.";
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::map<std::string, std::string> folder_files(const temp_folder& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
-    files[entry.path().filename().string()] = som_test::read_file(entry.path());
-  return files;
-}
 
 // A finished run of a 4 x 4 map, its log then made to look newer than its
 // map (as after a run that stopped before its save, or on coarse times).
@@ -98,11 +90,11 @@ TEST(ReportLock, TheLockDecidesWhatThePageShows) {
     if (c.lock == folder_case::held) {
       ASSERT_EQ(som::take_file_lock((folder / lock_name).string(), lock), som::lock_result::taken);
     }
-    const std::map<std::string, std::string> before = folder_files(folder);
+    const som_test::folder_contents before = read_folder(folder.path());
     const run_result report = run_program(folder, "", SOM_REPORT_EXE);
     som::release_file_lock(lock);
     EXPECT_EQ(report.status, 0) << report.console;
-    std::map<std::string, std::string> after = folder_files(folder);
+    som_test::folder_contents after = read_folder(folder.path());
     const std::string page = after["report.html"];
     after.erase("report.html");
     EXPECT_EQ(after, before) << "som_report wrote more than its page";

@@ -13,7 +13,7 @@
 
 #include "report/data_space.hpp"
 #include "report/data_space_svg.hpp"
-#include "som/principal_components.hpp"
+#include "som/map/principal_components.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"
 

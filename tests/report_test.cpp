@@ -10,7 +10,7 @@
 #include "report/map_measures.hpp"
 #include "report/png_image.hpp"
 #include "report/report_html.hpp"
-#include "som/find_bmu.hpp"
+#include "som/map/find_bmu.hpp"
 #include "support/file_times.hpp"
 #include "support/map_values.hpp"
 #include "support/page_reading.hpp"

@@ -26,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using som_test::echo_text;
 using som_test::host_lines;
+using som_test::read_folder;
 using som_test::read_saved_state;
 using som_test::run_program;
 using som_test::run_result;
@@ -40,29 +41,10 @@ constexpr const char* lock_name = "som_train.zamek";
 const std::string refused_line =
     host_lines("Ve slozce uz bezi jiny beh som_train, trenovani se neprovede.\n");
 
-// A 6 x 6 map of dimension 3 that trains one epoch per run (S = 72, R = 72 /
-// (t + 1), stop_radius 36).
-setup_values one_epoch(std::uint32_t Krok) {
-  return {.map_rows = 6,
-          .map_cols = 6,
-          .dimension = 3,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 36,
-          .Krok = Krok,
-          .seed = 3};
-}
+constexpr som_test::one_epoch_map one_epoch{6, 6, 3, 3};
 
 const std::string data_text = host_lines(
     "0.1 0.9 0.3\n0.8 0.2 0.4\n0.5 0.5 0.5\n0.9 0.9 0.1\n0.2 0.1 0.7\n0.6 0.3 0.9\n0.4 0.8 0.2\n");
-
-// Every file of the folder with its bytes.
-std::map<std::string, std::string> folder_files(const temp_folder& folder) {
-  std::map<std::string, std::string> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder.path()))
-    files[entry.path().filename().string()] = som_test::read_file(entry.path());
-  return files;
-}
 
 // A folder holding the map of a first run, set up to continue it at Krok 1.
 void prepare_saved_map(const temp_folder& folder) {
@@ -147,11 +129,11 @@ TEST(RunLock, SecondRunInTheFolderIsRefused) {
   folder.write("trenovani.txt", "the log of another run");
   som::native_lock held;
   ASSERT_EQ(som::take_file_lock((folder / lock_name).string(), held), som::lock_result::taken);
-  const std::map<std::string, std::string> before = folder_files(folder);
+  const som_test::folder_contents before = read_folder(folder.path());
   const run_result refused = run_program(folder);
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.console, echo_text(one_epoch(1)) + refused_line);
-  EXPECT_EQ(folder_files(folder), before);
+  EXPECT_EQ(read_folder(folder.path()), before);
 
   som::release_file_lock(held);
   const run_result run = run_program(folder);

@@ -41,18 +41,8 @@ using som_test::strace_works;
 using som_test::temp_folder;
 using som_test::traced_calls;
 
-// A 4 x 4 map of dimension 3: S = 32 and R = 32 / (t + 1), so every run
-// trains exactly one epoch (stop_radius 16) and advances Krok by one.
-setup_values schedule_setup(std::uint32_t Krok) {
-  return {.map_rows = 4,
-          .map_cols = 4,
-          .dimension = 3,
-          .radius_decay = 1,
-          .rate_decay = 1,
-          .stop_radius = 16,
-          .Krok = Krok,
-          .seed = 5};
-}
+// Every run trains exactly one epoch and advances Krok by one.
+constexpr som_test::one_epoch_map schedule_setup{4, 4, 3, 5};
 
 const std::string data_text =
     host_lines("0.1 0.9 0.3\n0.8 0.2 0.4\n0.5 0.5 0.5\n0.9 0.9 0.1\n0.2 0.1 0.7\n0.6 0.3 0.9\n");

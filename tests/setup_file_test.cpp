@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "support/byte_sources.hpp"
 #include "support/utf16_text.hpp"
 
@@ -122,7 +123,7 @@ TEST(ReadSetupValue, VeryLongNumberAndCommentAreReadWhole) {
 TEST(ReadSetup, ReadsTheEightEntriesInOrder) {
   som::byte_reader reader(std::string_view("1\n2\n3\n4\n5\n6\n7\n8\nignored\n"));
   const som::setup_reading setup = som::read_setup(reader);
-  EXPECT_EQ(som::setup_refusal(setup), "");
+  EXPECT_EQ(som::message_of(som::setup_refusal(setup)), "");
   EXPECT_EQ(setup.echo,
             "Precteno 1\nPrecteno 2\nPrecteno 3\nPrecteno 4\nPrecteno 5\nPrecteno 6\n"
             "Precteno 7\nPrecteno 8\n");
@@ -180,7 +181,7 @@ TEST(ReadSetup, RefusesMissingEntriesThenDecimalsThenNumbersAboveTheRange) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     som::byte_reader reader(c.file);
-    EXPECT_EQ(som::setup_refusal(som::read_setup(reader)), c.refusal);
+    EXPECT_EQ(som::message_of(som::setup_refusal(som::read_setup(reader))), c.refusal);
   }
 }
 
@@ -226,14 +227,14 @@ TEST(ReadSetup, Utf8MarkSkippedUtf16Refused) {
   const som::setup_reading read = som::read_setup(marked);
   EXPECT_EQ(read.echo, expected.echo);
   EXPECT_EQ(read.params.map_rows, 1u);
-  EXPECT_EQ(som::setup_refusal(read), "");
+  EXPECT_EQ(som::message_of(som::setup_refusal(read)), "");
 
   for (const std::string& bytes :
        {som_test::utf16(file), som_test::utf16(file, true), som_test::utf16(file, false, false)}) {
     som::byte_reader reader(bytes);
     const som::setup_reading refused = som::read_setup(reader);
     EXPECT_EQ(refused.echo, "");
-    EXPECT_EQ(som::setup_refusal(refused),
+    EXPECT_EQ(som::message_of(som::setup_refusal(refused)),
               "Soubor setup.txt je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo "
               "ANSI.\n");
   }

@@ -16,14 +16,19 @@
 #include "formats/columns_file.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/run_lock.hpp"
 #include "support/background_program.hpp"
+#include "support/map_values.hpp"
 #include "support/program_runner.hpp"
 
 namespace {
 
+using som_test::lines_of;
+using som_test::same_bits;
+
 namespace fs = std::filesystem;
+using som_test::last_line;
 using som_test::run_result;
 using som_test::temp_folder;
 
@@ -36,15 +41,6 @@ run_result run_som_data(const temp_folder& folder, const std::vector<std::string
   result.status = run.wait();
   result.console = run.console();
   return result;
-}
-
-std::string last_line(const std::string& console) {
-  std::string text = console;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  const std::size_t at = text.rfind('\n');
-  std::string line = at == std::string::npos ? text : text.substr(at + 1);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
 }
 
 // Every file of the folder and its bytes (the lock's file aside, which a
@@ -83,24 +79,6 @@ std::vector<double> read_data(const temp_folder& folder, std::uint32_t count,
   return values;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (char c : text) {
-    if (c == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 // The mean and sample standard deviation by a two-pass sum in long double,
 // which for these few values gives the correctly rounded results.
 void expect_standard_scaling(const std::vector<double>& column, const som::column_scaling& got,
@@ -132,7 +110,11 @@ TEST(SomData, RealExportsTrain) {
        {"--popisky", "trida"},
        {"D\xC3\xA9lka kali\xC5\xA1n\xC3\xADho l\xC3\xADstku (cm)",
         "\xC5\xA0\xC3\xAD\xC5\x99ka; kali\xC5\xA1n\xC3\xADho l\xC3\xADstku (cm)", "Hmotnost \"g\""},
-       {{5.1, 3.5, 0.25}, {4.9, 3, 0.2}, {7, 3.2, 1.4}, {6.4, 3.2, 1.5}, {6.3, 3.3, 2.5},
+       {{5.1, 3.5, 0.25},
+        {4.9, 3, 0.2},
+        {7, 3.2, 1.4},
+        {6.4, 3.2, 1.5},
+        {6.3, 3.3, 2.5},
         {5.8, 2.7, 1.9}},
        {"kosatec \xC5\xA1t\xC4\x9Btinat\xC3\xBD", "kosatec \xC5\xA1t\xC4\x9Btinat\xC3\xBD",
         "kosatec r\xC5\xAFznobarv\xC3\xBD", "kosatec r\xC5\xAFznobarv\xC3\xBD",
@@ -140,7 +122,9 @@ TEST(SomData, RealExportsTrain) {
        "Windows-1250 (prevedeno na UTF-8), oddelovac strednik, desetinna carka, konce radku CR LF"},
       {"excel_utf8_bom.csv",
        {"--popisky", "Site"},
-       {"Temperature (\xC2\xB0" "C)", "Pressure (kPa)", "Humidity"},
+       {"Temperature (\xC2\xB0"
+        "C)",
+        "Pressure (kPa)", "Humidity"},
        {{21.5, 101.3, 0.45}, {19, 99.8, 0.6}, {25.25, 100.1, 0.3}, {17.75, 102, 0.55}},
        {"Brno", "Plze\xC5\x88", "\xC3\x9Ast\xC3\xAD nad Labem", "Brno"},
        "UTF-8 s BOM, oddelovac carka"},
@@ -153,25 +137,46 @@ TEST(SomData, RealExportsTrain) {
       {"r_write_csv.csv",
        {"--popisky", "Species", "--vynechat", "1", "--vynechat-neuplne"},
        {"Sepal.Length", "Sepal.Width", "Petal.Length", "Petal.Width"},
-       {{5.1, 3.5, 1.4, 0.2}, {4.9, 3, 1.4, 0.2}, {4.6, 3.1, 1.5, 0.2}, {7, 3.2, 4.7, 1.4},
-        {6.4, 3.2, 4.5, 1.5}, {6.9, 3.1, 4.9, 1.5}, {5.5, 2.3, 4, 1.3}, {6.3, 3.3, 6, 2.5},
-        {5.8, 2.7, 5.1, 1.9}, {7.1, 3, 5.9, 2.1}, {6.3, 2.9, 5.6, 1.8}},
+       {{5.1, 3.5, 1.4, 0.2},
+        {4.9, 3, 1.4, 0.2},
+        {4.6, 3.1, 1.5, 0.2},
+        {7, 3.2, 4.7, 1.4},
+        {6.4, 3.2, 4.5, 1.5},
+        {6.9, 3.1, 4.9, 1.5},
+        {5.5, 2.3, 4, 1.3},
+        {6.3, 3.3, 6, 2.5},
+        {5.8, 2.7, 5.1, 1.9},
+        {7.1, 3, 5.9, 2.1},
+        {6.3, 2.9, 5.6, 1.8}},
        {"setosa", "setosa", "setosa", "versicolor", "versicolor", "versicolor", "versicolor",
         "virginica", "virginica", "virginica", "virginica"},
        "bunky v uvozovkach"},
       {"r_write_table.tsv",
        {"--popisky", "Species"},
        {"Sepal.Length", "Sepal.Width", "Petal.Length", "Petal.Width"},
-       {{5, 3.6, 1.4, 0.2}, {5.4, 3.9, 1.7, 0.4}, {4.6, 3.4, 1.4, 0.3}, {5, 3.4, 1.5, 0.2},
-        {6.5, 2.8, 4.6, 1.5}, {5.7, 2.8, 4.5, 1.3}, {6.3, 3.3, 4.7, 1.6}, {4.9, 2.4, 3.3, 1},
-        {6.5, 3, 5.8, 2.2}, {7.6, 3, 6.6, 2.1}, {4.9, 2.5, 4.5, 1.7}, {7.3, 2.9, 6.3, 1.8}},
+       {{5, 3.6, 1.4, 0.2},
+        {5.4, 3.9, 1.7, 0.4},
+        {4.6, 3.4, 1.4, 0.3},
+        {5, 3.4, 1.5, 0.2},
+        {6.5, 2.8, 4.6, 1.5},
+        {5.7, 2.8, 4.5, 1.3},
+        {6.3, 3.3, 4.7, 1.6},
+        {4.9, 2.4, 3.3, 1},
+        {6.5, 3, 5.8, 2.2},
+        {7.6, 3, 6.6, 2.1},
+        {4.9, 2.5, 4.5, 1.7},
+        {7.3, 2.9, 6.3, 1.8}},
        {"setosa", "setosa", "setosa", "setosa", "versicolor", "versicolor", "versicolor",
         "versicolor", "virginica", "virginica", "virginica", "virginica"},
        "oddelovac tabulator"},
       {"pandas_to_csv.csv",
        {"--popisky", "group", "--vynechat", "1"},
        {"height_cm", "weight_kg", "age"},
-       {{172.5, 70.2, 34}, {181, 85.5, 45}, {165.25, 55, 23}, {190, 92.3, 51}, {158.5, 50.1, 19},
+       {{172.5, 70.2, 34},
+        {181, 85.5, 45},
+        {165.25, 55, 23},
+        {190, 92.3, 51},
+        {158.5, 50.1, 19},
         {176, 77.7, 38}},
        {"a", "b", "a", "b", "a", "b"},
        "prvni radek jsou nazvy sloupcu"},
@@ -179,7 +184,10 @@ TEST(SomData, RealExportsTrain) {
        {"--popisky", "nazev"},
        {"Hodnota A", "Hodnota B"},
        {{1.5, 2}, {2.5, 4}, {3.5, 8}, {4.5, 16}},
-       {"prvn\xC3\xAD", "druh\xC3\xBD", "t\xC5\x99" "et\xC3\xAD", "\xC4\x8Dtvrt\xC3\xBD"},
+       {"prvn\xC3\xAD", "druh\xC3\xBD",
+        "t\xC5\x99"
+        "et\xC3\xAD",
+        "\xC4\x8Dtvrt\xC3\xBD"},
        "UTF-16 LE (prevedeno na UTF-8), oddelovac tabulator"},
   };
   for (const fixture& f : fixtures) {
@@ -260,8 +268,9 @@ TEST(SomData, ScalingKinds) {
       EXPECT_EQ(columns[j].scale, c.scales[j]) << c.option << " " << j;
     }
     // Column c has no spread: named in a notice, scale 1.
-    EXPECT_NE(run.console.find("Pozor: sloupec 3 (c) ma vsechny hodnoty stejne (5), meritko zustava 1."),
-              std::string::npos)
+    EXPECT_NE(
+        run.console.find("Pozor: sloupec 3 (c) ma vsechny hodnoty stejne (5), meritko zustava 1."),
+        std::string::npos)
         << run.console;
   }
 }
@@ -277,45 +286,75 @@ TEST(SomData, RefusalsNameRowAndColumnAndWriteNothing) {
     std::vector<std::pair<std::string, std::string>> files = {};  // in the folder before
   };
   const refusal cases[] = {
-      {"text where numbers belong", "@r_write_csv.csv", {"--vynechat", "1", "--vynechat-neuplne"},
+      {"text where numbers belong",
+       "@r_write_csv.csv",
+       {"--vynechat", "1", "--vynechat-neuplne"},
        "sloupec 6 (Species): radek 2 obsahuje \"setosa\", coz neni cislo. Je-li to popis vzorku, "
        "pouzijte --popisky 6; nema-li se sloupec pouzit, --vynechat 6."},
-      {"a missing value", "@r_write_csv.csv", {"--vynechat", "1", "--popisky", "Species"},
+      {"a missing value",
+       "@r_write_csv.csv",
+       {"--vynechat", "1", "--popisky", "Species"},
        "radek 4, sloupec 3 (Sepal.Width): chybi hodnota (\"NA\"). Radky s chybejicimi hodnotami "
        "vynecha --vynechat-neuplne; cely sloupec --vynechat 3."},
-      {"the other decimal mark", "@excel_cz.csv", {"--desetinna", "tecka", "--popisky", "4"},
+      {"the other decimal mark",
+       "@excel_cz.csv",
+       {"--desetinna", "tecka", "--popisky", "4"},
        "Ma-li tabulka desetinnou carku, pouzijte --desetinna carka."},
       {"an open quote", "a,b\n1,2\n3,\"4\n5,6\n", {}, "radek 3, sloupec 2: uvozovky otevrene"},
       {"text after a quote", "a,b\n1,\"2\"x\n", {}, "radek 2, sloupec 2: za uzavirajicimi"},
       {"a cell too many", "a,b\n1,2\n3,4,5\n", {}, "radek 3: bunka ve sloupci 3 je navic"},
-      {"a number out of range", "a,b\n1,2\n3,-1e999\n", {},
+      {"a number out of range",
+       "a,b\n1,2\n3,-1e999\n",
+       {},
        "radek 3, sloupec 2 (b): cislo \"-1e999\" je mimo rozsah"},
-      {"values beyond the doubles once scaled", "a\n-1e308\n1e308\n", {"--skalovani", "01"},
+      {"values beyond the doubles once scaled",
+       "a\n-1e308\n1e308\n",
+       {"--skalovani", "01"},
        "sloupec 1 (a): hodnoty jsou po skalovani mimo rozsah cisel"},
-      {"no such column", "a,b\n1,2\n", {"--popisky", "c"},
+      {"no such column",
+       "a,b\n1,2\n",
+       {"--popisky", "c"},
        "Sloupec c (--popisky) v tabulce neni. Sloupce: 1 a, 2 b."},
-      {"a column number beyond the table", "a,b\n1,2\n", {"--vynechat", "3"},
+      {"a column number beyond the table",
+       "a,b\n1,2\n",
+       {"--vynechat", "3"},
        "Sloupec 3 (--vynechat) v tabulce neni: tabulka ma 2 sloupcu."},
-      {"labels left out", "a,b\n1,2\n", {"--popisky", "a", "--vynechat", "a"},
+      {"labels left out",
+       "a,b\n1,2\n",
+       {"--popisky", "a", "--vynechat", "a"},
        "Sloupec 1 (a) je v --popisky i ve --vynechat."},
       {"no numbers left", "a,b\n1,2\n", {"--vynechat", "1,2"}, "neni zadny sloupec"},
-      {"every row incomplete", "a,b\n1,NA\nNA,2\n", {"--vynechat-neuplne"},
+      {"every row incomplete",
+       "a,b\n1,NA\nNA,2\n",
+       {"--vynechat-neuplne"},
        "Vsem radkum tabulky t.csv chybi nejaka hodnota, nezbyl zadny vzorek; prvni: radek 2, "
        "sloupec 2 (b)."},
       {"no data rows", "a,b\n", {}, "V tabulce t.csv neni zadny radek s daty."},
-      {"UTF-16 without its mark", std::string("a\0,\0b\0\n\0" "1\0,\0" "2\0\n\0", 16), {},
+      {"UTF-16 without its mark",
+       std::string("a\0,\0b\0\n\0"
+                   "1\0,\0"
+                   "2\0\n\0",
+                   16),
+       {},
        "Soubor t.csv je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI."},
       {"no table", "", {"--no-table"}, "Neznamy argument --no-table. Pouziti: som_data TABULKA"},
       {"two tables", "a\n1\n", {"nic.csv"}, "Neznamy argument nic.csv."},
       {"threads beyond the most", "a\n1\n", {"--vlakna", "9"}, "Neznamy argument --vlakna."},
       {"a table that is not there", "", {"nic.csv"}, "Soubor nic.csv se nepodarilo otevrit."},
-      {"a saved map", "a\n1\n2\n", {"--prepsat"},
+      {"a saved map",
+       "a\n1\n2\n",
+       {"--prepsat"},
        "Ve slozce je ulozena mapa (vahy.bin) natrenovana na dosavadnich datech, proto se data.txt "
        "nenahradi.",
        {{"vahy.bin", "12345678"}, {"data.txt", "1\n2\n"}}},
-      {"a saved map without data.txt", "a\n1\n2\n", {}, "Ve slozce je ulozena mapa (vahy.bin)",
+      {"a saved map without data.txt",
+       "a\n1\n2\n",
+       {},
+       "Ve slozce je ulozena mapa (vahy.bin)",
        {{"vahy.bin", "12345678"}}},
-      {"files there without --prepsat", "a\n1\n2\n", {},
+      {"files there without --prepsat",
+       "a\n1\n2\n",
+       {},
        "Ve slozce uz je data.txt, popisky.txt; nahradi je jen --prepsat.",
        {{"data.txt", "1\n"}, {"popisky.txt", "x\n"}}},
   };
@@ -358,7 +397,8 @@ TEST(SomData, WaitsForNoRunAndReplacesOnlyWhenAsked) {
     som::release_file_lock(held);
   }
   ASSERT_EQ(run_som_data(folder, {"t.csv", "--popisky", "label"}).status, 0);
-  EXPECT_EQ(lines_of(folder.read(som::labels_file_name)), (std::vector<std::string>{"x", "y", "z"}));
+  EXPECT_EQ(lines_of(folder.read(som::labels_file_name)),
+            (std::vector<std::string>{"x", "y", "z"}));
 
   // With --prepsat the rest is replaced (setup.txt too), and the labels of
   // older data are removed.

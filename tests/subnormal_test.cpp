@@ -12,17 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "som/epoch_plan.hpp"
 #include "som/kernels/component_order.hpp"
 #include "som/kernels/kernel_table.hpp"
 #include "som/kernels/subnormals.hpp"
-#include "som/map_storage.hpp"
-#include "som/train_epoch_plain.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/train_epoch_plain.hpp"
+#include "som/training/epoch_plan.hpp"
+#include "support/map_values.hpp"
 
 namespace {
 
 using som::kernels::search_mode;
 using som::kernels::subnormal_mode;
+using som_test::same_weight;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
@@ -72,12 +74,6 @@ TEST(HasSubnormal, SeesOneSubnormalWeightAnywhere) {
   EXPECT_FALSE(som::kernels::has_subnormal(grid));
   grid.at(14, 3) = -0x1p-1074;
   EXPECT_TRUE(som::kernels::has_subnormal(grid));
-}
-
-// Bit for bit, -0 included; any NaN matches any NaN (see trainer_test).
-bool same_weight(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 struct sparse_case {

@@ -8,11 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.hpp"
 #include "formats/final_parameters.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/sample_data.hpp"
-#include "support/label_names.hpp"
 #include "support/byte_sources.hpp"
+#include "support/label_names.hpp"
 #include "support/utf16_text.hpp"
 
 namespace {
@@ -78,23 +79,23 @@ TEST(TextEncoding, BeginTextSkipsTheUtf8MarkAndRefusesUtf16) {
   for (const std::string& utf16 :
        {"\xFF\xFE" + utf16le_text, "\xFE\xFF" + utf16be_text, utf16le_text}) {
     std::string_view bytes = utf16;
-    EXPECT_EQ(som::begin_text(bytes, "data.txt"), refusal);
+    EXPECT_EQ(som::message_of(som::begin_text(bytes, "data.txt")), refusal);
     EXPECT_EQ(bytes.size(), utf16.size());
     som::byte_reader reader(utf16);
-    EXPECT_EQ(som::begin_text(reader, "data.txt"), refusal);
+    EXPECT_EQ(som::message_of(som::begin_text(reader, "data.txt")), refusal);
     EXPECT_EQ(reader.position(), 0u);
   }
   std::string_view bytes =
       "\xEF\xBB\xBF"
       "1 2\n";
-  EXPECT_EQ(som::begin_text(bytes, "data.txt"), "");
+  EXPECT_EQ(som::message_of(som::begin_text(bytes, "data.txt")), "");
   EXPECT_EQ(bytes, "1 2\n");
   som_test::piecewise_source pieces(
       "\xEF\xBB\xBF"
       "1 2\n",
       1);
   som::byte_reader reader(pieces.source());
-  EXPECT_EQ(som::begin_text(reader, "data.txt"), "");
+  EXPECT_EQ(som::message_of(som::begin_text(reader, "data.txt")), "");
   EXPECT_EQ(reader.position(), 3u);
   EXPECT_EQ(reader.peek(), '1');
 }
@@ -105,28 +106,29 @@ TEST(TextEncoding, EveryReaderOfTextFollowsIt) {
   som::sample_lines lines;
   const std::string marked_data = std::string(som_test::utf8_mark) + data;
   som::byte_reader marked(marked_data);
-  EXPECT_EQ(som::count_sample_lines(marked, 2, lines), "");
+  EXPECT_EQ(som::message_of(som::count_sample_lines(marked, 2, lines)), "");
   EXPECT_EQ(lines.count, 2u);
   EXPECT_EQ(lines.misshapen_line, 0u);
   // Line numbers are those of the text: the mark is not a line's content.
   som::byte_reader marked_title(
       "\xEF\xBB\xBF"
       "a b\n1 2\n");
-  EXPECT_EQ(som::count_sample_lines(marked_title, 2, lines), "");
+  EXPECT_EQ(som::message_of(som::count_sample_lines(marked_title, 2, lines)), "");
   EXPECT_EQ(lines.misshapen_line, 1u);
 
   double values[4] = {};
   som::sample_matrix matrix{values, 2, 2};
   const std::string data_refusal = som::utf16_refusal("data.txt");
   som::byte_reader marked_values(marked_data);
-  EXPECT_EQ(som::load_sample_values(marked_values, matrix), "");
+  EXPECT_EQ(som::message_of(som::load_sample_values(marked_values, matrix)), "");
   EXPECT_EQ(values[3], 4.0);
   som::byte_reader utf16_count(utf16le_text);
-  EXPECT_EQ(som::count_sample_lines(utf16_count, 2, lines), data_refusal);
+  EXPECT_EQ(som::message_of(som::count_sample_lines(utf16_count, 2, lines)), data_refusal);
   som::byte_reader utf16_values(utf16le_text);
-  EXPECT_EQ(som::load_sample_values(utf16_values, matrix), data_refusal);
+  EXPECT_EQ(som::message_of(som::load_sample_values(utf16_values, matrix)), data_refusal);
   som::byte_reader short_values("1 2\n3");
-  EXPECT_EQ(som::load_sample_values(short_values, matrix), "Chybi hodnota v souboru data.txt!\n");
+  EXPECT_EQ(som::message_of(som::load_sample_values(short_values, matrix)),
+            "Chybi hodnota v souboru data.txt!\n");
 
   const som::labels_reading labels = som::read_labels(
       "\xEF\xBB\xBF"

@@ -15,16 +15,18 @@
 #include <utility>
 #include <vector>
 
-#include "som/fast_trainer.hpp"
 #include "som/kernels/kernel_table.hpp"
-#include "som/map_storage.hpp"
-#include "som/train_epoch_plain.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/train_epoch_plain.hpp"
+#include "som/training/fast_trainer.hpp"
+#include "support/map_values.hpp"
 
 namespace {
 
 using som::kernels::kernel_entry;
 using som::kernels::search_mode;
 using som::pool::pool_mode;
+using som_test::same_weight;
 
 struct map_shape {
   std::uint32_t rows, cols;
@@ -87,14 +89,6 @@ som::owned_grid grid_from(const case_data& c, map_shape shape, std::uint32_t dim
 struct epoch_params {
   double learning_rate, radius;
 };
-
-// Bit for bit, -0 included; any NaN matches any NaN, since which operand's
-// NaN an addition passes on depends on the order in which the compiler
-// gives it the operands (the weights file writes every NaN alike).
-bool same_weight(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
 
 std::string describe(map_shape shape, std::uint32_t dimension) {
   return std::to_string(shape.rows) + "x" + std::to_string(shape.cols) + " dim " +

@@ -12,11 +12,11 @@
 
 #include "common/text_format.hpp"
 #include "formats/training_log.hpp"
-#include "som/find_bmu.hpp"
-#include "som/map_storage.hpp"
-#include "som/schedule.hpp"
-#include "som/train_epoch_plain.hpp"
-#include "som/train_map.hpp"
+#include "som/map/find_bmu.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/schedule.hpp"
+#include "som/map/train_epoch_plain.hpp"
+#include "som/training/train_map.hpp"
 
 namespace {
 

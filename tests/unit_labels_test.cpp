@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 #include "support/map_values.hpp"
 
 namespace {

@@ -12,7 +12,7 @@ bool waits_before_closing(const console_facts& console) {
 
 int finish_console_program(int status) {
   if (waits_before_closing(look_at_console())) {
-    print_line(stdout, "Stisknete Enter pro zavreni okna.");
+    print_line(stdout, close_window_text);
     std::fflush(stdout);
     int c;
     while ((c = std::getchar()) != EOF && c != '\n') {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <system_error>
 
+#include "common/messages.hpp"
 #include "common/platform.hpp"
 
 namespace som {
@@ -68,15 +69,19 @@ file_read read_whole_file(const std::string& path, std::string& bytes) {
                           [&](const char* data, std::size_t size) { bytes.append(data, size); });
 }
 
-std::string file_read_message(file_read result, std::string_view name) {
+failure failure_of(file_read result, std::string_view name) {
   switch (result) {
     case file_read::done: return {};
-    case file_read::read_error: return read_failed_message(name);
-    case file_read::close_error: return close_failed_message(name);
+    case file_read::read_error: return failure::of(failure_kind::read_failed, std::string(name));
+    case file_read::close_error: return failure::of(failure_kind::close_failed, std::string(name));
     case file_read::absent:
     case file_read::unopenable: break;
   }
-  return open_failed_message(name);
+  return failure::of(failure_kind::open_failed, std::string(name));
+}
+
+std::string file_read_message(file_read result, std::string_view name) {
+  return message_of(failure_of(result, name));
 }
 
 }  // namespace som

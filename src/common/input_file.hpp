@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "common/byte_reader.hpp"
-#include "common/messages.hpp"
+#include "common/failure.hpp"
 
 namespace som {
 
@@ -44,21 +44,20 @@ class input_file {
 };
 
 // Opens the file `name`, hands a reader of its bytes to `read`, which returns
-// the message of its own failure or nothing, and closes the file. Returns
-// the message of the first failure: the file cannot be opened, its bytes
-// cannot be read (whatever `read` made of them), the reader ran out of
-// memory, `read`'s own, the file cannot be closed; nothing when all went
-// well.
+// its own failure or none, and closes the file. Returns the first failure:
+// the file cannot be opened, its bytes cannot be read (whatever `read` made
+// of them), the reader ran out of memory, `read`'s own, the file cannot be
+// closed; none when all went well.
 template <typename Read>
-std::string read_input_file(const char* name, Read&& read) {
+failure read_input_file(const char* name, Read&& read) {
   input_file file;
-  if (!file.open(name)) return open_failed_message(name);
+  if (!file.open(name)) return failure::of(failure_kind::open_failed, name);
   byte_reader reader(file.source());
-  std::string message = read(reader);
-  if (reader.read_failed()) return read_failed_message(name);
-  if (reader.out_of_memory()) return std::string(out_of_memory_text) + "\n";
-  if (!message.empty()) return message;
-  if (!file.close()) return close_failed_message(name);
+  failure result = read(reader);
+  if (reader.read_failed()) return failure::of(failure_kind::read_failed, name);
+  if (reader.out_of_memory()) return failure::of(failure_kind::out_of_memory);
+  if (result) return result;
+  if (!file.close()) return failure::of(failure_kind::close_failed, name);
   return {};
 }
 
@@ -74,9 +73,11 @@ file_read read_file_pieces(const std::string& path,
 // to the file at once, and std::bad_alloc is thrown when it cannot be).
 file_read read_whole_file(const std::string& path, std::string& bytes);
 
-// What a program says when reading `name` did not end in done: that it
-// cannot be opened (also when it is absent), that its bytes cannot be read,
-// or that it cannot be closed.
+// Reading `name` as a failure: none when done; that it cannot be opened
+// (also when it is absent), that its bytes cannot be read, or that it
+// cannot be closed.
+failure failure_of(file_read result, std::string_view name);
+// The same in words.
 std::string file_read_message(file_read result, std::string_view name);
 
 }  // namespace som

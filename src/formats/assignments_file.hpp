@@ -7,7 +7,7 @@
 
 #include "common/byte_reader.hpp"
 #include "common/byte_sink.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/file_names.hpp"
+#include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "formats/text_encoding.hpp"
 
@@ -31,17 +32,10 @@ std::uint64_t count_lines(std::string_view bytes) {
 
 }  // namespace
 
-std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
-                                std::string_view labels_file, std::string_view samples_file) {
-  return "Soubor " + std::string(labels_file) + " ma " + std::to_string(lines) +
-         " radku, ale v souboru " + std::string(samples_file) + " je " + std::to_string(samples) +
-         " vzorku.\n";
-}
-
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
                            std::string_view labels_file, std::string_view samples_file) {
   labels_reading out;
-  out.message = begin_text(bytes, labels_file);
+  out.message = message_of(begin_text(bytes, labels_file));
   if (!out.ok()) return out;
   out.lines = count_lines(bytes);
   if (out.lines != samples) {

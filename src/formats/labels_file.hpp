@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/file_names.hpp"
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 
 namespace som {
 
@@ -67,16 +67,11 @@ labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
                            std::string_view labels_file = labels_file_name,
                            std::string_view samples_file = data_file_name);
 
-// The labels on the map (som/label_map.hpp).
+// The labels on the map (som/map/label_map.hpp).
 inline label_map map_labels(std::uint32_t map_rows, std::uint32_t map_cols,
                             const assignment_table& assignments, const sample_labels& labels) {
   return map_labels(map_rows, map_cols, assignments, labels.of_sample, labels.names.size());
 }
-
-// The message of a file whose line count is not that of the samples.
-std::string label_count_message(std::uint64_t lines, std::uint32_t samples,
-                                std::string_view labels_file = labels_file_name,
-                                std::string_view samples_file = data_file_name);
 
 // Appends one label as a line: without the blanks around it, a line break
 // inside it made a space (a label is one line), then the host's line end.

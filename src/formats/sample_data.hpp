@@ -8,18 +8,11 @@
 #include <string_view>
 
 #include "common/byte_reader.hpp"
-#include "common/file_names.hpp"
+#include "common/failure.hpp"
 #include "formats/sample_lines.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
-
-// The refusal of a file of samples in data.txt's format (data.txt itself
-// by default) whose line `line` is not a sample of `dimension` numbers, as a
-// line; `outcome` says what is therefore not done.
-std::string misshapen_sample_message(std::uint64_t line, std::uint32_t dimension,
-                                     std::string_view file = data_file_name,
-                                     std::string_view outcome = "trenovani se neprovede");
 
 // Reads N × dimension numbers as one stream of white-space-separated values
 // into the matrix. Returns false at the first value that cannot be read.
@@ -32,10 +25,11 @@ void append_sample_line(std::string& out, const double* values, std::uint32_t di
 // The two passes as the programs make them over the file, each from its
 // start: a file in UTF-16 is refused (formats/text_encoding.hpp) and a UTF-8
 // byte order mark skipped, so that line numbers stay those of the text.
-// Each returns the refusal as a line, or nothing: the counting pass fills
-// `lines`; the values pass says "Chybi hodnota v souboru data.txt!" at a
-// value that cannot be read.
-std::string count_sample_lines(byte_reader& reader, std::uint32_t dimension, sample_lines& lines);
-std::string load_sample_values(byte_reader& reader, sample_matrix& samples);
+// Each returns the refusal, or none: the counting pass fills `lines` (a
+// line that is no sample is `lines.misshapen_line`, for the caller to
+// refuse: common/messages.hpp words it); the values pass gives a
+// missing_value of data.txt at a value that cannot be read.
+failure count_sample_lines(byte_reader& reader, std::uint32_t dimension, sample_lines& lines);
+failure load_sample_values(byte_reader& reader, sample_matrix& samples);
 
 }  // namespace som

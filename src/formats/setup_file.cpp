@@ -5,6 +5,7 @@
 
 #include "common/decimal.hpp"
 #include "common/file_names.hpp"
+#include "common/messages.hpp"
 #include "common/text_format.hpp"
 
 namespace som {
@@ -42,13 +43,9 @@ std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_ent
   if (found != nullptr)
     *found = !number ? setup_entry::missing
                      : above_range ? setup_entry::above_range : setup_entry::read;
-  if (!number) {
-    value = 0;
-    echo += "Chybi hodnota v souboru!\n";
-  }
-  echo += "Precteno ";
-  append_u32(echo, value);
+  if (!number) value = 0;
   // The rest of the line, without its line end (LF or CR LF).
+  std::string rest;
   int c;
   while ((c = reader.peek()) != -1) {
     reader.advance(1);
@@ -57,9 +54,9 @@ std::uint32_t read_setup_value(byte_reader& reader, std::string& echo, setup_ent
       reader.advance(1);
       break;
     }
-    echo += static_cast<char>(c);
+    rest += static_cast<char>(c);
   }
-  echo += '\n';
+  append_setup_echo(echo, value, !number, rest);
   return value;
 }
 
@@ -81,17 +78,15 @@ setup_reading read_setup(byte_reader& reader) {
   return setup;
 }
 
-std::string setup_refusal(const setup_reading& setup) {
-  if (is_utf16(setup.encoding)) return utf16_refusal(setup_file_name);
-  if (!setup.complete)
-    return std::string("Soubor ") + setup_file_name +
-           " nema vsech osm hodnot, trenovani se neprovede.\n";
-  if (!setup.decimal.empty())
-    return std::string("Hodnota v souboru ") + setup_file_name + " neni cele cislo (" +
-           setup.decimal + "), trenovani se neprovede.\n";
-  if (!setup.in_range)
-    return std::string("Hodnota v souboru ") + setup_file_name +
-           " je vetsi nez 4294967295, trenovani se neprovede.\n";
+failure setup_refusal(const setup_reading& setup) {
+  if (is_utf16(setup.encoding)) return failure::of(failure_kind::utf16, setup_file_name);
+  if (!setup.complete) return failure::of(failure_kind::setup_incomplete, setup_file_name);
+  if (!setup.decimal.empty()) {
+    failure refusal = failure::of(failure_kind::setup_decimal, setup_file_name);
+    refusal.detail = setup.decimal;
+    return refusal;
+  }
+  if (!setup.in_range) return failure::of(failure_kind::setup_above_range, setup_file_name);
   return {};
 }
 

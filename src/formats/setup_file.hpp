@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/byte_reader.hpp"
+#include "common/failure.hpp"
 #include "formats/text_encoding.hpp"
 
 namespace som {
@@ -54,12 +55,12 @@ struct setup_reading {
 // Reads the eight entries in their order, after a UTF-8 byte order mark.
 setup_reading read_setup(byte_reader& reader);
 
-// The refusal of a setup.txt that a run cannot use as it stands (as a line),
-// or empty when it can: a file in UTF-16 (before any echo), then entries
+// The refusal of a setup.txt that a run cannot use as it stands, or none
+// when it can: a file in UTF-16 (before any echo), then entries
 // without a number, then a decimal value (which would be read as its whole
 // part: 0.5 as 0), then numbers out of range. A run with wrong parameters
 // would train a wrong map and save it over the good one.
-std::string setup_refusal(const setup_reading& setup);
+failure setup_refusal(const setup_reading& setup);
 
 // A setup.txt for these parameters: each entry on its own line, its value,
 // a tab and a comment that says what the entry is (Czech, without

@@ -38,21 +38,16 @@ bool is_utf16(unicode_mark mark) {
          mark == unicode_mark::utf16_without_mark;
 }
 
-std::string utf16_refusal(std::string_view file_name) {
-  return "Soubor " + std::string(file_name) +
-         " je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8 nebo ANSI.\n";
-}
-
-std::string begin_text(byte_reader& reader, std::string_view file_name) {
+failure begin_text(byte_reader& reader, std::string_view file_name) {
   const unicode_mark mark = detect_unicode_mark(reader);
-  if (is_utf16(mark)) return utf16_refusal(file_name);
+  if (is_utf16(mark)) return failure::of(failure_kind::utf16, std::string(file_name));
   reader.advance(unicode_mark_length(mark));
   return {};
 }
 
-std::string begin_text(std::string_view& bytes, std::string_view file_name) {
+failure begin_text(std::string_view& bytes, std::string_view file_name) {
   const unicode_mark mark = detect_unicode_mark(bytes);
-  if (is_utf16(mark)) return utf16_refusal(file_name);
+  if (is_utf16(mark)) return failure::of(failure_kind::utf16, std::string(file_name));
   bytes.remove_prefix(unicode_mark_length(mark));
   return {};
 }

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "common/byte_reader.hpp"
+#include "common/failure.hpp"
 
 namespace som {
 
@@ -47,14 +48,10 @@ std::size_t unicode_mark_length(unicode_mark mark);
 
 bool is_utf16(unicode_mark mark);
 
-// "Soubor <name> je ulozen v kodovani UTF-16 (Unicode), ulozte ho jako UTF-8
-// nebo ANSI." as a line.
-std::string utf16_refusal(std::string_view file_name);
-
-// Where a reader of the text file `file_name` begins: the refusal of a file
-// in UTF-16 (nothing consumed), or nothing once a UTF-8 mark is skipped.
-std::string begin_text(byte_reader& reader, std::string_view file_name);
+// Where a reader of the text file `file_name` begins: a utf16 failure for a
+// file in UTF-16 (nothing consumed), or none once a UTF-8 mark is skipped.
+failure begin_text(byte_reader& reader, std::string_view file_name);
 // The same over the file's bytes in memory: `bytes` loses its mark.
-std::string begin_text(std::string_view& bytes, std::string_view file_name);
+failure begin_text(std::string_view& bytes, std::string_view file_name);
 
 }  // namespace som

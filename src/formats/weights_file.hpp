@@ -4,7 +4,7 @@
 
 #include "common/byte_reader.hpp"
 #include "common/byte_sink.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 
@@ -18,10 +18,6 @@ enum class weights_read {
 // order, and looks for bytes beyond them: a longer file holds a map of
 // another size or dimension, which read as this one would be scrambled.
 weights_read read_weights(byte_reader& reader, weight_grid& grid);
-
-// The refusal of a vahy.bin longer than the map of setup.txt needs.
-inline constexpr const char* weights_too_long_text =
-    "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.";
 
 // The bytes of vahy.bin: every weight as a little-endian double, in neuron
 // order. False as soon as the sink fails.

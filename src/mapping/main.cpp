@@ -24,7 +24,7 @@
 #include "mapping/new_table.hpp"
 #include "mapping/placing.hpp"
 #include "mapping/trained_map.hpp"
-#include "som/map_clusters.hpp"
+#include "som/map/map_clusters.hpp"
 #include "state/map_reading.hpp"
 #include "state/run_lock.hpp"
 #include "table/table_options.hpp"

@@ -21,11 +21,11 @@ std::string out_of_memory_line() { return std::string(out_of_memory_text) + "\n"
 std::string read_sample_file(const std::string& path, std::uint32_t dimension,
                              owned_samples& samples) {
   sample_lines lines;
-  std::string message = read_input_file(path.c_str(), [&](byte_reader& reader) {
-    std::string refusal = begin_text(reader, path);
-    if (refusal.empty()) lines = scan_sample_lines(reader, dimension);
+  std::string message = message_of(read_input_file(path.c_str(), [&](byte_reader& reader) {
+    failure refusal = begin_text(reader, path);
+    if (!refusal) lines = scan_sample_lines(reader, dimension);
     return refusal;
-  });
+  }));
   if (!message.empty()) return message;
   if (lines.misshapen_line != 0)
     return misshapen_sample_message(lines.misshapen_line, dimension, path, placing_not_done);
@@ -35,12 +35,12 @@ std::string read_sample_file(const std::string& path, std::uint32_t dimension,
   if (!run_sizes_fit(lines.count, dimension, 1, 1, 1)) return out_of_memory_line();
   samples = alloc_sample_matrix(dimension, lines.count);
   if (allocation_failed(*samples)) return out_of_memory_line();
-  return read_input_file(path.c_str(), [&](byte_reader& reader) {
-    std::string refusal = begin_text(reader, path);
-    if (refusal.empty() && !read_sample_values(reader, *samples))
-      refusal = missing_value_text(path) + "\n";
+  return message_of(read_input_file(path.c_str(), [&](byte_reader& reader) {
+    failure refusal = begin_text(reader, path);
+    if (!refusal && !read_sample_values(reader, *samples))
+      refusal = failure::of(failure_kind::missing_value, path);
     return refusal;
-  });
+  }));
 }
 
 // A file of one label per line, as popisky.txt, for the samples of

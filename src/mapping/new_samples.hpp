@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

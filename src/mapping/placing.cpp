@@ -6,7 +6,7 @@
 #include "common/file_names.hpp"
 #include "common/messages.hpp"
 #include "common/output_file.hpp"
-#include "som/best_two.hpp"
+#include "som/map/best_two.hpp"
 
 namespace som {
 

@@ -23,7 +23,7 @@ std::string unwritable_label(const trained_map& map, const new_samples& input);
 // components in order, the first in row-major order on ties (through a
 // best_two_finder, which answers as the plain search does). The label
 // columns are there where the map has popisky.txt, the cluster column where
-// `clusters` (per neuron, from som/map_clusters.hpp) is not empty, the true
+// `clusters` (per neuron, from som/map/map_clusters.hpp) is not empty, the true
 // labels where the input has them.
 placement_table place_samples(const trained_map& map, const new_samples& input,
                               const std::vector<std::uint32_t>& clusters);

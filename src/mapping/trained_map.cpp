@@ -6,6 +6,7 @@
 #include "common/platform.hpp"
 #include "formats/sample_data.hpp"
 #include "formats/sample_lines.hpp"
+#include "formats/text_encoding.hpp"
 #include "state/map_reading.hpp"
 
 namespace som {
@@ -32,10 +33,11 @@ std::string read_weights_file(trained_map& map) {
 std::string read_training_labels(trained_map& map) {
   const std::uint32_t dimension = map.setup.dimension;
   sample_lines lines;
-  std::string message = read_input_file(data_file_name, [&](byte_reader& reader) {
-    lines = scan_sample_lines(reader, dimension);
-    return std::string();
-  });
+  std::string message = message_of(read_input_file(data_file_name, [&](byte_reader& reader) {
+    failure refusal = begin_text(reader, data_file_name);
+    if (!refusal) lines = scan_sample_lines(reader, dimension);
+    return refusal;
+  }));
   if (!message.empty()) return message;
   if (lines.misshapen_line != 0) return misshapen_sample_message(lines.misshapen_line, dimension);
   if (!read_labels_file(lines.count, map.labels, message)) return message;
@@ -43,8 +45,7 @@ std::string read_training_labels(trained_map& map) {
   owned_assignments assignments = alloc_assignment_table(lines.count);
   if (allocation_failed(*assignments)) return out_of_memory_line();
   std::string bytes;
-  message =
-      file_read_message(read_whole_file(assignments_file_name, bytes), assignments_file_name);
+  message = file_read_message(read_whole_file(assignments_file_name, bytes), assignments_file_name);
   if (!message.empty()) return message;
   message = parse_saved_assignments(bytes, *assignments, *map.grid);
   if (!message.empty()) return message;

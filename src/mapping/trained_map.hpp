@@ -8,8 +8,8 @@
 
 #include "formats/labels_file.hpp"
 #include "formats/setup_file.hpp"
-#include "som/label_map.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/label_map.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/map_reading.hpp"
 #include "state/run_lock.hpp"
 

@@ -5,7 +5,7 @@
 
 #include "report/html_text.hpp"
 #include "report/label_section.hpp"
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 
 namespace som {
 

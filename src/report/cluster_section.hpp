@@ -1,5 +1,5 @@
 // The map's clusters on the page (som_report --shluky K, the clustering of
-// som/map_clusters.hpp that som_map uses): their borders over the U-matrix
+// som/map/map_clusters.hpp that som_map uses): their borders over the U-matrix
 // and the label map, and a table of each cluster's neurons, samples and
 // most frequent label.
 #pragma once
@@ -10,7 +10,7 @@
 
 #include "formats/labels_file.hpp"
 #include "report/svg_parts.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "report/data_columns.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "som/principal_components.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/principal_components.hpp"
 
 namespace som {
 

@@ -9,7 +9,7 @@
 #include "formats/labels_file.hpp"
 #include "report/html_text.hpp"
 #include "report/png_image.hpp"
-#include "som/label_map.hpp"
+#include "som/map/label_map.hpp"
 
 namespace som {
 

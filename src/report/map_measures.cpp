@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "som/find_bmu.hpp"
+#include "som/map/find_bmu.hpp"
 
 namespace som {
 

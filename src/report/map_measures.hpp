@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "som/best_two.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/best_two.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "formats/placement_file.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 

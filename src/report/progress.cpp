@@ -2,7 +2,7 @@
 
 #include "common/decimal.hpp"
 #include "common/text_format.hpp"
-#include "som/schedule.hpp"
+#include "som/map/schedule.hpp"
 
 namespace som {
 

@@ -18,8 +18,8 @@
 #include "report/png_image.hpp"
 #include "report/progress.hpp"
 #include "report/svg_parts.hpp"
-#include "som/map_clusters.hpp"
-#include "som/schedule.hpp"
+#include "som/map/map_clusters.hpp"
+#include "som/map/schedule.hpp"
 
 namespace som {
 

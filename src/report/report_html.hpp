@@ -33,7 +33,7 @@ struct page_extras {
   std::string time_left;
   const data_columns* columns = nullptr;
   std::string folder;
-  // --shluky K: the map's clusters (som/map_clusters.hpp), their borders
+  // --shluky K: the map's clusters (som/map/map_clusters.hpp), their borders
   // and their table; 0 for none.
   std::uint32_t clusters = 0;
   // zarazeni.txt, where it is there: read (`placements`), or a line of it

@@ -44,12 +44,13 @@ void read_placements_file(placement_table& table, page_extras& extras) {
 report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::string& progress,
                             image_shape shape, pace_history* pace, std::uint32_t clusters) {
   run_state run;
-  const load_result loaded = load_run(run, console, map);
+  std::string message;
+  const load_result loaded = load_run(run, message, map);
   if (loaded != load_result::loaded) {
+    print(console, message);
     return loaded == load_result::not_started ? report_outcome::not_started
                                               : report_outcome::failed;
   }
-  std::string message;
   sample_labels labels;
   data_columns columns;
   if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {

@@ -83,28 +83,21 @@ bool save_began_since(const folder_stamp& stamp) {
 
 // After a save that was cut off: the log alone (when it is there), which no
 // run is writing.
-load_result load_interrupted_save(run_state& run, const folder_times& times, std::FILE* console) {
+load_result load_interrupted_save(run_state& run, const folder_times& times, std::string& message) {
   run.save_interrupted = true;
   run.has_map = false;
   if (!times.log_present) return load_result::loaded;
   std::string log_text;
-  std::string message;
-  if (!read_whole_file(training_log_file_name, log_text, message)) {
-    print(console, message);
-    return load_result::failed;
-  }
+  if (!read_whole_file(training_log_file_name, log_text, message)) return load_result::failed;
   parse_training_log(log_text, false, run.log);
   return load_result::loaded;
 }
 
 }  // namespace
 
-load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
-  std::string message;
-  auto fail = [&] {
-    print(console, message);
-    return load_result::failed;
-  };
+load_result load_run(run_state& run, std::string& message, saved_map_bytes& map) {
+  message.clear();
+  auto fail = [] { return load_result::failed; };
   // The lock, held shared while the files are read, unless a run holds it:
   // then no run can start its save meanwhile. Without a lock file (a
   // folder of an older som_train) none is made, and the times decide.
@@ -120,7 +113,7 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     message = std::string(no_neurons_text) + "\n";
     return fail();
   }
-  if (save_interrupted(stamp)) return load_interrupted_save(run, times, console);
+  if (save_interrupted(stamp)) return load_interrupted_save(run, times, message);
   if (!times.log_present) {
     if (times.missing_map_files.size() == 3) return load_result::not_started;
     message = open_failed_message(training_log_file_name);
@@ -153,9 +146,9 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
   }
 
   sample_lines lines;
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+  message = message_of(read_input_file(data_file_name, [&](byte_reader& reader) {
     return count_sample_lines(reader, setup.dimension, lines);
-  });
+  }));
   if (!message.empty()) return fail();
   if (lines.misshapen_line != 0) {
     message = misshapen_sample_message(lines.misshapen_line, setup.dimension);
@@ -182,9 +175,9 @@ load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map) {
     run.assignments.reset();
     run.grid.reset();
   }
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+  message = message_of(read_input_file(data_file_name, [&](byte_reader& reader) {
     return load_sample_values(reader, *run.samples);
-  });
+  }));
   if (!message.empty()) return fail();
   return load_result::loaded;
 }

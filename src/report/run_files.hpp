@@ -12,7 +12,7 @@
 #include "formats/setup_file.hpp"
 #include "formats/training_log.hpp"
 #include "report/run_phase.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 #include "state/map_reading.hpp"
 
 namespace som {
@@ -60,9 +60,9 @@ enum class load_result {
 // the working folder. A finished run needs all of them to fit each other; a
 // run in progress is read from its log's complete lines. While a run saves
 // its map, or after a save that was cut off, the saved map is not read (its
-// files may be a mix of two maps). On failure prints
-// the message on the console. What was allocated goes with `run`.
-load_result load_run(run_state& run, std::FILE* console, saved_map_bytes& map);
+// files may be a mix of two maps). On failure `message` says why, as a line
+// for the console. What was allocated goes with `run`.
+load_result load_run(run_state& run, std::string& message, saved_map_bytes& map);
 
 // Frees the samples and the map before `run` goes (once the page is made).
 void free_run(run_state& run);

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <string>
-#include <string_view>
 
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
@@ -12,9 +10,9 @@
 #include "formats/sample_data.hpp"
 #include "formats/setup_file.hpp"
 #include "run/training_log_lines.hpp"
-#include "som/map_storage.hpp"
-#include "som/schedule.hpp"
-#include "som/train_map.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/schedule.hpp"
+#include "som/training/train_map.hpp"
 #include "state/run_lock.hpp"
 #include "state/state_load.hpp"
 #include "state/state_recovery.hpp"
@@ -24,10 +22,11 @@ namespace som {
 
 namespace {
 
-// Where a run ends early: its message, then status 1. The buffers and the
-// lock go as the run returns; the normal process exit flushes the console.
-int fail(std::FILE* console, std::string_view message) {
-  print(console, message);
+// Where a run ends early: the failure in words, then status 1. The buffers
+// and the lock go as the run returns; the normal process exit flushes the
+// console.
+int fail(std::FILE* console, const failure& what) {
+  print(console, message_of(what));
   return 1;
 }
 
@@ -37,40 +36,41 @@ int run_sequence(const training_engine& engine) {
   std::FILE* console = stdout;
 
   setup_reading setup_read;
-  std::string message = read_input_file(setup_file_name, [&](byte_reader& reader) {
+  failure fault = read_input_file(setup_file_name, [&](byte_reader& reader) {
     setup_read = read_setup(reader);
     if (!reader.out_of_memory() && !reader.read_failed()) print(console, setup_read.echo);
-    return std::string();
+    return failure();
   });
-  if (!message.empty()) return fail(console, message);
-  if (const std::string refusal = setup_refusal(setup_read); !refusal.empty())
-    return fail(console, refusal);
+  if (fault) return fail(console, fault);
+  if (fault = setup_refusal(setup_read); fault) return fail(console, fault);
   setup_params setup = setup_read.params;
   if (!training_can_end(setup.map_rows, setup.map_cols, setup.radius_decay, setup.stop_radius)) {
-    print_line(console, "Polomer nikdy neklesne na stop_radius, trenovani by neskoncilo!");
+    print_line(console, endless_training_text);
     return 1;
   }
   // One run per folder, from here to the end of the process.
   run_lock folder_lock;
-  if (!take_run_lock(folder_lock, console)) return 1;
+  if (fault = take_run_lock(folder_lock); fault) return fail(console, fault);
 
   if (setup.seed == 0) setup.seed = static_cast<std::uint32_t>(std::time(nullptr));
   random_generator gen;
   seed_random(gen, setup.seed);
 
   sample_lines lines;
-  message = read_input_file(data_file_name, [&](byte_reader& reader) {
+  fault = read_input_file(data_file_name, [&](byte_reader& reader) {
     return count_sample_lines(reader, setup.dimension, lines);
   });
-  if (!message.empty()) return fail(console, message);
+  if (fault) return fail(console, fault);
   // A file that the values pass would misread is refused before anything
   // is allocated or the saved map is looked at.
-  if (lines.misshapen_line != 0)
-    return fail(console, misshapen_sample_message(lines.misshapen_line, setup.dimension));
+  if (lines.misshapen_line != 0) {
+    print(console, misshapen_sample_message(lines.misshapen_line, setup.dimension));
+    return 1;
+  }
   const std::uint32_t samples_count = lines.count;
 
   const std::uint32_t lanes = grid_lanes(engine);
-  const std::string out_of_memory = std::string(out_of_memory_text) + "\n";
+  const failure out_of_memory = failure::of(failure_kind::out_of_memory);
   if (!run_sizes_fit(samples_count, setup.dimension, setup.map_rows, setup.map_cols, lanes))
     return fail(console, out_of_memory);
   // Declared in the reverse of their release order.
@@ -84,18 +84,21 @@ int run_sequence(const training_engine& engine) {
 
   // A save that an earlier run left unfinished is completed or undone
   // before the saved map is read.
-  if (!recover_state(console)) return 1;
-  bool continued = false;
-  message = load_saved_map(*grid, *assignments, gen, console, &continued);
-  if (!message.empty()) return fail(console, message);
-  if (continued) print(console, saved_Krok_warning(setup.Krok));
-  message = read_input_file(
+  if (fault = recover_state(); fault) return fail(console, fault);
+  map_origin origin = map_origin::random;
+  fault = load_saved_map(*grid, *assignments, gen, origin);
+  if (fault) return fail(console, fault);
+  if (origin == map_origin::random) print_line(console, random_start_text);
+  if (origin == map_origin::saved) {
+    if (const auto saved_Krok = saved_Krok_if_other(setup.Krok))
+      print(console, saved_Krok_warning(*saved_Krok, setup.Krok));
+  }
+  fault = read_input_file(
       data_file_name, [&](byte_reader& reader) { return load_sample_values(reader, *samples); });
-  if (!message.empty()) return fail(console, message);
+  if (fault) return fail(console, fault);
 
   training_log_lines log;
-  message = log.open();
-  if (!message.empty()) return fail(console, message);
+  if (fault = log.open(); fault) return fail(console, fault);
   training_params params;
   params.radius_decay = setup.radius_decay;
   params.rate_decay = setup.rate_decay;
@@ -104,28 +107,23 @@ int run_sequence(const training_engine& engine) {
   std::uint32_t Rozdil = 0;
   train_map(log.sink(), params, *samples, *grid, *assignments, setup.Krok, Rozdil);
   bool log_whole = false;
-  message = log.close(log_whole);
-  if (!message.empty()) return fail(console, message);
+  if (fault = log.close(log_whole); fault) return fail(console, fault);
   if (!log_whole) print_line(console, log_incomplete_text);
 
   // The lock must still be the file at its name (someone may have removed
   // it meanwhile), or another run could save beside this one.
-  switch (keep_run_lock(folder_lock)) {
-    case lock_result::taken: break;
-    case lock_result::held_elsewhere: print_line(console, run_lock_lost_text); return 1;
-    case lock_result::failed: return fail(console, open_failed_message(run_lock_file_name));
-  }
+  if (fault = keep_run_lock(folder_lock); fault) return fail(console, fault);
 
   // Whatever happens to the save, the console so far is already out.
   std::fflush(console);
   // The three state files replace the old ones together or not at all.
-  const bool saved = save_state(*assignments, setup.Krok, setup.seed, Rozdil, *grid, console);
+  fault = save_state(*assignments, setup.Krok, setup.seed, Rozdil, *grid);
   assignments.reset();
   samples.reset();
   grid.reset();
-  if (!saved) return 1;
+  if (fault) return fail(console, fault);
 
-  print_line(console, "Hello world!");
+  print_line(console, run_done_text);
   return 0;
 }
 

@@ -1,7 +1,7 @@
 // One training run: parameters, samples, starting map, training, results.
 #pragma once
 
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 
 namespace som {
 

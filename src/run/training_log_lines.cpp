@@ -1,7 +1,6 @@
 #include "run/training_log_lines.hpp"
 
 #include "common/file_names.hpp"
-#include "common/messages.hpp"
 #include "formats/training_log.hpp"
 
 namespace som {
@@ -19,8 +18,8 @@ training_log_lines::~training_log_lines() {
   close(whole);
 }
 
-std::string training_log_lines::open() {
-  const std::string failed = open_failed_message(training_log_file_name);
+failure training_log_lines::open() {
+  const failure failed = failure::of(failure_kind::open_failed, training_log_file_name);
   std::string target;
   unsigned permissions = default_permissions;
   if (!resolve_links(training_log_file_name, target) ||
@@ -55,10 +54,11 @@ epoch_sink training_log_lines::sink() {
   return sink;
 }
 
-std::string training_log_lines::close(bool& whole) {
+failure training_log_lines::close(bool& whole) {
   whole = writer_.has_value() && writer_->finish();
   writer_.reset();
-  if (!close_file(file_.file)) return close_failed_message(training_log_file_name);
+  if (const system_result closed = close_file(file_.file); !closed)
+    return failure::of(failure_kind::close_failed, training_log_file_name, closed.error);
   return {};
 }
 

@@ -8,15 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/failure.hpp"
 #include "common/log_writer.hpp"
 #include "common/output_file.hpp"
-#include "som/train_map.hpp"
+#include "som/training/train_map.hpp"
 
 namespace som {
-
-// Said before "Hello world!" when a line of the log never reached the file.
-inline constexpr std::string_view log_incomplete_text =
-    "Zaznam uceni v souboru trenovani.txt je neuplny (zapis selhal).";
 
 class training_log_lines {
  public:
@@ -28,17 +25,17 @@ class training_log_lines {
   // Makes the log anew with its header: written beside the old log (links
   // followed, as a save does) as trenovani.txt.tmp, then renamed over it,
   // so that no other link to the old file changes and a reader never finds
-  // the name missing. Returns "Soubor trenovani.txt se nepodarilo
-  // otevrit." when it cannot be made, or nothing.
-  std::string open();
+  // the name missing. Returns open_failed of trenovani.txt when it cannot
+  // be made, or none.
+  failure open();
 
   // The epochs' lines; valid while this lives and after open().
   epoch_sink sink();
 
-  // Writes what still waits and closes the file. Returns "Soubor
-  // trenovani.txt se nepodarilo uzavrit." when closing fails, or nothing;
-  // `whole` tells whether every line reached the file.
-  std::string close(bool& whole);
+  // Writes what still waits and closes the file. Returns close_failed of
+  // trenovani.txt when closing fails, or none; `whole` tells whether every
+  // line reached the file (the run says when not).
+  failure close(bool& whole);
 
  private:
   output_file file_;

@@ -15,11 +15,11 @@
 namespace som {
 
 std::string read_setup_quietly(setup_params& setup) {
-  return read_input_file(setup_file_name, [&](byte_reader& reader) {
+  return message_of(read_input_file(setup_file_name, [&](byte_reader& reader) {
     const setup_reading reading = read_setup(reader);
     setup = reading.params;
     return setup_refusal(reading);
-  });
+  }));
 }
 
 std::string parse_saved_weights(std::string_view bytes, weight_grid& grid) {

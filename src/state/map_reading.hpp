@@ -14,7 +14,7 @@
 #include "formats/columns_file.hpp"
 #include "formats/labels_file.hpp"
 #include "formats/setup_file.hpp"
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som {
 
@@ -58,7 +58,7 @@ struct data_columns {
 // columns than they were.
 bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::string& message);
 
-// --shluky K of som_map and som_report (som/map_clusters.hpp): a whole
+// --shluky K of som_map and som_report (som/map/map_clusters.hpp): a whole
 // number from 1 to 4294967295, digits only.
 bool parse_cluster_count(std::string_view text, std::uint32_t& value);
 // The refusal of more clusters than the map has neurons (ending in a line

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "common/file_names.hpp"
-#include "common/messages.hpp"
 
 namespace som {
 
@@ -36,21 +35,27 @@ lock_result take_both(run_lock& lock) {
   return result;
 }
 
+// A lock's result as a failure; `elsewhere` says what another run's lock
+// means to the caller.
+failure failure_of(lock_result result, failure_kind elsewhere) {
+  switch (result) {
+    case lock_result::taken: return {};
+    case lock_result::held_elsewhere: return failure::of(elsewhere);
+    case lock_result::failed: break;
+  }
+  return failure::of(failure_kind::open_failed, run_lock_file_name);
+}
+
 }  // namespace
 
 lock_result try_run_lock(run_lock& lock) { return with_retries([&] { return take_both(lock); }); }
 
-bool take_run_lock(run_lock& lock, std::FILE* console) {
-  switch (try_run_lock(lock)) {
-    case lock_result::taken: return true;
-    case lock_result::failed: print(console, open_failed_message(run_lock_file_name)); break;
-    case lock_result::held_elsewhere: print_line(console, run_elsewhere_text); break;
-  }
-  return false;
+failure take_run_lock(run_lock& lock) {
+  return failure_of(try_run_lock(lock), failure_kind::run_elsewhere);
 }
 
-lock_result keep_run_lock(run_lock& lock) {
-  if (lock_is_at(lock.file, run_lock_file_name)) return lock_result::taken;
+failure keep_run_lock(run_lock& lock) {
+  if (lock_is_at(lock.file, run_lock_file_name)) return {};
   native_lock at_name;
   const lock_result result =
       with_retries([&] { return take_file_lock(run_lock_file_name, at_name); });
@@ -58,7 +63,7 @@ lock_result keep_run_lock(run_lock& lock) {
     release_file_lock(lock.file);
     lock.file = at_name;
   }
-  return result;
+  return failure_of(result, failure_kind::run_lock_lost);
 }
 
 lock_state run_lock_state() {

@@ -13,19 +13,10 @@
 // it does not.
 #pragma once
 
-#include <cstdio>
-
+#include "common/failure.hpp"
 #include "common/platform.hpp"
 
 namespace som {
-
-inline constexpr const char* run_elsewhere_text =
-    "Ve slozce uz bezi jiny beh som_train, trenovani se neprovede.";
-// When the lock file was removed during a run and another run has locked
-// the new one since: this run's map is not saved.
-inline constexpr const char* run_lock_lost_text =
-    "Ve slozce mezitim zacal jiny beh som_train (nekdo smazal soubor som_train.zamek), mapa "
-    "tohoto behu se neulozi.";
 
 // What a run holds, and a reader: the lock file's lock and the folder's.
 struct run_lock {
@@ -38,16 +29,17 @@ struct run_lock {
 // another process all that time, or failed (the file cannot be opened).
 lock_result try_run_lock(run_lock& lock);
 
-// Takes the folder's lock into `lock`. False after a message on the console
-// when another run holds it, or "Soubor som_train.zamek se nepodarilo
-// otevrit." when it cannot be opened.
-bool take_run_lock(run_lock& lock, std::FILE* console);
+// Takes the folder's lock into `lock`. Returns run_elsewhere when another
+// run holds it, open_failed of som_train.zamek when it cannot be opened,
+// none when taken.
+failure take_run_lock(run_lock& lock);
 
 // Makes sure that the lock held is on the file that has the lock's name now:
 // when that file was removed or replaced, the file at the name is locked
-// instead (made anew when missing). held_elsewhere when another run holds
-// that one, failed when it cannot be opened.
-lock_result keep_run_lock(run_lock& lock);
+// instead (made anew when missing). Returns run_lock_lost when another run
+// holds that one, open_failed of som_train.zamek when it cannot be opened,
+// none when the lock is held.
+failure keep_run_lock(run_lock& lock);
 
 // Whether a run holds the lock of the working folder now (som_report).
 lock_state run_lock_state();

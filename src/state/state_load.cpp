@@ -2,8 +2,6 @@
 
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
-#include "common/messages.hpp"
-#include "common/text_format.hpp"
 #include "formats/assignments_file.hpp"
 #include "formats/final_parameters.hpp"
 #include "formats/weights_file.hpp"
@@ -12,57 +10,51 @@ namespace som {
 
 namespace {
 
-std::string load_assignments(assignment_table& assignments) {
+failure load_assignments(assignment_table& assignments) {
   return read_input_file(assignments_file_name, [&](byte_reader& reader) {
     if (read_assignments(reader, assignments).result == assignments_reading::outcome::read)
-      return std::string();
-    return missing_value_text(assignments_file_name);
+      return failure();
+    return failure::of(failure_kind::missing_record, assignments_file_name);
   });
 }
 
 }  // namespace
 
-std::string load_saved_map(weight_grid& grid, assignment_table& assignments, random_generator& gen,
-                           std::FILE* console, bool* continued) {
-  if (continued != nullptr) *continued = false;
+failure load_saved_map(weight_grid& grid, assignment_table& assignments, random_generator& gen,
+                       map_origin& origin) {
+  origin = map_origin::random;
   input_file file;
   // Only a map that is not there is no map: one that cannot be opened (or a
   // folder in its place) would otherwise be replaced by random weights.
   const bool opened = file.open(weights_file_name);
-  if (!opened && !file.missing()) return open_failed_message(weights_file_name);
+  if (!opened && !file.missing()) return failure::of(failure_kind::open_failed, weights_file_name);
   if (!opened) {
-    std::string text = open_failed_message(weights_file_name);
-    text.back() = ' ';
-    print(console, text);
-    print_line(console, "Sit se bude ucit z nahodnych vah.");
     init_random_weights(grid, gen);
     return {};
   }
   byte_reader reader(file.source());
   const weights_read read = read_weights(reader, grid);
-  if (reader.read_failed()) return read_failed_message(weights_file_name);
-  if (reader.out_of_memory()) return std::string(out_of_memory_text) + "\n";
-  if (read == weights_read::too_short) return std::string(read_failed_text) + "\n";
-  if (read == weights_read::too_long) return std::string(weights_too_long_text) + "\n";
-  if (!file.close()) return close_failed_message(weights_file_name);
-  std::string message = load_assignments(assignments);
-  if (continued != nullptr) *continued = message.empty();
-  return message;
+  if (reader.read_failed()) return failure::of(failure_kind::read_failed, weights_file_name);
+  if (reader.out_of_memory()) return failure::of(failure_kind::out_of_memory);
+  if (read == weights_read::too_short)
+    return failure::of(failure_kind::data_short, weights_file_name);
+  if (read == weights_read::too_long)
+    return failure::of(failure_kind::weights_too_long, weights_file_name);
+  if (!file.close()) return failure::of(failure_kind::close_failed, weights_file_name);
+  failure result = load_assignments(assignments);
+  if (!result) origin = map_origin::saved;
+  return result;
 }
 
-std::string saved_Krok_warning(std::uint32_t setup_Krok) {
+std::optional<std::uint32_t> saved_Krok_if_other(std::uint32_t setup_Krok) {
   std::uint32_t saved = 0;
   bool read = false;
   read_input_file(final_parameters_file_name, [&](byte_reader& reader) {
     read = read_final_Krok(reader, saved);
-    return std::string();
+    return failure();
   });
-  if (!read || saved == setup_Krok) return {};
-  std::string text = "Pozor: ulozena mapa skoncila na Kroku ";
-  append_u32(text, saved);
-  text += ", " + std::string(setup_file_name) + " zacina na Kroku ";
-  append_u32(text, setup_Krok);
-  return text + ".\n";
+  if (!read || saved == setup_Krok) return std::nullopt;
+  return saved;
 }
 
 }  // namespace som

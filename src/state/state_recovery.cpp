@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/messages.hpp"
+#include "common/input_file.hpp"
 #include "common/platform.hpp"
 #include "state/state_files.hpp"
 
@@ -113,25 +113,22 @@ const char* go_back(const save_record& record) {
 
 }  // namespace
 
-bool recover_state(std::FILE* console) {
+failure recover_state() {
   std::string bytes;
   const file_read read = read_whole_file(save_record_file_name, bytes);
-  if (read != file_read::done && read != file_read::absent) {
-    print(console, file_read_message(read, save_record_file_name));
-    return false;
-  }
+  if (read != file_read::done && read != file_read::absent)
+    return failure_of(read, save_record_file_name);
   std::string targets[state_file_count];
-  if (const char* unresolved = own_targets(targets)) {
-    print(console, open_failed_message(unresolved));
-    return false;
-  }
+  if (const char* unresolved = own_targets(targets))
+    return failure::of(failure_kind::open_failed, unresolved);
   save_record record;
   if (read == file_read::absent || !decode_record(bytes, record) ||
       !names_own_targets(record, targets)) {
     drop_unrecorded_files(targets);
-    if (read == file_read::absent || remove_file(save_record_file_name)) return true;
-    print(console, open_failed_message(save_record_file_name));
-    return false;
+    if (read == file_read::absent) return {};
+    const system_result removed = remove_file(save_record_file_name);
+    if (removed) return {};
+    return failure::of(failure_kind::open_failed, save_record_file_name, removed.error);
   }
   const save_record_entry& commit = record.files[commit_entry];
   bool failed = false;
@@ -140,10 +137,10 @@ bool recover_state(std::FILE* console) {
                       : saved ? go_forward(record)
                               : go_back(record);
   // The record goes last: until then a recovery cut short starts over.
-  if (fault == nullptr && !remove_file(save_record_file_name)) fault = save_record_file_name;
-  if (fault == nullptr) return true;
-  print(console, open_failed_message(fault));
-  return false;
+  if (fault != nullptr) return failure::of(failure_kind::open_failed, fault);
+  const system_result removed = remove_file(save_record_file_name);
+  if (removed) return {};
+  return failure::of(failure_kind::open_failed, save_record_file_name, removed.error);
 }
 
 }  // namespace som

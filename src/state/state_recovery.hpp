@@ -12,15 +12,14 @@
 // from, even after a crash.
 #pragma once
 
-#include <cstdio>
+#include "common/failure.hpp"
 
 namespace som {
 
 // Completes or undoes a save that an earlier run left unfinished, and
-// removes its leftovers. Returns false, after "Soubor %s se nepodarilo
-// otevrit." for the file it could not put right, when the files cannot be
-// brought to one whole set ("precist" when the record itself cannot be
-// read).
-bool recover_state(std::FILE* console);
+// removes its leftovers. Returns open_failed of the file it could not put
+// right when the files cannot be brought to one whole set (how reading the
+// record failed, when it cannot be read); none when they are.
+failure recover_state();
 
 }  // namespace som

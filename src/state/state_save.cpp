@@ -3,9 +3,9 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/platform.hpp"
 #include "formats/assignments_file.hpp"
@@ -17,10 +17,10 @@ namespace som {
 
 namespace {
 
-// A state file's new content and what a failure to write it prints.
+// A state file's new content and what a failure to write it is.
 struct new_content {
   std::function<bool(byte_sink&)> write;
-  std::string write_failed_message;
+  failure write_failed;
 };
 
 // One state file on its way to being replaced.
@@ -42,32 +42,29 @@ static_assert(commit_entry == 1, "swapped_first holds every other entry");
 
 class state_save {
  public:
-  explicit state_save(std::FILE* console) : console_(console) {}
-
-  bool run(const new_content (&contents)[state_file_count]);
+  failure run(const new_content (&contents)[state_file_count]);
 
  private:
   bool prepare(std::size_t i);
-  std::string write_record();
-  bool swap();
+  failure write_record();
+  failure swap();
   bool undo_commit();
   bool put_back();
   std::vector<std::string> targets() const;
 
   // Ends a save that has touched no state file.
-  bool fail(const std::string& message);
+  failure fail(failure what);
   // Ends a save once files have started to change places.
-  bool roll_back(const std::string& message);
+  failure roll_back(failure what);
 
-  std::FILE* console_;
   file_step steps_[state_file_count];
   std::string old_commit_file_;  // the previous konecne_parametry.txt, for undo_commit
   bool committed_ = false;
 };
 
-bool state_save::run(const new_content (&contents)[state_file_count]) {
+failure state_save::run(const new_content (&contents)[state_file_count]) {
   for (std::size_t i = 0; i < state_file_count; ++i) {
-    if (!prepare(i)) return fail(open_failed_message(steps_[i].name));
+    if (!prepare(i)) return fail(failure::of(failure_kind::open_failed, steps_[i].name));
   }
   for (std::size_t i = 0; i < state_file_count; ++i) {
     file_step& step = steps_[i];
@@ -82,24 +79,24 @@ bool state_save::run(const new_content (&contents)[state_file_count]) {
       self.hasher.add(data, size);
       return write_output(self.out, data, size);
     };
-    if (!contents[i].write(sink)) return fail(contents[i].write_failed_message);
-    if (!close_output(step.out)) return fail(close_failed_message(step.name));
+    if (!contents[i].write(sink)) return fail(contents[i].write_failed);
+    if (!close_output(step.out)) return fail(failure::of(failure_kind::close_failed, step.name));
     step.content = into.hasher.digest();
   }
   std::vector<std::string> temps;
   for (const file_step& step : steps_) temps.push_back(step.out.temp_name);
   // The record vouches for the new files: their names go to disk first.
-  if (!sync_folders(temps)) return fail(close_failed_message(save_record_file_name));
-  const std::string record_failed = write_record();
-  if (!record_failed.empty()) return fail(record_failed);
-  if (!swap()) return false;
+  if (!sync_folders(temps))
+    return fail(failure::of(failure_kind::close_failed, save_record_file_name));
+  if (failure record_failed = write_record()) return fail(std::move(record_failed));
+  if (failure swap_failed = swap()) return swap_failed;
   for (std::size_t i : swapped_first) {
     if (steps_[i].backed_up) remove_file(previous_of(steps_[i].target));
   }
   // Neither removal needs a sync: should a crash bring the record back, the
   // next run finds every new file in place and only removes it.
   remove_file(save_record_file_name);
-  return true;
+  return {};
 }
 
 // Checks the name as opening it for writing would, then creates the
@@ -118,52 +115,62 @@ bool state_save::prepare(std::size_t i) {
   return open_output(step.out, step.target, step.permissions);
 }
 
-// Returns the message of a failure, or nothing.
-std::string state_save::write_record() {
+failure state_save::write_record() {
   save_record record;
   for (std::size_t i = 0; i < state_file_count; ++i) {
     record.files[i] = save_record_entry{steps_[i].target, steps_[i].existed, steps_[i].content};
   }
   const std::string bytes = encode_record(record);
   native_file file;
-  if (!create_file(save_record_file_name, default_permissions, file)) {
-    return open_failed_message(save_record_file_name);
+  if (const system_result created = create_file(save_record_file_name, default_permissions, file);
+      !created) {
+    return failure::of(failure_kind::open_failed, save_record_file_name, created.error);
   }
-  bool ok = write_file(file, bytes.data(), bytes.size()) && sync_file(file);
-  ok = close_file(file) && ok && sync_folder_of(save_record_file_name);
-  if (ok) return {};
+  system_result result = write_file(file, bytes.data(), bytes.size());
+  if (result) result = sync_file(file);
+  const system_result closed = close_file(file);
+  if (result) result = closed;
+  if (result) result = sync_folder_of(save_record_file_name);
+  if (result) return {};
   remove_file(save_record_file_name);
-  return close_failed_message(save_record_file_name);
+  return failure::of(failure_kind::close_failed, save_record_file_name, result.error);
 }
 
-bool state_save::swap() {
+// A failure of the step of `name` in swap(), with the system's code.
+failure swap_failure(const char* name, const system_result& result) {
+  return failure::of(failure_kind::close_failed, name, result.error);
+}
+
+failure state_save::swap() {
   std::vector<std::string> backups;
   for (std::size_t i : swapped_first) {
     file_step& step = steps_[i];
     if (!step.existed) continue;
-    if (!rename_file(step.target, previous_of(step.target))) {
-      return roll_back(close_failed_message(step.name));
+    if (const system_result moved = rename_file(step.target, previous_of(step.target)); !moved) {
+      return roll_back(swap_failure(step.name, moved));
     }
     step.backed_up = true;
     backups.push_back(step.target);
   }
   // The old files must be safe under their new names before a new file
   // takes the old name.
-  if (!sync_folders(backups)) return roll_back(close_failed_message(save_record_file_name));
+  if (!sync_folders(backups))
+    return roll_back(failure::of(failure_kind::close_failed, save_record_file_name));
   for (std::size_t i : swapped_first) {
     file_step& step = steps_[i];
-    if (!rename_file(step.out.temp_name, step.target)) {
-      return roll_back(close_failed_message(step.name));
+    if (const system_result moved = rename_file(step.out.temp_name, step.target); !moved) {
+      return roll_back(swap_failure(step.name, moved));
     }
     step.installed = true;
   }
   file_step& commit = steps_[commit_entry];
-  if (!rename_file(commit.out.temp_name, commit.target)) {
-    return roll_back(close_failed_message(commit.name));
+  if (const system_result moved = rename_file(commit.out.temp_name, commit.target); !moved) {
+    return roll_back(swap_failure(commit.name, moved));
   }
   committed_ = true;
-  if (!sync_folders(targets())) return roll_back(close_failed_message(save_record_file_name));
-  return true;
+  if (!sync_folders(targets()))
+    return roll_back(failure::of(failure_kind::close_failed, save_record_file_name));
+  return {};
 }
 
 std::vector<std::string> state_save::targets() const {
@@ -172,23 +179,21 @@ std::vector<std::string> state_save::targets() const {
   return paths;
 }
 
-bool state_save::fail(const std::string& message) {
+failure state_save::fail(failure what) {
   for (file_step& step : steps_) {
     if (!step.out.temp_name.empty()) discard_output(step.out);
   }
-  print(console_, message);
-  return false;
+  return what;
 }
 
-bool state_save::roll_back(const std::string& message) {
+failure state_save::roll_back(failure what) {
   // Undone in the reverse order, so that at every instant the recovery of
   // the next run finds one whole set; when a step of this fails too, the
   // record stays and the next run finishes the job.
   if (put_back()) {
     for (file_step& step : steps_) remove_file(step.out.temp_name);
   }
-  print(console_, message);
-  return false;
+  return what;
 }
 
 // Puts the previous konecne_parametry.txt back in one step (a rename of a
@@ -224,19 +229,19 @@ bool state_save::put_back() {
 
 }  // namespace
 
-bool save_state(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
-                std::uint32_t Rozdil, const weight_grid& grid, std::FILE* console) {
+failure save_state(const assignment_table& assignments, std::uint32_t Krok, std::uint32_t seed,
+                   std::uint32_t Rozdil, const weight_grid& grid) {
   const new_content contents[state_file_count] = {
       {[&](byte_sink& sink) { return write_assignments(assignments, sink); },
-       close_failed_message(assignments_file_name)},
+       failure::of(failure_kind::close_failed, assignments_file_name)},
       {[&](byte_sink& sink) {
          return write_final_parameters({Krok, seed, Rozdil}, sink);
        },
-       close_failed_message(final_parameters_file_name)},
+       failure::of(failure_kind::close_failed, final_parameters_file_name)},
       {[&](byte_sink& sink) { return write_weights(grid, sink); },
-       std::string(write_failed_text) + "\n"},
+       failure::of(failure_kind::write_failed, weights_file_name)},
   };
-  state_save save(console);
+  state_save save;
   return save.run(contents);
 }
 

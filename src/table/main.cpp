@@ -15,7 +15,7 @@
 #include "common/text_format.hpp"
 #include "formats/setup_file.hpp"
 #include "formats/text_folding.hpp"
-#include "som/principal_components.hpp"
+#include "som/map/principal_components.hpp"
 #include "state/run_lock.hpp"
 #include "table/folder_files.hpp"
 #include "table/map_suggestion.hpp"

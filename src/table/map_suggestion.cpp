@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "som/schedule.hpp"
+#include "som/map/schedule.hpp"
 
 namespace som {
 

@@ -4,7 +4,7 @@
 
 #include "formats/labels_file.hpp"
 #include "formats/sample_data.hpp"
-#include "som/principal_components.hpp"
+#include "som/map/principal_components.hpp"
 
 namespace som {
 

@@ -3,10 +3,12 @@
 // samples held by the test.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som_test {
 
@@ -25,6 +27,17 @@ struct grid_holder {
 // `values`.
 inline som::sample_matrix samples_of(std::vector<double>& values, std::uint32_t dim) {
   return som::sample_matrix{values.data(), static_cast<std::uint32_t>(values.size() / dim), dim};
+}
+
+// Bit for bit, -0 and every NaN's payload included.
+inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Bit for bit, -0 included; any NaN matches any NaN, since which operand's
+// NaN an addition passes on depends on the order in which the compiler
+// gives it the operands (the weights file writes every NaN alike).
+inline bool same_weight(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 }  // namespace som_test

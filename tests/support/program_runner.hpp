@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace som_test {
 
@@ -27,6 +28,11 @@ class temp_folder {
   std::filesystem::path path_;
 };
 
+// The path of `name` in the folder, for the calls that take a string.
+inline std::string path_of(const temp_folder& folder, std::string_view name) {
+  return (folder / name).string();
+}
+
 struct run_result {
   int status = -1;      // exit status, or -1 when the program did not exit normally
   std::string console;  // everything written to standard output
@@ -47,6 +53,37 @@ inline constexpr std::string_view eol = "\n";
 
 // Replaces every "\n" of a text by the host's line end.
 std::string host_lines(std::string_view text);
+
+// Whether `part` is somewhere in `text` (a console, a page).
+inline bool contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+// The last line of a console, without its line end (LF or CR LF).
+inline std::string last_line(std::string_view console) {
+  while (!console.empty() && (console.back() == '\n' || console.back() == '\r'))
+    console.remove_suffix(1);
+  const std::size_t at = console.rfind('\n');
+  return std::string(at == std::string_view::npos ? console : console.substr(at + 1));
+}
+
+// The lines of a text (a console, a file), without their line ends (LF or
+// CR LF).
+inline std::vector<std::string> lines_of(std::string_view text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
 
 // Reads a whole file as bytes.
 std::string read_file(const std::filesystem::path& path);

@@ -30,6 +30,25 @@ inline std::string lines(const setup_values& v, const char* before) {
 
 }  // namespace setup_detail
 
+// A map of rows × cols neurons that trains one epoch per run: both decays 1
+// (S = 2 × rows × cols, R = S / (t + 1)) and stop_radius rows × cols. A test
+// names its map once, `constexpr one_epoch_map one_epoch{4, 4, 3, 5};`, and
+// takes the setup of each run from it: `one_epoch(Krok)`.
+struct one_epoch_map {
+  std::uint32_t rows, cols, dimension, seed;
+
+  constexpr setup_values operator()(std::uint32_t Krok) const {
+    return {.map_rows = rows,
+            .map_cols = cols,
+            .dimension = dimension,
+            .radius_decay = 1,
+            .rate_decay = 1,
+            .stop_radius = rows * cols,
+            .Krok = Krok,
+            .seed = seed};
+  }
+};
+
 // The file, with the host's line ends.
 inline std::string setup_text(const setup_values& v) { return setup_detail::lines(v, ""); }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som::kernels {
 

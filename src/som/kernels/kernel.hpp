@@ -15,8 +15,8 @@
 #include <type_traits>
 
 #include "common/targets.hpp"
-#include "som/map_storage.hpp"
-#include "som/rozdil.hpp"
+#include "som/map/map_storage.hpp"
+#include "som/map/rozdil.hpp"
 
 namespace som::kernels {
 
@@ -32,7 +32,7 @@ inline constexpr std::uint32_t prune_early_checks = 8;
 enum class epoch_search : std::uint8_t { fused, pruned, blocked };
 
 // What a trainer is asked for: the search as its plan decides (see
-// som/epoch_plan.hpp), or always one way (for tests and benchmarks;
+// som/training/epoch_plan.hpp), or always one way (for tests and benchmarks;
 // `blocked` where its bounds hold, see blocked_layout, and the pruned search
 // elsewhere).
 enum class search_mode { automatic, fused, pruned, blocked };

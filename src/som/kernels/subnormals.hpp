@@ -3,7 +3,7 @@
 // numbers, and only on a processor that slows down for subnormal operands.
 #pragma once
 
-#include "som/map_storage.hpp"
+#include "som/map/map_storage.hpp"
 
 namespace som::kernels {
 
