@@ -23,11 +23,12 @@ constexpr per_target<const kernel_entry*> builds = [] {
   return by_target;
 }();
 
-constexpr build_list<kernel_entry> listed = list_builds(builds);
-
 }  // namespace
 
-std::span<const kernel_entry* const> kernel_table() { return listed.all(); }
+std::span<const kernel_entry* const> kernel_table() {
+  static const build_list<kernel_entry> listed = list_builds(builds);
+  return listed.all();
+}
 
 bool runs_here(const kernel_entry& kernel) { return som::runs_here(kernel.target); }
 

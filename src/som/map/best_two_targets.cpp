@@ -23,11 +23,12 @@ constexpr per_target<const lane_target*> builds = [] {
   return by_target;
 }();
 
-constexpr build_list<lane_target> listed = list_builds(builds);
-
 }  // namespace
 
-std::span<const lane_target* const> lane_targets() { return listed.all(); }
+std::span<const lane_target* const> lane_targets() {
+  static const build_list<lane_target> listed = list_builds(builds);
+  return listed.all();
+}
 
 bool runs_here(const lane_target& target) { return som::runs_here(target.target); }
 
