@@ -81,8 +81,11 @@ std::vector<std::uint32_t> map_clusters(const weight_grid& grid, std::uint32_t c
   auto offer = [&](std::uint32_t a, std::uint32_t b) {
     const std::uint32_t first = std::min(a, b);
     const std::uint32_t second = std::max(a, b);
-    const double cost = merge_cost(&means[std::size_t{first} * dim], parts[first].neurons,
-                                   &means[std::size_t{second} * dim], parts[second].neurons, dim);
+    // Pointers by arithmetic, not by indexing: a map of dimension 0 has no
+    // means at all.
+    const double cost =
+        merge_cost(means.data() + std::size_t{first} * dim, parts[first].neurons,
+                   means.data() + std::size_t{second} * dim, parts[second].neurons, dim);
     merges.push({cost, first, second, parts[first].version, parts[second].version});
   };
   for (std::size_t n = 0; n < count; ++n) {
