@@ -49,29 +49,28 @@ std::vector<table_column> name_columns(const table_reader& table, bool utf8) {
   return columns;
 }
 
-std::size_t find_column(const std::vector<table_column>& columns, const std::string& spec,
+std::size_t find_column(const std::vector<table_column>& columns, const std::string& wanted,
                         const char* option, std::string& message) {
   const std::size_t none = columns.size();
-  if (all_digits(spec)) {
-    const std::size_t number = spec.size() > 9 ? 0 : std::stoul(spec);
+  if (all_digits(wanted)) {
+    const std::size_t number = wanted.size() > 9 ? 0 : std::stoul(wanted);
     if (number >= 1 && number <= columns.size()) return number - 1;
-    message = std::string("Sloupec ") + spec + " (" + option + ") v tabulce neni: tabulka ma " +
+    message = std::string("Sloupec ") + wanted + " (" + option + ") v tabulce neni: tabulka ma " +
               std::to_string(columns.size()) + " sloupcu.";
     return none;
   }
   std::vector<std::size_t> exact;
   std::vector<std::size_t> loose;
-  const std::string key = loose_key(spec);
+  const std::string key = loose_key(wanted);
   for (std::size_t j = 0; j < columns.size(); ++j) {
-    if (columns[j].name == spec) exact.push_back(j);
+    if (columns[j].name == wanted) exact.push_back(j);
     if (loose_key(columns[j].name) == key) loose.push_back(j);
   }
   const std::vector<std::size_t>& found = !exact.empty() ? exact : loose;
   if (found.size() == 1) return found[0];
   if (found.size() > 1) {
-    message = std::string("Nazev ") + ascii_folded(spec) + " (" + option +
-              ") ma vic sloupcu (" + number_list(found) +
-              "); zadejte sloupec jeho cislem.";
+    message = std::string("Nazev ") + ascii_folded(wanted) + " (" + option + ") ma vic sloupcu (" +
+              number_list(found) + "); zadejte sloupec jeho cislem.";
     return none;
   }
   std::string names;
@@ -79,7 +78,7 @@ std::size_t find_column(const std::vector<table_column>& columns, const std::str
     if (j != 0) names += ", ";
     names += std::to_string(j + 1) + " " + ascii_folded(columns[j].name);
   }
-  message = std::string("Sloupec ") + ascii_folded(spec) + " (" + option +
+  message = std::string("Sloupec ") + ascii_folded(wanted) + " (" + option +
             ") v tabulce neni. Sloupce: " + names + ".";
   return none;
 }
@@ -89,8 +88,8 @@ std::string assign_roles(std::vector<table_column>& columns, const table_options
   for (table_column& column : columns) column.role = column_role::component;
   if (row_names && !columns.empty()) columns[0].role = column_role::row_names;
   std::string message;
-  for (const std::string& spec : options.left_out) {
-    const std::size_t j = find_column(columns, spec, "--vynechat", message);
+  for (const std::string& wanted : options.left_out) {
+    const std::size_t j = find_column(columns, wanted, "--vynechat", message);
     if (j == columns.size()) return message;
     columns[j].role = column_role::left_out;
   }
@@ -112,8 +111,8 @@ std::vector<std::size_t> component_columns(const std::vector<table_column>& colu
 }
 
 bool read_components(const std::vector<table_cell>& cells,
-                     const std::vector<std::size_t>& components, char decimal_mark,
-                     double* values, component_cell* kinds) {
+                     const std::vector<std::size_t>& components, char decimal_mark, double* values,
+                     component_cell* kinds) {
   bool complete = true;
   for (std::size_t k = 0; k < components.size(); ++k) {
     const std::string_view text = cells[components[k]].text;

@@ -33,11 +33,11 @@ struct table_column {
 // name a line, tab-separated), and the column's number for an empty name.
 std::vector<table_column> name_columns(const table_reader& table, bool utf8);
 
-// Finds the column the user means by `spec`: a number from 1 up is the
+// Finds the column the user means by `wanted`: a number from 1 up is the
 // column's number; otherwise the name, exactly, or else ignoring case and
 // diacritics ("trida" finds "Třída"). Returns its index, or sets `message`
 // (a line naming the option) when there is none or more than one.
-std::size_t find_column(const std::vector<table_column>& columns, const std::string& spec,
+std::size_t find_column(const std::vector<table_column>& columns, const std::string& wanted,
                         const char* option, std::string& message);
 
 // Gives every column its role from the options; a message when an option
@@ -59,8 +59,8 @@ enum class component_cell {
 // Reads the row's component cells: each one's value into `values` and its
 // kind into `kinds` (one per component). True when every one is a number.
 bool read_components(const std::vector<table_cell>& cells,
-                     const std::vector<std::size_t>& components, char decimal_mark,
-                     double* values, component_cell* kinds);
+                     const std::vector<std::size_t>& components, char decimal_mark, double* values,
+                     component_cell* kinds);
 
 // "sloupec 3 (Delka)": a column as the console names it (ASCII).
 std::string column_label(const std::vector<table_column>& columns, std::size_t index);
