@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const som_fuzz::reference_text encoding = som_fuzz::reference_encoding(file);
   if (encoding == som_fuzz::reference_text::utf16) {
     const som::labels_reading refused = som::read_labels(file, data[0]);
-    som_fuzz::check(refused.message == som_fuzz::reference_utf16_refusal("popisky.txt") &&
+    som_fuzz::check(som::message_of(refused.problem) == som_fuzz::reference_utf16_refusal("popisky.txt") &&
                         refused.lines == 0 && !refused.labels.present,
                     "a text in UTF-16 is refused", som_fuzz::show(file.substr(0, 200)));
     return 0;
@@ -66,8 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       " lines and " + std::to_string(samples) + " samples");
   som_fuzz::check(read.lines == lines.size(), "lines counted");
   if (!ok) {
-    som_fuzz::check(read.message == som::label_count_message(lines.size(), samples), "message",
-                    read.message);
+    som_fuzz::check(som::message_of(read.problem) == som::label_count_message(lines.size(), samples),
+                    "message",
+                    som::message_of(read.problem));
     return 0;
   }
   // Counts and first appearances of the reference.

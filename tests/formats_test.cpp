@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/byte_sink.hpp"
+#include "common/messages.hpp"
 #include "formats/assignments_file.hpp"
 #include "formats/columns_file.hpp"
 #include "formats/final_parameters.hpp"
@@ -144,7 +145,7 @@ TEST(LabelsFormat, LinesBlanksAndOrderByFrequency) {
   // line is no label, the last line needs no line end; "b" and "a" appear
   // twice each ("b" first), "<c>" once.
   const som::labels_reading read = som::read_labels("b\r\n a \n\n<c>\n  \t\na\nb", 7);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   EXPECT_EQ(read.lines, 7u);
   const som::sample_labels& labels = read.labels;
   EXPECT_TRUE(labels.present);
@@ -173,7 +174,7 @@ TEST(LabelsFormat, LinesBlanksAndOrderByFrequency) {
     const som::labels_reading wrong = som::read_labels(c.bytes, c.samples);
     EXPECT_FALSE(wrong.ok());
     EXPECT_EQ(wrong.lines, c.lines);
-    EXPECT_EQ(wrong.message, c.message);
+    EXPECT_EQ(som::message_of(wrong.problem), c.message);
     EXPECT_FALSE(wrong.labels.present);
   }
 }

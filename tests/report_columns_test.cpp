@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/data_space.hpp"
@@ -97,7 +98,7 @@ TEST(LabelSection, LegendAndPurityInNaturalOrderColoursByFrequency) {
        std::vector<std::pair<std::string, int>>{{"10", 5}, {"9", 4}, {"b", 3}, {"-1", 2}, {"A", 1}})
     for (int i = 0; i < count; ++i) bytes += label + "\n";
   const som::labels_reading read = som::read_labels(bytes, 15);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   std::vector<som::assignment> records(15, som::assignment{0, 0});
   const som::assignment_table table{records.data(), 15};
   const std::string section =
@@ -237,7 +238,7 @@ TEST(DataSpace, SamplesInTheColoursOfTheirLabels) {
   std::string bytes = "a\na\na\nb\nb\n\n";
   for (int i = 0; i < 21; ++i) bytes += "k" + std::to_string(100 + i) + "\n";
   const som::labels_reading read = som::read_labels(bytes, 27);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   std::vector<double> values;
   for (int i = 0; i < 27; ++i) {
     values.push_back(i);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "formats/labels_file.hpp"
 #include "report/codebook_picture.hpp"
 #include "report/label_section.hpp"
@@ -41,7 +42,7 @@ TEST(LabelMap, MajorityShareAndPurity) {
   // Neuron 2: x z         -> a tie of x and z: x, the more frequent label
   // Purity: x 2 + 1 of 4, y 2 of 3, z 0 of 1; the map 5 of 8.
   som::labels_reading read = som::read_labels("x\nx\ny\ny\ny\nx\n\nx\nz\n", 9);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   const som::sample_labels& labels = read.labels;
   ASSERT_EQ(names_of(labels), (std::vector<std::string>{"x", "y", "z"}));
   std::vector<som::assignment> records = {{0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 1},
@@ -58,7 +59,7 @@ TEST(LabelMap, MajorityShareAndPurity) {
 
   // A neuron without labelled samples has no majority.
   read = som::read_labels("\n\nx\n\n\n\n\nx\nx\n", 9);
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   EXPECT_EQ(som::map_labels(1, 3, table, labels).majority[1], som::no_label);
 }
 
@@ -74,7 +75,7 @@ TEST(LabelSection, TwentyColoursThenJine) {
   }
   const som::labels_reading read =
       som::read_labels(bytes, static_cast<std::uint32_t>(records.size()));
-  ASSERT_TRUE(read.ok()) << read.message;
+  ASSERT_TRUE(read.ok()) << som::message_of(read.problem);
   const som::sample_labels& labels = read.labels;
   EXPECT_EQ(labels.names[0], "L24");
   // A label is text, never markup.

@@ -81,6 +81,32 @@ TEST(Failures, WordsOfEachKind) {
       {failure::of(failure_kind::run_lock_lost),
        "Ve slozce mezitim zacal jiny beh som_train (nekdo smazal soubor som_train.zamek), mapa "
        "tohoto behu se neulozi.\n"},
+      // The refusals of the readers of a trained map (som_report, som_map).
+      {failure::of(failure_kind::save_interrupted),
+       "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.\n"},
+      {failure::of(failure_kind::no_neurons), "Mapa v souboru setup.txt nema zadny neuron.\n"},
+      {failure::of(failure_kind::weights_short, "vahy.bin"),
+       "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n"},
+      {failure::of(failure_kind::records_more, "vystup.txt"),
+       "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n"},
+      {failure::of(failure_kind::records_fewer, "vystup.txt"),
+       "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n"},
+      {failure::quoting(failure_kind::record_malformed, "vystup.txt", {12}),
+       "Soubor vystup.txt ma chybny zaznam 12.\n"},
+      {failure::quoting(failure_kind::record_outside, "vystup.txt", {3, 4294967295u, 0}),
+       "Zaznam 3 souboru vystup.txt lezi mimo mapu (radek 4294967295, sloupec 0).\n"},
+      {failure::quoting(failure_kind::label_count, "nove.txt", {2, 3}, "nova_data.txt"),
+       "Soubor nove.txt ma 2 radku, ale v souboru nova_data.txt je 3 vzorku.\n"},
+      {failure::quoting(failure_kind::columns_line, "sloupce.txt", {1}),
+       "Soubor sloupce.txt ma chybny radek 1 (ocekava se hlavicka nazev, stred, meritko "
+       "oddelene tabulatory).\n"},
+      {failure::quoting(failure_kind::columns_line, "sloupce.txt", {7}),
+       "Soubor sloupce.txt ma chybny radek 7 (ocekava se nazev, stred a nenulove meritko "
+       "oddelene tabulatory).\n"},
+      {failure::quoting(failure_kind::columns_count, "sloupce.txt", {4, 3}),
+       "V souboru sloupce.txt je 4 sloupcu, ale vzorky v souboru setup.txt maji dimenzi 3.\n"},
+      {failure::quoting(failure_kind::too_many_clusters, {}, {5, 4}),
+       "Mapa ma 4 neuronu, do 5 shluku ji rozdelit nelze.\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(som::message_of(c.what), c.words);

@@ -134,10 +134,10 @@ TEST(TextEncoding, EveryReaderOfTextFollowsIt) {
       "\xEF\xBB\xBF"
       "a\r\nb\r\n",
       2);
-  ASSERT_TRUE(labels.ok()) << labels.message;
+  ASSERT_TRUE(labels.ok()) << som::message_of(labels.problem);
   EXPECT_EQ(som_test::names_of(labels.labels), (std::vector<std::string>{"a", "b"}));
   const som::labels_reading utf16_labels = som::read_labels(som_test::utf16("a\r\n"), 1);
-  EXPECT_EQ(utf16_labels.message, som::utf16_refusal("popisky.txt"));
+  EXPECT_EQ(som::message_of(utf16_labels.problem), som::utf16_refusal("popisky.txt"));
   EXPECT_FALSE(utf16_labels.labels.present);
 
   std::uint32_t Krok = 0;

@@ -43,6 +43,13 @@ std::string refusal(std::string_view what, std::string_view file, std::string_vi
   return text;
 }
 
+// "Soubor vystup.txt ma <more_or_fewer> zaznamu, nez je vzorku v souboru
+// data.txt.\n"
+std::string records_against_samples(std::string_view file, std::string_view more_or_fewer) {
+  return "Soubor " + std::string(file) + " ma " + std::string(more_or_fewer) +
+         " zaznamu, nez je vzorku v souboru " + data_file_name + ".\n";
+}
+
 }  // namespace
 
 std::string message_of(const failure& what) {
@@ -66,6 +73,35 @@ std::string message_of(const failure& what) {
     case failure_kind::weights_too_long: return line(weights_too_long_text);
     case failure_kind::run_elsewhere: return line(run_elsewhere_text);
     case failure_kind::run_lock_lost: return line(run_lock_lost_text);
+    case failure_kind::save_interrupted: return line(save_interrupted_text);
+    case failure_kind::no_neurons: return line(no_neurons_text);
+    case failure_kind::weights_short:
+      return "Soubor " + what.file + " je kratsi, nez vyzaduji rozmery mapy v souboru " +
+             setup_file_name + ".\n";
+    case failure_kind::records_more: return records_against_samples(what.file, "vice");
+    case failure_kind::records_fewer: return records_against_samples(what.file, "mene");
+    case failure_kind::record_malformed:
+      return "Soubor " + what.file + " ma chybny zaznam " + std::to_string(what.figures[0]) +
+             ".\n";
+    case failure_kind::record_outside:
+      return "Zaznam " + std::to_string(what.figures[0]) + " souboru " + what.file +
+             " lezi mimo mapu (radek " + std::to_string(what.figures[1]) + ", sloupec " +
+             std::to_string(what.figures[2]) + ").\n";
+    case failure_kind::label_count:
+      return label_count_message(what.figures[0], static_cast<std::uint32_t>(what.figures[1]),
+                                 what.file, what.detail);
+    case failure_kind::columns_line:
+      return "Soubor " + what.file + " ma chybny radek " + std::to_string(what.figures[0]) +
+             (what.figures[0] == 1
+                  ? " (ocekava se hlavicka nazev, stred, meritko oddelene tabulatory).\n"
+                  : " (ocekava se nazev, stred a nenulove meritko oddelene tabulatory).\n");
+    case failure_kind::columns_count:
+      return "V souboru " + what.file + " je " + std::to_string(what.figures[0]) +
+             " sloupcu, ale vzorky v souboru " + setup_file_name + " maji dimenzi " +
+             std::to_string(what.figures[1]) + ".\n";
+    case failure_kind::too_many_clusters:
+      return "Mapa ma " + std::to_string(what.figures[1]) + " neuronu, do " +
+             std::to_string(what.figures[0]) + " shluku ji rozdelit nelze.\n";
   }
   return {};
 }

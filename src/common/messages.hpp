@@ -110,6 +110,14 @@ inline constexpr std::string_view read_failed_text = "Nepodarila se nacist data!
 inline constexpr std::string_view weights_too_long_text =
     "Soubor vahy.bin neodpovida velikosti mapy v setup.txt, trenovani se neprovede.";
 
+// What a reader of a trained map says after a save that was cut off: the
+// three files of the saved map may be a mix of the old map and the new one.
+inline constexpr std::string_view save_interrupted_text =
+    "Ukladani mapy nebylo dokonceno. Spustte som_train, ktery ho dokonci.";
+
+// A setup.txt whose map has no neuron: there is nothing to draw or map on.
+inline constexpr std::string_view no_neurons_text = "Mapa v souboru setup.txt nema zadny neuron.";
+
 // Another run holds the folder's lock.
 inline constexpr std::string_view run_elsewhere_text =
     "Ve slozce uz bezi jiny beh som_train, trenovani se neprovede.";

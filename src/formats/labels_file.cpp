@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "common/file_names.hpp"
-#include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "formats/text_encoding.hpp"
 
@@ -35,11 +34,12 @@ std::uint64_t count_lines(std::string_view bytes) {
 labels_reading read_labels(std::string_view bytes, std::uint32_t samples,
                            std::string_view labels_file, std::string_view samples_file) {
   labels_reading out;
-  out.message = message_of(begin_text(bytes, labels_file));
+  out.problem = begin_text(bytes, labels_file);
   if (!out.ok()) return out;
   out.lines = count_lines(bytes);
   if (out.lines != samples) {
-    out.message = label_count_message(out.lines, samples, labels_file, samples_file);
+    out.problem = failure::quoting(failure_kind::label_count, std::string(labels_file),
+                                   {out.lines, samples}, std::string(samples_file));
     return out;
   }
 

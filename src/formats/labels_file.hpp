@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/failure.hpp"
 #include "common/file_names.hpp"
 #include "som/map/label_map.hpp"
 
@@ -51,15 +52,15 @@ struct sample_labels {
 struct labels_reading {
   sample_labels labels;     // when the lines fit the samples
   std::uint64_t lines = 0;  // the lines of the file
-  // Empty when the lines fit the samples; otherwise the refusal, ending in a
-  // newline: of a file in UTF-16 (no line read), or naming both counts.
-  std::string message;
-  bool ok() const { return message.empty(); }
+  // None when the lines fit the samples; otherwise the refusal: of a file
+  // in UTF-16 (no line read), or naming both counts (label_count).
+  failure problem;
+  bool ok() const { return !problem; }
 };
 
 // The lines of the file's bytes (LF or CR LF; a last line without its line
 // end counts), each label stripped of the blanks around it, against the
-// number of samples. The messages name the two files: popisky.txt and
+// number of samples. The refusals name the two files: popisky.txt and
 // data.txt unless others are given (som_map's true labels of new samples).
 // A UTF-8 byte order mark is skipped and a file in UTF-16 refused
 // (formats/text_encoding.hpp).

@@ -59,7 +59,7 @@ int place(std::FILE* console, const options& given) {
   som::trained_map map;
   message = som::read_trained_map(map);
   if (!message.empty()) return fail();
-  message = som::cluster_count_refusal(given.clusters, map.grid->neurons);
+  message = som::message_of(som::cluster_count_refusal(given.clusters, map.grid->neurons));
   if (!message.empty()) return fail();
   som::new_samples input;
   if (map.columns.present) {

@@ -51,7 +51,7 @@ std::string read_label_file(const std::string& path, const std::string& samples_
   std::string message = file_read_message(read_whole_file(path, bytes), path);
   if (!message.empty()) return message;
   const labels_reading read = read_labels(bytes, samples, path, samples_file);
-  if (!read.ok()) return read.message;
+  if (!read.ok()) return message_of(read.problem);
   labels.reserve(samples);
   for (std::uint32_t label : read.labels.of_sample)
     labels.emplace_back(label == no_label ? std::string_view() : read.labels.names[label]);

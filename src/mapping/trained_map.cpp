@@ -25,7 +25,7 @@ std::string read_weights_file(trained_map& map) {
   const std::string message =
       file_read_message(read_whole_file(weights_file_name, bytes), weights_file_name);
   if (!message.empty()) return message;
-  return parse_saved_weights(bytes, *map.grid);
+  return message_of(parse_saved_weights(bytes, *map.grid));
 }
 
 // The labels of the training samples on their neurons: data.txt's count,
@@ -40,14 +40,15 @@ std::string read_training_labels(trained_map& map) {
   }));
   if (!message.empty()) return message;
   if (lines.misshapen_line != 0) return misshapen_sample_message(lines.misshapen_line, dimension);
-  if (!read_labels_file(lines.count, map.labels, message)) return message;
+  message = message_of(read_labels_file(lines.count, map.labels));
+  if (!message.empty()) return message;
 
   owned_assignments assignments = alloc_assignment_table(lines.count);
   if (allocation_failed(*assignments)) return out_of_memory_line();
   std::string bytes;
   message = file_read_message(read_whole_file(assignments_file_name, bytes), assignments_file_name);
   if (!message.empty()) return message;
-  message = parse_saved_assignments(bytes, *assignments, *map.grid);
+  message = message_of(parse_saved_assignments(bytes, *assignments, *map.grid));
   if (!message.empty()) return message;
   const weight_grid& grid = *map.grid;
   map.neuron_labels =
@@ -67,18 +68,19 @@ std::string check_map_at_rest(const reader_lock& lock) {
     case lock_state::no_file: break;
   }
   if (find_file(save_record_file_name) != file_presence::absent)
-    return std::string(save_interrupted_text) + "\n";
+    return message_of(failure::of(failure_kind::save_interrupted));
   return {};
 }
 
 std::string read_trained_map(trained_map& map) {
-  std::string message = read_setup_quietly(map.setup);
+  std::string message = message_of(read_setup_quietly(map.setup));
   if (!message.empty()) return message;
   if (std::uint64_t{map.setup.map_rows} * map.setup.map_cols == 0)
-    return std::string(no_neurons_text) + "\n";
+    return message_of(failure::of(failure_kind::no_neurons));
   message = read_weights_file(map);
   if (!message.empty()) return message;
-  if (!read_columns_file(map.setup.dimension, map.columns, message)) return message;
+  message = message_of(read_columns_file(map.setup.dimension, map.columns));
+  if (!message.empty()) return message;
   if (find_file(labels_file_name) == file_presence::absent) return {};
   return read_training_labels(map);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/messages.hpp"
 #include "common/text_format.hpp"
 #include "report/cluster_section.hpp"
 #include "report/curve_svg.hpp"

@@ -55,13 +55,14 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
   data_columns columns;
   if (shape.given() && std::uint64_t{shape.width} * shape.height != run.setup.dimension) {
     message = shape_mismatch_message(shape, run.setup.dimension);
-  } else if (!(message = cluster_count_refusal(
-                   clusters, std::uint64_t{run.setup.map_rows} * run.setup.map_cols))
-                  .empty()) {
+  } else if (failure refused = cluster_count_refusal(
+                 clusters, std::uint64_t{run.setup.map_rows} * run.setup.map_cols)) {
+    message = message_of(refused);
   } else if (!run.save_interrupted) {
     // After a cut-off save no samples are read, so there is nothing to label.
-    if (read_labels_file(run.samples->count, labels, message))
-      read_columns_file(run.setup.dimension, columns, message);
+    failure problem = read_labels_file(run.samples->count, labels);
+    if (!problem) problem = read_columns_file(run.setup.dimension, columns);
+    message = message_of(problem);
   }
   if (!message.empty()) {
     print(console, message);

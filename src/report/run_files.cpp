@@ -68,8 +68,9 @@ bool parse_saved_map(run_state& run, saved_map_bytes& map, std::string& message,
     out_of_memory = true;
     return false;
   }
-  message = parse_saved_weights(map.bytes[2], *run.grid);
-  if (message.empty()) message = parse_saved_assignments(map.bytes[0], *run.assignments, *run.grid);
+  failure problem = parse_saved_weights(map.bytes[2], *run.grid);
+  if (!problem) problem = parse_saved_assignments(map.bytes[0], *run.assignments, *run.grid);
+  message = message_of(problem);
   return message.empty();
 }
 
@@ -106,11 +107,11 @@ load_result load_run(run_state& run, std::string& message, saved_map_bytes& map)
   // next look.
   const folder_stamp stamp = stamp_folder(lock.state());
   const folder_times times = times_of(stamp);
-  message = read_setup_quietly(run.setup);
+  message = message_of(read_setup_quietly(run.setup));
   if (!message.empty()) return fail();
   const setup_params& setup = run.setup;
   if (std::uint64_t{setup.map_rows} * setup.map_cols == 0) {
-    message = std::string(no_neurons_text) + "\n";
+    message = message_of(failure::of(failure_kind::no_neurons));
     return fail();
   }
   if (save_interrupted(stamp)) return load_interrupted_save(run, times, message);

@@ -7,109 +7,79 @@
 #include "common/byte_reader.hpp"
 #include "common/file_names.hpp"
 #include "common/input_file.hpp"
-#include "common/messages.hpp"
-#include "common/text_format.hpp"
 #include "formats/assignments_file.hpp"
 #include "formats/weights_file.hpp"
 
 namespace som {
 
-std::string read_setup_quietly(setup_params& setup) {
-  return message_of(read_input_file(setup_file_name, [&](byte_reader& reader) {
+failure read_setup_quietly(setup_params& setup) {
+  return read_input_file(setup_file_name, [&](byte_reader& reader) {
     const setup_reading reading = read_setup(reader);
     setup = reading.params;
     return setup_refusal(reading);
-  }));
+  });
 }
 
-std::string parse_saved_weights(std::string_view bytes, weight_grid& grid) {
+failure parse_saved_weights(std::string_view bytes, weight_grid& grid) {
   byte_reader reader(bytes);
   switch (read_weights(reader, grid)) {
     case weights_read::whole: return {};
-    case weights_read::too_short:
-      return "Soubor vahy.bin je kratsi, nez vyzaduji rozmery mapy v souboru setup.txt.\n";
+    case weights_read::too_short: return failure::of(failure_kind::weights_short, weights_file_name);
     case weights_read::too_long: break;
   }
-  return std::string(weights_too_long_text) + "\n";
+  return failure::of(failure_kind::weights_too_long, weights_file_name);
 }
 
-std::string parse_saved_assignments(std::string_view bytes, assignment_table& table,
-                                    const weight_grid& grid) {
+failure parse_saved_assignments(std::string_view bytes, assignment_table& table,
+                                const weight_grid& grid) {
   byte_reader reader(bytes);
   const assignments_reading read =
       read_assignments(reader, table, grid_pos{grid.map_rows, grid.map_cols});
   using outcome = assignments_reading::outcome;
-  std::string message;
   switch (read.result) {
     case outcome::read:
       if (only_white_space_left(reader)) return {};
-      return "Soubor vystup.txt ma vice zaznamu, nez je vzorku v souboru data.txt.\n";
-    case outcome::ended:
-      return "Soubor vystup.txt ma mene zaznamu, nez je vzorku v souboru data.txt.\n";
+      return failure::of(failure_kind::records_more, assignments_file_name);
+    case outcome::ended: return failure::of(failure_kind::records_fewer, assignments_file_name);
     case outcome::malformed:
-      message = "Soubor vystup.txt ma chybny zaznam ";
-      append_u32(message, read.record);
-      return message + ".\n";
+      return failure::quoting(failure_kind::record_malformed, assignments_file_name, {read.record});
     case outcome::outside: break;
   }
   const assignment& record = table.records[read.record - 1];
-  message = "Zaznam ";
-  append_u32(message, read.record);
-  message += " souboru vystup.txt lezi mimo mapu (radek ";
-  append_u32(message, record.row);
-  message += ", sloupec ";
-  append_u32(message, record.col);
-  return message + ").\n";
+  return failure::quoting(failure_kind::record_outside, assignments_file_name,
+                          {read.record, record.row, record.col});
 }
 
-bool read_labels_file(std::uint32_t samples, sample_labels& labels, std::string& message) {
+failure read_labels_file(std::uint32_t samples, sample_labels& labels) {
   labels = sample_labels{};
   std::error_code error;
-  if (!std::filesystem::exists(labels_file_name, error) && !error) return true;
+  if (!std::filesystem::exists(labels_file_name, error) && !error) return {};
   std::string bytes;
-  message = file_read_message(read_whole_file(labels_file_name, bytes), labels_file_name);
-  if (!message.empty()) return false;
+  if (failure problem = failure_of(read_whole_file(labels_file_name, bytes), labels_file_name))
+    return problem;
   labels_reading read = read_labels(bytes, samples);
-  if (!read.ok()) {
-    message = std::move(read.message);
-    return false;
-  }
+  if (!read.ok()) return std::move(read.problem);
   labels = std::move(read.labels);
-  return true;
+  return {};
 }
 
-std::string columns_line_message(std::uint64_t line) {
-  return std::string("Soubor ") + columns_file_name + " ma chybny radek " + std::to_string(line) +
-         (line == 1 ? " (ocekava se hlavicka nazev, stred, meritko oddelene tabulatory).\n"
-                    : " (ocekava se nazev, stred a nenulove meritko oddelene tabulatory).\n");
-}
-
-std::string columns_count_message(std::size_t columns, std::uint32_t dimension) {
-  return std::string("V souboru ") + columns_file_name + " je " + std::to_string(columns) +
-         " sloupcu, ale vzorky v souboru " + setup_file_name + " maji dimenzi " +
-         std::to_string(dimension) + ".\n";
-}
-
-bool read_columns_file(std::uint32_t dimension, data_columns& columns, std::string& message) {
+failure read_columns_file(std::uint32_t dimension, data_columns& columns) {
   columns = data_columns{};
   std::error_code error;
-  if (!std::filesystem::exists(columns_file_name, error) && !error) return true;
+  if (!std::filesystem::exists(columns_file_name, error) && !error) return {};
   std::string bytes;
-  message = file_read_message(read_whole_file(columns_file_name, bytes), columns_file_name);
-  if (!message.empty()) return false;
+  if (failure problem = failure_of(read_whole_file(columns_file_name, bytes), columns_file_name))
+    return problem;
   byte_reader reader(bytes);
   columns_reading read = read_columns(reader);
-  if (!read.ok()) {
-    message = columns_line_message(read.bad_line);
-    return false;
-  }
-  if (read.columns.size() != dimension) {
-    message = columns_count_message(read.columns.size(), dimension);
-    return false;
-  }
+  if (!read.ok())
+    return failure::quoting(failure_kind::columns_line, columns_file_name, {read.bad_line});
+  if (read.columns.size() != dimension)
+    return failure::quoting(failure_kind::columns_count, columns_file_name,
+                            {read.columns.size(), dimension});
   columns.present = true;
   columns.columns = std::move(read.columns);
-  return true;
+  return {};
 }
 
 bool parse_cluster_count(std::string_view text, std::uint32_t& value) {
@@ -124,13 +94,9 @@ bool parse_cluster_count(std::string_view text, std::uint32_t& value) {
   return true;
 }
 
-std::string cluster_count_refusal(std::uint32_t clusters, std::uint64_t neurons) {
+failure cluster_count_refusal(std::uint32_t clusters, std::uint64_t neurons) {
   if (clusters <= neurons) return {};
-  std::string text = "Mapa ma ";
-  append_u64(text, neurons);
-  text += " neuronu, do ";
-  append_u32(text, clusters);
-  return text + " shluku ji rozdelit nelze.\n";
+  return failure::quoting(failure_kind::too_many_clusters, {}, {clusters, neurons});
 }
 
 }  // namespace som
