@@ -1,4 +1,5 @@
-// The words of the programs: every console message of som_train, and those
+// The words of the programs: every console message of som_train, the
+// refusals of the readers of a trained map (som_report, som_map), and those
 // that the other programs share with it. No stage prints or ends the
 // process: each returns what went wrong (common/failure.hpp), and the
 // programs' entry files turn it into these words, print them and choose the
