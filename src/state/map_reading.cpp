@@ -12,6 +12,20 @@
 
 namespace som {
 
+namespace {
+
+// The whole of a file that a folder may lack: `present` says whether it is
+// there (a name that cannot be looked at counts as there, and is refused
+// when it cannot be read).
+failure read_file_if_there(const char* name, std::string& bytes, bool& present) {
+  std::error_code error;
+  present = std::filesystem::exists(name, error) || error;
+  if (!present) return {};
+  return failure_of(read_whole_file(name, bytes), name);
+}
+
+}  // namespace
+
 failure read_setup_quietly(setup_params& setup) {
   return read_input_file(setup_file_name, [&](byte_reader& reader) {
     const setup_reading reading = read_setup(reader);
@@ -52,11 +66,10 @@ failure parse_saved_assignments(std::string_view bytes, assignment_table& table,
 
 failure read_labels_file(std::uint32_t samples, sample_labels& labels) {
   labels = sample_labels{};
-  std::error_code error;
-  if (!std::filesystem::exists(labels_file_name, error) && !error) return {};
   std::string bytes;
-  if (failure problem = failure_of(read_whole_file(labels_file_name, bytes), labels_file_name))
-    return problem;
+  bool present = false;
+  if (failure problem = read_file_if_there(labels_file_name, bytes, present)) return problem;
+  if (!present) return {};
   labels_reading read = read_labels(bytes, samples);
   if (!read.ok()) return std::move(read.problem);
   labels = std::move(read.labels);
@@ -65,11 +78,10 @@ failure read_labels_file(std::uint32_t samples, sample_labels& labels) {
 
 failure read_columns_file(std::uint32_t dimension, data_columns& columns) {
   columns = data_columns{};
-  std::error_code error;
-  if (!std::filesystem::exists(columns_file_name, error) && !error) return {};
   std::string bytes;
-  if (failure problem = failure_of(read_whole_file(columns_file_name, bytes), columns_file_name))
-    return problem;
+  bool present = false;
+  if (failure problem = read_file_if_there(columns_file_name, bytes, present)) return problem;
+  if (!present) return {};
   byte_reader reader(bytes);
   columns_reading read = read_columns(reader);
   if (!read.ok())
