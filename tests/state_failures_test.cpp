@@ -172,8 +172,8 @@ TEST(StateFailures, SaveRefusedBeforeAnyFileChanges) {
   folder.write("vystup.txt", "old");
   fs::create_directory("konecne_parametry.txt");
   testing::internal::CaptureStdout();
-  expect_kind_and_file(som::save_state(*run.assignments, 7, 1, 0, *run.grid), failure_kind::open_failed,
-                 "konecne_parametry.txt");
+  expect_kind_and_file(som::save_state(*run.assignments, 7, 1, 0, *run.grid),
+                       failure_kind::open_failed, "konecne_parametry.txt");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(folder.read("vystup.txt"), "old");
   std::vector<std::string> names;

@@ -47,9 +47,9 @@ enum class failure_kind {
 
 struct failure {
   failure_kind kind = failure_kind::none;
-  std::string file;      // the file it concerns; empty where none
-  int system_error = 0;  // errno or GetLastError where the system gave one
-  std::string detail;    // what a refusal quotes as written (setup_decimal)
+  std::string file;                        // the file it concerns; empty where none
+  int system_error = 0;                    // errno or GetLastError where the system gave one
+  std::string detail;                      // what a refusal quotes as written (setup_decimal)
   std::array<std::uint64_t, 3> figures{};  // the numbers it quotes, in order
 
   // True when something went wrong, so that `if (failure f = step())` reads

@@ -81,8 +81,7 @@ std::string message_of(const failure& what) {
     case failure_kind::records_more: return records_against_samples(what.file, "vice");
     case failure_kind::records_fewer: return records_against_samples(what.file, "mene");
     case failure_kind::record_malformed:
-      return "Soubor " + what.file + " ma chybny zaznam " + std::to_string(what.figures[0]) +
-             ".\n";
+      return "Soubor " + what.file + " ma chybny zaznam " + std::to_string(what.figures[0]) + ".\n";
     case failure_kind::record_outside:
       return "Zaznam " + std::to_string(what.figures[0]) + " souboru " + what.file +
              " lezi mimo mapu (radek " + std::to_string(what.figures[1]) + ", sloupec " +

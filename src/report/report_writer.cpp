@@ -3,8 +3,8 @@
 #include <chrono>
 #include <utility>
 
-#include "common/messages.hpp"
 #include "common/input_file.hpp"
+#include "common/messages.hpp"
 #include "common/output_file.hpp"
 #include "common/platform.hpp"
 #include "report/data_columns.hpp"
@@ -78,8 +78,8 @@ report_outcome write_report(std::FILE* console, saved_map_bytes& map, std::strin
     const run_progress counts = progress_of(run.setup, run.log);
     progress = progress_text(counts);
     if (pace != nullptr && counts.total != 0) {
-      const auto now = std::chrono::duration<double>(
-          std::chrono::steady_clock::now().time_since_epoch());
+      const auto now =
+          std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch());
       note_progress(*pace, now.count(), counts.done);
       const double left = seconds_left(*pace, counts.total);
       if (left >= 0.0) extras.time_left = time_left_text(left);

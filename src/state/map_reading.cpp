@@ -38,7 +38,8 @@ failure parse_saved_weights(std::string_view bytes, weight_grid& grid) {
   byte_reader reader(bytes);
   switch (read_weights(reader, grid)) {
     case weights_read::whole: return {};
-    case weights_read::too_short: return failure::of(failure_kind::weights_short, weights_file_name);
+    case weights_read::too_short:
+      return failure::of(failure_kind::weights_short, weights_file_name);
     case weights_read::too_long: break;
   }
   return failure::of(failure_kind::weights_too_long, weights_file_name);

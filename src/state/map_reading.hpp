@@ -42,7 +42,7 @@ failure read_labels_file(std::uint32_t samples, sample_labels& labels);
 // sloupce.txt, where som_data wrote it beside data.txt: what each component
 // was in the user's table.
 struct data_columns {
-  bool present = false;  // the file was there (and fits the samples)
+  bool present = false;                 // the file was there (and fits the samples)
   std::vector<column_scaling> columns;  // one per component
 };
 
